@@ -9,8 +9,8 @@ using namespace tevro;
 
 TEST(Format, Percent) {
     const std::pair<double, const char*> cases[] = {
-        {0, "0.0%"},     {0.05, "5.0%"}, {0.0999, "10.0%"}, {0.105, "10%"},
-        {0.999, "99%"},  {1.0, "100%"},  {1.2, "100%"},      {0.5, "50%"},
+        {0, "0.0%"},    {0.05, "5.0%"}, {0.0999, "10.0%"}, {0.105, "10%"},
+        {0.999, "99%"}, {1.0, "100%"},  {1.2, "100%"},     {0.5, "50%"},
     };
     for (const auto& [fraction, text] : cases)
         EXPECT_EQ(Format::percent(fraction), text) << fraction;
@@ -19,10 +19,18 @@ TEST(Format, Percent) {
 TEST(Format, Duration) {
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<std::optional<double>, const char*> cases[] = {
-        {std::nullopt, "—"},     {-1, "—"},           {inf, "—"},
-        {std::nan(""), "—"},     {0, "0 с"},          {59.9, "59 с"},
-        {60, "1 мин 0 с"},       {303, "5 мин 3 с"},  {3599, "59 мин 59 с"},
-        {3600, "1 ч 0 мин"},     {86399, "23 ч 59 мин"}, {86400, "1 д 0 ч"},
+        {std::nullopt, "—"},
+        {-1, "—"},
+        {inf, "—"},
+        {std::nan(""), "—"},
+        {0, "0 с"},
+        {59.9, "59 с"},
+        {60, "1 мин 0 с"},
+        {303, "5 мин 3 с"},
+        {3599, "59 мин 59 с"},
+        {3600, "1 ч 0 мин"},
+        {86399, "23 ч 59 мин"},
+        {86400, "1 д 0 ч"},
         {90001, "1 д 1 ч"},
     };
     for (const auto& [seconds, text] : cases)
@@ -31,9 +39,10 @@ TEST(Format, Duration) {
 
 TEST(Format, Clock) {
     const std::pair<double, const char*> cases[] = {
-        {-5, "0:00"}, {0, "0:00"}, {65.8, "1:05"}, {425, "7:05"},
-        {3599, "59:59"}, {3600, "1:00:00"}, {3723, "1:02:03"},
-        {std::numeric_limits<double>::quiet_NaN(), "0:00"},
+        {-5, "0:00"},      {0, "0:00"},
+        {65.8, "1:05"},    {425, "7:05"},
+        {3599, "59:59"},   {3600, "1:00:00"},
+        {3723, "1:02:03"}, {std::numeric_limits<double>::quiet_NaN(), "0:00"},
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(Format::clock(seconds), text) << seconds;

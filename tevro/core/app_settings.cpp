@@ -36,20 +36,27 @@ const std::pair<EncryptionMode, std::string_view> kEncryption[] = {
     {EncryptionMode::require, "require"}};
 const std::pair<ProxyKind, std::string_view> kProxy[] = {
     {ProxyKind::none, "none"}, {ProxyKind::socks5, "socks5"}, {ProxyKind::http, "http"}};
-const std::pair<SubtitleMode, std::string_view> kSubtitle[] = {
-    {SubtitleMode::autoMode, "auto"},
-    {SubtitleMode::always, "always"},
-    {SubtitleMode::never, "never"}};
+const std::pair<SubtitleMode, std::string_view> kSubtitle[] = {{SubtitleMode::autoMode, "auto"},
+                                                               {SubtitleMode::always, "always"},
+                                                               {SubtitleMode::never, "never"}};
 
 } // namespace
 
-std::string_view rawValue(EncryptionMode v) { return toRaw(v, kEncryption); }
-std::string_view rawValue(ProxyKind v) { return toRaw(v, kProxy); }
-std::string_view rawValue(SubtitleMode v) { return toRaw(v, kSubtitle); }
+std::string_view rawValue(EncryptionMode v) {
+    return toRaw(v, kEncryption);
+}
+std::string_view rawValue(ProxyKind v) {
+    return toRaw(v, kProxy);
+}
+std::string_view rawValue(SubtitleMode v) {
+    return toRaw(v, kSubtitle);
+}
 std::optional<EncryptionMode> encryptionModeFromRaw(std::string_view r) {
     return fromRaw(r, kEncryption);
 }
-std::optional<ProxyKind> proxyKindFromRaw(std::string_view r) { return fromRaw(r, kProxy); }
+std::optional<ProxyKind> proxyKindFromRaw(std::string_view r) {
+    return fromRaw(r, kProxy);
+}
 std::optional<SubtitleMode> subtitleModeFromRaw(std::string_view r) {
     return fromRaw(r, kSubtitle);
 }
@@ -236,9 +243,7 @@ size_t spaceAt(std::string_view s, size_t i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c == ' ' || c == '\t')
         return 1;
-    auto at = [&](size_t k) {
-        return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0;
-    };
+    auto at = [&](size_t k) { return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0; };
     if (c == 0xC2 && at(1) == 0xA0)
         return 2;
     if (c == 0xE1 && at(1) == 0x9A && at(2) == 0x80)
@@ -317,10 +322,14 @@ namespace {
 std::map<std::string, std::string> basePack(NetworkProfile p) {
     switch (p) {
     case NetworkProfile::standard:
-        return {{"connection_speed", "30"},           {"peer_connect_timeout", "15"},
-                {"request_timeout", "60"},            {"peer_timeout", "120"},
-                {"tracker_completion_timeout", "30"}, {"tracker_receive_timeout", "10"},
-                {"max_out_request_queue", "500"},     {"send_buffer_watermark", "1048576"}};
+        return {{"connection_speed", "30"},
+                {"peer_connect_timeout", "15"},
+                {"request_timeout", "60"},
+                {"peer_timeout", "120"},
+                {"tracker_completion_timeout", "30"},
+                {"tracker_receive_timeout", "10"},
+                {"max_out_request_queue", "500"},
+                {"send_buffer_watermark", "1048576"}};
     case NetworkProfile::russia:
         return {{"connection_speed", "50"},
                 {"peer_connect_timeout", "20"},
@@ -376,7 +385,9 @@ std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
     return r;
 }
 
-std::string flag(bool b) { return b ? "1" : "0"; }
+std::string flag(bool b) {
+    return b ? "1" : "0";
+}
 
 std::string join(const std::vector<std::string>& items, const char* sep) {
     std::string out;

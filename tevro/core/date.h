@@ -18,8 +18,8 @@ inline double toReferenceSeconds(Date d) {
 
 inline Date fromReferenceSeconds(double s) {
     using namespace std::chrono;
-    return Date(duration_cast<system_clock::duration>(
-        duration<double>(s + kUnixToReferenceSeconds)));
+    return Date(
+        duration_cast<system_clock::duration>(duration<double>(s + kUnixToReferenceSeconds)));
 }
 
 } // namespace tevro

@@ -12,7 +12,9 @@ enum class FilePriority : int { skip = 0, low = 1, normal = 4, high = 7 };
 inline constexpr std::array<FilePriority, 4> kAllFilePriorities = {
     FilePriority::skip, FilePriority::low, FilePriority::normal, FilePriority::high};
 
-inline constexpr int rawValue(FilePriority p) { return static_cast<int>(p); }
+inline constexpr int rawValue(FilePriority p) {
+    return static_cast<int>(p);
+}
 
 inline constexpr std::optional<FilePriority> filePriorityFromRaw(long long raw) {
     for (FilePriority p : kAllFilePriorities)

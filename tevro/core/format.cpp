@@ -50,7 +50,9 @@ std::string decimal(double value, int decimals) {
     std::string out = grouped(whole);
     if (decimals > 0 && frac > 0) {
         std::string f = std::to_string(frac);
-        f.insert(0, static_cast<size_t>(decimals) - std::min(f.size(), static_cast<size_t>(decimals)), '0');
+        f.insert(0,
+                 static_cast<size_t>(decimals) - std::min(f.size(), static_cast<size_t>(decimals)),
+                 '0');
         while (!f.empty() && f.back() == '0')
             f.pop_back();
         out += "," + f;
@@ -86,7 +88,9 @@ const ByteFormatter& byteFormatter() {
     return formatter;
 }
 
-std::string bytes(std::int64_t n) { return byteFormatter().string(n); }
+std::string bytes(std::int64_t n) {
+    return byteFormatter().string(n);
+}
 
 std::string percent(double fraction) {
     double v = fraction * 100.0;

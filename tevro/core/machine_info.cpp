@@ -34,8 +34,7 @@ std::string PosixMachineInfo::regionCode() const {
         if (us == std::string::npos)
             return {};
         std::string region;
-        for (size_t i = us + 1; i < v.size() && std::isalpha(static_cast<unsigned char>(v[i]));
-             ++i)
+        for (size_t i = us + 1; i < v.size() && std::isalpha(static_cast<unsigned char>(v[i])); ++i)
             region += static_cast<char>(std::toupper(static_cast<unsigned char>(v[i])));
         return region;
     }

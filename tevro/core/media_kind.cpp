@@ -7,13 +7,20 @@ namespace tevro {
 
 std::string_view rawValue(MediaKind kind) {
     switch (kind) {
-    case MediaKind::video: return "video";
-    case MediaKind::audio: return "audio";
-    case MediaKind::subtitle: return "subtitle";
-    case MediaKind::image: return "image";
-    case MediaKind::text: return "text";
-    case MediaKind::archive: return "archive";
-    case MediaKind::other: return "other";
+    case MediaKind::video:
+        return "video";
+    case MediaKind::audio:
+        return "audio";
+    case MediaKind::subtitle:
+        return "subtitle";
+    case MediaKind::image:
+        return "image";
+    case MediaKind::text:
+        return "text";
+    case MediaKind::archive:
+        return "archive";
+    case MediaKind::other:
+        return "other";
     }
     return "other";
 }
@@ -32,15 +39,14 @@ MediaKind mediaKindForExtension(std::string_view extension) {
             for (auto e : exts)
                 t.emplace(e, kind);
         };
-        add(MediaKind::video, {"mkv", "mp4", "m4v", "mov", "avi", "wmv", "flv", "webm", "ts",
-                               "m2ts", "mts", "mpg", "mpeg", "vob", "ogv", "3gp", "rmvb", "rm",
-                               "divx", "f4v", "asf"});
+        add(MediaKind::video,
+            {"mkv", "mp4",  "m4v", "mov", "avi", "wmv",  "flv", "webm", "ts",  "m2ts", "mts",
+             "mpg", "mpeg", "vob", "ogv", "3gp", "rmvb", "rm",  "divx", "f4v", "asf"});
         add(MediaKind::audio, {"mka", "mp3", "aac", "ac3", "eac3", "dts", "flac", "m4a", "ogg",
                                "opus", "wav", "wma", "thd", "mlp", "ape", "wv", "dtshd"});
         add(MediaKind::subtitle,
             {"srt", "ass", "ssa", "vtt", "sub", "sup", "idx", "smi", "ttml", "lrc"});
-        add(MediaKind::image,
-            {"jpg", "jpeg", "png", "gif", "webp", "bmp", "tif", "tiff", "heic"});
+        add(MediaKind::image, {"jpg", "jpeg", "png", "gif", "webp", "bmp", "tif", "tiff", "heic"});
         add(MediaKind::text, {"txt", "nfo", "pdf", "md", "log", "cue", "doc", "docx", "rtf"});
         add(MediaKind::archive, {"zip", "rar", "7z", "tar", "gz", "bz2", "xz", "iso"});
         return t;

@@ -6,9 +6,12 @@ namespace tevro {
 
 std::string_view rawValue(NetworkProfile p) {
     switch (p) {
-    case NetworkProfile::standard: return "standard";
-    case NetworkProfile::russia: return "russia";
-    case NetworkProfile::china: return "china";
+    case NetworkProfile::standard:
+        return "standard";
+    case NetworkProfile::russia:
+        return "russia";
+    case NetworkProfile::china:
+        return "china";
     }
     return "standard";
 }
@@ -46,9 +49,9 @@ namespace trackers {
 const char* const kLocalRetracker = "http://retracker.local/announce";
 
 const std::vector<std::string> kFallbackPublic = {
-    "udp://tracker.opentrackr.org:1337/announce", "udp://open.demonii.com:1337/announce",
+    "udp://tracker.opentrackr.org:1337/announce",   "udp://open.demonii.com:1337/announce",
     "udp://tracker.openbittorrent.com:80/announce", "udp://exodus.desync.com:6969/announce",
-    "udp://tracker.torrent.eu.org:451/announce",  "udp://explodie.org:6969/announce",
+    "udp://tracker.torrent.eu.org:451/announce",    "udp://explodie.org:6969/announce",
     "udp://tracker.theoks.net:6969/announce",
 };
 
@@ -74,10 +77,10 @@ const std::vector<std::string> kSourcesBestAlt = {
 } // namespace trackers
 
 std::vector<std::string> trackerSources(NetworkProfile p) {
-    const auto& first = p == NetworkProfile::china ? trackers::kSourcesBestAlt
-                                                   : trackers::kSourcesBest;
-    const auto& second = p == NetworkProfile::china ? trackers::kSourcesBest
-                                                    : trackers::kSourcesBestAlt;
+    const auto& first =
+        p == NetworkProfile::china ? trackers::kSourcesBestAlt : trackers::kSourcesBest;
+    const auto& second =
+        p == NetworkProfile::china ? trackers::kSourcesBest : trackers::kSourcesBestAlt;
     std::vector<std::string> out;
     // Every source must at least look like an https URL with a host.
     auto parses = [](const std::string& s) {

@@ -30,8 +30,8 @@ namespace trackers {
 extern const char* const kLocalRetracker;
 extern const std::vector<std::string> kFallbackPublic; // 7 entries
 extern const std::vector<std::string> kAlwaysAdded;    // 3 entries
-extern const std::vector<std::string> kSourcesBest;     // "trackers_best.txt" mirrors
-extern const std::vector<std::string> kSourcesBestAlt;  // "best.txt" mirrors
+extern const std::vector<std::string> kSourcesBest;    // "trackers_best.txt" mirrors
+extern const std::vector<std::string> kSourcesBestAlt; // "best.txt" mirrors
 } // namespace trackers
 
 } // namespace tevro

@@ -15,10 +15,14 @@ namespace {
 // Bytes other than 1, 2 and 3 count as waiting.
 PieceState stateOf(std::uint8_t byte) {
     switch (byte) {
-    case '1': return PieceState::downloaded;
-    case '2': return PieceState::receiving;
-    case '3': return PieceState::unavailable;
-    default: return PieceState::waiting;
+    case '1':
+        return PieceState::downloaded;
+    case '2':
+        return PieceState::receiving;
+    case '3':
+        return PieceState::unavailable;
+    default:
+        return PieceState::waiting;
     }
 }
 

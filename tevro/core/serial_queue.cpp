@@ -10,7 +10,9 @@ SerialQueue::SerialQueue(std::string label) : m_label(std::move(label)) {
     m_thread = std::thread([this] { run(); });
 }
 
-SerialQueue::~SerialQueue() { stop(); }
+SerialQueue::~SerialQueue() {
+    stop();
+}
 
 bool SerialQueue::post(std::function<void()> task) {
     {

@@ -3,11 +3,10 @@
 namespace tevro {
 
 void to_json(Json& j, const SessionInfo& v) {
-    j = Json{{"download", v.download},       {"upload", v.upload},
-             {"dhtNodes", v.dhtNodes},       {"incoming", v.incoming},
-             {"externalIP", v.externalIP},   {"portmap", v.portmap},
-             {"banned", v.banned},           {"listening", v.listening},
-             {"listenErrors", v.listenErrors}};
+    j = Json{
+        {"download", v.download}, {"upload", v.upload},         {"dhtNodes", v.dhtNodes},
+        {"incoming", v.incoming}, {"externalIP", v.externalIP}, {"portmap", v.portmap},
+        {"banned", v.banned},     {"listening", v.listening},   {"listenErrors", v.listenErrors}};
 }
 
 void from_json(const Json& j, SessionInfo& v) {

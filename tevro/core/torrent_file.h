@@ -31,8 +31,8 @@ void from_json(const Json& j, TorrentFile& v);
 template <> struct std::hash<tevro::TorrentFile> {
     size_t operator()(const tevro::TorrentFile& f) const noexcept {
         size_t h = std::hash<std::string>()(f.path);
-        for (std::int64_t x : {f.i, f.size, f.done, f.prio, f.first, f.last,
-                               static_cast<std::int64_t>(f.pad)})
+        for (std::int64_t x :
+             {f.i, f.size, f.done, f.prio, f.first, f.last, static_cast<std::int64_t>(f.pad)})
             h = h * 1000003u ^ std::hash<std::int64_t>()(x);
         return h;
     }

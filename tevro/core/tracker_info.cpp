@@ -3,10 +3,17 @@
 namespace tevro {
 
 void to_json(Json& j, const TrackerInfo& v) {
-    j = Json{{"url", v.url},       {"tier", v.tier},     {"status", v.status},
-             {"message", v.message}, {"fails", v.fails}, {"seeds", v.seeds},
-             {"peers", v.peers},   {"downloaded", v.downloaded},
-             {"nextAnnounce", v.nextAnnounce}, {"extra", v.extra}, {"mirror", v.mirror}};
+    j = Json{{"url", v.url},
+             {"tier", v.tier},
+             {"status", v.status},
+             {"message", v.message},
+             {"fails", v.fails},
+             {"seeds", v.seeds},
+             {"peers", v.peers},
+             {"downloaded", v.downloaded},
+             {"nextAnnounce", v.nextAnnounce},
+             {"extra", v.extra},
+             {"mirror", v.mirror}};
 }
 
 void from_json(const Json& j, TrackerInfo& v) {
