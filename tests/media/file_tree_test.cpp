@@ -125,7 +125,7 @@ TEST(FileTree, FolderSumsIndicesAndPriorities) {
 
 TEST(FileTree, CheckStateFromPriorities) {
     const std::pair<std::set<std::int64_t>, CheckState> cases[] = {
-        {{0, 4}, CheckState::mixed}, {{1, 7}, CheckState::on},   {{0}, CheckState::off},
+        {{0, 4}, CheckState::mixed}, {{1, 7}, CheckState::on},       {{0}, CheckState::off},
         {{}, CheckState::off},       {{0, 1, 7}, CheckState::mixed}, {{4}, CheckState::on},
     };
     for (const auto& [priorities, state] : cases) {
@@ -166,7 +166,8 @@ TEST(FileTree, FlattenAndFindInPreOrder) {
     std::vector<std::string> ids;
     for (const FileNode& n : FileTree::flatten(nodes))
         ids.push_back(n.id);
-    EXPECT_EQ(ids, (std::vector<std::string>{"d:/Extras", "d:/Extras/Scenes", "f:0", "f:2", "f:1"}));
+    EXPECT_EQ(ids,
+              (std::vector<std::string>{"d:/Extras", "d:/Extras/Scenes", "f:0", "f:2", "f:1"}));
 
     auto found = FileTree::find({"f:0", "d:/Extras", "f:99"}, nodes);
     ASSERT_EQ(found.size(), 2u);

@@ -40,9 +40,9 @@ const std::array<LanguageWords, 9>& languageTokens() {
 // Folders that only say what kind of track lies in them, so they make no label.
 const std::set<std::string, std::less<>>& ignoredFolders() {
     static const std::set<std::string, std::less<>> folders = {
-        "rus sound", "rus sounds", "sound", "sounds", "audio",    "audios",
-        "rus subs",  "subs",       "subtitles", "sub", "eng subs", "eng sound",
-        "озвучка",   "звук",       "субтитры",  "rus", "eng",
+        "rus sound", "rus sounds", "sound",     "sounds", "audio",    "audios",
+        "rus subs",  "subs",       "subtitles", "sub",    "eng subs", "eng sound",
+        "озвучка",   "звук",       "субтитры",  "rus",    "eng",
     };
     return folders;
 }

@@ -102,7 +102,8 @@ std::vector<FileNode> build(const std::vector<TorrentFile>& files, std::string_v
 
     Box root;
     for (const FileEntry& e : entries) {
-        if (!needle.empty() && MediaText::lowerCased(e.file->path).find(needle) == std::string::npos)
+        if (!needle.empty() &&
+            MediaText::lowerCased(e.file->path).find(needle) == std::string::npos)
             continue;
         Box* box = &root;
         for (std::size_t k = 0; k + 1 < e.parts.size(); ++k) {

@@ -6,9 +6,12 @@ namespace tevro {
 
 std::string_view rawValue(LibraryLayout layout) {
     switch (layout) {
-    case LibraryLayout::grid: return "grid";
-    case LibraryLayout::list: return "list";
-    case LibraryLayout::table: return "table";
+    case LibraryLayout::grid:
+        return "grid";
+    case LibraryLayout::list:
+        return "list";
+    case LibraryLayout::table:
+        return "table";
     }
     return "grid";
 }

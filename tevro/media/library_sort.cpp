@@ -9,10 +9,14 @@ namespace tevro {
 
 std::string_view rawValue(LibrarySort sort) {
     switch (sort) {
-    case LibrarySort::newest: return "newest";
-    case LibrarySort::name: return "name";
-    case LibrarySort::progress: return "progress";
-    case LibrarySort::size: return "size";
+    case LibrarySort::newest:
+        return "newest";
+    case LibrarySort::name:
+        return "name";
+    case LibrarySort::progress:
+        return "progress";
+    case LibrarySort::size:
+        return "size";
     }
     return "newest";
 }
@@ -62,7 +66,8 @@ std::vector<TorrentStatus> ordered(LibrarySort sort, std::vector<TorrentStatus> 
             if (a.added != b.added)
                 return a.added > b.added;
             break;
-        case LibrarySort::name: break;
+        case LibrarySort::name:
+            break;
         case LibrarySort::progress: {
             double pa = progressKey(a), pb = progressKey(b);
             if (pa != pb)

@@ -58,9 +58,9 @@ int localizedStandardCompare(std::string_view a, std::string_view b) {
     if (!collator)
         return a.compare(b);
     UErrorCode status = U_ZERO_ERROR;
-    UCollationResult r = collator->compareUTF8(
-        icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-        icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+    UCollationResult r =
+        collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                              icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
     if (U_FAILURE(status))
         return a.compare(b);
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;

@@ -50,8 +50,8 @@ MediaPresentation::MediaPresentation(std::string_view name) {
     const Patterns& p = patterns();
 
     MediaKind extensionKind = mediaKindForPath(name);
-    const QString base = MediaPattern::toQString(
-        extensionKind != MediaKind::other ? MediaText::stem(name) : name);
+    const QString base =
+        MediaPattern::toQString(extensionKind != MediaKind::other ? MediaText::stem(name) : name);
     QString text = base;
     text.replace(u'.', u' ').replace(u'_', u' ');
 
@@ -98,7 +98,8 @@ MediaPresentation::MediaPresentation(std::string_view name) {
 
     // The title ends where the first mark begins; a mark at the very start cuts nothing.
     std::vector<qsizetype> cuts;
-    for (const QRegularExpressionMatch* m : {&yearMatch, &qualityMatch, &episodeMatch, &releaseMatch})
+    for (const QRegularExpressionMatch* m :
+         {&yearMatch, &qualityMatch, &episodeMatch, &releaseMatch})
         if (m->hasMatch() && m->capturedStart() > 0)
             cuts.push_back(m->capturedStart());
 
