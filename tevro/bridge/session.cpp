@@ -1,0 +1,168 @@
+#include "tevro/bridge/session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include <libtorrent/session_params.hpp>
+#include <libtorrent/settings_pack.hpp>
+
+#include "tevro/bridge/piece_cache.h"
+#include "tevro/bridge/reader_registry.h"
+#include "tevro/bridge/settings_text.h"
+#include "tevro/bridge/state_files.h"
+
+namespace tevro::bridge {
+
+using namespace std::chrono_literals;
+
+Session::Session(std::string stateDir)
+    : m_dir(std::move(stateDir)), m_pieces(std::make_shared<PieceCache>()),
+      m_readers(std::make_shared<ReaderRegistry>()) {}
+
+Session::~Session() = default;
+
+void Session::start(const char* settings) {
+    ::mkdir(m_dir.c_str(), 0755);
+    ::mkdir((m_dir + "/resume").c_str(), 0755);
+
+    lt::session_params params;
+    std::string saved = state_files::readWhole(state_files::sessionStatePath(m_dir));
+    if (!saved.empty()) {
+        try {
+            params = lt::read_session_params(saved, lt::session_handle::save_dht_state);
+        } catch (const std::exception&) {
+            params = lt::session_params();
+        }
+    }
+    SettingsText parsed = SettingsText::parse(settings);
+    m_namedSettings = parsed.named();
+    params.settings = std::move(parsed.pack());
+    try {
+        m_session = std::make_unique<lt::session>(std::move(params));
+        restoreSaved();
+        m_alertThread = std::thread([this] { alertLoop(); });
+    } catch (const std::exception& e) {
+        // The engine cannot run without its session.
+        std::fprintf(stderr, "torrent session failed to start: %s\n", e.what());
+        std::abort();
+    }
+}
+
+void Session::applySettings(const char* text) {
+    SettingsText parsed = SettingsText::parse(text);
+    {
+        std::lock_guard lock(m_stateMutex);
+        parsed.resetOmitted(m_namedSettings);
+        m_namedSettings = parsed.named();
+    }
+    const lt::settings_pack& pack = parsed.pack();
+    if (pack.has_val(lt::settings_pack::listen_interfaces)) {
+        std::string current =
+            m_session->get_settings().get_str(lt::settings_pack::listen_interfaces);
+        if (pack.get_str(lt::settings_pack::listen_interfaces) != current) {
+            std::lock_guard lock(m_stateMutex);
+            m_listening.clear();
+            m_listenErrors.clear();
+            m_portmap.clear();
+        }
+    }
+    m_session->apply_settings(pack);
+}
+
+void Session::saveState() {
+    std::vector<lt::torrent_handle> handles;
+    {
+        std::lock_guard lock(m_stateMutex);
+        for (const auto& [id, rec] : m_torrents)
+            handles.push_back(rec.handle);
+    }
+    for (const auto& h : handles) {
+        try {
+            // libtorrent 2.0 has no per-change save flags: a torrent that needs
+            // saving is saved whole.
+            if (h.is_valid() && h.need_save_resume_data())
+                requestResume(h, lt::torrent_handle::flush_disk_cache |
+                                     lt::torrent_handle::save_info_dict);
+        } catch (const std::exception&) {
+        }
+    }
+    writeSessionState();
+}
+
+void Session::writeSessionState() {
+    try {
+        lt::session_params state = m_session->session_state(lt::session_handle::save_dht_state);
+        std::vector<char> buf =
+            lt::write_session_params_buf(state, lt::session_handle::save_dht_state);
+        state_files::writeAtomically(state_files::sessionStatePath(m_dir),
+                                     std::string_view(buf.data(), buf.size()));
+    } catch (const std::exception&) {
+    }
+}
+
+void Session::shutDown() {
+    m_stop = true;
+    if (m_alertThread.joinable())
+        m_alertThread.join();
+    if (!m_session)
+        return;
+
+    // No reader may still be inside a call once the library goes away.
+    m_readers->shutDown(*m_pieces);
+
+    lt::settings_pack quickStop;
+    quickStop.set_int(lt::settings_pack::stop_tracker_timeout, 1);
+    m_session->apply_settings(quickStop);
+
+    // Wait only for the answers to the saves asked for here; answers to
+    // earlier requests of the same torrent arrive first and are let pass.
+    for (const lt::torrent_handle& h : m_session->get_torrents()) {
+        if (!h.is_valid())
+            continue;
+        int earlier = 0;
+        {
+            std::lock_guard lock(m_saveMutex);
+            auto it = m_savesInFlight.find(h);
+            earlier = it == m_savesInFlight.end() ? 0 : it->second;
+        }
+        if (!requestResume(h, lt::torrent_handle::flush_disk_cache |
+                                  lt::torrent_handle::save_info_dict))
+            continue;
+        std::lock_guard lock(m_saveMutex);
+        m_shutdownSkips[h] = earlier;
+        ++m_pendingSaves;
+    }
+    auto limit = Clock::now() + 10s;
+    while (Clock::now() < limit) {
+        {
+            std::lock_guard lock(m_saveMutex);
+            if (m_pendingSaves < 1)
+                break;
+        }
+        m_session->wait_for_alert(200ms);
+        std::vector<lt::alert*> alerts;
+        m_session->pop_alerts(&alerts);
+        for (lt::alert* a : alerts)
+            handleAlert(a);
+    }
+    writeSessionState();
+
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    auto proxy = std::make_shared<lt::session_proxy>(m_session->abort());
+    m_session.reset();
+    std::thread teardown([proxy = std::move(proxy), done]() mutable {
+        // Dropping the last proxy blocks until the library has torn down.
+        proxy.reset();
+        *done = true;
+    });
+    auto giveUp = Clock::now() + 3s;
+    while (!*done && Clock::now() < giveUp)
+        std::this_thread::sleep_for(20ms);
+    if (*done)
+        teardown.join();
+    else
+        teardown.detach();
+}
+
+} // namespace tevro::bridge

@@ -1,0 +1,166 @@
+#pragma once
+
+// One running bridge session: the libtorrent session, its alert thread, the
+// registered torrents with their state files, events, bans, the piece-read
+// cache and the streaming readers. Behind every tb_* call that takes a session.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/alert.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/torrent_handle.hpp>
+
+#include "tevro/bridge/event_queue.h"
+#include "tevro/bridge/torrent_rec.h"
+
+struct tb_reader;
+
+namespace lt = libtorrent;
+
+namespace tevro::bridge {
+
+struct AddOptions;
+class PieceCache;
+class ReaderRegistry;
+
+class Session {
+public:
+    explicit Session(std::string stateDir);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Creates the folders, loads the DHT state, starts the library session
+    // with the settings text, restores saved torrents and starts the alert thread.
+    void start(const char* settings);
+    // Stops the alert thread and the readers, saves resume data (at most 10 s)
+    // and the DHT state, and tears the library down (at most 3 s waited).
+    void shutDown();
+
+    void applySettings(const char* text);
+    void saveState();
+
+    // Result of an add: the id, or none with an error text; "duplicate" comes
+    // with the id of the torrent already in the session.
+    struct Added {
+        std::optional<std::string> id;
+        std::string error;
+    };
+    Added addTorrentFile(const char* path, const char* options);
+    Added addMagnet(const char* uri, const char* options);
+    bool remove(const std::string& id, bool deleteFiles);
+    bool action(const std::string& id, std::string_view name);
+    bool setFilePriorities(const std::string& id, const int* indices, int count, int priority);
+    bool setLimits(const std::string& id, int down, int up, int connections, int slots);
+    bool addTrackers(const std::string& id, std::string_view urls);
+    bool moveStorage(const std::string& id, const std::string& path);
+    void setExtraTrackers(std::string_view urls, bool mirror);
+    void setBannedClients(std::string_view patterns);
+
+    std::string statusJson();
+    std::string filesJson(const std::string& id);
+    std::string peersJson(const std::string& id);
+    std::string trackersJson(const std::string& id);
+    std::string diagnosticsJson();
+    std::string pieces(const std::string& id, int file);
+    std::string pieceStates(const std::string& id);
+    std::string pollEvents();
+
+    tb_reader* openReader(const std::string& id, int file);
+    void prefetch(const std::string& id, int file, std::int64_t span, double fraction);
+    double streamProgress(const std::string& id, int file);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // Registration and the state folder (session_torrents.cpp).
+    void restoreSaved();
+    void restoreOne(const std::string& fileName);
+    // The next four run with m_stateMutex held.
+    void remember(const lt::torrent_handle& handle, const std::string& id,
+                  const std::set<int>& expected);
+    void checkFiles(const std::string& id, TorrentRec& rec);
+    bool resetMissing(const std::string& id, TorrentRec& rec);
+    void applyTrackers(TorrentRec& rec);
+    void savePresence(const std::string& id, const TorrentRec& rec);
+    void scanFiles();
+    void scanBannedPeers();
+    // The handle of a registered torrent whose handle is valid.
+    std::optional<lt::torrent_handle> handleOf(const std::string& id);
+    // The id of a registered handle, "" when none; m_stateMutex held.
+    std::string idOf(const lt::torrent_handle& handle) const;
+    Added add(lt::add_torrent_params params, const AddOptions& options);
+
+    // Alerts and resume data (session_alerts.cpp).
+    void alertLoop();
+    void handleAlert(lt::alert* alert);
+    void handleFileError(const lt::alert* alert);
+    bool requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags);
+    void resumeAnswered(const lt::torrent_handle& handle);
+    void writeSessionState();
+
+    const std::string m_dir;
+    std::unique_ptr<lt::session> m_session;
+    std::thread m_alertThread;
+    std::atomic<bool> m_stop{false};
+
+    // Held across the "still registered?" check and the write of a resume
+    // file, and across a removal: a late save never brings a removed torrent's
+    // resume file back. Taken before m_stateMutex, never inside it.
+    std::mutex m_fileMutex;
+
+    // The state lock.
+    mutable std::mutex m_stateMutex;
+    std::map<std::string, TorrentRec> m_torrents;
+    std::unordered_map<lt::torrent_handle, std::string> m_ids; // fixed at registration
+    std::vector<std::string> m_extraTrackers;
+    bool m_mirror = true;
+    std::vector<std::string> m_bannedPatterns;
+    std::set<std::string> m_bannedAddresses;
+    EventQueue m_events;
+    std::vector<std::string> m_listening;
+    std::vector<std::string> m_listenErrors;
+    std::string m_externalIP;
+    std::string m_portmap;
+    std::int64_t m_dhtNodes = 0;
+    bool m_incoming = false;
+    std::vector<std::int64_t> m_counters;
+    std::optional<Clock::time_point> m_sampleTime;
+    std::set<int> m_namedSettings; // what the last settings text set
+
+    // Alert thread only.
+    std::optional<Clock::time_point> m_lastBanScan;
+    std::optional<Clock::time_point> m_lastFileScan;
+
+    std::shared_ptr<PieceCache> m_pieces;
+    std::shared_ptr<ReaderRegistry> m_readers;
+
+    // The save-count lock: resume requests not yet answered, per torrent, and
+    // at shutdown the answers still awaited for the shutdown's own requests.
+    std::mutex m_saveMutex;
+    std::condition_variable m_saveSignal;
+    std::map<lt::torrent_handle, int> m_savesInFlight;
+    std::map<lt::torrent_handle, int> m_shutdownSkips; // earlier answers to let pass first
+    int m_pendingSaves = 0;
+};
+
+} // namespace tevro::bridge
+
+// The C interface's opaque session handle.
+struct tb_session final : tevro::bridge::Session {
+    using Session::Session;
+};

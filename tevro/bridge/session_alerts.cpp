@@ -1,0 +1,321 @@
+// The alert thread: libtorrent's alerts turned into events, diagnostics,
+// resume files and piece-cache deliveries; the periodic file and ban scans.
+
+#include "tevro/bridge/session.h"
+
+#include <cstdio>
+
+#include <libtorrent/alert_types.hpp>
+#include <libtorrent/operations.hpp>
+#include <libtorrent/session_stats.hpp>
+#include <libtorrent/write_resume_data.hpp>
+
+#include "tevro/bridge/piece_cache.h"
+#include "tevro/bridge/state_files.h"
+#include "tevro/bridge/stream_reader.h"
+
+namespace tevro::bridge {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Looked up once per process.
+struct Metrics {
+    int dhtNodes = lt::find_metric_idx("dht.dht_nodes");
+    int incoming = lt::find_metric_idx("net.has_incoming_connections");
+};
+
+const Metrics& metrics() {
+    static const Metrics m;
+    return m;
+}
+
+bool due(std::optional<std::chrono::steady_clock::time_point>& last,
+         std::chrono::nanoseconds interval) {
+    auto now = std::chrono::steady_clock::now();
+    if (last && now - *last <= interval)
+        return false;
+    last = now;
+    return true;
+}
+
+} // namespace
+
+void Session::alertLoop() {
+    std::vector<lt::alert*> alerts;
+    while (!m_stop) {
+        m_session->wait_for_alert(300ms);
+        m_session->pop_alerts(&alerts);
+        for (lt::alert* a : alerts) {
+            try {
+                handleAlert(a);
+            } catch (const std::exception&) {
+                // One bad alert never stops the thread.
+            }
+        }
+        try {
+            if (due(m_lastFileScan, 1s))
+                scanFiles();
+            if (due(m_lastBanScan, 15s))
+                scanBannedPeers();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+bool Session::requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags) {
+    {
+        std::lock_guard lock(m_saveMutex);
+        ++m_savesInFlight[handle];
+    }
+    try {
+        handle.save_resume_data(flags);
+        return true;
+    } catch (const std::exception&) {
+        resumeAnswered(handle);
+        return false;
+    }
+}
+
+void Session::resumeAnswered(const lt::torrent_handle& handle) {
+    std::lock_guard lock(m_saveMutex);
+    if (auto it = m_savesInFlight.find(handle); it != m_savesInFlight.end() && --it->second < 1)
+        m_savesInFlight.erase(it);
+    auto awaited = m_shutdownSkips.find(handle);
+    if (awaited == m_shutdownSkips.end())
+        return;
+    if (awaited->second > 0) {
+        --awaited->second;
+        return;
+    }
+    m_shutdownSkips.erase(awaited);
+    if (m_pendingSaves > 0)
+        --m_pendingSaves;
+    m_saveSignal.notify_all();
+}
+
+void Session::handleAlert(lt::alert* alert) {
+    switch (alert->type()) {
+    case lt::piece_finished_alert::alert_type:
+        m_pieces->wakeAll();
+        break;
+
+    case lt::read_piece_alert::alert_type: {
+        auto* a = static_cast<lt::read_piece_alert*>(alert);
+        std::string id;
+        {
+            std::lock_guard lock(m_stateMutex);
+            id = idOf(a->handle);
+        }
+        bool known = false;
+        if (!id.empty())
+            known = m_pieces->deliver(id, static_cast<int>(a->piece), a->buffer, a->size,
+                                      static_cast<bool>(a->error));
+        else
+            m_pieces->wakeAll();
+        if (readerLogEnabled())
+            std::fprintf(stderr, "read_piece_alert piece=%d size=%d error=%s known=%d\n",
+                         static_cast<int>(a->piece), a->size,
+                         a->error ? a->error.message().c_str() : "-", known ? 1 : 0);
+        break;
+    }
+
+    case lt::save_resume_data_alert::alert_type: {
+        auto* a = static_cast<lt::save_resume_data_alert*>(alert);
+        {
+            std::lock_guard files(m_fileMutex);
+            std::string id;
+            {
+                std::lock_guard lock(m_stateMutex);
+                id = idOf(a->handle);
+            }
+            if (!id.empty()) {
+                std::vector<char> buf = lt::write_resume_data_buf(a->params);
+                state_files::writeAtomically(state_files::resumePath(m_dir, id),
+                                             std::string_view(buf.data(), buf.size()));
+            }
+        }
+        resumeAnswered(a->handle);
+        break;
+    }
+
+    case lt::save_resume_data_failed_alert::alert_type:
+        resumeAnswered(static_cast<lt::save_resume_data_failed_alert*>(alert)->handle);
+        break;
+
+    case lt::metadata_received_alert::alert_type: {
+        auto* a = static_cast<lt::metadata_received_alert*>(alert);
+        bool registered = false;
+        {
+            std::lock_guard lock(m_stateMutex);
+            std::string id = idOf(a->handle);
+            auto it = m_torrents.find(id);
+            if (it != m_torrents.end()) {
+                registered = true;
+                TorrentRec& rec = it->second;
+                try {
+                    // The id stays; the new v2 hash only widens duplicate detection.
+                    lt::info_hash_t now = a->handle.info_hashes();
+                    if (now.has_v1())
+                        rec.hashes.v1 = now.v1;
+                    if (now.has_v2())
+                        rec.hashes.v2 = now.v2;
+                    applyTrackers(rec);
+                } catch (const std::exception&) {
+                }
+                m_events.push("metadata", id, a->torrent_name(), "");
+            }
+        }
+        if (registered)
+            requestResume(a->handle, lt::torrent_handle::save_info_dict);
+        break;
+    }
+
+    case lt::torrent_finished_alert::alert_type: {
+        auto* a = static_cast<lt::torrent_finished_alert*>(alert);
+        bool registered = false;
+        {
+            std::lock_guard lock(m_stateMutex);
+            std::string id = idOf(a->handle);
+            if (!id.empty()) {
+                registered = true;
+                m_events.push("finished", id, a->torrent_name(), "");
+            }
+        }
+        if (registered)
+            requestResume(a->handle, lt::torrent_handle::save_info_dict);
+        break;
+    }
+
+    case lt::torrent_error_alert::alert_type: {
+        auto* a = static_cast<lt::torrent_error_alert*>(alert);
+        std::lock_guard lock(m_stateMutex);
+        std::string id = idOf(a->handle);
+        if (!id.empty())
+            m_events.push("error", id, a->torrent_name(), a->error.message());
+        break;
+    }
+
+    case lt::file_error_alert::alert_type:
+        handleFileError(alert);
+        break;
+
+    case lt::storage_moved_alert::alert_type: {
+        // The new save path must survive a restart.
+        auto* a = static_cast<lt::storage_moved_alert*>(alert);
+        bool registered = false;
+        {
+            std::lock_guard lock(m_stateMutex);
+            registered = !idOf(a->handle).empty();
+        }
+        if (registered)
+            requestResume(a->handle, lt::torrent_handle::save_info_dict);
+        break;
+    }
+
+    case lt::storage_moved_failed_alert::alert_type: {
+        auto* a = static_cast<lt::storage_moved_failed_alert*>(alert);
+        std::string message = a->error.message();
+        if (std::string path = a->file_path(); !path.empty())
+            message += ": " + path;
+        std::lock_guard lock(m_stateMutex);
+        std::string id = idOf(a->handle);
+        if (!id.empty())
+            m_events.push("error", id, a->torrent_name(), message);
+        break;
+    }
+
+    case lt::listen_succeeded_alert::alert_type: {
+        auto* a = static_cast<lt::listen_succeeded_alert*>(alert);
+        std::string text = a->socket_type == lt::socket_type_t::utp ? "uTP " : "TCP ";
+        text += a->address.to_string() + ":" + std::to_string(a->port);
+        std::lock_guard lock(m_stateMutex);
+        m_listening.push_back(std::move(text));
+        break;
+    }
+
+    case lt::listen_failed_alert::alert_type: {
+        auto* a = static_cast<lt::listen_failed_alert*>(alert);
+        std::string text =
+            a->address.to_string() + ":" + std::to_string(a->port) + " " + a->error.message();
+        std::lock_guard lock(m_stateMutex);
+        m_listenErrors.push_back(text);
+        m_events.push("listen_failed", "", "", std::move(text));
+        break;
+    }
+
+    case lt::external_ip_alert::alert_type: {
+        auto* a = static_cast<lt::external_ip_alert*>(alert);
+        std::lock_guard lock(m_stateMutex);
+        m_externalIP = a->external_address.to_string();
+        break;
+    }
+
+    case lt::portmap_alert::alert_type: {
+        auto* a = static_cast<lt::portmap_alert*>(alert);
+        std::string text = a->map_transport == lt::portmap_transport::upnp ? "UPnP" : "NAT-PMP";
+        text += " " + std::to_string(a->external_port);
+        std::lock_guard lock(m_stateMutex);
+        m_portmap = std::move(text);
+        break;
+    }
+
+    case lt::session_stats_alert::alert_type: {
+        auto* a = static_cast<lt::session_stats_alert*>(alert);
+        auto counters = a->counters();
+        int dht = metrics().dhtNodes;
+        int incoming = metrics().incoming;
+        std::lock_guard lock(m_stateMutex);
+        m_counters.assign(counters.begin(), counters.end());
+        if (dht >= 0 && dht < static_cast<int>(m_counters.size()))
+            m_dhtNodes = m_counters[static_cast<std::size_t>(dht)];
+        if (incoming >= 0 && incoming < static_cast<int>(m_counters.size()))
+            m_incoming = m_counters[static_cast<std::size_t>(incoming)] != 0;
+        m_sampleTime = Clock::now();
+        break;
+    }
+
+    case lt::alerts_dropped_alert::alert_type: {
+        auto* a = static_cast<lt::alerts_dropped_alert*>(alert);
+        std::fprintf(stderr, "alerts dropped: %zu kinds\n", a->dropped_alerts.count());
+        break;
+    }
+
+    default:
+        break;
+    }
+}
+
+void Session::handleFileError(const lt::alert* alert) {
+    auto* a = static_cast<const lt::file_error_alert*>(alert);
+    std::fprintf(stderr, "file error %s op=%s file=%s\n", a->error.message().c_str(),
+                 lt::operation_name(a->op), a->filename());
+    std::lock_guard lock(m_stateMutex);
+    std::string id = idOf(a->handle);
+    auto it = m_torrents.find(id);
+    if (it == m_torrents.end())
+        return;
+    TorrentRec& rec = it->second;
+    checkFiles(id, rec);
+    if (!rec.missingText.empty())
+        return;
+    bool readFailed =
+        a->op == lt::operation_t::file_read || a->op == lt::operation_t::partfile_read;
+    bool gone = a->error == boost::system::errc::no_such_file_or_directory ||
+                a->error == boost::system::errc::not_a_directory;
+    if (readFailed && !gone && rec.recheckAttempts < 3) {
+        ++rec.recheckAttempts;
+        try {
+            rec.handle.clear_error();
+            rec.handle.force_recheck();
+            rec.handle.resume();
+        } catch (const std::exception&) {
+        }
+        m_events.push("recheck", id, a->torrent_name(), "");
+        return;
+    }
+    m_events.push("error", id, a->torrent_name(), a->error.message() + ": " + a->filename());
+}
+
+} // namespace tevro::bridge

@@ -1,0 +1,416 @@
+// The JSON reports and piece strings of a session.
+
+#include "tevro/bridge/session.h"
+
+#include <libtorrent/announce_entry.hpp>
+#include <libtorrent/peer_info.hpp>
+#include <libtorrent/session_stats.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include "tevro/bridge/json_writer.h"
+#include "tevro/bridge/piece_span.h"
+#include "tevro/bridge/tracker_fold.h"
+#include "tevro/bridge/tracker_rule.h"
+
+namespace tevro::bridge {
+
+namespace {
+
+const char* stateName(lt::torrent_status::state_t s) {
+    switch (s) {
+    case lt::torrent_status::checking_files:
+    case lt::torrent_status::checking_resume_data:
+        return "checking";
+    case lt::torrent_status::downloading_metadata:
+        return "metadata";
+    case lt::torrent_status::downloading:
+        return "downloading";
+    case lt::torrent_status::finished:
+        return "finished";
+    case lt::torrent_status::seeding:
+        return "seeding";
+    default:
+        return "unknown";
+    }
+}
+
+bool has(const lt::torrent_status& st, lt::torrent_flags_t flag) {
+    return static_cast<bool>(st.flags & flag);
+}
+
+std::string errorText(const lt::torrent_status& st) {
+    if (!st.errc)
+        return {};
+    std::string text = st.errc.message();
+    int file = static_cast<int>(st.error_file);
+    if (file >= 0 && st.has_metadata) {
+        try {
+            if (auto ti = st.handle.torrent_file(); ti && file < ti->num_files())
+                text += ": " + std::string(ti->files().file_name(lt::file_index_t(file)));
+        } catch (const std::exception&) {
+        }
+    }
+    return text;
+}
+
+std::string peerSource(lt::peer_source_flags_t source) {
+    static const std::pair<lt::peer_source_flags_t, const char*> kWords[] = {
+        {lt::peer_info::tracker, "tracker"},
+        {lt::peer_info::dht, "dht"},
+        {lt::peer_info::pex, "pex"},
+        {lt::peer_info::lsd, "lsd"},
+        {lt::peer_info::resume_data, "resume"},
+        {lt::peer_info::incoming, "incoming"}};
+    std::string out;
+    for (const auto& [flag, word] : kWords) {
+        if (!(source & flag))
+            continue;
+        if (!out.empty())
+            out += ' ';
+        out += word;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Session::statusJson() {
+    m_session->post_session_stats();
+    std::vector<lt::torrent_status> statuses = m_session->get_torrent_status(
+        [](const lt::torrent_status&) { return true; },
+        lt::torrent_handle::query_distributed_copies | lt::torrent_handle::query_name |
+            lt::torrent_handle::query_save_path);
+    std::int64_t down = 0, up = 0;
+    for (const auto& st : statuses) {
+        down += st.download_payload_rate;
+        up += st.upload_payload_rate;
+    }
+
+    JsonWriter w;
+    std::lock_guard lock(m_stateMutex);
+    w.beginObject().key("session").beginObject();
+    w.key("download").integer(down);
+    w.key("upload").integer(up);
+    w.key("dhtNodes").integer(m_dhtNodes);
+    w.key("incoming").boolean(m_incoming);
+    w.key("externalIP").text(m_externalIP);
+    w.key("portmap").text(m_portmap);
+    w.key("banned").integer(static_cast<std::int64_t>(m_bannedAddresses.size()));
+    w.key("listening").beginArray();
+    for (const auto& s : m_listening)
+        w.text(s);
+    w.endArray();
+    w.key("listenErrors").beginArray();
+    for (const auto& s : m_listenErrors)
+        w.text(s);
+    w.endArray();
+    w.endObject();
+
+    w.key("torrents").beginArray();
+    for (const auto& st : statuses) {
+        std::string id = idOf(st.handle);
+        auto it = m_torrents.find(id);
+        // Between the library's add and our registration, or after a removal.
+        if (it == m_torrents.end())
+            continue;
+        TorrentRec& rec = it->second;
+        if (!rec.applied && st.has_metadata) {
+            try {
+                applyTrackers(rec);
+            } catch (const std::exception&) {
+            }
+        }
+        bool missing = !rec.missingText.empty();
+        w.beginObject();
+        w.key("id").text(id);
+        w.key("name").text(st.name);
+        w.key("state").text(missing ? "missing" : stateName(st.state));
+        w.key("paused").boolean(has(st, lt::torrent_flags::paused));
+        w.key("autoManaged").boolean(has(st, lt::torrent_flags::auto_managed));
+        w.key("sequential").boolean(has(st, lt::torrent_flags::sequential_download));
+        w.key("private").boolean(rec.isPrivate);
+        w.key("hasMetadata").boolean(st.has_metadata);
+        w.key("finished").boolean(st.is_finished && !missing);
+        w.key("seeding").boolean(st.is_seeding && !missing);
+        w.key("moving").boolean(st.moving_storage);
+        w.key("progress").real(st.progress);
+        w.key("total").integer(st.total);
+        w.key("totalDone").integer(st.total_done);
+        w.key("wanted").integer(st.total_wanted);
+        w.key("wantedDone").integer(st.total_wanted_done);
+        w.key("downloadRate").integer(st.download_payload_rate);
+        w.key("uploadRate").integer(st.upload_payload_rate);
+        w.key("peers").integer(st.num_peers - st.num_seeds);
+        w.key("seeds").integer(st.num_seeds);
+        w.key("swarmPeers").integer(st.num_incomplete);
+        w.key("swarmSeeds").integer(st.num_complete);
+        w.key("connectCandidates").integer(st.connect_candidates);
+        w.key("uploaded").integer(st.all_time_upload);
+        w.key("downloaded").integer(st.all_time_download);
+        w.key("added").integer(st.added_time);
+        w.key("completed").integer(st.completed_time);
+        w.key("activeTime").integer(st.active_duration.count());
+        w.key("seedingTime").integer(st.seeding_duration.count());
+        w.key("downloadLimit").integer(rec.downloadLimit);
+        w.key("uploadLimit").integer(rec.uploadLimit);
+        w.key("connectionsLimit").integer(st.connections_limit);
+        w.key("uploadsLimit").integer(st.uploads_limit);
+        w.key("queue").integer(static_cast<int>(st.queue_position));
+        w.key("pieces").integer(st.num_pieces);
+        w.key("availability").real(st.distributed_copies);
+        w.key("savePath").text(st.save_path);
+        w.key("tracker").text(st.current_tracker);
+        w.key("error").text(missing ? rec.missingText : errorText(st));
+        w.endObject();
+    }
+    w.endArray().endObject();
+    return w.take();
+}
+
+std::string Session::filesJson(const std::string& id) {
+    auto h = handleOf(id);
+    if (!h)
+        return "[]";
+    try {
+        auto ti = h->torrent_file();
+        if (!ti)
+            return "[]";
+        std::vector<std::int64_t> progress;
+        h->file_progress(progress);
+        std::vector<lt::download_priority_t> priorities = h->get_file_priorities();
+        const lt::file_storage& fs = ti->files();
+        JsonWriter w;
+        w.beginArray();
+        for (int i = 0; i < fs.num_files(); ++i) {
+            lt::file_index_t f(i);
+            auto index = static_cast<std::size_t>(i);
+            PieceSpan span = PieceSpan::of(fs, i);
+            w.beginObject();
+            w.key("i").integer(i);
+            w.key("path").text(fs.file_path(f));
+            w.key("size").integer(fs.file_size(f));
+            w.key("done").integer(index < progress.size() ? progress[index] : 0);
+            w.key("prio").integer(
+                index < priorities.size()
+                    ? static_cast<int>(static_cast<std::uint8_t>(priorities[index]))
+                    : 4);
+            w.key("pad").boolean(fs.pad_file_at(f));
+            w.key("first").integer(span.first);
+            w.key("last").integer(span.last);
+            w.endObject();
+        }
+        w.endArray();
+        return w.take();
+    } catch (const std::exception&) {
+        return "[]";
+    }
+}
+
+std::string Session::peersJson(const std::string& id) {
+    auto h = handleOf(id);
+    if (!h)
+        return "[]";
+    std::vector<lt::peer_info> peers;
+    try {
+        h->get_peer_info(peers);
+    } catch (const std::exception&) {
+        return "[]";
+    }
+    JsonWriter w;
+    w.beginArray();
+    for (const auto& p : peers) {
+        std::string flags;
+        if (p.flags & (lt::peer_info::rc4_encrypted | lt::peer_info::plaintext_encrypted))
+            flags += 'E';
+        if (p.flags & lt::peer_info::utp_socket)
+            flags += 'U';
+        if (p.flags & lt::peer_info::seed)
+            flags += 'S';
+        if (!(p.flags & lt::peer_info::outgoing_connection))
+            flags += 'I';
+        w.beginObject();
+        w.key("ip").text(p.ip.address().to_string());
+        w.key("port").integer(p.ip.port());
+        w.key("client").text(p.client);
+        w.key("flags").text(flags);
+        w.key("source").text(peerSource(p.source));
+        w.key("progress").real(p.progress);
+        w.key("downloadRate").integer(p.payload_down_speed);
+        w.key("uploadRate").integer(p.payload_up_speed);
+        w.key("downloaded").integer(p.total_download);
+        w.key("uploaded").integer(p.total_upload);
+        w.key("rttMs").integer(p.rtt);
+        w.key("outstandingRequests").integer(p.download_queue_length);
+        w.key("targetRequests").integer(p.target_dl_queue_length);
+        w.key("timedOutRequests").integer(p.timed_out_requests);
+        w.key("pendingDiskBytes").integer(p.pending_disk_bytes);
+        w.key("remoteChoked").boolean(static_cast<bool>(p.flags & lt::peer_info::remote_choked));
+        w.key("waitingForDisk").boolean(static_cast<bool>(p.read_state & lt::peer_info::bw_disk));
+        w.key("waitingForNetwork")
+            .boolean(static_cast<bool>(p.read_state & lt::peer_info::bw_network));
+        w.key("waitingForRateLimit")
+            .boolean(static_cast<bool>(p.read_state & lt::peer_info::bw_limit));
+        w.endObject();
+    }
+    w.endArray();
+    return w.take();
+}
+
+std::string Session::trackersJson(const std::string& id) {
+    auto h = handleOf(id);
+    if (!h)
+        return "[]";
+    std::vector<lt::announce_entry> trackers;
+    try {
+        trackers = h->trackers();
+    } catch (const std::exception&) {
+        return "[]";
+    }
+    auto now = lt::clock_type::now();
+    JsonWriter w;
+    w.beginArray();
+    for (const auto& t : trackers) {
+        TrackerFold fold = TrackerFold::of(t, now);
+        w.beginObject();
+        w.key("url").text(t.url);
+        w.key("tier").integer(t.tier);
+        w.key("status").text(fold.status);
+        w.key("message").text(fold.message);
+        w.key("fails").integer(fold.fails);
+        w.key("seeds").integer(fold.seeds);
+        w.key("peers").integer(fold.peers);
+        w.key("downloaded").integer(fold.downloaded);
+        w.key("nextAnnounce").integer(fold.nextAnnounce);
+        w.key("extra").boolean(t.tier == TrackerRule::kExtraTier);
+        w.key("mirror").boolean(t.tier == TrackerRule::kMirrorTier);
+        w.endObject();
+    }
+    w.endArray();
+    return w.take();
+}
+
+std::string Session::diagnosticsJson() {
+    m_session->post_session_stats();
+    static constexpr const char* kSettings[] = {
+        "download_rate_limit",   "upload_rate_limit",     "connections_limit",
+        "connection_speed",      "max_out_request_queue", "request_queue_time",
+        "max_queued_disk_bytes", "aio_threads",           "hashing_threads",
+        "checking_mem_usage",    "send_buffer_watermark", "mixed_mode_algorithm"};
+    lt::settings_pack settings = m_session->get_settings();
+
+    std::vector<std::int64_t> counters;
+    std::int64_t ageMs = -1;
+    {
+        std::lock_guard lock(m_stateMutex);
+        counters = m_counters;
+        if (m_sampleTime)
+            ageMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *m_sampleTime)
+                    .count();
+    }
+    JsonWriter w;
+    w.beginObject();
+    w.key("sampleAgeMs").integer(ageMs);
+    w.key("counters").beginObject();
+    for (const auto& metric : lt::session_stats_metrics())
+        if (metric.value_index >= 0 && metric.value_index < static_cast<int>(counters.size()))
+            w.key(metric.name).integer(counters[static_cast<std::size_t>(metric.value_index)]);
+    w.endObject();
+    w.key("settings").beginObject();
+    for (const char* name : kSettings)
+        w.key(name).integer(settings.get_int(lt::setting_by_name(name)));
+    w.endObject();
+    w.endObject();
+    return w.take();
+}
+
+std::string Session::pieces(const std::string& id, int file) {
+    auto h = handleOf(id);
+    if (!h)
+        return "";
+    try {
+        auto ti = h->torrent_file();
+        if (!ti || file < 0 || file >= ti->num_files() ||
+            ti->files().file_size(lt::file_index_t(file)) < 1)
+            return "";
+        PieceSpan span = PieceSpan::of(ti->files(), file);
+        lt::torrent_status st = h->status(lt::torrent_handle::query_pieces);
+        std::string out(static_cast<std::size_t>(span.last - span.first + 1), '0');
+        for (const auto& partial : h->get_download_queue()) {
+            int p = static_cast<int>(partial.piece_index);
+            if (p >= span.first && p <= span.last)
+                out[static_cast<std::size_t>(p - span.first)] = '2';
+        }
+        for (int p = span.first; p <= span.last; ++p)
+            if (st.is_seeding || (p < st.pieces.size() && st.pieces.get_bit(lt::piece_index_t(p))))
+                out[static_cast<std::size_t>(p - span.first)] = '1';
+        return out;
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
+std::string Session::pieceStates(const std::string& id) {
+    auto h = handleOf(id);
+    if (!h)
+        return "";
+    try {
+        auto ti = h->torrent_file();
+        if (!ti)
+            return "";
+        int count = ti->num_pieces();
+        lt::torrent_status st = h->status(lt::torrent_handle::query_pieces);
+        if (st.is_seeding)
+            return std::string(static_cast<std::size_t>(count), '1');
+        std::string out(static_cast<std::size_t>(count), '0');
+        bool checking = st.state == lt::torrent_status::checking_files ||
+                        st.state == lt::torrent_status::checking_resume_data;
+        bool consult = !checking && !(st.flags & lt::torrent_flags::paused) && st.num_peers >= 1;
+        std::vector<int> availability;
+        std::vector<lt::download_priority_t> priorities;
+        if (consult) {
+            h->piece_availability(availability);
+            priorities = h->get_piece_priorities();
+        }
+        for (int p = 0; p < count; ++p) {
+            auto i = static_cast<std::size_t>(p);
+            if (p < st.pieces.size() && st.pieces.get_bit(lt::piece_index_t(p)))
+                out[i] = '1';
+            else if (consult && i < availability.size() && availability[i] == 0 &&
+                     (i >= priorities.size() || priorities[i] != lt::dont_download))
+                out[i] = '3';
+        }
+        for (const auto& partial : h->get_download_queue()) {
+            auto i = static_cast<std::size_t>(static_cast<int>(partial.piece_index));
+            if (i < out.size() && out[i] != '1' &&
+                partial.requested + partial.writing + partial.finished > 0)
+                out[i] = '2';
+        }
+        return out;
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
+std::string Session::pollEvents() {
+    std::vector<TorrentEvent> events;
+    {
+        std::lock_guard lock(m_stateMutex);
+        events = m_events.take();
+    }
+    JsonWriter w;
+    w.beginArray();
+    for (const auto& e : events) {
+        w.beginObject();
+        w.key("type").text(e.type);
+        w.key("id").text(e.id);
+        w.key("name").text(e.name);
+        w.key("message").text(e.message);
+        w.endObject();
+    }
+    w.endArray();
+    return w.take();
+}
+
+} // namespace tevro::bridge

@@ -1,0 +1,126 @@
+// Opening streaming readers, prefetching ahead of playback, and the progress
+// of the piece a reader waits for.
+
+#include "tevro/bridge/session.h"
+
+#include <algorithm>
+
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include "tevro/bridge/piece_cache.h"
+#include "tevro/bridge/piece_span.h"
+#include "tevro/bridge/reader_registry.h"
+#include "tevro/bridge/stream_reader.h"
+
+namespace tevro::bridge {
+
+tb_reader* Session::openReader(const std::string& id, int file) {
+    lt::torrent_handle h;
+    {
+        std::lock_guard lock(m_stateMutex);
+        auto it = m_torrents.find(id);
+        if (it == m_torrents.end() || !it->second.handle.is_valid())
+            return nullptr;
+        checkFiles(id, it->second);
+        if (!it->second.missingText.empty())
+            return nullptr;
+        h = it->second.handle;
+    }
+    try {
+        auto ti = h.torrent_file();
+        if (!ti || file < 0 || file >= ti->num_files())
+            return nullptr;
+        const lt::file_storage& fs = ti->files();
+        lt::file_index_t f(file);
+        PieceSpan span = PieceSpan::of(fs, file);
+        lt::torrent_status st = h.status(lt::torrent_handle::query_save_path);
+        StreamReader::FileSpan spec{file,
+                                    fs.file_offset(f),
+                                    fs.file_size(f),
+                                    fs.piece_length(),
+                                    fs.file_size(f) > 0
+                                        ? span.first
+                                        : static_cast<int>(fs.file_offset(f) / fs.piece_length()),
+                                    span.last,
+                                    fs.file_path(f, st.save_path)};
+        if (h.file_priority(f) == lt::dont_download)
+            h.file_priority(f, lt::default_priority);
+        if (st.flags & lt::torrent_flags::paused) {
+            h.unset_flags(lt::torrent_flags::auto_managed);
+            h.resume();
+        }
+        auto* reader = new tb_reader(h, id, std::move(spec), m_pieces, m_readers);
+        reader->start();
+        return reader;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void Session::prefetch(const std::string& id, int file, std::int64_t span, double fraction) {
+    auto h = handleOf(id);
+    if (!h)
+        return;
+    try {
+        auto ti = h->torrent_file();
+        if (!ti || file < 0 || file >= ti->num_files())
+            return;
+        const lt::file_storage& fs = ti->files();
+        lt::file_index_t f(file);
+        std::int64_t size = fs.file_size(f);
+        if (size < 1)
+            return;
+        if (h->file_priority(f) == lt::dont_download)
+            h->file_priority(f, lt::default_priority);
+        // NaN clamps to the start.
+        double at = fraction >= 0 ? std::min(fraction, 1.0) : 0.0;
+        auto position = static_cast<std::int64_t>(at * static_cast<double>(size));
+        std::int64_t offset = fs.file_offset(f);
+        std::int64_t length = fs.piece_length();
+        auto pieceAt = [&](std::int64_t inFile) {
+            return static_cast<int>((offset + inFile) / length);
+        };
+        PieceSpan whole = PieceSpan::of(fs, file);
+        std::set<int> pieces{whole.first, whole.last};
+        int from = pieceAt(std::max<std::int64_t>(position - span / 4, 0));
+        int to = pieceAt(std::min<std::int64_t>(position + span, size - 1));
+        for (int p = from; p <= to; ++p)
+            pieces.insert(p);
+        lt::torrent_status st = h->status(lt::torrent_handle::query_pieces);
+        int k = 0;
+        for (int p : pieces) {
+            bool held =
+                st.is_seeding || (p < st.pieces.size() && st.pieces.get_bit(lt::piece_index_t(p)));
+            if (held)
+                continue;
+            h->set_piece_deadline(lt::piece_index_t(p), 2000 + k * 400);
+            ++k;
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+double Session::streamProgress(const std::string& id, int file) {
+    auto waiting = m_readers->waitingPiece(id, file);
+    if (!waiting)
+        return -1;
+    const auto& [h, piece] = *waiting;
+    try {
+        if (!h.is_valid())
+            return -1;
+        for (const auto& partial : h.get_download_queue()) {
+            if (static_cast<int>(partial.piece_index) != piece)
+                continue;
+            if (partial.blocks_in_piece < 1)
+                return 0;
+            return static_cast<double>(partial.finished + partial.writing) /
+                   partial.blocks_in_piece;
+        }
+    } catch (const std::exception&) {
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace tevro::bridge

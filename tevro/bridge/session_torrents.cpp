@@ -1,0 +1,348 @@
+// Registering torrents, restoring them from the state folder, and the
+// missing-file rule that watches completed files on disk.
+
+#include "tevro/bridge/session.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <libtorrent/announce_entry.hpp>
+#include <libtorrent/ip_filter.hpp>
+#include <libtorrent/peer_info.hpp>
+#include <libtorrent/read_resume_data.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include "tevro/bridge/banned_clients.h"
+#include "tevro/bridge/piece_cache.h"
+#include "tevro/bridge/piece_span.h"
+#include "tevro/bridge/state_files.h"
+#include "tevro/bridge/torrent_id.h"
+#include "tevro/bridge/tracker_rule.h"
+
+namespace tevro::bridge {
+
+namespace {
+
+// ENOENT or ENOTDIR: the file is gone. Other stat errors never count.
+bool isGone(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return false;
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+std::string joinPath(const std::string& dir, const std::string& relative) {
+    if (!relative.empty() && relative.front() == '/')
+        return relative;
+    if (dir.empty() || dir.back() == '/')
+        return dir + relative;
+    return dir + "/" + relative;
+}
+
+bool wanted(const std::vector<lt::download_priority_t>& priorities, int index) {
+    return index >= static_cast<int>(priorities.size()) ||
+           priorities[static_cast<std::size_t>(index)] != lt::dont_download;
+}
+
+// The files a saved torrent should find on disk, from its resume data.
+std::set<int> expectedFiles(const lt::add_torrent_params& params) {
+    std::set<int> out;
+    if (!params.ti)
+        return out;
+    const lt::file_storage& fs = params.ti->files();
+    bool savedComplete = params.completed_time >= 1 && (params.flags & lt::torrent_flags::paused);
+    for (int i = 0; i < fs.num_files(); ++i) {
+        lt::file_index_t f(i);
+        if (fs.pad_file_at(f) || fs.file_size(f) < 1 || !wanted(params.file_priorities, i))
+            continue;
+        bool held = false;
+        if (params.have_pieces.empty()) {
+            held = savedComplete;
+        } else {
+            PieceSpan span = PieceSpan::of(fs, i);
+            for (int p = span.first; p <= span.last && !held; ++p)
+                held = p < params.have_pieces.size() &&
+                       params.have_pieces.get_bit(lt::piece_index_t(p));
+        }
+        if (held)
+            out.insert(i);
+    }
+    return out;
+}
+
+std::string savedFilePath(const lt::add_torrent_params& params, int index) {
+    auto renamed = params.renamed_files.find(lt::file_index_t(index));
+    if (renamed != params.renamed_files.end())
+        return joinPath(params.save_path, renamed->second);
+    return params.ti->files().file_path(lt::file_index_t(index), params.save_path);
+}
+
+} // namespace
+
+std::string Session::idOf(const lt::torrent_handle& handle) const {
+    auto it = m_ids.find(handle);
+    return it == m_ids.end() ? std::string() : it->second;
+}
+
+std::optional<lt::torrent_handle> Session::handleOf(const std::string& id) {
+    lt::torrent_handle h;
+    {
+        std::lock_guard lock(m_stateMutex);
+        auto it = m_torrents.find(id);
+        if (it == m_torrents.end())
+            return std::nullopt;
+        h = it->second.handle;
+    }
+    if (!h.is_valid())
+        return std::nullopt;
+    return h;
+}
+
+void Session::restoreSaved() {
+    std::string folder = m_dir + "/resume";
+    DIR* d = ::opendir(folder.c_str());
+    if (!d)
+        return;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name.size() >= 8 && name.ends_with(".resume"))
+            names.push_back(std::move(name));
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const auto& name : names)
+        restoreOne(name);
+}
+
+void Session::restoreOne(const std::string& fileName) {
+    std::string bytes = state_files::readWhole(m_dir + "/resume/" + fileName);
+    lt::error_code ec;
+    lt::add_torrent_params params = lt::read_resume_data(bytes, ec);
+    if (ec)
+        return;
+    // A torrent comes back under the id its files were saved with, even when
+    // its best info-hash has changed since.
+    std::string id = fileName.substr(0, fileName.size() - 7);
+    if (!isTorrentId(id))
+        id = torrentId(params.ti ? params.ti->info_hashes() : params.info_hashes);
+
+    std::set<int> expected = expectedFiles(params);
+    std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
+    if (!presence.empty())
+        expected = state_files::parsePresence(presence);
+    if (params.ti) {
+        int count = params.ti->num_files();
+        for (int index : expected) {
+            if (index >= count || !wanted(params.file_priorities, index))
+                continue;
+            if (isGone(savedFilePath(params, index))) {
+                params.flags |= lt::torrent_flags::paused;
+                params.flags &= ~lt::torrent_flags::auto_managed;
+                break;
+            }
+        }
+    }
+    // Every start verifies the data on disk again.
+    params.have_pieces.clear();
+    params.verified_pieces.clear();
+    params.unfinished_pieces.clear();
+    params.flags &= ~(lt::torrent_flags::seed_mode | lt::torrent_flags::no_verify_files);
+    params.flags |= lt::torrent_flags::duplicate_is_error;
+
+    lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
+    if (ec)
+        return;
+    std::lock_guard lock(m_stateMutex);
+    if (m_torrents.count(id))
+        return;
+    remember(h, id, expected);
+}
+
+void Session::remember(const lt::torrent_handle& handle, const std::string& id,
+                       const std::set<int>& expected) {
+    TorrentRec& rec = m_torrents[id];
+    rec.handle = handle;
+    m_ids[handle] = id;
+    try {
+        rec.hashes = handle.info_hashes();
+        rec.downloadLimit = handle.download_limit();
+        rec.uploadLimit = handle.upload_limit();
+    } catch (const std::exception&) {
+    }
+    std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
+    if (presence.empty()) {
+        rec.present = expected;
+        savePresence(id, rec);
+    } else {
+        rec.present = state_files::parsePresence(presence);
+    }
+    try {
+        if (handle.torrent_file())
+            applyTrackers(rec);
+    } catch (const std::exception&) {
+    }
+    checkFiles(id, rec);
+}
+
+void Session::savePresence(const std::string& id, const TorrentRec& rec) {
+    state_files::writeAtomically(state_files::presencePath(m_dir, id),
+                                 state_files::formatPresence(rec.present));
+}
+
+void Session::checkFiles(const std::string& id, TorrentRec& rec) {
+    if (!rec.missingText.empty())
+        return;
+    try {
+        const lt::torrent_handle& h = rec.handle;
+        if (!h.is_valid())
+            return;
+        lt::torrent_status st =
+            h.status(lt::torrent_handle::query_save_path | lt::torrent_handle::query_name);
+        std::shared_ptr<const lt::torrent_info> ti = h.torrent_file();
+        if (!st.has_metadata || !ti || st.moving_storage)
+            return;
+        const lt::file_storage& fs = ti->files();
+        bool checking = st.state == lt::torrent_status::checking_files ||
+                        st.state == lt::torrent_status::checking_resume_data;
+        if (!checking) {
+            std::vector<std::int64_t> progress;
+            h.file_progress(progress);
+            bool grew = false;
+            for (int i = 0; i < fs.num_files() && i < static_cast<int>(progress.size()); ++i) {
+                lt::file_index_t f(i);
+                if (fs.pad_file_at(f) || fs.file_size(f) < 1 ||
+                    progress[static_cast<std::size_t>(i)] < fs.file_size(f))
+                    continue;
+                grew = rec.present.insert(i).second || grew;
+            }
+            if (grew)
+                savePresence(id, rec);
+        }
+        std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
+        for (int index : rec.present) {
+            if (index >= fs.num_files() || !wanted(priorities, index))
+                continue;
+            lt::file_index_t f(index);
+            if (fs.pad_file_at(f) || fs.file_size(f) < 1)
+                continue;
+            if (!isGone(fs.file_path(f, st.save_path)))
+                continue;
+            std::string name = fs.file_path(f);
+            if (auto slash = name.find_last_of('/'); slash != std::string::npos)
+                name.erase(0, slash + 1);
+            rec.missingText = "Файл удалён или перемещён: «" + name +
+                              "». Верните файл и проверьте его или перезапустите загрузку.";
+            h.unset_flags(lt::torrent_flags::auto_managed);
+            h.pause();
+            h.force_recheck();
+            m_pieces->forget(id);
+            requestResume(h, lt::torrent_handle::save_info_dict);
+            m_events.push("error", id, st.name, rec.missingText);
+            return;
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
+    checkFiles(id, rec);
+    if (rec.missingText.empty())
+        return false;
+    rec.missingText.clear();
+    rec.present.clear();
+    savePresence(id, rec);
+    m_pieces->forget(id);
+    try {
+        rec.handle.clear_error();
+        rec.handle.force_recheck();
+    } catch (const std::exception&) {
+    }
+    return true;
+}
+
+void Session::applyTrackers(TorrentRec& rec) {
+    const lt::torrent_handle& h = rec.handle;
+    if (!h.is_valid())
+        return;
+    if (auto ti = h.torrent_file())
+        rec.isPrivate = rec.isPrivate || ti->priv();
+    if (rec.isPrivate) {
+        rec.applied = true;
+        return;
+    }
+    std::vector<lt::announce_entry> current = h.trackers();
+    std::vector<TrackerEntry> entries;
+    for (const auto& e : current)
+        entries.push_back({e.url, e.tier});
+    std::vector<TrackerEntry> next = TrackerRule::apply(entries, m_extraTrackers, m_mirror);
+    if (next != entries) {
+        std::vector<lt::announce_entry> replaced;
+        for (const auto& e : next) {
+            lt::announce_entry a(e.url);
+            a.tier = static_cast<std::uint8_t>(e.tier);
+            replaced.push_back(std::move(a));
+        }
+        h.replace_trackers(replaced);
+    }
+    rec.applied = true;
+}
+
+void Session::scanFiles() {
+    std::lock_guard lock(m_stateMutex);
+    for (auto& [id, rec] : m_torrents)
+        checkFiles(id, rec);
+}
+
+void Session::scanBannedPeers() {
+    std::vector<std::string> patterns;
+    std::vector<lt::torrent_handle> handles;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_bannedPatterns.empty())
+            return;
+        patterns = m_bannedPatterns;
+        for (const auto& [id, rec] : m_torrents)
+            handles.push_back(rec.handle);
+    }
+    std::vector<std::string> hits;
+    for (const auto& h : handles) {
+        try {
+            if (!h.is_valid())
+                continue;
+            std::vector<lt::peer_info> peers;
+            h.get_peer_info(peers);
+            for (const auto& p : peers) {
+                std::string_view pid(p.pid.data(), 8);
+                if (BannedClients::matches(patterns, p.client, pid))
+                    hits.push_back(p.ip.address().to_string());
+            }
+        } catch (const std::exception&) {
+        }
+    }
+    if (hits.empty())
+        return;
+    lt::ip_filter filter = m_session->get_ip_filter();
+    bool added = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        for (const auto& text : hits) {
+            if (m_bannedAddresses.count(text))
+                continue;
+            lt::error_code ec;
+            lt::address a = lt::make_address(text, ec);
+            if (ec)
+                continue;
+            m_bannedAddresses.insert(text);
+            filter.add_rule(a, a, lt::ip_filter::blocked);
+            added = true;
+        }
+    }
+    if (added)
+        m_session->set_ip_filter(std::move(filter));
+}
+
+} // namespace tevro::bridge

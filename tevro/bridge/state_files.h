@@ -1,0 +1,28 @@
+#pragma once
+
+// The state folder's files: atomic writes, whole reads, and the presence file
+// ("v1", then one completed file index per line).
+
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace tevro::bridge::state_files {
+
+// Writes `bytes` to path + ".tmp" and renames it over `path`; on any failure
+// the ".tmp" file is deleted and the old file kept. Returns success.
+bool writeAtomically(const std::string& path, std::string_view bytes);
+
+// The whole file; a missing or unreadable file reads as empty.
+std::string readWhole(const std::string& path);
+
+// "v1" followed by indices; any other first word gives the empty set, and
+// negative or non-numeric words are skipped.
+std::set<int> parsePresence(std::string_view text);
+std::string formatPresence(const std::set<int>& indices);
+
+std::string resumePath(const std::string& dir, const std::string& id);
+std::string presencePath(const std::string& dir, const std::string& id);
+std::string sessionStatePath(const std::string& dir);
+
+} // namespace tevro::bridge::state_files

@@ -1,0 +1,282 @@
+// The tb_* calls that change torrents: adds, removal, named actions,
+// priorities, limits, trackers, storage moves and bans.
+
+#include "tevro/bridge/session.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <libtorrent/announce_entry.hpp>
+#include <libtorrent/error_code.hpp>
+#include <libtorrent/ip_filter.hpp>
+#include <libtorrent/magnet_uri.hpp>
+#include <libtorrent/torrent_info.hpp>
+
+#include "tevro/bridge/add_options.h"
+#include "tevro/bridge/piece_cache.h"
+#include "tevro/bridge/state_files.h"
+#include "tevro/bridge/torrent_id.h"
+
+namespace tevro::bridge {
+
+namespace {
+
+// Lines of a URL or pattern text, trimmed, empty ones dropped.
+std::vector<std::string> lines(std::string_view text) {
+    std::vector<std::string> out;
+    while (!text.empty()) {
+        auto nl = text.find('\n');
+        std::string_view line = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        while (!line.empty() &&
+               (line.front() == ' ' || line.front() == '\t' || line.front() == '\r'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+            line.remove_suffix(1);
+        if (!line.empty())
+            out.emplace_back(line);
+    }
+    return out;
+}
+
+} // namespace
+
+Session::Added Session::addTorrentFile(const char* path, const char* options) {
+    lt::add_torrent_params params;
+    try {
+        params.ti = std::make_shared<lt::torrent_info>(std::string(path ? path : ""));
+    } catch (const std::exception& e) {
+        return {std::nullopt, e.what()};
+    }
+    return add(std::move(params), AddOptions::parse(options));
+}
+
+Session::Added Session::addMagnet(const char* uri, const char* options) {
+    lt::error_code ec;
+    lt::add_torrent_params params = lt::parse_magnet_uri(uri ? uri : "", ec);
+    if (ec)
+        return {std::nullopt, ec.message()};
+    return add(std::move(params), AddOptions::parse(options));
+}
+
+Session::Added Session::add(lt::add_torrent_params params, const AddOptions& options) {
+    bool hasMetadata = params.ti != nullptr;
+    options.applyTo(params, hasMetadata);
+    lt::info_hash_t hashes = hasMetadata ? params.ti->info_hashes() : params.info_hashes;
+    std::string id = torrentId(hashes);
+    {
+        std::lock_guard lock(m_stateMutex);
+        // Matching any known hash finds a v1 magnet's torrent from its hybrid
+        // .torrent and the other way round; the first id stays.
+        for (const auto& [existing, rec] : m_torrents)
+            if (existing == id || sameTorrent(rec.hashes, hashes))
+                return {existing, "duplicate"};
+    }
+    params.flags |= lt::torrent_flags::duplicate_is_error;
+    lt::error_code ec;
+    lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
+    if (ec == lt::errors::duplicate_torrent) {
+        // Added by a concurrent call between the check and the add.
+        std::lock_guard lock(m_stateMutex);
+        for (const auto& [existing, rec] : m_torrents)
+            if (sameTorrent(rec.hashes, hashes))
+                return {existing, "duplicate"};
+        return {id, "duplicate"};
+    }
+    if (ec)
+        return {std::nullopt, ec.message()};
+    {
+        std::lock_guard lock(m_stateMutex);
+        remember(h, id, {});
+    }
+    requestResume(h, lt::torrent_handle::save_info_dict);
+    return {id, ""};
+}
+
+bool Session::remove(const std::string& id, bool deleteFiles) {
+    lt::torrent_handle h;
+    {
+        std::lock_guard files(m_fileMutex);
+        std::lock_guard lock(m_stateMutex);
+        auto it = m_torrents.find(id);
+        if (it == m_torrents.end() || !it->second.handle.is_valid())
+            return false;
+        h = it->second.handle;
+        m_ids.erase(h);
+        m_torrents.erase(it);
+        std::remove(state_files::resumePath(m_dir, id).c_str());
+        std::remove(state_files::presencePath(m_dir, id).c_str());
+    }
+    m_pieces->forget(id);
+    {
+        std::lock_guard lock(m_saveMutex);
+        m_savesInFlight.erase(h);
+    }
+    m_session->remove_torrent(h, deleteFiles ? lt::session_handle::delete_files
+                                             : lt::remove_flags_t{});
+    return true;
+}
+
+bool Session::action(const std::string& id, std::string_view name) {
+    static constexpr std::string_view kActions[] = {
+        "resume",         "pause",    "force_start", "recheck",   "reannounce",  "sequential_on",
+        "sequential_off", "queue_up", "queue_down",  "queue_top", "queue_bottom"};
+    if (std::find(std::begin(kActions), std::end(kActions), name) == std::end(kActions))
+        return false;
+    auto handle = handleOf(id);
+    if (!handle)
+        return false;
+    lt::torrent_handle& h = *handle;
+    auto resetMissingOf = [&] {
+        std::lock_guard lock(m_stateMutex);
+        auto it = m_torrents.find(id);
+        return it != m_torrents.end() && resetMissing(id, it->second);
+    };
+    try {
+        if (name == "resume") {
+            resetMissingOf();
+            h.clear_error();
+            h.set_flags(lt::torrent_flags::auto_managed);
+            h.resume();
+        } else if (name == "pause") {
+            h.unset_flags(lt::torrent_flags::auto_managed);
+            h.pause(lt::torrent_handle::graceful_pause);
+        } else if (name == "force_start") {
+            resetMissingOf();
+            h.clear_error();
+            h.unset_flags(lt::torrent_flags::auto_managed);
+            h.resume();
+        } else if (name == "recheck") {
+            if (resetMissingOf()) {
+                // The reset forced the check already; stop once it is done.
+                h.set_flags(lt::torrent_flags::stop_when_ready);
+                h.resume();
+            } else {
+                h.force_recheck();
+            }
+        } else if (name == "reannounce") {
+            h.force_reannounce(0, -1, lt::torrent_handle::ignore_min_interval);
+            h.force_dht_announce();
+        } else if (name == "sequential_on") {
+            h.set_flags(lt::torrent_flags::sequential_download);
+        } else if (name == "sequential_off") {
+            h.unset_flags(lt::torrent_flags::sequential_download);
+        } else if (name == "queue_up") {
+            h.queue_position_up();
+        } else if (name == "queue_down") {
+            h.queue_position_down();
+        } else if (name == "queue_top") {
+            h.queue_position_top();
+        } else if (name == "queue_bottom") {
+            h.queue_position_bottom();
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    requestResume(h, lt::torrent_handle::save_info_dict);
+    return true;
+}
+
+bool Session::setFilePriorities(const std::string& id, const int* indices, int count,
+                                int priority) {
+    auto handle = handleOf(id);
+    if (!handle)
+        return false;
+    try {
+        auto ti = handle->torrent_file();
+        if (!ti)
+            return false;
+        int files = ti->num_files();
+        std::vector<lt::download_priority_t> priorities = handle->get_file_priorities();
+        priorities.resize(static_cast<std::size_t>(files), lt::default_priority);
+        lt::download_priority_t p(static_cast<std::uint8_t>(std::clamp(priority, 0, 7)));
+        for (int k = 0; indices && k < count; ++k)
+            if (indices[k] >= 0 && indices[k] < files)
+                priorities[static_cast<std::size_t>(indices[k])] = p;
+        handle->prioritize_files(priorities);
+    } catch (const std::exception&) {
+        return false;
+    }
+    requestResume(*handle, lt::torrent_handle::save_info_dict);
+    return true;
+}
+
+bool Session::setLimits(const std::string& id, int down, int up, int connections, int slots) {
+    auto handle = handleOf(id);
+    if (!handle)
+        return false;
+    down = down < 1 ? -1 : down;
+    up = up < 1 ? -1 : up;
+    try {
+        handle->set_download_limit(down);
+        handle->set_upload_limit(up);
+        handle->set_max_connections(connections < 1 ? -1 : connections);
+        handle->set_max_uploads(slots < 1 ? 0xFFFFFF : slots);
+    } catch (const std::exception&) {
+        return false;
+    }
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (auto it = m_torrents.find(id); it != m_torrents.end()) {
+            it->second.downloadLimit = down;
+            it->second.uploadLimit = up;
+        }
+    }
+    requestResume(*handle, lt::torrent_handle::save_info_dict);
+    return true;
+}
+
+bool Session::addTrackers(const std::string& id, std::string_view urls) {
+    auto handle = handleOf(id);
+    if (!handle)
+        return false;
+    try {
+        for (const auto& url : lines(urls))
+            handle->add_tracker(lt::announce_entry(url));
+        handle->force_reannounce(0, -1, lt::torrent_handle::ignore_min_interval);
+    } catch (const std::exception&) {
+        return false;
+    }
+    requestResume(*handle, lt::torrent_handle::save_info_dict);
+    return true;
+}
+
+bool Session::moveStorage(const std::string& id, const std::string& path) {
+    auto handle = handleOf(id);
+    if (!handle)
+        return false;
+    try {
+        handle->move_storage(path, lt::move_flags_t::always_replace_files);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+void Session::setExtraTrackers(std::string_view urls, bool mirror) {
+    std::lock_guard lock(m_stateMutex);
+    m_extraTrackers = lines(urls);
+    m_mirror = mirror;
+    for (auto& [id, rec] : m_torrents) {
+        try {
+            applyTrackers(rec);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void Session::setBannedClients(std::string_view patterns) {
+    bool lift = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_bannedPatterns = lines(patterns);
+        if (m_bannedPatterns.empty() && !m_bannedAddresses.empty()) {
+            m_bannedAddresses.clear();
+            lift = true;
+        }
+    }
+    if (lift)
+        m_session->set_ip_filter(lt::ip_filter());
+}
+
+} // namespace tevro::bridge

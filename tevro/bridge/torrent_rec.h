@@ -1,0 +1,28 @@
+#pragma once
+
+// What the session keeps about one registered torrent, under its state lock.
+
+#include <set>
+#include <string>
+
+#include <libtorrent/info_hash.hpp>
+#include <libtorrent/torrent_handle.hpp>
+
+namespace tevro::bridge {
+
+struct TorrentRec {
+    lt::torrent_handle handle;
+    // Every hash the torrent was known by, so a hybrid .torrent and its v1
+    // magnet are found to be the same torrent.
+    lt::info_hash_t hashes;
+    std::set<int> present;   // files known to have been complete on disk
+    std::string missingText; // non-empty: flagged missing until an action clears it
+    int recheckAttempts = 0; // automatic rechecks after read errors, at most 3
+    bool isPrivate = false;
+    bool applied = false; // the tracker rule has run
+    // Per-torrent rate limits as last set (bytes/s, below 1 unlimited).
+    int downloadLimit = -1;
+    int uploadLimit = -1;
+};
+
+} // namespace tevro::bridge
