@@ -1,0 +1,429 @@
+#include "tevro/engine/torrent_engine.h"
+
+#include <atomic>
+#include <thread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include "tests/engine/fake_probe.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/swarm/generated_torrent.h"
+#include "tests/support/swarm/seeder.h"
+#include "tests/support/temp_dir.h"
+#include "tevro/bridge/torrent_bridge.h"
+#include "tevro/core/storage.h"
+
+using namespace tevro;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureQtApp();
+        m_port = freePort();
+        // Nothing may leave the machine: no DHT, LSD, port mapping or public trackers.
+        Json s = {{"dht", false},
+                  {"lsd", false},
+                  {"upnp", false},
+                  {"autoTrackers", false},
+                  {"trackerMirrors", false},
+                  {"listenPort", m_port},
+                  {"ipv6", false},
+                  {"downloadDirectory", (dir / "downloads").string()}};
+        Storage::save(s, dir / "home" / Storage::kSettingsFile);
+    }
+
+    TorrentEngine::Options options() {
+        TorrentEngine::Options o;
+        o.dataFolder = dir / "home";
+        o.probe = probe;
+        o.refreshTrackersAtStart = false;
+        o.reveal = [this](const fs::path& p, bool select) { revealed.emplace_back(p, select); };
+        return o;
+    }
+
+    std::unique_ptr<TorrentEngine> start() { return std::make_unique<TorrentEngine>(options()); }
+
+    swarm::GeneratedTorrent makeTorrent(const std::string& name, std::int64_t size,
+                                        std::uint32_t seed = 1) {
+        swarm::GeneratedTorrent::Options o;
+        o.name = name;
+        o.files = {{name + "/video.mkv", size}, {name + "/notes.txt", 1000}};
+        o.seed = seed;
+        return swarm::GeneratedTorrent::create(dir / ("seed-" + name), o);
+    }
+
+    bool waitFor(TorrentEngine& e, const std::string& id,
+                 const std::function<bool(const TorrentStatus&)>& condition,
+                 std::chrono::milliseconds timeout = 30s, const std::function<void()>& tick = {}) {
+        return test::waitUntil(
+            [&] {
+                if (tick)
+                    tick();
+                auto t = e.torrent(id);
+                return t && condition(*t);
+            },
+            timeout);
+    }
+
+    test::TempDir dir;
+    int m_port = 0;
+    std::shared_ptr<test::FakeProbe> probe = std::make_shared<test::FakeProbe>();
+    std::vector<std::pair<fs::path, bool>> revealed;
+};
+
+} // namespace
+
+TEST_F(EngineTest, AddsByFileAndMagnetAndDownloads) {
+    auto engine = start();
+    swarm::Seeder seeder;
+    auto a = makeTorrent("Alpha", 3 << 20, 1);
+    auto b = makeTorrent("Beta", 2 << 20, 2);
+    seeder.seed(a);
+    seeder.seed(b);
+    std::string save = (dir / "downloads").string();
+
+    QSignalSpy polled(engine.get(), &TorrentEngine::polled);
+    auto added = engine->addTorrent(a.torrentPath(), save, std::nullopt, false, false);
+    ASSERT_TRUE(added) << added.error().message;
+    EXPECT_EQ(added->id, a.expectedId());
+    EXPECT_FALSE(added->duplicate);
+    // The add polls at once: the row shows without waiting for the timer.
+    ASSERT_TRUE(test::waitUntil([&] { return polled.count() >= 1; }));
+    EXPECT_TRUE(engine->torrent(a.expectedId()));
+
+    auto again = engine->addTorrent(a.torrentPath(), save, std::nullopt, false, false);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->duplicate);
+    EXPECT_EQ(again->id, a.expectedId());
+
+    auto magnet = engine->addMagnet(b.magnet(), save, false, false, false);
+    ASSERT_TRUE(magnet) << magnet.error().message;
+
+    auto bad = engine->addTorrent(dir / "missing.torrent", save, std::nullopt, false, false);
+    ASSERT_FALSE(bad);
+    EXPECT_FALSE(bad.error().message.empty());
+    EXPECT_EQ(engine->addTorrent(a.torrentPath(), "/tmp/a\nb", std::nullopt, false, false)
+                  .error()
+                  .message,
+              "Путь сохранения не может содержать перевод строки");
+
+    auto connect = [&] {
+        seeder.connect(a, m_port);
+        seeder.connect(b, m_port);
+    };
+    ASSERT_TRUE(waitFor(
+        *engine, magnet->id, [](auto& t) { return t.seeding || t.finished; }, 60s, connect));
+    // Metadata from the swarm asks the window to show the torrent.
+    EXPECT_EQ(engine->focusRequest(), magnet->id);
+    ASSERT_TRUE(waitFor(
+        *engine, a.expectedId(), [](auto& t) { return t.seeding || t.finished; }, 60s, connect));
+    EXPECT_EQ(test::readAll(a.filePath(save, 0)), a.expectedBytes(0));
+    EXPECT_EQ(test::readAll(b.filePath(save, 0)), b.expectedBytes(0));
+    // "finished" events become messages.
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return engine->toast() && engine->toast()->find("скачан") != std::string::npos; }));
+
+    std::vector<TorrentFile> files;
+    bool got = false;
+    engine->files(a.expectedId(), [&](auto f) { files = std::move(f), got = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return got; }));
+    ASSERT_EQ(files.size(), 2u);
+    PieceMap map;
+    got = false;
+    engine->pieceMap(a.expectedId(), [&](PieceMap m) { map = std::move(m), got = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return got; }));
+    EXPECT_EQ(map.summary(std::nullopt).rfind("Скачано: ", 0), 0u);
+
+    engine->reveal(a.expectedId(), files[0]);
+    ASSERT_EQ(revealed.size(), 1u);
+    EXPECT_TRUE(revealed[0].second);
+    EXPECT_EQ(revealed[0].first, a.filePath(save, 0));
+}
+
+TEST_F(EngineTest, PublishesOnlyChangesAndPushesSettingsOnce) {
+    auto engine = start();
+    auto a = makeTorrent("Quiet", 1 << 20);
+    auto added = engine->addTorrent(a.torrentPath(), (dir / "downloads").string(), std::nullopt,
+                                    true, false);
+    ASSERT_TRUE(added);
+    ASSERT_TRUE(waitFor(*engine, added->id, [](auto& t) { return t.paused && !t.isChecking(); }));
+
+    // A paused torrent that nothing touches: polls publish nothing new.
+    QSignalSpy changed(engine.get(), &TorrentEngine::torrentsChanged);
+    QSignalSpy polled(engine.get(), &TorrentEngine::polled);
+    for (int i = 0; i < 3; ++i) {
+        int before = polled.count();
+        engine->poll();
+        ASSERT_TRUE(test::waitUntil([&] { return polled.count() > before; }));
+    }
+    EXPECT_EQ(changed.count(), 0);
+    engine->action("sequential_on", {added->id});
+    ASSERT_TRUE(waitFor(*engine, added->id, [](auto& t) { return t.sequential; }));
+    EXPECT_EQ(changed.count(), 1);
+
+    // Settings: an equal value does nothing; an engine setting pushes once.
+    QSignalSpy pushed(engine.get(), &TorrentEngine::settingsPushed);
+    QSignalSpy settingsChanged(engine.get(), &TorrentEngine::settingsChanged);
+    fs::path file = dir / "home" / Storage::kSettingsFile;
+    struct stat before {};
+    stat(file.c_str(), &before);
+    engine->setSettings(AppSettings(engine->settings()));
+    EXPECT_EQ(pushed.count(), 0);
+    EXPECT_EQ(settingsChanged.count(), 0);
+
+    AppSettings s = engine->settings();
+    s.downloadLimitKiB = 300;
+    engine->setSettings(s);
+    EXPECT_EQ(pushed.count(), 1);
+    engine->setSettings(s);
+    EXPECT_EQ(pushed.count(), 1);
+    std::string diagnostics;
+    engine->networkDiagnostics([&](std::string d) { diagnostics = std::move(d); });
+    ASSERT_TRUE(test::waitUntil([&] { return !diagnostics.empty(); }));
+    EXPECT_EQ(Json::parse(diagnostics)["settings"]["download_rate_limit"], 300 * 1024);
+
+    // A burst of player-only changes: no push, one write after the last change.
+    std::set<ino_t> inodes;
+    for (int i = 0; i < 5; ++i) {
+        s.audioLanguages = "eng" + std::to_string(i);
+        engine->setSettings(s);
+        test::spinFor(100ms);
+    }
+    EXPECT_EQ(pushed.count(), 1);
+    struct stat st {};
+    ASSERT_TRUE(test::waitUntil([&] {
+        stat(file.c_str(), &st);
+        inodes.insert(st.st_ino);
+        return Storage::loadSettings(file).audioLanguages == "eng4";
+    }));
+    test::spinFor(800ms);
+    stat(file.c_str(), &st);
+    inodes.insert(st.st_ino);
+    inodes.erase(before.st_ino);
+    EXPECT_EQ(inodes.size(), 1u) << "settings.json written more than once";
+}
+
+TEST_F(EngineTest, RestartKeepsTorrentsSettingsAndMetadata) {
+    auto a = makeTorrent("Keep", 1 << 20);
+    std::string id;
+    {
+        auto engine = start();
+        auto added = engine->addTorrent(a.torrentPath(), (dir / "downloads").string(),
+                                        std::vector<int>{4, 0}, true, false);
+        ASSERT_TRUE(added);
+        id = added->id;
+        engine->updateMeta(id, [](TorrentMeta& m) { m.positions[0] = 42.5; });
+        AppSettings s = engine->settings();
+        s.ratioLimit = 3;
+        engine->setSettings(s);
+        ASSERT_TRUE(waitFor(*engine, id, [](auto&) { return true; }));
+        engine->shutdown();
+        engine->shutdown(); // once is enough
+        EXPECT_TRUE(fs::exists(dir / "home" / Storage::kTorrentsFile));
+    }
+    auto engine = start();
+    ASSERT_TRUE(waitFor(*engine, id, [](auto& t) { return t.paused; }));
+    EXPECT_EQ(engine->settings().ratioLimit, 3);
+    EXPECT_EQ(engine->meta().at(id).positions.at(0), 42.5);
+    std::vector<TorrentFile> files;
+    bool got = false;
+    engine->files(id, [&](auto f) { files = std::move(f), got = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return got; }));
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[1].prio, 0);
+}
+
+TEST_F(EngineTest, SeedingLimitsPauseUnlessIgnored) {
+    // The engine seeds two complete torrents; a plain session downloads them.
+    auto limited = makeTorrent("Limited", 2 << 20, 3);
+    auto exempt = makeTorrent("Exempt", 2 << 20, 4);
+    auto engine = start();
+    AppSettings s = engine->settings();
+    s.ratioLimit = 0.5;
+    engine->setSettings(s);
+    std::string ids[2];
+    const swarm::GeneratedTorrent* torrents[2] = {&limited, &exempt};
+    for (int i = 0; i < 2; ++i) {
+        auto added =
+            engine->addTorrent(torrents[i]->torrentPath(), torrents[i]->savePath().string(),
+                               std::nullopt, false, false);
+        ASSERT_TRUE(added);
+        ids[i] = added->id;
+    }
+    engine->updateMeta(ids[1], [](TorrentMeta& m) { m.ignoreSeedLimits = true; });
+    for (const auto& id : ids)
+        ASSERT_TRUE(waitFor(*engine, id, [](auto& t) { return t.seeding; }));
+
+    lt::settings_pack pack;
+    for (auto& [k, v] : parseKeyValueText(swarm::loopbackSettingsText()))
+        if (int n = lt::setting_by_name(k); n >= 0)
+            (n & lt::settings_pack::type_mask) == lt::settings_pack::string_type_base
+                ? pack.set_str(n, v)
+                : pack.set_int(n, std::atoi(v.c_str()));
+    pack.set_bool(lt::settings_pack::enable_dht, false);
+    pack.set_bool(lt::settings_pack::enable_lsd, false);
+    pack.set_bool(lt::settings_pack::enable_upnp, false);
+    pack.set_bool(lt::settings_pack::enable_natpmp, false);
+    lt::session downloader(pack);
+    std::vector<lt::torrent_handle> handles;
+    for (auto* t : torrents) {
+        lt::add_torrent_params p;
+        p.ti = std::make_shared<lt::torrent_info>(*t->info());
+        p.save_path = (dir / "leech").string();
+        handles.push_back(downloader.add_torrent(p));
+    }
+    auto connect = [&] {
+        for (auto& h : handles)
+            if (h.status().num_peers == 0)
+                h.connect_peer(
+                    {lt::make_address("127.0.0.1"), static_cast<unsigned short>(m_port)});
+    };
+    ASSERT_TRUE(waitFor(
+        *engine, ids[0], [](auto& t) { return t.paused; }, 60s, connect));
+    EXPECT_EQ(engine->toast(), "Раздача «Limited» остановлена по лимиту");
+    ASSERT_TRUE(waitFor(
+        *engine, ids[1], [](auto& t) { return t.uploaded >= t.totalDone; }, 60s, connect));
+    EXPECT_FALSE(engine->torrent(ids[1])->paused);
+
+    // An explicit resume of a limited torrent exempts it from then on.
+    engine->resume({ids[0]});
+    EXPECT_TRUE(engine->meta().at(ids[0]).ignoreSeedLimits);
+    ASSERT_TRUE(waitFor(*engine, ids[0], [](auto& t) { return !t.paused; }));
+}
+
+TEST_F(EngineTest, TrackerListRefreshFromLoopbackMirrors) {
+    test::LoopbackHttpServer server;
+    QByteArray many;
+    for (int i = 0; i < 120; ++i)
+        many += "udp://tracker" + QByteArray::number(i) + ".invalid:6969/announce\n\n";
+    server.route("/down", {503, "busy", false});
+    server.route("/endless", {200, {}, true});
+    server.route("/best.txt", {200, many, false});
+    auto o = options();
+    o.trackerSources = {server.url("/down"), server.url("/endless"), server.url("/best.txt")};
+    TorrentEngine engine(o);
+    AppSettings s = engine.settings();
+    s.autoTrackers = true;
+    engine.setSettings(s);
+    engine.refreshTrackers(true);
+    EXPECT_EQ(engine.trackerFetchStatus(), "Обновление…");
+    ASSERT_TRUE(test::waitUntil([&] { return engine.trackerFetchStatus() != "Обновление…"; }, 60s));
+    EXPECT_EQ(engine.trackerFetchStatus(), "80 · 127.0.0.1");
+    EXPECT_EQ(engine.settings().fetchedTrackers.size(), 80u);
+    EXPECT_TRUE(engine.settings().trackersFetchedAt);
+    // Within a day nothing is fetched again unless forced.
+    int before = server.requests("/best.txt");
+    engine.refreshTrackers(false);
+    test::spinFor(200ms);
+    EXPECT_EQ(server.requests("/best.txt"), before);
+
+    o.trackerSources = {server.url("/down")};
+    TorrentEngine failing(o);
+    failing.refreshTrackers(true);
+    ASSERT_TRUE(
+        test::waitUntil([&] { return failing.trackerFetchStatus() == "Источники недоступны"; }));
+    engine.shutdown();
+    failing.shutdown();
+}
+
+TEST_F(EngineTest, CheckingResourcesFollowTheMachine) {
+    auto engine = start();
+    EXPECT_EQ(engine->checkingResources(), (CheckingResources{16, 8192}));
+    EXPECT_NE(engine->appliedSettings().find("hashing_threads=16\nchecking_mem_usage=8192"),
+              std::string::npos);
+    QSignalSpy pushed(engine.get(), &TorrentEngine::settingsPushed);
+
+    engine->setCheckingPlaybackActive(true);
+    EXPECT_EQ(engine->checkingResources(), (CheckingResources{2, 2048}));
+    EXPECT_EQ(pushed.count(), 1);
+
+    probe->pressure = 2; // the kernel reports heavy memory pressure
+    ASSERT_TRUE(test::waitUntil([&] {
+        return engine->checkingResources() == CheckingResources{1, 1024};
+    }));
+    std::string diagnostics;
+    engine->networkDiagnostics([&](std::string d) { diagnostics = std::move(d); });
+    ASSERT_TRUE(test::waitUntil([&] { return !diagnostics.empty(); }));
+    EXPECT_EQ(Json::parse(diagnostics)["settings"]["hashing_threads"], 1);
+
+    // Room again: the rise waits five seconds of steady room.
+    probe->pressure = 0;
+    engine->setCheckingPlaybackActive(false);
+    probe->clock += 2;
+    engine->updateCheckingResources(true);
+    EXPECT_EQ(engine->checkingResources(), (CheckingResources{1, 1024}));
+    probe->clock += 6;
+    engine->updateCheckingResources(true);
+    EXPECT_EQ(engine->checkingResources(), (CheckingResources{16, 8192}));
+}
+
+TEST_F(EngineTest, StateSaveRunsOnTheMonotonicClock) {
+    auto engine = start();
+    fs::path state = dir / "home/state/session.state";
+    fs::remove(state);
+    probe->clock += 61; // the wall clock plays no part
+    engine->poll();
+    ASSERT_TRUE(test::waitUntil([&] { return fs::exists(state); }));
+}
+
+TEST_F(EngineTest, PollsCoalesceWhileOneIsInFlight) {
+    auto engine = start();
+    QSignalSpy polled(engine.get(), &TorrentEngine::polled);
+    test::waitUntil([&] { return polled.count() >= 1; });
+    int before = polled.count();
+    for (int i = 0; i < 100; ++i)
+        engine->poll();
+    test::spinFor(500ms);
+    EXPECT_LE(polled.count() - before, 3);
+}
+
+TEST_F(EngineTest, ShutdownWithABlockedReader) {
+    auto engine = start();
+    auto a = makeTorrent("Blocked", 1 << 20);
+    auto added = engine->addTorrent(a.torrentPath(), (dir / "downloads").string(), std::nullopt,
+                                    false, false);
+    ASSERT_TRUE(added);
+    engine->updateMeta(added->id, [](TorrentMeta& m) { m.lastPlayedFile = 0; });
+    tb_reader* reader = tb_reader_open(engine->session(), added->id.c_str(), 0);
+    ASSERT_NE(reader, nullptr);
+    std::atomic<std::int64_t> result{1};
+    std::thread blocked([&] {
+        char buffer[4096];
+        result = tb_reader_read(reader, buffer, sizeof buffer); // no seeder: blocks
+    });
+    test::spinFor(300ms);
+    engine->shutdown();
+    blocked.join();
+    EXPECT_EQ(result.load(), -1);
+    tb_reader_close(reader);
+    EXPECT_TRUE(Storage::loadMeta(dir / "home" / Storage::kTorrentsFile).contains(added->id));
+    EXPECT_TRUE(fs::exists(dir / "home" / Storage::kSettingsFile));
+}

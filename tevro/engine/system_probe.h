@@ -1,0 +1,47 @@
+#pragma once
+
+// Readings of the machine that the hash-check control needs; the Linux probe
+// reads /proc and sysconf, tests inject their own figures.
+
+#include <cstdint>
+#include <optional>
+
+namespace tevro {
+
+class SystemProbe {
+public:
+    struct Ticks {
+        std::uint64_t user = 0, system = 0, idle = 0, nice = 0;
+    };
+
+    virtual ~SystemProbe() = default;
+    virtual std::int64_t processors() const = 0;
+    virtual std::uint64_t memoryBytes() const = 0;
+    virtual std::optional<Ticks> cpuTicks() const = 0;
+    // This process's user + system processor time, seconds.
+    virtual std::optional<double> ownCpuSeconds() const = 0;
+    virtual bool lowPower() const = 0;
+    virtual int thermalState() const = 0;
+    // 0 normal, 1 warning, 2 critical; nothing where the kernel does not say.
+    virtual std::optional<int> memoryPressure() const = 0;
+    // Monotonic seconds since boot.
+    virtual double now() const = 0;
+};
+
+class LinuxSystemProbe : public SystemProbe {
+public:
+    std::int64_t processors() const override;
+    std::uint64_t memoryBytes() const override;
+    std::optional<Ticks> cpuTicks() const override;
+    std::optional<double> ownCpuSeconds() const override;
+    bool lowPower() const override;
+    int thermalState() const override;
+    std::optional<int> memoryPressure() const override;
+    double now() const override;
+};
+
+// Reads "some avg10=…" of a /proc/pressure/memory text: at least 40 % of the
+// last ten seconds stalled is critical, at least 10 % a warning.
+std::optional<int> memoryPressureLevel(const char* pressureText);
+
+} // namespace tevro

@@ -1,0 +1,297 @@
+#include "tevro/engine/torrent_engine.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QString>
+
+#include "tevro/bridge/torrent_bridge.h"
+#include "tevro/core/key_value_text.h"
+#include "tevro/core/storage.h"
+#include "tevro/engine/tracker_list_fetcher.h"
+
+namespace tevro {
+
+namespace {
+
+// Copies and frees a text the bridge returned.
+std::optional<std::string> take(char* text) {
+    if (!text)
+        return std::nullopt;
+    std::string out(text);
+    tb_free(text);
+    return out;
+}
+
+bool isActiveCheck(const TorrentStatus& t) {
+    return t.state == "checking" && !t.paused && t.error.empty();
+}
+
+// Names compare by code points of their canonical composition.
+std::string sortKey(const std::string& name) {
+    return QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
+}
+
+} // namespace
+
+TorrentEngine& TorrentEngine::shared() {
+    static TorrentEngine* engine = new TorrentEngine(Options{});
+    return *engine;
+}
+
+TorrentEngine::TorrentEngine(Options options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)) {
+    // 1. Queue and start values.
+    m_queue = std::make_unique<SerialQueue>("tevro.engine");
+    m_dataFolder = m_options.dataFolder.empty() ? Storage::home() : m_options.dataFolder;
+    m_probe = m_options.probe ? m_options.probe : std::make_shared<LinuxSystemProbe>();
+    m_lastStateSave = m_probe->now();
+    m_fetcher = new TrackerListFetcher(this);
+
+    // 2-4. Settings, with the download folder the environment names.
+    AppSettings settings = Storage::loadSettings(m_dataFolder / Storage::kSettingsFile);
+    if (const char* dir = std::getenv("TEVRO_DOWNLOAD_DIR"); dir && *dir && isSafeTextValue(dir))
+        settings.downloadDirectory = dir;
+    m_settings = settings;
+
+    // 5-6. Metadata and the state folder.
+    m_meta = Storage::loadMeta(m_dataFolder / Storage::kTorrentsFile);
+    std::error_code ec;
+    std::filesystem::create_directories(m_dataFolder / "state", ec);
+
+    // 7. Hash-check resources for an idle machine.
+    m_checkingHardware = {m_probe->processors(), m_probe->memoryBytes()};
+    CheckingResources::Conditions idle;
+    idle.lowPower = m_probe->lowPower();
+    idle.thermalState = m_probe->thermalState();
+    m_checkingController.current = CheckingResources::target(m_checkingHardware, idle);
+
+    // 8-9. The session.
+    m_appliedSettings = engineSettingsText();
+    m_session = tb_session_create((m_dataFolder / "state").c_str(), m_appliedSettings.c_str());
+    if (!m_session) {
+        std::fprintf(stderr, "Tevro: the torrent session could not be created in %s\n",
+                     (m_dataFolder / "state").c_str());
+        std::abort();
+    }
+
+    // 10-11.
+    applyTrackers();
+    applyBans();
+    saveSettingsNow();
+
+    m_saveSettingsTimer.setSingleShot(true);
+    m_saveSettingsTimer.setInterval(500);
+    connect(&m_saveSettingsTimer, &QTimer::timeout, this, &TorrentEngine::saveSettingsNow);
+    m_saveMetaTimer.setSingleShot(true);
+    m_saveMetaTimer.setInterval(1000);
+    connect(&m_saveMetaTimer, &QTimer::timeout, this, &TorrentEngine::saveMetaNow);
+    connect(&m_timer, &QTimer::timeout, this, &TorrentEngine::onTimer);
+
+    // 12-15.
+    observeMemoryPressure();
+    setPollInterval(1.0);
+    poll();
+    if (m_options.refreshTrackersAtStart)
+        QMetaObject::invokeMethod(
+            this, [this] { refreshTrackers(false); }, Qt::QueuedConnection);
+}
+
+TorrentEngine::~TorrentEngine() {
+    shutdown();
+    m_queue->stop();
+}
+
+std::string TorrentEngine::engineSettingsText() const {
+    return m_settings.libtorrentSettings() + "\n" + m_checkingController.current.settings();
+}
+
+void TorrentEngine::setPendingOpen(std::vector<std::string> urls) {
+    if (urls == m_pendingOpen)
+        return;
+    m_pendingOpen = std::move(urls);
+    emit pendingOpenChanged();
+}
+
+void TorrentEngine::appendPendingOpen(const std::string& url) {
+    m_pendingOpen.push_back(url);
+    emit pendingOpenChanged();
+}
+
+void TorrentEngine::setFocusRequest(std::optional<std::string> id) {
+    if (id == m_focusRequest)
+        return;
+    m_focusRequest = std::move(id);
+    emit focusRequestChanged();
+}
+
+void TorrentEngine::setPollInterval(double seconds) {
+    if (seconds == m_pollInterval)
+        return;
+    m_pollInterval = seconds;
+    m_lastTimerTick.reset();
+    m_timer.stop();
+    m_timer.setTimerType(Qt::CoarseTimer);
+    m_timer.start(static_cast<int>(seconds * 1000));
+}
+
+void TorrentEngine::onTimer() {
+    double now = m_probe->now();
+    if (m_lastTimerTick && m_pollInterval > 0 && m_pollInterval < 1.0) {
+        double lateness = now - *m_lastTimerTick - m_pollInterval;
+        if (lateness > 0.1 * m_pollInterval + 0.1)
+            m_lastInterfaceDelay = now;
+    }
+    m_lastTimerTick = now;
+    poll();
+}
+
+void TorrentEngine::poll() {
+    if (m_isShutDown)
+        return;
+    updateCheckingResources(false);
+    // A poll still in flight absorbs this one; one more follows it, so a
+    // slow machine cannot pile polls up behind each other.
+    if (m_pollInFlight) {
+        m_pollAgain = true;
+        return;
+    }
+    m_pollInFlight = true;
+    using Result = std::pair<std::optional<StatusSnapshot>, std::vector<TorrentEvent>>;
+    onQueue<Result>(
+        [](tb_session* s) {
+            Result r;
+            if (auto text = take(tb_status_json(s)))
+                if (auto snap = StatusSnapshot::decode(*text))
+                    r.first = std::move(*snap);
+            if (auto text = take(tb_poll_events(s)))
+                if (auto events = json::decodeArray<TorrentEvent>(*text))
+                    r.second = std::move(*events);
+            return r;
+        },
+        [this](Result r) {
+            m_pollInFlight = false;
+            apply(std::move(r.first), std::move(r.second));
+            if (m_pollAgain) {
+                m_pollAgain = false;
+                poll();
+            }
+        });
+
+    // Once a minute on the monotonic clock, so a clock set back cannot stall it.
+    double now = m_probe->now();
+    if (now - m_lastStateSave > 60.0) {
+        m_lastStateSave = now;
+        tb_session* s = m_session;
+        m_queue->post([s] { tb_save_state(s); });
+    }
+}
+
+void TorrentEngine::apply(std::optional<StatusSnapshot> snapshot,
+                          std::vector<TorrentEvent> events) {
+    if (!snapshot || m_isShutDown) {
+        emit polled();
+        return;
+    }
+    if (snapshot->session != m_sessionInfo) {
+        m_sessionInfo = snapshot->session;
+        emit sessionInfoChanged();
+    }
+    double now = m_probe->now();
+    std::set<std::string> ids;
+    for (const auto& t : snapshot->torrents)
+        ids.insert(t.id);
+    m_checkingProgress.retain(ids);
+    bool anyChecking = false;
+    for (auto& t : snapshot->torrents) {
+        bool active = isActiveCheck(t);
+        anyChecking |= active;
+        t.checkingRate = m_checkingProgress.update(t.id, t.progress, t.total, active, now);
+    }
+    std::vector<std::pair<std::string, size_t>> keys;
+    keys.reserve(snapshot->torrents.size());
+    for (size_t i = 0; i < snapshot->torrents.size(); ++i)
+        keys.emplace_back(sortKey(snapshot->torrents[i].name), i);
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const auto& ta = snapshot->torrents[a.second];
+        const auto& tb = snapshot->torrents[b.second];
+        if (ta.added != tb.added)
+            return ta.added > tb.added;
+        return a.first < b.first;
+    });
+    std::vector<TorrentStatus> sorted;
+    sorted.reserve(keys.size());
+    for (const auto& k : keys)
+        sorted.push_back(std::move(snapshot->torrents[k.second]));
+    if (sorted != m_torrents) {
+        m_torrents = std::move(sorted);
+        emit torrentsChanged();
+    }
+    setPollInterval(anyChecking ? 0.25 : 1.0);
+    for (const auto& e : events)
+        handle(e);
+    enforceSeedLimits();
+    emit polled();
+}
+
+void TorrentEngine::handle(const TorrentEvent& e) {
+    if (e.type == "finished") {
+        auto t = torrent(e.id);
+        if (t && t->wanted >= 1)
+            show("«" + e.name + "» скачан");
+    } else if (e.type == "metadata") {
+        setFocusRequest(e.id);
+    } else if (e.type == "error") {
+        show("«" + e.name + "»: " + e.message);
+    } else if (e.type == "recheck") {
+        show("«" + e.name + "»: проверка файлов");
+    } else if (e.type == "listen_failed") {
+        show("Порт недоступен: " + e.message);
+    }
+}
+
+void TorrentEngine::show(const std::string& message) {
+    if (m_toast != message) {
+        m_toast = message;
+        emit toastChanged();
+    }
+    QPointer<TorrentEngine> self(this);
+    QTimer::singleShot(5000, this, [self, message] {
+        if (self && self->m_toast == message) {
+            self->m_toast.reset();
+            emit self->toastChanged();
+        }
+    });
+}
+
+void TorrentEngine::scheduleMetaSave() {
+    m_saveMetaTimer.start();
+}
+
+void TorrentEngine::saveSettingsNow() {
+    Storage::saveSettings(m_settings, m_dataFolder / Storage::kSettingsFile);
+}
+
+void TorrentEngine::saveMetaNow() {
+    Storage::saveMeta(m_meta, m_dataFolder / Storage::kTorrentsFile);
+}
+
+void TorrentEngine::shutdown() {
+    if (m_isShutDown)
+        return;
+    m_isShutDown = true;
+    m_timer.stop();
+    m_memoryPressureTimer.stop();
+    m_queue->sync([] {});
+    m_saveSettingsTimer.stop();
+    m_saveMetaTimer.stop();
+    saveSettingsNow();
+    saveMetaNow();
+    tb_session_destroy(m_session);
+    m_session = nullptr;
+}
+
+} // namespace tevro

@@ -1,0 +1,226 @@
+#pragma once
+
+// The one torrent engine of the application: owns the bridge session, polls
+// it, publishes the torrent list and session counters on the main thread,
+// turns events into messages, pushes settings, keeps per-torrent metadata and
+// runs every query on its serial queue "tevro.engine". Published values
+// notify only when they change.
+
+#include <expected>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include "tevro/core/app_settings.h"
+#include "tevro/core/file_priority.h"
+#include "tevro/core/peer_info.h"
+#include "tevro/core/piece_map.h"
+#include "tevro/core/serial_queue.h"
+#include "tevro/core/status_snapshot.h"
+#include "tevro/core/torrent_event.h"
+#include "tevro/core/torrent_file.h"
+#include "tevro/core/torrent_meta.h"
+#include "tevro/core/torrent_preview.h"
+#include "tevro/core/tracker_info.h"
+#include "tevro/engine/checking_load_sampler.h"
+#include "tevro/engine/checking_progress_estimator.h"
+#include "tevro/engine/checking_resource_controller.h"
+#include "tevro/engine/engine_error.h"
+#include "tevro/engine/system_probe.h"
+
+struct tb_session;
+
+namespace tevro {
+
+class TrackerListFetcher;
+
+class TorrentEngine : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // Where settings, metadata and the "state" folder live; the data folder by default.
+        std::filesystem::path dataFolder;
+        std::shared_ptr<SystemProbe> probe;
+        // Public tracker-list sources; the profile's own when not set.
+        std::optional<std::vector<std::string>> trackerSources;
+        bool refreshTrackersAtStart = true;
+        // Shows a path in the file manager: (target, select) where select
+        // means the target exists and should be selected in its folder.
+        std::function<void(const std::filesystem::path&, bool)> reveal;
+    };
+
+    // The application's engine, created on first use on the main thread.
+    static TorrentEngine& shared();
+
+    explicit TorrentEngine(Options options, QObject* parent = nullptr);
+    ~TorrentEngine() override;
+
+    // Published state (main thread).
+    const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
+    const SessionInfo& sessionInfo() const { return m_sessionInfo; }
+    const AppSettings& settings() const { return m_settings; }
+    // Runs the settings chain when the value differs.
+    void setSettings(const AppSettings& settings);
+    const TorrentMetaMap& meta() const { return m_meta; }
+    const std::optional<std::string>& toast() const { return m_toast; }
+    const std::optional<std::string>& trackerFetchStatus() const { return m_trackerFetchStatus; }
+    const std::vector<std::string>& pendingOpen() const { return m_pendingOpen; }
+    void setPendingOpen(std::vector<std::string> urls);
+    void appendPendingOpen(const std::string& url);
+    const std::optional<std::string>& focusRequest() const { return m_focusRequest; }
+    void setFocusRequest(std::optional<std::string> id);
+
+    const std::filesystem::path& dataFolder() const { return m_dataFolder; }
+    // What was last pushed to the bridge.
+    const std::string& appliedSettings() const { return m_appliedSettings; }
+    double pollInterval() const { return m_pollInterval; }
+    const CheckingResources& checkingResources() const { return m_checkingController.current; }
+    bool isShutDown() const { return m_isShutDown; }
+
+    // Lifecycle.
+    void poll();
+    void show(const std::string& message);
+    void shutdown();
+    void scheduleMetaSave();
+
+    // Settings side.
+    void refreshTrackers(bool force);
+    bool settingsLimitReached(const TorrentStatus& torrent) const;
+    void setCheckingPlaybackActive(bool active);
+    void updateCheckingResources(bool force);
+
+    // Commands (main thread; they call the bridge directly and poll).
+    std::expected<AddResult, EngineError> addTorrent(const std::filesystem::path& torrentFile,
+                                                     const std::string& savePath,
+                                                     std::optional<std::vector<int>> priorities,
+                                                     bool paused, bool sequential);
+    std::expected<AddResult, EngineError> addMagnet(const std::string& magnet,
+                                                    const std::string& savePath, bool chooseFiles,
+                                                    bool paused, bool sequential);
+    TorrentPreview preview(const std::filesystem::path& torrentFile) const;
+    std::optional<TorrentStatus> torrent(const std::string& id) const;
+    void togglePause(const std::string& id);
+    void setPriority(const std::string& id, const std::vector<int>& files, FilePriority priority);
+    void action(const std::string& name, const std::vector<std::string>& ids);
+    void remove(const std::vector<std::string>& ids, bool deleteFiles);
+    void resume(const std::vector<std::string>& ids);
+    void pause(const std::vector<std::string>& ids);
+    void updateMeta(const std::string& id, const std::function<void(TorrentMeta&)>& edit);
+    void reveal(const std::string& id, const std::optional<TorrentFile>& file);
+
+    // Queries: the bridge work runs on the engine queue, the callback on the main thread.
+    void files(const std::string& id, std::function<void(std::vector<TorrentFile>)> done);
+    void peers(const std::string& id, std::function<void(std::vector<PeerInfo>)> done);
+    void trackers(const std::string& id, std::function<void(std::vector<TrackerInfo>)> done);
+    void pieces(const std::string& id, int file, std::function<void(std::string)> done);
+    void pieceMap(const std::string& id, std::function<void(PieceMap)> done);
+    void networkDiagnostics(std::function<void(std::string)> done);
+    void peerDiagnostics(const std::string& id, std::function<void(std::string)> done);
+    void refreshForAutomation(std::function<void()> done = {});
+
+    // The session, for the streaming reader of the player (never null while running).
+    tb_session* session() const { return m_session; }
+
+signals:
+    void torrentsChanged();
+    void sessionInfoChanged();
+    void settingsChanged();
+    void metaChanged();
+    void toastChanged();
+    void trackerFetchStatusChanged();
+    void pendingOpenChanged();
+    void focusRequestChanged();
+    // The bridge was given a new settings text.
+    void settingsPushed();
+    // A poll's results were applied (or dropped as undecodable).
+    void polled();
+
+private:
+    void setPollInterval(double seconds);
+    void onTimer();
+    void apply(std::optional<StatusSnapshot> snapshot, std::vector<TorrentEvent> events);
+    void handle(const TorrentEvent& event);
+    void enforceSeedLimits();
+    void settingsChain();
+    void applyEngineSettings();
+    void applyTrackers();
+    void applyBans();
+    void observeMemoryPressure();
+    void saveSettingsNow();
+    void saveMetaNow();
+    std::string engineSettingsText() const;
+    // Runs `job` on the engine queue with the session and hands its result to `done` on the
+    // main thread unless the engine is gone.
+    template <class T> void onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done);
+
+    std::filesystem::path m_dataFolder;
+    std::shared_ptr<SystemProbe> m_probe;
+    Options m_options;
+
+    std::vector<TorrentStatus> m_torrents;
+    SessionInfo m_sessionInfo;
+    AppSettings m_settings;
+    TorrentMetaMap m_meta;
+    std::optional<std::string> m_toast;
+    std::optional<std::string> m_trackerFetchStatus;
+    std::vector<std::string> m_pendingOpen;
+    std::optional<std::string> m_focusRequest;
+
+    tb_session* m_session = nullptr;
+    std::unique_ptr<SerialQueue> m_queue;
+    QTimer m_timer;
+    double m_pollInterval = 0;
+    std::optional<double> m_lastTimerTick;
+    double m_lastInterfaceDelay = -1e300;
+    bool m_pollInFlight = false;
+    bool m_pollAgain = false;
+
+    CheckingProgressEstimator m_checkingProgress;
+    CheckingResources::Hardware m_checkingHardware;
+    CheckingResourceController m_checkingController;
+    CheckingLoadSampler m_checkingLoad;
+    QTimer m_memoryPressureTimer;
+    int m_memoryPressure = 0;
+    bool m_checkingPlaybackActive = false;
+    double m_lastResourceSample = 0;
+    double m_otherBusyCores = 0;
+
+    QTimer m_saveSettingsTimer;
+    QTimer m_saveMetaTimer;
+    double m_lastStateSave = 0; // monotonic seconds
+    std::string m_appliedSettings;
+    std::string m_appliedTrackers;
+    std::string m_appliedBans;
+    bool m_isShutDown = false;
+    std::map<std::string, std::pair<double, PieceMap>> m_pieceMapCache;
+    TrackerListFetcher* m_fetcher = nullptr;
+};
+
+template <class T>
+inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done) {
+    QPointer<TorrentEngine> self(this);
+    tb_session* session = m_session;
+    m_queue->post([self, session, job = std::move(job), done = std::move(done)]() mutable {
+        auto result = std::make_shared<T>(job(session));
+        if (!QCoreApplication::instance())
+            return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, result, done = std::move(done)] {
+                if (self && done)
+                    done(std::move(*result));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+} // namespace tevro
