@@ -96,6 +96,7 @@ public:
     void refreshTrackers(bool force);
     bool settingsLimitReached(const TorrentStatus& torrent) const;
     void setCheckingPlaybackActive(bool active);
+    bool checkingPlaybackActive() const { return m_checkingPlaybackActive; }
     void updateCheckingResources(bool force);
 
     // Commands (main thread; they call the bridge directly and poll).
