@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -91,9 +92,22 @@ std::string referenceRgb(const fs::path& clip, double seconds, const std::string
 
 class GlimmetTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_dir = new TempDir;
-        const std::vector<Clip> clips = {
+    static void SetUpTestSuite() { s_dir = new TempDir; }
+    static void TearDownTestSuite() {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+
+    // A clip by name, made on first use: each test makes only what it reads.
+    static std::string path(const std::string& name) {
+        const fs::path target = *s_dir / name;
+        if (!fs::exists(target))
+            make(name, target);
+        return target.string();
+    }
+
+    static void make(const std::string& name, const fs::path& target) {
+        const std::map<std::string, std::vector<std::string>> recipes = {
             {"clip.mkv", video("640x480", 10)},
             // ffmpeg leaves the MP4 index at the end unless told otherwise.
             {"clip.mp4", video("1280x720", 10)},
@@ -133,29 +147,28 @@ protected:
              {"-f", "lavfi", "-i", "testsrc2=size=64x64:rate=25:duration=300", "-c:v", "libx264",
               "-x264-params", "keyint=100000:min-keyint=100000:scenecut=0", "-pix_fmt", "yuv420p"}},
         };
-        for (const Clip& clip : clips) {
-            std::vector<std::string> args = clip.args;
-            args.push_back(path(clip.name));
-            ASSERT_TRUE(ffmpeg(args)) << clip.name;
+        if (auto recipe = recipes.find(name); recipe != recipes.end()) {
+            std::vector<std::string> args = recipe->second;
+            args.push_back(target.string());
+            ASSERT_TRUE(ffmpeg(args)) << name;
+        } else if (name == "truncated.mkv") {
+            const std::string mkv = readAll(path("clip.mkv"));
+            writeAll(target, mkv.substr(0, mkv.size() * 2 / 5));
+        } else if (name == "truncated.mp4") {
+            const std::string mp4 = readAll(path("clip.mp4"));
+            writeAll(target, mp4.substr(0, mp4.size() * 3 / 5));
+        } else if (name == "empty.mkv") {
+            writeAll(target, "");
+        } else if (name == "noise.mkv") {
+            std::mt19937 random(7);
+            std::string noise(65536, '\0');
+            for (char& c : noise)
+                c = static_cast<char>(random());
+            writeAll(target, noise);
+        } else if (name == "folder.mkv") {
+            fs::create_directories(target);
         }
-        const std::string mkv = readAll(path("clip.mkv"));
-        const std::string mp4 = readAll(path("clip.mp4"));
-        writeAll(path("truncated.mkv"), mkv.substr(0, mkv.size() * 2 / 5));
-        writeAll(path("truncated.mp4"), mp4.substr(0, mp4.size() * 3 / 5));
-        writeAll(path("empty.mkv"), "");
-        std::mt19937 random(7);
-        std::string noise(65536, '\0');
-        for (char& c : noise)
-            c = static_cast<char>(random());
-        writeAll(path("noise.mkv"), noise);
-        fs::create_directories(path("folder.mkv"));
     }
-    static void TearDownTestSuite() {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-
-    static std::string path(const std::string& name) { return (*s_dir / name).string(); }
 
     static ProgramResult glimmet(std::vector<std::string> args) {
         args.insert(args.begin(), glimmetPath().string());
