@@ -164,9 +164,12 @@ std::optional<std::string> ProcessRunner::run(const std::string& program,
         m_active.reset();
     }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!inTime || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    pid_t reaped = -1;
+    do
+        reaped = ::waitpid(pid, &status, 0);
+    while (reaped < 0 && errno == EINTR);
+    // A status reaped by someone else is unknown, so no success.
+    if (reaped != pid || !inTime || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return capture ? out : std::string();
 }
