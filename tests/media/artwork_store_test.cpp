@@ -2,6 +2,7 @@
 // wrapper) on clips ffmpeg makes for the occasion.
 
 #include "tevro/media/artwork_store.h"
+#include "tevro/media/frame_selection.h"
 
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -427,6 +428,29 @@ TEST_F(ArtworkStoreTest, TakesTheFirstCompleteVideoInViewingOrder) {
     EXPECT_EQ(countPrefix(log, "duration " + (save() / "Season/E03.mkv").string()), 1);
     EXPECT_EQ(countPrefix(log, "duration " + (save() / "Season/E01.mkv").string()), 1);
     EXPECT_EQ(countPrefix(log, "duration"), 2);
+}
+
+TEST_F(ArtworkStoreTest, KeepsTheBestScoringCandidate) {
+    // Black, then a test picture, then white: whatever the path's hash, the
+    // first candidate time falls in the black part (1.3...2.3 s), the second
+    // in the picture (2.5...3.4 s) and the third in the white (3.7...4.7 s).
+    const fs::path striped = m_dir / "striped.mkv";
+    ASSERT_TRUE(ffmpeg({"-filter_complex",
+                        "color=c=black:s=320x180:r=25:d=2.4[a];"
+                        "testsrc2=s=320x180:r=25:d=1.1[b];"
+                        "color=c=white:s=320x180:r=25:d=2.5[c];[a][b][c]concat=n=3",
+                        "-c:v", "libx264", "-pix_fmt", "yuv420p", striped.string()}));
+    m_files["t1"] = {place(0, "striped.mkv", striped)};
+    auto store = makeStore();
+    const auto image = ask(*store, torrent("t1"));
+    expectPicture(image);
+    EXPECT_EQ(countPrefix(runs(), "frame"), 3);
+
+    const QImage small = image->scaled(96, 54).convertToFormat(QImage::Format_RGBA8888);
+    std::vector<std::uint8_t> rgba;
+    for (int row = 0; row < small.height(); ++row)
+        rgba.insert(rgba.end(), small.constScanLine(row), small.constScanLine(row) + 96 * 4);
+    EXPECT_TRUE(FrameSelection::score(rgba, 96, 54));
 }
 
 TEST_F(ArtworkStoreTest, KeepsTheCacheFolderWithinItsLimit) {

@@ -10,6 +10,9 @@
 
 #include <openssl/evp.h>
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -323,15 +326,21 @@ std::optional<std::string> ArtworkStore::extract(ProcessRunner& runner, const fs
 }
 
 std::optional<double> ArtworkStore::quality(const std::string& jpeg) {
-    const QImage decoded = QImage::fromData(reinterpret_cast<const uchar*>(jpeg.data()),
-                                            static_cast<int>(jpeg.size()), "JPEG");
-    if (decoded.isNull())
+    // Decoding straight to thumbnail size lets the JPEG decoder do most of the
+    // shrinking, as a thumbnail maker would.
+    QByteArray bytes = QByteArray::fromRawData(jpeg.data(), static_cast<qsizetype>(jpeg.size()));
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setScaledSize(QSize(kScoreWidth, kScoreHeight));
+    QImage small = reader.read();
+    if (small.isNull())
         return std::nullopt;
     // Stretched to the full 96 x 54 whatever the picture's proportions.
-    const QImage small =
-        decoded.scaled(kScoreWidth, kScoreHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .convertToFormat(QImage::Format_RGBA8888_Premultiplied);
-    if (small.isNull() || small.width() != kScoreWidth || small.height() != kScoreHeight)
+    if (small.size() != QSize(kScoreWidth, kScoreHeight))
+        small = small.scaled(kScoreWidth, kScoreHeight, Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+    small.convertTo(QImage::Format_RGBA8888_Premultiplied);
+    if (small.size() != QSize(kScoreWidth, kScoreHeight))
         return std::nullopt;
     std::vector<std::uint8_t> rgba(static_cast<std::size_t>(kScoreWidth) * kScoreHeight * 4);
     for (int row = 0; row < kScoreHeight; ++row)
