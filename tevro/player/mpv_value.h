@@ -13,10 +13,20 @@ class MPVValue {
 public:
     MPVValue() = default;
     static MPVValue none() { return MPVValue(); }
-    static MPVValue flag(bool v) { return MPVValue(Storage(std::in_place_index<1>, v)); }
-    static MPVValue number(double v) { return MPVValue(Storage(std::in_place_index<2>, v)); }
+    static MPVValue flag(bool v) {
+        MPVValue out;
+        out.m_value.emplace<1>(v);
+        return out;
+    }
+    static MPVValue number(double v) {
+        MPVValue out;
+        out.m_value.emplace<2>(v);
+        return out;
+    }
     static MPVValue string(std::string v) {
-        return MPVValue(Storage(std::in_place_index<3>, std::move(v)));
+        MPVValue out;
+        out.m_value.emplace<3>(std::move(v));
+        return out;
     }
 
     bool isNone() const { return m_value.index() == 0; }
@@ -39,9 +49,7 @@ public:
     bool operator==(const MPVValue&) const = default;
 
 private:
-    using Storage = std::variant<std::monostate, bool, double, std::string>;
-    explicit MPVValue(Storage v) : m_value(std::move(v)) {}
-    Storage m_value;
+    std::variant<std::monostate, bool, double, std::string> m_value;
 };
 
 } // namespace tevro

@@ -1,0 +1,116 @@
+#include "tests/support/playback/player_rig.h"
+
+#include <stdexcept>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "tevro/core/storage.h"
+
+namespace tevro::playback {
+
+namespace {
+
+int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+} // namespace
+
+bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeout.count())
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+PlayerRig::PlayerRig(const std::filesystem::path& folder, Options options)
+    : m_downloads(folder / "downloads") {
+    m_port = freePort();
+    // Nothing may leave the machine: no DHT, LSD, port mapping or public trackers.
+    Json s = {{"dht", false},
+              {"lsd", false},
+              {"upnp", false},
+              {"autoTrackers", false},
+              {"trackerMirrors", false},
+              {"listenPort", m_port},
+              {"ipv6", false},
+              {"hardwareDecoding", false},
+              {"downloadDirectory", m_downloads.string()}};
+    if (options.settings)
+        options.settings(s);
+    Storage::save(s, folder / "home" / Storage::kSettingsFile);
+
+    swarm::Seeder::Options seederOptions;
+    seederOptions.uploadLimit = options.uploadLimit;
+    m_seeder = std::make_unique<swarm::Seeder>(seederOptions);
+
+    TorrentEngine::Options o;
+    o.dataFolder = folder / "home";
+    o.refreshTrackersAtStart = false;
+    m_engine = std::make_unique<TorrentEngine>(o);
+}
+
+PlayerRig::~PlayerRig() {
+    m_engine.reset();
+    m_seeder.reset();
+}
+
+std::string PlayerRig::add(const MediaTorrent& torrent, std::optional<std::vector<int>> priorities,
+                           bool connect) {
+    torrent.seed(*m_seeder);
+    auto added =
+        m_engine->addTorrent(torrent.torrentPath(), m_downloads.string(), priorities, false, false);
+    if (!added)
+        throw std::runtime_error("add failed: " + added.error().message);
+    std::string id = added->id;
+    spinUntil([&] { return m_engine->torrent(id).has_value(); }, std::chrono::seconds(10));
+    if (connect) {
+        // The engine may not listen yet: ask again until the seeder sees it.
+        QElapsedTimer asked;
+        spinUntil(
+            [&] {
+                if (!asked.isValid() || asked.elapsed() > 500) {
+                    torrent.connect(*m_seeder, m_port);
+                    asked.start();
+                }
+                return torrent.connectedPeers(*m_seeder) > 0;
+            },
+            std::chrono::seconds(15));
+    }
+    return id;
+}
+
+std::vector<TorrentFile> PlayerRig::files(const std::string& id) {
+    auto result = std::make_shared<std::optional<std::vector<TorrentFile>>>();
+    m_engine->files(id, [result](std::vector<TorrentFile> list) { *result = std::move(list); });
+    spinUntil([&] { return result->has_value(); }, std::chrono::seconds(10));
+    return result->value_or(std::vector<TorrentFile>{});
+}
+
+TorrentFile PlayerRig::file(const std::string& id, const std::string& suffix) {
+    for (const auto& f : files(id))
+        if (f.path.ends_with(suffix))
+            return f;
+    throw std::runtime_error("no file ending with " + suffix);
+}
+
+} // namespace tevro::playback
