@@ -77,8 +77,8 @@ protected:
     }
 
     void startRig(int uploadLimit = 2 << 20, std::function<void(Json&)> settings = {}) {
-        rig = std::make_unique<playback::PlayerRig>(dir.path(),
-                                                    playback::PlayerRig::Options{uploadLimit, settings});
+        rig = std::make_unique<playback::PlayerRig>(
+            dir.path(), playback::PlayerRig::Options{uploadLimit, settings});
     }
 
     void startModel() {

@@ -15,19 +15,17 @@ TEST(PlayerModelRanges, DownloadedStretchesOfAPieceText) {
         std::vector<DownloadedRange> expected;
     };
     const Case cases[] = {
-        {"0110", {{0.25, 0.75}}},
-        {"1101", {{0.0, 0.5}, {0.75, 1.0}}},
-        {"", {}},
-        {"000", {}},
-        {"1111", {{0.0, 1.0}}},
-        {"2121", {{0.25, 0.5}, {0.75, 1.0}}}, // pieces being received count as missing
+        {"0110", {{0.25, 0.75}}}, {"1101", {{0.0, 0.5}, {0.75, 1.0}}},  {"", {}}, {"000", {}},
+        {"1111", {{0.0, 1.0}}},   {"2121", {{0.25, 0.5}, {0.75, 1.0}}}, // pieces being received
+                                                                        // count as missing
     };
     for (const auto& c : cases)
         EXPECT_EQ(PlayerModel::ranges(c.map), c.expected) << c.map;
 }
 
 TEST(PlayerModelReadahead, ReachesTheEndOfTheStretchAhead) {
-    std::string tenToTwentyNine = std::string(10, '0') + std::string(20, '1') + std::string(70, '0');
+    std::string tenToTwentyNine =
+        std::string(10, '0') + std::string(20, '1') + std::string(70, '0');
     struct Case {
         std::string map;
         double position;
@@ -35,14 +33,14 @@ TEST(PlayerModelReadahead, ReachesTheEndOfTheStretchAhead) {
         double expected;
     };
     const Case cases[] = {
-        {"1111", 10, 100, 120},               // everything is there
-        {"1011", 30, 100, 3},                 // the piece under the position is missing
-        {"1111", 10, 0, 10},                  // unknown duration
-        {"", 10, 100, 10},                    // no piece text
-        {tenToTwentyNine, 100, 1000, 120},    // 300 - 100 - 5 = 195, capped
-        {"1110000000", 0, 100, 25},           // 30 - 0 - 5
-        {"1111111110", 85, 100, 3},           // 90 - 85 - 5 = 0, raised to the floor
-        {"1111", 150, 100, 120},              // a position past the end stays in the map
+        {"1111", 10, 100, 120},            // everything is there
+        {"1011", 30, 100, 3},              // the piece under the position is missing
+        {"1111", 10, 0, 10},               // unknown duration
+        {"", 10, 100, 10},                 // no piece text
+        {tenToTwentyNine, 100, 1000, 120}, // 300 - 100 - 5 = 195, capped
+        {"1110000000", 0, 100, 25},        // 30 - 0 - 5
+        {"1111111110", 85, 100, 3},        // 90 - 85 - 5 = 0, raised to the floor
+        {"1111", 150, 100, 120},           // a position past the end stays in the map
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(PlayerModel::readahead(c.map, c.position, c.duration), c.expected)

@@ -28,11 +28,16 @@ struct ObservedProperty {
 };
 
 constexpr ObservedProperty kObserved[] = {
-    {"duration", MPV_FORMAT_DOUBLE},    {"pause", MPV_FORMAT_FLAG},
-    {"paused-for-cache", MPV_FORMAT_FLAG}, {"seeking", MPV_FORMAT_FLAG},
-    {"eof-reached", MPV_FORMAT_FLAG},   {"volume", MPV_FORMAT_DOUBLE},
-    {"mute", MPV_FORMAT_FLAG},          {"speed", MPV_FORMAT_DOUBLE},
-    {"track-list", MPV_FORMAT_NODE},    {"video-params/w", MPV_FORMAT_DOUBLE},
+    {"duration", MPV_FORMAT_DOUBLE},
+    {"pause", MPV_FORMAT_FLAG},
+    {"paused-for-cache", MPV_FORMAT_FLAG},
+    {"seeking", MPV_FORMAT_FLAG},
+    {"eof-reached", MPV_FORMAT_FLAG},
+    {"volume", MPV_FORMAT_DOUBLE},
+    {"mute", MPV_FORMAT_FLAG},
+    {"speed", MPV_FORMAT_DOUBLE},
+    {"track-list", MPV_FORMAT_NODE},
+    {"video-params/w", MPV_FORMAT_DOUBLE},
 };
 
 constexpr const char* kDiagnosticProperties[] = {
@@ -68,7 +73,9 @@ std::optional<std::int64_t> integer(const mpv_node* node) {
     return std::nullopt;
 }
 
-bool flag(const mpv_node* node) { return node && node->format == MPV_FORMAT_FLAG && node->u.flag; }
+bool flag(const mpv_node* node) {
+    return node && node->format == MPV_FORMAT_FLAG && node->u.flag;
+}
 
 MPVValue valueOf(const mpv_event_property& p) {
     switch (p.format) {

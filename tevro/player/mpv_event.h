@@ -49,8 +49,8 @@ struct MPVEvent {
         bool operator==(const CommandReply&) const = default;
     };
 
-    using Payload =
-        std::variant<Property, Tracks, EndFile, FileLoaded, PlaybackRestart, Shutdown, CommandReply>;
+    using Payload = std::variant<Property, Tracks, EndFile, FileLoaded, PlaybackRestart, Shutdown,
+                                 CommandReply>;
 
     template <class T> MPVEvent(T payload) : payload(std::move(payload)) {}
 

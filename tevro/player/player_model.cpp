@@ -154,7 +154,8 @@ void PlayerModel::finishOpen(const std::string& torrentID, const TorrentFile& fi
         if (meta != m_engine.meta().end()) {
             auto stored = meta->second.positions.find(file.i);
             if (stored != meta->second.positions.end() && stored->second > kResumeMinimum) {
-                options.push_back("start=" + std::to_string(static_cast<std::int64_t>(stored->second)));
+                options.push_back("start=" +
+                                  std::to_string(static_cast<std::int64_t>(stored->second)));
                 setPosition(stored->second);
             }
         }
@@ -292,8 +293,7 @@ void PlayerModel::updateCheckingPriority() {
 
 namespace {
 
-template <class T, class Signal>
-void assign(PlayerModel* model, T& field, T value, Signal signal) {
+template <class T, class Signal> void assign(PlayerModel* model, T& field, T value, Signal signal) {
     if (field == value)
         return;
     field = std::move(value);
@@ -333,16 +333,24 @@ void PlayerModel::setPaused(bool v) {
 void PlayerModel::setBuffering(bool v) {
     assign(this, m_buffering, v, &PlayerModel::bufferingChanged);
 }
-void PlayerModel::setSeeking(bool v) { assign(this, m_seeking, v, &PlayerModel::seekingChanged); }
+void PlayerModel::setSeeking(bool v) {
+    assign(this, m_seeking, v, &PlayerModel::seekingChanged);
+}
 void PlayerModel::setCacheTime(double v) {
     assign(this, m_cacheTime, v, &PlayerModel::cacheTimeChanged);
 }
 void PlayerModel::setVolumeValue(double v) {
     assign(this, m_volume, v, &PlayerModel::volumeChanged);
 }
-void PlayerModel::setMuted(bool v) { assign(this, m_muted, v, &PlayerModel::mutedChanged); }
-void PlayerModel::setSpeed(double v) { assign(this, m_speed, v, &PlayerModel::speedChanged); }
-void PlayerModel::setLoaded(bool v) { assign(this, m_loaded, v, &PlayerModel::loadedChanged); }
+void PlayerModel::setMuted(bool v) {
+    assign(this, m_muted, v, &PlayerModel::mutedChanged);
+}
+void PlayerModel::setSpeed(double v) {
+    assign(this, m_speed, v, &PlayerModel::speedChanged);
+}
+void PlayerModel::setLoaded(bool v) {
+    assign(this, m_loaded, v, &PlayerModel::loadedChanged);
+}
 void PlayerModel::setEnded(bool v) {
     assign(this, m_ended, v, &PlayerModel::endedChanged);
     updateCheckingPriority();

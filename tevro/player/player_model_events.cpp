@@ -20,9 +20,7 @@ constexpr double kEarlyEndMargin = 10.0;
 constexpr int kMaxRecoveries = 5;
 constexpr int kEndReasonError = 4;
 
-template <class... F> struct Overloaded : F... {
-    using F::operator()...;
-};
+template <class... F> struct Overloaded : F... { using F::operator()...; };
 
 std::string lastComponent(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -38,53 +36,52 @@ void PlayerModel::handle(const MPVEvent& event) {
             handleProperty(p->name, p->value);
         return;
     }
-    std::visit(
-        Overloaded{
-            [&](const MPVEvent::Property& p) { handleProperty(p.name, p.value); },
-            [&](const MPVEvent::Tracks& t) {
-                setTracks(t.list);
-                if (!t.list.empty() && !m_tracksReadyAfter && m_openedAt)
-                    setTracksReadyAfter(
-                        std::chrono::duration<double>(Clock::now() - *m_openedAt).count());
-            },
-            [&](const MPVEvent::FileLoaded&) {
-                setLoaded(true);
-                if (m_reloading) {
-                    m_reloading = false;
-                    for (const auto& t : m_reloadExternal) {
-                        if (!t.externalFile || !m_core)
-                            continue;
-                        m_core->commandAsync({t.kind == MediaTrack::Kind::audio ? "audio-add"
-                                                                                 : "sub-add",
-                                              *t.externalFile, "select", t.title.value_or(""),
-                                              t.language.value_or("")});
-                    }
-                    m_reloadExternal.clear();
-                } else {
-                    autoSelect();
-                }
-            },
-            [&](const MPVEvent::PlaybackRestart&) {
-                setBuffering(false);
-                setWaitingAfterSeek(false);
-                if (!m_firstFrameAfter && m_openedAt)
-                    setFirstFrameAfter(
-                        std::chrono::duration<double>(Clock::now() - *m_openedAt).count());
-            },
-            [&](const MPVEvent::EndFile& e) {
-                if (e.reason == kEndReasonError)
-                    loadFailed(e.error);
-            },
-            [&](const MPVEvent::CommandReply& r) {
-                if (!m_pendingLoad || r.id != *m_pendingLoad)
-                    return;
-                m_pendingLoad.reset();
-                if (r.error < 0)
-                    loadFailed(r.error);
-            },
-            [&](const MPVEvent::Shutdown&) {},
-        },
-        event.payload);
+    std::visit(Overloaded{
+                   [&](const MPVEvent::Property& p) { handleProperty(p.name, p.value); },
+                   [&](const MPVEvent::Tracks& t) {
+                       setTracks(t.list);
+                       if (!t.list.empty() && !m_tracksReadyAfter && m_openedAt)
+                           setTracksReadyAfter(
+                               std::chrono::duration<double>(Clock::now() - *m_openedAt).count());
+                   },
+                   [&](const MPVEvent::FileLoaded&) {
+                       setLoaded(true);
+                       if (m_reloading) {
+                           m_reloading = false;
+                           for (const auto& t : m_reloadExternal) {
+                               if (!t.externalFile || !m_core)
+                                   continue;
+                               m_core->commandAsync(
+                                   {t.kind == MediaTrack::Kind::audio ? "audio-add" : "sub-add",
+                                    *t.externalFile, "select", t.title.value_or(""),
+                                    t.language.value_or("")});
+                           }
+                           m_reloadExternal.clear();
+                       } else {
+                           autoSelect();
+                       }
+                   },
+                   [&](const MPVEvent::PlaybackRestart&) {
+                       setBuffering(false);
+                       setWaitingAfterSeek(false);
+                       if (!m_firstFrameAfter && m_openedAt)
+                           setFirstFrameAfter(
+                               std::chrono::duration<double>(Clock::now() - *m_openedAt).count());
+                   },
+                   [&](const MPVEvent::EndFile& e) {
+                       if (e.reason == kEndReasonError)
+                           loadFailed(e.error);
+                   },
+                   [&](const MPVEvent::CommandReply& r) {
+                       if (!m_pendingLoad || r.id != *m_pendingLoad)
+                           return;
+                       m_pendingLoad.reset();
+                       if (r.error < 0)
+                           loadFailed(r.error);
+                   },
+                   [&](const MPVEvent::Shutdown&) {},
+               },
+               event.payload);
 }
 
 void PlayerModel::handleProperty(const std::string& name, const MPVValue& value) {
@@ -204,7 +201,7 @@ void PlayerModel::reload(double at, std::optional<std::string> audio,
 void PlayerModel::performReload() {
     if (!m_item || !m_core || !m_reloadTarget)
         return;
-    std::string audio = m_reloadAudio ? *m_reloadAudio
+    std::string audio = m_reloadAudio    ? *m_reloadAudio
                         : currentAudio() ? std::to_string(currentAudio()->id)
                                          : std::string("auto");
     std::string subtitle = m_reloadSubtitle    ? *m_reloadSubtitle
@@ -231,8 +228,9 @@ void PlayerModel::addExternal(const ExternalTrack& track, bool audio, bool selec
     if (audio || track.file.prio == 0)
         m_engine.setPriority(m_item->torrentID, {static_cast<int>(track.file.i)},
                              FilePriority::high);
-    m_core->commandAsync({audio ? "audio-add" : "sub-add", streamURL(m_item->torrentID, track.file.i),
-                          select ? "select" : "auto", track.title, track.language.value_or("")});
+    m_core->commandAsync({audio ? "audio-add" : "sub-add",
+                          streamURL(m_item->torrentID, track.file.i), select ? "select" : "auto",
+                          track.title, track.language.value_or("")});
 }
 
 } // namespace tevro

@@ -35,16 +35,17 @@ void PlayerModel::startProgressTimer() {
     refreshProgress();
 }
 
-void PlayerModel::cancelProgressTask() { m_progressTask.reset(); }
+void PlayerModel::cancelProgressTask() {
+    m_progressTask.reset();
+}
 
 void PlayerModel::refreshProgress() {
     if (!m_item)
         return;
     tb_session* session = m_engine.session();
     const std::string& id = m_item->torrentID;
-    double progress = session ? tb_stream_progress(session, id.c_str(),
-                                                   static_cast<int>(m_item->file.i))
-                              : -1;
+    double progress =
+        session ? tb_stream_progress(session, id.c_str(), static_cast<int>(m_item->file.i)) : -1;
     setBufferProgress(progress >= 0 ? std::optional<double>(progress) : std::nullopt);
 
     if (m_duration > 0 && m_tick % 3 == 0 && session) {
@@ -76,25 +77,25 @@ void PlayerModel::refreshProgress() {
             if (self && self->m_progressTask == token && self->m_openGeneration == generation)
                 self->m_progressTask.reset();
         };
-        m_engine.pieces(
-            item.torrentID, static_cast<int>(item.file.i),
-            [self, current, finish, item, wantFiles](std::string map) {
-                if (!current())
-                    return finish();
-                if (!self->m_previousPieceMap || *self->m_previousPieceMap != map) {
-                    self->setDownloadedRanges(ranges(map));
-                    self->m_previousPieceMap = map;
-                }
-                self->adjustReadahead(map);
-                if (!wantFiles)
-                    return finish();
-                self->m_engine.files(item.torrentID, [self, current,
-                                                      finish](std::vector<TorrentFile> list) {
-                    if (current() && list != self->m_files)
-                        self->setFiles(std::move(list));
-                    finish();
-                });
-            });
+        m_engine.pieces(item.torrentID, static_cast<int>(item.file.i),
+                        [self, current, finish, item, wantFiles](std::string map) {
+                            if (!current())
+                                return finish();
+                            if (!self->m_previousPieceMap || *self->m_previousPieceMap != map) {
+                                self->setDownloadedRanges(ranges(map));
+                                self->m_previousPieceMap = map;
+                            }
+                            self->adjustReadahead(map);
+                            if (!wantFiles)
+                                return finish();
+                            self->m_engine.files(
+                                item.torrentID,
+                                [self, current, finish](std::vector<TorrentFile> list) {
+                                    if (current() && list != self->m_files)
+                                        self->setFiles(std::move(list));
+                                    finish();
+                                });
+                        });
     }
 }
 
@@ -121,16 +122,16 @@ double PlayerModel::readahead(std::string_view map, double position, double dura
         return kDefaultReadahead;
     auto n = static_cast<std::int64_t>(map.size());
     double raw = position / duration * static_cast<double>(n);
-    std::int64_t i = std::isfinite(raw) ? static_cast<std::int64_t>(std::clamp(
-                                              raw, -1.0, static_cast<double>(n)))
-                                        : 0;
+    std::int64_t i = std::isfinite(raw)
+                         ? static_cast<std::int64_t>(std::clamp(raw, -1.0, static_cast<double>(n)))
+                         : 0;
     i = std::clamp<std::int64_t>(i, 0, n - 1);
     while (map[static_cast<size_t>(i)] == '1') {
         if (++i == n)
             return kMaxReadahead;
     }
-    double seconds = duration * static_cast<double>(i) / static_cast<double>(n) - position -
-                     kReadaheadMargin;
+    double seconds =
+        duration * static_cast<double>(i) / static_cast<double>(n) - position - kReadaheadMargin;
     return std::clamp(seconds, kMinReadahead, kMaxReadahead);
 }
 

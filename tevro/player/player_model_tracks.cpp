@@ -16,7 +16,9 @@ namespace tevro {
 
 namespace {
 
-std::string upper(const std::string& text) { return QString::fromStdString(text).toUpper().toStdString(); }
+std::string upper(const std::string& text) {
+    return QString::fromStdString(text).toUpper().toStdString();
+}
 
 bool equalIgnoringCase(const std::string& a, const std::string& b) {
     return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
@@ -135,8 +137,8 @@ void appendExternal(std::vector<TrackOption>& out, const std::vector<ExternalTra
                             [&](const MediaTrack& t) { return t.externalFile == url; }))
                 continue;
         }
-        out.push_back({"x" + std::to_string(e.file.i), e.title, Format::language(e.language), false,
-                       e});
+        out.push_back(
+            {"x" + std::to_string(e.file.i), e.title, Format::language(e.language), false, e});
     }
 }
 

@@ -7,7 +7,9 @@ QueueTimer::QueueTimer(SerialQueue& queue, std::function<void()> handler)
     m_thread = std::thread([this] { run(); });
 }
 
-QueueTimer::~QueueTimer() { cancel(); }
+QueueTimer::~QueueTimer() {
+    cancel();
+}
 
 void QueueTimer::schedule(Clock::duration delay, Clock::duration interval) {
     std::lock_guard lock(m_mutex);

@@ -13,7 +13,9 @@ namespace {
 
 constexpr std::string_view kScheme = "tevro://";
 
-tb_reader* readerOf(void* cookie) { return static_cast<tb_reader*>(cookie); }
+tb_reader* readerOf(void* cookie) {
+    return static_cast<tb_reader*>(cookie);
+}
 
 int64_t streamRead(void* cookie, char* buffer, uint64_t count) {
     return tb_reader_read(readerOf(cookie), buffer, count);
@@ -24,13 +26,19 @@ int64_t streamSeek(void* cookie, int64_t offset) {
     return result < 0 ? static_cast<int64_t>(MPV_ERROR_GENERIC) : result;
 }
 
-int64_t streamSize(void* cookie) { return tb_reader_size(readerOf(cookie)); }
+int64_t streamSize(void* cookie) {
+    return tb_reader_size(readerOf(cookie));
+}
 
-void streamClose(void* cookie) { tb_reader_close(readerOf(cookie)); }
+void streamClose(void* cookie) {
+    tb_reader_close(readerOf(cookie));
+}
 
 // mpv calls this from another of its threads when it abandons the stream; the
 // bridge wakes a read blocked on a piece so the demuxer can let go.
-void streamCancel(void* cookie) { tb_reader_cancel(readerOf(cookie)); }
+void streamCancel(void* cookie) {
+    tb_reader_cancel(readerOf(cookie));
+}
 
 std::optional<std::int32_t> parseIndex(std::string_view text) {
     if (!text.empty() && text.front() == '+')

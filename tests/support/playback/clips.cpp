@@ -21,7 +21,9 @@ bool ffmpeg(const QStringList& arguments) {
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-QString seconds(double s) { return QString::number(s, 'f', 3); }
+QString seconds(double s) {
+    return QString::number(s, 'f', 3);
+}
 
 std::string srtTime(int seconds) {
     char buffer[32];
@@ -37,10 +39,11 @@ bool makeVideo(const std::filesystem::path& out, const ClipOptions& o) {
     QString video = QString("testsrc=size=%1x%2:rate=%3").arg(o.width).arg(o.height).arg(o.fps);
     if (o.noise)
         video += ",noise=alls=30:allf=t";
-    QStringList args = {"-f", "lavfi", "-i", video,   "-f", "lavfi", "-i",
-                        "sine=frequency=440:sample_rate=48000",       "-t", seconds(o.seconds)};
-    args += {"-c:v", "libx264", "-preset", "ultrafast", "-g", QString::number(o.fps),
-             "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "64k"};
+    QStringList args = {"-f", "lavfi",           "-i", video,
+                        "-f", "lavfi",           "-i", "sine=frequency=440:sample_rate=48000",
+                        "-t", seconds(o.seconds)};
+    args += {"-c:v",     "libx264", "-preset", "ultrafast", "-g",   QString::number(o.fps),
+             "-pix_fmt", "yuv420p", "-c:a",    "aac",       "-b:a", "64k"};
     if (o.audioLanguage)
         args += {"-metadata:s:a:0", "language=" + QString::fromStdString(*o.audioLanguage)};
     if (o.audioTitle)
@@ -52,8 +55,9 @@ bool makeVideo(const std::filesystem::path& out, const ClipOptions& o) {
 bool makeAudio(const std::filesystem::path& out, double length,
                const std::optional<std::string>& language) {
     std::filesystem::create_directories(out.parent_path());
-    QStringList args = {"-f", "lavfi", "-i", "sine=frequency=660:sample_rate=48000",
-                        "-t", seconds(length), "-c:a", "aac", "-b:a", "64k"};
+    QStringList args = {
+        "-f",  "lavfi", "-i", "sine=frequency=660:sample_rate=48000", "-t", seconds(length), "-c:a",
+        "aac", "-b:a",  "64k"};
     if (language)
         args += {"-metadata:s:a:0", "language=" + QString::fromStdString(*language)};
     args += QString::fromStdString(out.string());

@@ -43,8 +43,7 @@ public:
     // Seeds `torrent`, adds it to the engine (with per-file priorities when
     // given) and, with `connect`, links the seeder to the engine. The id.
     std::string add(const MediaTorrent& torrent,
-                    std::optional<std::vector<int>> priorities = std::nullopt,
-                    bool connect = true);
+                    std::optional<std::vector<int>> priorities = std::nullopt, bool connect = true);
 
     // The torrent's files as the engine lists them.
     std::vector<TorrentFile> files(const std::string& id);

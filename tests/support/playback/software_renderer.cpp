@@ -28,7 +28,9 @@ SoftwareRenderer::SoftwareRenderer(Passkey, mpv_render_context* context, int wid
     mpv_render_context_set_update_callback(m_context, &SoftwareRenderer::update, this);
 }
 
-SoftwareRenderer::~SoftwareRenderer() { destroy(); }
+SoftwareRenderer::~SoftwareRenderer() {
+    destroy();
+}
 
 void SoftwareRenderer::update(void* context) {
     auto* self = static_cast<SoftwareRenderer*>(context);
