@@ -157,6 +157,7 @@ TEST_P(PlayerStreamingContainer, PlaysAndSeeksWhileDownloading) {
     EXPECT_TRUE(model->hasVideo());
     EXPECT_GT(model->duration(), 74.0);
     EXPECT_GT(renderer->frames(), 10u);
+    EXPECT_TRUE(waitFor([&] { return !model->downloadedRanges().empty(); }, 5s));
 
     // A missing piece in the second half of the file, at least 10 s ahead.
     std::string map = pieces(id, file);

@@ -60,11 +60,18 @@ void SoftwareRenderer::run() {
             if (mpv_render_context_render(m_context, params) >= 0) {
                 std::lock_guard frameLock(m_mutex);
                 m_lastFrameAt = Clock::now();
+                if (!m_firstFrameAt)
+                    m_firstFrameAt = m_lastFrameAt;
                 ++m_frames;
             }
         }
         lock.lock();
     }
+}
+
+std::optional<SoftwareRenderer::Clock::time_point> SoftwareRenderer::firstFrameAt() const {
+    std::lock_guard lock(m_mutex);
+    return m_firstFrameAt;
 }
 
 std::optional<SoftwareRenderer::Clock::time_point> SoftwareRenderer::lastFrameAt() const {

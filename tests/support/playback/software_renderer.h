@@ -33,8 +33,9 @@ public:
     ~SoftwareRenderer() override;
     void destroy() override;
 
-    // Frames drawn so far, and when the last one was.
+    // Frames drawn so far, and when the first and the last one were.
     std::uint64_t frames() const { return m_frames; }
+    std::optional<Clock::time_point> firstFrameAt() const;
     std::optional<Clock::time_point> lastFrameAt() const;
 
     struct Passkey {};
@@ -52,6 +53,7 @@ private:
     std::condition_variable m_cv;
     bool m_updatePending = false;
     bool m_stopping = false;
+    std::optional<Clock::time_point> m_firstFrameAt;
     std::optional<Clock::time_point> m_lastFrameAt;
     std::atomic<std::uint64_t> m_frames{0};
     std::thread m_thread;
