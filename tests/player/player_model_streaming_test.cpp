@@ -184,6 +184,50 @@ TEST_P(PlayerStreamingContainer, PlaysAndSeeksWhileDownloading) {
 
 INSTANTIATE_TEST_SUITE_P(Containers, PlayerStreamingContainer, ::testing::Values("mkv", "mp4"));
 
+// While a read waits for a piece, a seek reopens the file at the target
+// instead of queueing behind that read, and playback resumes there.
+TEST_F(PlayerStreaming, SeekWhileAReadWaitsReloadsAtTheTarget) {
+    playback::ClipOptions clip;
+    clip.seconds = 40;
+    ASSERT_TRUE(playback::makeVideo(seed() / "Slow" / "Slow.mkv", clip));
+    auto torrent = playback::MediaTorrent::create(seed(), "Slow");
+    startRig();
+    std::string id = rig->add(torrent);
+    TorrentFile file = rig->file(id, "Slow.mkv");
+    startModel();
+    int loads = 0;
+    model->core()->setOnEvent([&](const MPVEvent& e) {
+        loads += e.as<MPVEvent::FileLoaded>() != nullptr;
+        model->handle(e);
+    });
+
+    open(id, file);
+    ASSERT_TRUE(waitFor([&] { return model->loaded() && model->position() > 0.5; })) << failure();
+    rig->seeder().setUploadLimit(2048);
+    ASSERT_TRUE(waitFor([&] { return model->streamBlocked(); }, 20s)) << failure();
+
+    std::string map = pieces(id, file);
+    double duration = model->duration();
+    double target = 0;
+    for (size_t i = 0; i < map.size(); ++i) {
+        double at = duration * static_cast<double>(i) / static_cast<double>(map.size());
+        if (map[i] != '1' && at > model->position() + 15 && at < duration - 6) {
+            target = at + 0.5;
+            break;
+        }
+    }
+    ASSERT_GT(target, 0) << map;
+    model->seek(target);
+    EXPECT_TRUE(model->waitingAfterSeek());
+    ASSERT_TRUE(waitFor([&] { return loads == 2; }, 10s)) << failure();
+    rig->seeder().setUploadLimit(8 << 20);
+    ASSERT_TRUE(waitFor([&] {
+        return model->position() > target + 1.0 && !model->waitingAfterSeek();
+    })) << failure();
+    EXPECT_EQ(loads, 2);
+    EXPECT_FALSE(model->error());
+}
+
 // With nobody to send the file every read blocks: stopping still ends the
 // read at once, and so does destroying the core while a read waits.
 TEST_F(PlayerStreaming, StopAndTeardownEndABlockedRead) {
