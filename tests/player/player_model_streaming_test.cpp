@@ -388,6 +388,12 @@ TEST_F(PlayerStreaming, AutomaticTrackChoice) {
         auto audio = selected(MediaTrack::Kind::audio);
         return sub && sub->externalFile == subtitleURL && audio && audio->externalFile == audioURL;
     })) << failure();
+    // S cycles from the last entry back to off, then on to the subtitle again.
+    model->cycle(false);
+    ASSERT_TRUE(waitFor([&] { return !selected(MediaTrack::Kind::sub); }, 10s));
+    EXPECT_TRUE(model->subtitleOptions().front().selected);
+    model->cycle(false);
+    ASSERT_TRUE(waitFor([&] { return selected(MediaTrack::Kind::sub).has_value(); }, 10s));
 
     // The user takes the video's own audio and keeps the subtitle file; with
     // subtitles set to never, the remembered choice still wins next time.
