@@ -85,6 +85,7 @@ public:
     double pollInterval() const { return m_pollInterval; }
     const CheckingResources& checkingResources() const { return m_checkingController.current; }
     bool isShutDown() const { return m_isShutDown; }
+    int memoryPressure() const { return m_memoryPressure; }
 
     // Lifecycle.
     void poll();
