@@ -434,3 +434,32 @@ TEST_F(EngineTest, ShutdownWithABlockedReader) {
     EXPECT_TRUE(Storage::loadMeta(dir / "home" / Storage::kTorrentsFile).contains(added->id));
     EXPECT_TRUE(fs::exists(dir / "home" / Storage::kSettingsFile));
 }
+
+TEST_F(EngineTest, SeedingLimitRule) {
+    auto engine = start();
+    struct Case {
+        double ratio;
+        std::int64_t minutes, totalDone, downloaded, uploaded, seedingTime;
+        bool reached;
+    } cases[] = {
+        {1.0, 0, 0, 0, 10ll << 30, 0, false}, // nothing downloaded: time alone decides
+        {2.0, 0, 1000, 600, 2000, 0, true},
+        {2.0, 0, 1000, 600, 1999, 0, false},
+        {0.0, 30, 1000, 0, 0, 1800, true},
+        {0.0, 30, 1000, 0, 0, 1799, false},
+        {0.0, INT64_MAX / 2, 1000, 0, 0, INT64_MAX, false}, // overflowing limit never reached
+    };
+    for (const auto& c : cases) {
+        AppSettings s = engine->settings();
+        s.ratioLimit = c.ratio;
+        s.seedTimeLimitMinutes = c.minutes;
+        engine->setSettings(s);
+        TorrentStatus t;
+        t.totalDone = c.totalDone;
+        t.downloaded = c.downloaded;
+        t.uploaded = c.uploaded;
+        t.seedingTime = c.seedingTime;
+        EXPECT_EQ(engine->settingsLimitReached(t), c.reached)
+            << c.ratio << " " << c.minutes << " " << c.uploaded << " " << c.seedingTime;
+    }
+}

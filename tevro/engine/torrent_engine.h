@@ -46,6 +46,13 @@ class TrackerListFetcher;
 class TorrentEngine : public QObject {
     Q_OBJECT
 public:
+    // Where the time of the last applied poll went, in seconds.
+    struct PollTimings {
+        double bridge = 0; // the status and events calls
+        double decode = 0; // JSON to records, off the main thread
+        double apply = 0;  // publishing on the main thread
+    };
+
     struct Options {
         // Where settings, metadata and the "state" folder live; the data folder by default.
         std::filesystem::path dataFolder;
@@ -86,6 +93,7 @@ public:
     const CheckingResources& checkingResources() const { return m_checkingController.current; }
     bool isShutDown() const { return m_isShutDown; }
     int memoryPressure() const { return m_memoryPressure; }
+    const PollTimings& lastPollTimings() const { return m_lastPollTimings; }
 
     // Lifecycle.
     void poll();
@@ -203,6 +211,7 @@ private:
     std::string m_appliedBans;
     bool m_isShutDown = false;
     std::map<std::string, std::pair<double, PieceMap>> m_pieceMapCache;
+    PollTimings m_lastPollTimings;
     TrackerListFetcher* m_fetcher = nullptr;
 };
 
