@@ -6,6 +6,7 @@
 // runs every query on its serial queue "tevro.engine". Published values
 // notify only when they change.
 
+#include <atomic>
 #include <expected>
 #include <filesystem>
 #include <functional>
@@ -216,18 +217,29 @@ private:
 };
 
 template <class T>
-inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done) {
+inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job,
+                                   std::function<void(T)> done) {
+    // The result crosses threads through Qt's event queue; the atomic flag
+    // makes that hand-off explicit (and visible to thread checkers).
+    struct Box {
+        T value;
+        std::atomic<bool> ready{false};
+    };
     QPointer<TorrentEngine> self(this);
     tb_session* session = m_session;
     m_queue->post([self, session, job = std::move(job), done = std::move(done)]() mutable {
-        auto result = std::make_shared<T>(job(session));
+        auto box = std::make_shared<Box>();
+        box->value = job(session);
+        box->ready.store(true, std::memory_order_release);
         if (!QCoreApplication::instance())
             return;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, result, done = std::move(done)] {
+            [self, box, done = std::move(done)] {
+                if (!box->ready.load(std::memory_order_acquire))
+                    return;
                 if (self && done)
-                    done(std::move(*result));
+                    done(std::move(box->value));
             },
             Qt::QueuedConnection);
     });
