@@ -4,6 +4,8 @@
 #include "tevro/bridge/session.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include <libtorrent/torrent_info.hpp>
 #include <libtorrent/torrent_status.hpp>
@@ -14,6 +16,32 @@
 #include "tevro/bridge/stream_reader.h"
 
 namespace tevro::bridge {
+
+namespace {
+
+// Makes an unwanted file wanted (priority 4). libtorrent 2.0 applies file
+// priorities through its disk thread and then resets the piece priorities,
+// which loses piece deadlines set in between: wait (briefly) until the file's
+// pieces carry the new priority before anyone sets deadlines on them.
+void wantFile(const lt::torrent_handle& h, lt::file_index_t file, PieceSpan span) {
+    using namespace std::chrono_literals;
+    if (h.file_priority(file) != lt::dont_download)
+        return;
+    h.file_priority(file, lt::default_priority);
+    auto limit = std::chrono::steady_clock::now() + 1s;
+    while (std::chrono::steady_clock::now() < limit) {
+        std::vector<lt::download_priority_t> pieces = h.get_piece_priorities();
+        bool applied = true;
+        for (int p = span.first; p <= span.last && applied; ++p)
+            applied = p < static_cast<int>(pieces.size()) &&
+                      pieces[static_cast<std::size_t>(p)] != lt::dont_download;
+        if (applied)
+            return;
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+} // namespace
 
 tb_reader* Session::openReader(const std::string& id, int file) {
     lt::torrent_handle h;
@@ -44,8 +72,7 @@ tb_reader* Session::openReader(const std::string& id, int file) {
                                         : static_cast<int>(fs.file_offset(f) / fs.piece_length()),
                                     span.last,
                                     fs.file_path(f, st.save_path)};
-        if (h.file_priority(f) == lt::dont_download)
-            h.file_priority(f, lt::default_priority);
+        wantFile(h, f, span);
         if (st.flags & lt::torrent_flags::paused) {
             h.unset_flags(lt::torrent_flags::auto_managed);
             h.resume();
@@ -71,8 +98,8 @@ void Session::prefetch(const std::string& id, int file, std::int64_t span, doubl
         std::int64_t size = fs.file_size(f);
         if (size < 1)
             return;
-        if (h->file_priority(f) == lt::dont_download)
-            h->file_priority(f, lt::default_priority);
+        PieceSpan whole = PieceSpan::of(fs, file);
+        wantFile(*h, f, whole);
         // NaN clamps to the start.
         double at = fraction >= 0 ? std::min(fraction, 1.0) : 0.0;
         auto position = static_cast<std::int64_t>(at * static_cast<double>(size));
@@ -81,7 +108,6 @@ void Session::prefetch(const std::string& id, int file, std::int64_t span, doubl
         auto pieceAt = [&](std::int64_t inFile) {
             return static_cast<int>((offset + inFile) / length);
         };
-        PieceSpan whole = PieceSpan::of(fs, file);
         std::set<int> pieces{whole.first, whole.last};
         int from = pieceAt(std::max<std::int64_t>(position - span / 4, 0));
         int to = pieceAt(std::min<std::int64_t>(position + span, size - 1));

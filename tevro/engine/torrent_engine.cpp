@@ -160,21 +160,42 @@ void TorrentEngine::poll() {
         return;
     }
     m_pollInFlight = true;
-    using Result = std::pair<std::optional<StatusSnapshot>, std::vector<TorrentEvent>>;
+    struct Result {
+        std::optional<StatusSnapshot> snapshot;
+        std::vector<TorrentEvent> events;
+        PollTimings timings;
+    };
     onQueue<Result>(
         [](tb_session* s) {
+            using Clock = std::chrono::steady_clock;
+            auto seconds = [](Clock::duration d) {
+                return std::chrono::duration<double>(d).count();
+            };
             Result r;
-            if (auto text = take(tb_status_json(s)))
-                if (auto snap = StatusSnapshot::decode(*text))
-                    r.first = std::move(*snap);
-            if (auto text = take(tb_poll_events(s)))
-                if (auto events = json::decodeArray<TorrentEvent>(*text))
-                    r.second = std::move(*events);
+            auto t0 = Clock::now();
+            auto status = take(tb_status_json(s));
+            auto eventsText = take(tb_poll_events(s));
+            auto t1 = Clock::now();
+            if (status)
+                if (auto snap = StatusSnapshot::decode(*status))
+                    r.snapshot = std::move(*snap);
+            if (eventsText)
+                if (auto events = json::decodeArray<TorrentEvent>(*eventsText))
+                    r.events = std::move(*events);
+            r.timings.bridge = seconds(t1 - t0);
+            r.timings.decode = seconds(Clock::now() - t1);
             return r;
         },
         [this](Result r) {
             m_pollInFlight = false;
-            apply(std::move(r.first), std::move(r.second));
+            auto start = std::chrono::steady_clock::now();
+            bool applied = r.snapshot.has_value();
+            apply(std::move(r.snapshot), std::move(r.events));
+            if (applied) {
+                r.timings.apply =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                m_lastPollTimings = r.timings;
+            }
             if (m_pollAgain) {
                 m_pollAgain = false;
                 poll();

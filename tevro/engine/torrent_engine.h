@@ -6,6 +6,7 @@
 // runs every query on its serial queue "tevro.engine". Published values
 // notify only when they change.
 
+#include <atomic>
 #include <expected>
 #include <filesystem>
 #include <functional>
@@ -46,6 +47,13 @@ class TrackerListFetcher;
 class TorrentEngine : public QObject {
     Q_OBJECT
 public:
+    // Where the time of the last applied poll went, in seconds.
+    struct PollTimings {
+        double bridge = 0; // the status and events calls
+        double decode = 0; // JSON to records, off the main thread
+        double apply = 0;  // publishing on the main thread
+    };
+
     struct Options {
         // Where settings, metadata and the "state" folder live; the data folder by default.
         std::filesystem::path dataFolder;
@@ -85,6 +93,8 @@ public:
     double pollInterval() const { return m_pollInterval; }
     const CheckingResources& checkingResources() const { return m_checkingController.current; }
     bool isShutDown() const { return m_isShutDown; }
+    int memoryPressure() const { return m_memoryPressure; }
+    const PollTimings& lastPollTimings() const { return m_lastPollTimings; }
 
     // Lifecycle.
     void poll();
@@ -203,22 +213,34 @@ private:
     std::string m_appliedBans;
     bool m_isShutDown = false;
     std::map<std::string, std::pair<double, PieceMap>> m_pieceMapCache;
+    PollTimings m_lastPollTimings;
     TrackerListFetcher* m_fetcher = nullptr;
 };
 
 template <class T>
-inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done) {
+inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job,
+                                   std::function<void(T)> done) {
+    // The result crosses threads through Qt's event queue; the atomic flag
+    // makes that hand-off explicit (and visible to thread checkers).
+    struct Box {
+        T value;
+        std::atomic<bool> ready{false};
+    };
     QPointer<TorrentEngine> self(this);
     tb_session* session = m_session;
     m_queue->post([self, session, job = std::move(job), done = std::move(done)]() mutable {
-        auto result = std::make_shared<T>(job(session));
+        auto box = std::make_shared<Box>();
+        box->value = job(session);
+        box->ready.store(true, std::memory_order_release);
         if (!QCoreApplication::instance())
             return;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, result, done = std::move(done)] {
+            [self, box, done = std::move(done)] {
+                if (!box->ready.load(std::memory_order_acquire))
+                    return;
                 if (self && done)
-                    done(std::move(*result));
+                    done(std::move(box->value));
             },
             Qt::QueuedConnection);
     });

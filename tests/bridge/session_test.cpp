@@ -1,0 +1,146 @@
+// A bridge session's settings, listening sockets, diagnostics and state file.
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <nlohmann/json.hpp>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "tests/bridge/bridge_fixture.h"
+#include "tests/support/swarm/seeder.h"
+#include "tests/support/swarm/wait_until.h"
+#include "tests/support/temp_dir.h"
+
+namespace tevro::test {
+namespace {
+
+nlohmann::json diagnostics(tb_session* s) {
+    return nlohmann::json::parse(BridgeString(tb_diagnostics_json(s)).view());
+}
+
+// A port that was free a moment ago on 127.0.0.1.
+int freePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+TEST(Session, SettingsTextsApplyAndOmittedKeysReturnToDefaults) {
+    TempDir root;
+    std::string base = swarm::loopbackSettingsText();
+    BridgeSession session(root / "state", base + "\nconnections_limit=50\nrequest_queue_time=5\n"
+                                                 "hashing_threads=4");
+    auto settings = diagnostics(session.get())["settings"];
+    EXPECT_EQ(settings["connections_limit"], 50);
+    EXPECT_EQ(settings["request_queue_time"], 5);
+    EXPECT_EQ(settings["hashing_threads"], 4);
+    EXPECT_EQ(settings["checking_mem_usage"], 16384);
+    EXPECT_EQ(settings.size(), 12u);
+
+    // Switching to a text without those keys ends as a fresh session would.
+    tb_apply_settings(session.get(), (base + "\nmax_out_request_queue=77").c_str());
+    const lt::settings_pack defaults = lt::default_settings();
+    EXPECT_TRUE(swarm::waitUntil(
+        [&] {
+            auto s = diagnostics(session.get())["settings"];
+            return s["max_out_request_queue"] == 77 &&
+                   s["connections_limit"] ==
+                       defaults.get_int(lt::settings_pack::connections_limit) &&
+                   s["request_queue_time"] ==
+                       defaults.get_int(lt::settings_pack::request_queue_time) &&
+                   s["hashing_threads"] == 16;
+        },
+        5s));
+}
+
+TEST(Session, ListeningFollowsTheListenInterfaces) {
+    TempDir root;
+    BridgeSession session(root / "state");
+    int first = session.port();
+    auto listening = session.status().session.listening;
+    EXPECT_NE(
+        std::find(listening.begin(), listening.end(), "TCP 127.0.0.1:" + std::to_string(first)),
+        listening.end());
+
+    // The same text again leaves the list alone.
+    tb_apply_settings(session.get(), swarm::loopbackSettingsText().c_str());
+    EXPECT_EQ(session.status().session.listening, listening);
+
+    int next = freePort();
+    std::string text = swarm::loopbackSettingsText();
+    text.replace(text.find("127.0.0.1:0"), 11, "127.0.0.1:" + std::to_string(next));
+    tb_apply_settings(session.get(), text.c_str());
+    EXPECT_TRUE(swarm::waitUntil(
+        [&] {
+            auto now = session.status().session.listening;
+            return !now.empty() && now[0] == "TCP 127.0.0.1:" + std::to_string(next) &&
+                   std::none_of(now.begin(), now.end(), [&](const std::string& s) {
+                       return s.ends_with(":" + std::to_string(first));
+                   });
+        },
+        5s));
+}
+
+TEST(Session, ListenFailureIsReportedAsAnEvent) {
+    TempDir root;
+    // Another socket holds the port already.
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::listen(fd, 1);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    int taken = ntohs(a.sin_port);
+    std::string text = swarm::loopbackSettingsText();
+    text.replace(text.find("127.0.0.1:0"), 11, "127.0.0.1:" + std::to_string(taken));
+    // No retry on the next ports, no fallback to a port of the system's choice.
+    text += "\nmax_retry_port_bind=0\nlisten_system_port_fallback=0";
+    BridgeSession session(root / "state", text);
+    EXPECT_TRUE(swarm::waitUntil([&] { return session.countEvents("listen_failed") >= 1; }, 5s));
+    EXPECT_FALSE(session.status().session.listenErrors.empty());
+    ::close(fd);
+}
+
+TEST(Session, DiagnosticsAndTheSessionStateFile) {
+    TempDir root;
+    {
+        BridgeSession session(root / "state");
+        EXPECT_TRUE(
+            swarm::waitUntil([&] { return diagnostics(session.get())["sampleAgeMs"] >= 0; }, 5s));
+        auto d = diagnostics(session.get());
+        EXPECT_TRUE(d["counters"].contains("net.has_incoming_connections"));
+        EXPECT_TRUE(d["counters"].contains("dht.dht_nodes"));
+        tb_save_state(session.get());
+        EXPECT_TRUE(std::filesystem::exists(root / "state" / "session.state"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(root / "state" / "resume"));
+    // A damaged state file is no obstacle to the next start.
+    writeAll(root / "state" / "session.state", "garbage");
+    BridgeSession again(root / "state");
+    EXPECT_TRUE(again.status().torrents.empty());
+}
+
+TEST(Session, NullHandlesAreHarmless) {
+    tb_session_destroy(nullptr);
+    tb_free(nullptr);
+    tb_apply_settings(nullptr, "x=1");
+    tb_save_state(nullptr);
+    EXPECT_EQ(BridgeString(tb_poll_events(nullptr)).str(), "[]");
+    EXPECT_TRUE(StatusSnapshot::decode(BridgeString(tb_status_json(nullptr)).view()));
+    EXPECT_EQ(tb_add_magnet(nullptr, "magnet:?", "", nullptr), nullptr);
+    auto inspected = nlohmann::json::parse(BridgeString(tb_inspect_torrent(nullptr)).view());
+    EXPECT_TRUE(inspected.contains("error"));
+}
+
+} // namespace
+} // namespace tevro::test
