@@ -290,14 +290,25 @@ void MPVCore::deliver(std::vector<MPVEvent> batch) {
     auto* app = QCoreApplication::instance();
     if (!app)
         return;
+    // The batch crosses threads through Qt's event queue; the atomic flag
+    // makes that hand-off explicit (and visible to thread checkers).
+    struct Box {
+        std::vector<MPVEvent> batch;
+        std::atomic<bool> ready{false};
+    };
+    auto box = std::make_shared<Box>();
+    box->batch = std::move(batch);
+    box->ready.store(true, std::memory_order_release);
     std::weak_ptr<MPVCore> weak = weak_from_this();
     QMetaObject::invokeMethod(
         app,
-        [weak, batch = std::move(batch)] {
+        [weak, box] {
+            if (!box->ready.load(std::memory_order_acquire))
+                return;
             auto core = weak.lock();
             if (!core || core->m_closing)
                 return;
-            for (const auto& event : batch) {
+            for (const auto& event : box->batch) {
                 auto onEvent = core->m_onEvent;
                 if (onEvent)
                     onEvent(event);
@@ -347,9 +358,20 @@ void MPVCore::requestTelemetry(std::uint64_t id) {
 
 void MPVCore::diagnostics(std::function<void(std::map<std::string, std::string>)> done) {
     auto reply = [done = std::move(done)](std::map<std::string, std::string> map) {
+        struct Box {
+            std::map<std::string, std::string> map;
+            std::atomic<bool> ready{false};
+        };
+        auto box = std::make_shared<Box>();
+        box->map = std::move(map);
+        box->ready.store(true, std::memory_order_release);
         if (auto* app = QCoreApplication::instance())
             QMetaObject::invokeMethod(
-                app, [done, map = std::move(map)]() mutable { done(std::move(map)); },
+                app,
+                [done, box] {
+                    if (box->ready.load(std::memory_order_acquire))
+                        done(std::move(box->map));
+                },
                 Qt::QueuedConnection);
     };
     bool posted = m_events->post([this, reply] {
