@@ -2,6 +2,7 @@
 
 // Owns a text returned by the bridge and frees it with tb_free.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,5 +41,13 @@ public:
 private:
     char* m_text = nullptr;
 };
+
+// Copies and frees a returned text; nothing for a null result.
+inline std::optional<std::string> takeBridgeString(char* owned) {
+    BridgeString text(owned);
+    if (!text)
+        return std::nullopt;
+    return text.str();
+}
 
 } // namespace tevro

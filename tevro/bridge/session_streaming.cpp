@@ -61,23 +61,23 @@ tb_reader* Session::openReader(const std::string& id, int file) {
             return nullptr;
         const lt::file_storage& fs = ti->files();
         lt::file_index_t f(file);
-        PieceSpan span = PieceSpan::of(fs, file);
+        PieceSpan pieces = PieceSpan::of(fs, file);
         lt::torrent_status st = h.status(lt::torrent_handle::query_save_path);
-        StreamReader::FileSpan spec{file,
-                                    fs.file_offset(f),
-                                    fs.file_size(f),
-                                    fs.piece_length(),
-                                    fs.file_size(f) > 0
-                                        ? span.first
-                                        : static_cast<int>(fs.file_offset(f) / fs.piece_length()),
-                                    span.last,
-                                    fs.file_path(f, st.save_path)};
-        wantFile(h, f, span);
+        StreamReader::FileSpan fileSpan{
+            file,
+            fs.file_offset(f),
+            fs.file_size(f),
+            fs.piece_length(),
+            fs.file_size(f) > 0 ? pieces.first
+                                : static_cast<int>(fs.file_offset(f) / fs.piece_length()),
+            pieces.last,
+            fs.file_path(f, st.save_path)};
+        wantFile(h, f, pieces);
         if (st.flags & lt::torrent_flags::paused) {
             h.unset_flags(lt::torrent_flags::auto_managed);
             h.resume();
         }
-        auto* reader = new tb_reader(h, id, std::move(spec), m_pieces, m_readers);
+        auto* reader = new tb_reader(h, id, std::move(fileSpan), m_pieces, m_readers);
         reader->start();
         return reader;
     } catch (const std::exception&) {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "tevro/bridge/bridge_string.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/key_value_text.h"
 #include "tevro/core/storage.h"
@@ -16,15 +17,6 @@
 namespace tevro {
 
 namespace {
-
-// Copies and frees a text the bridge returned.
-std::optional<std::string> take(char* text) {
-    if (!text)
-        return std::nullopt;
-    std::string out(text);
-    tb_free(text);
-    return out;
-}
 
 bool isActiveCheck(const TorrentStatus& t) {
     return t.state == "checking" && !t.paused && t.error.empty();
@@ -173,8 +165,8 @@ void TorrentEngine::poll() {
             };
             Result r;
             auto t0 = Clock::now();
-            auto status = take(tb_status_json(s));
-            auto eventsText = take(tb_poll_events(s));
+            auto status = takeBridgeString(tb_status_json(s));
+            auto eventsText = takeBridgeString(tb_poll_events(s));
             auto t1 = Clock::now();
             if (status)
                 if (auto snap = StatusSnapshot::decode(*status))

@@ -5,20 +5,13 @@
 
 #include <QPointer>
 
+#include "tevro/bridge/bridge_string.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/key_value_text.h"
 
 namespace tevro {
 
 namespace {
-
-std::optional<std::string> take(char* text) {
-    if (!text)
-        return std::nullopt;
-    std::string out(text);
-    tb_free(text);
-    return out;
-}
 
 const char* flag(bool b) {
     return b ? "1" : "0";
@@ -57,9 +50,9 @@ TorrentEngine::addTorrent(const std::filesystem::path& torrentFile, const std::s
     std::error_code ec;
     std::filesystem::create_directories(savePath, ec);
     char* error = nullptr;
-    auto id = take(
+    auto id = takeBridgeString(
         tb_add_torrent(m_session, torrentFile.c_str(), joinKeyValueLines(lines).c_str(), &error));
-    auto result = finish(std::move(id), take(error));
+    auto result = finish(std::move(id), takeBridgeString(error));
     if (result)
         poll();
     return result;
@@ -78,16 +71,16 @@ std::expected<AddResult, EngineError> TorrentEngine::addMagnet(const std::string
     std::error_code ec;
     std::filesystem::create_directories(savePath, ec);
     char* error = nullptr;
-    auto id =
-        take(tb_add_magnet(m_session, magnet.c_str(), joinKeyValueLines(lines).c_str(), &error));
-    auto result = finish(std::move(id), take(error));
+    auto id = takeBridgeString(
+        tb_add_magnet(m_session, magnet.c_str(), joinKeyValueLines(lines).c_str(), &error));
+    auto result = finish(std::move(id), takeBridgeString(error));
     if (result)
         poll();
     return result;
 }
 
 TorrentPreview TorrentEngine::preview(const std::filesystem::path& torrentFile) const {
-    if (auto text = take(tb_inspect_torrent(torrentFile.c_str())))
+    if (auto text = takeBridgeString(tb_inspect_torrent(torrentFile.c_str())))
         if (auto preview = json::decode<TorrentPreview>(*text))
             return *preview;
     return TorrentPreview::failure("Не удалось прочитать файл");
@@ -198,7 +191,9 @@ void TorrentEngine::files(const std::string& id,
     if (m_isShutDown)
         return done({});
     onQueue<std::vector<TorrentFile>>(
-        [id](tb_session* s) { return decodeList<TorrentFile>(take(tb_files_json(s, id.c_str()))); },
+        [id](tb_session* s) {
+            return decodeList<TorrentFile>(takeBridgeString(tb_files_json(s, id.c_str())));
+        },
         std::move(done));
 }
 
@@ -206,7 +201,9 @@ void TorrentEngine::peers(const std::string& id, std::function<void(std::vector<
     if (m_isShutDown)
         return done({});
     onQueue<std::vector<PeerInfo>>(
-        [id](tb_session* s) { return decodeList<PeerInfo>(take(tb_peers_json(s, id.c_str()))); },
+        [id](tb_session* s) {
+            return decodeList<PeerInfo>(takeBridgeString(tb_peers_json(s, id.c_str())));
+        },
         std::move(done));
 }
 
@@ -216,7 +213,7 @@ void TorrentEngine::trackers(const std::string& id,
         return done({});
     onQueue<std::vector<TrackerInfo>>(
         [id](tb_session* s) {
-            return decodeList<TrackerInfo>(take(tb_trackers_json(s, id.c_str())));
+            return decodeList<TrackerInfo>(takeBridgeString(tb_trackers_json(s, id.c_str())));
         },
         std::move(done));
 }
@@ -226,7 +223,7 @@ void TorrentEngine::pieces(const std::string& id, int file, std::function<void(s
         return done({});
     onQueue<std::string>(
         [id, file](tb_session* s) {
-            return take(tb_pieces(s, id.c_str(), file)).value_or(std::string());
+            return takeBridgeString(tb_pieces(s, id.c_str(), file)).value_or(std::string());
         },
         std::move(done));
 }
@@ -234,15 +231,18 @@ void TorrentEngine::pieces(const std::string& id, int file, std::function<void(s
 void TorrentEngine::networkDiagnostics(std::function<void(std::string)> done) {
     if (m_isShutDown)
         return done("{}");
-    onQueue<std::string>([](tb_session* s) { return take(tb_diagnostics_json(s)).value_or("{}"); },
-                         std::move(done));
+    onQueue<std::string>(
+        [](tb_session* s) { return takeBridgeString(tb_diagnostics_json(s)).value_or("{}"); },
+        std::move(done));
 }
 
 void TorrentEngine::peerDiagnostics(const std::string& id, std::function<void(std::string)> done) {
     if (m_isShutDown)
         return done("[]");
     onQueue<std::string>(
-        [id](tb_session* s) { return take(tb_peers_json(s, id.c_str())).value_or("[]"); },
+        [id](tb_session* s) {
+            return takeBridgeString(tb_peers_json(s, id.c_str())).value_or("[]");
+        },
         std::move(done));
 }
 
@@ -255,7 +255,7 @@ void TorrentEngine::pieceMap(const std::string& id, std::function<void(PieceMap)
         return done(it->second.second);
     onQueue<std::string>(
         [id](tb_session* s) {
-            return take(tb_piece_states(s, id.c_str())).value_or(std::string());
+            return takeBridgeString(tb_piece_states(s, id.c_str())).value_or(std::string());
         },
         [this, id, now, done = std::move(done)](std::string text) {
             if (m_isShutDown)
@@ -276,7 +276,7 @@ void TorrentEngine::refreshForAutomation(std::function<void()> done) {
     }
     onQueue<std::optional<StatusSnapshot>>(
         [](tb_session* s) -> std::optional<StatusSnapshot> {
-            if (auto text = take(tb_status_json(s)))
+            if (auto text = takeBridgeString(tb_status_json(s)))
                 if (auto snap = StatusSnapshot::decode(*text))
                     return std::move(*snap);
             return std::nullopt;
