@@ -3,8 +3,6 @@
 #include <atomic>
 #include <thread>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +18,7 @@
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/generated_torrent.h"
+#include "tests/support/swarm/loopback_engine_settings.h"
 #include "tests/support/swarm/seeder.h"
 #include "tests/support/temp_dir.h"
 #include "tevro/bridge/torrent_bridge.h"
@@ -32,33 +31,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ensureQtApp();
-        m_port = freePort();
-        // Nothing may leave the machine: no DHT, LSD, port mapping or public trackers.
-        Json s = {{"dht", false},
-                  {"lsd", false},
-                  {"upnp", false},
-                  {"autoTrackers", false},
-                  {"trackerMirrors", false},
-                  {"listenPort", m_port},
-                  {"ipv6", false},
-                  {"downloadDirectory", (dir / "downloads").string()}};
-        Storage::save(s, dir / "home" / Storage::kSettingsFile);
+        m_port = swarm::freeLoopbackPort();
+        swarm::writeLoopbackEngineSettings(dir / "home", m_port, dir / "downloads");
     }
 
     TorrentEngine::Options options() {

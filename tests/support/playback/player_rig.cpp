@@ -2,33 +2,14 @@
 
 #include <stdexcept>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "tests/support/swarm/loopback_engine_settings.h"
 #include "tevro/core/storage.h"
 
 namespace tevro::playback {
-
-namespace {
-
-int freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
-} // namespace
 
 bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     QElapsedTimer timer;
@@ -44,20 +25,12 @@ bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 PlayerRig::PlayerRig(const std::filesystem::path& folder, Options options)
     : m_downloads(folder / "downloads") {
-    m_port = freePort();
-    // Nothing may leave the machine: no DHT, LSD, port mapping or public trackers.
-    Json s = {{"dht", false},
-              {"lsd", false},
-              {"upnp", false},
-              {"autoTrackers", false},
-              {"trackerMirrors", false},
-              {"listenPort", m_port},
-              {"ipv6", false},
-              {"hardwareDecoding", false},
-              {"downloadDirectory", m_downloads.string()}};
-    if (options.settings)
-        options.settings(s);
-    Storage::save(s, folder / "home" / Storage::kSettingsFile);
+    m_port = swarm::freeLoopbackPort();
+    swarm::writeLoopbackEngineSettings(folder / "home", m_port, m_downloads, [&](Json& s) {
+        s["hardwareDecoding"] = false;
+        if (options.settings)
+            options.settings(s);
+    });
 
     swarm::Seeder::Options seederOptions;
     seederOptions.uploadLimit = options.uploadLimit;
