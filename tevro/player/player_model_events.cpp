@@ -150,18 +150,8 @@ void PlayerModel::finishedFile() {
                         [index](TorrentMeta& meta) { meta.positions.erase(index); });
     if (!m_engine.settings().autoplayNext)
         return;
-    if (auto next = MediaMatcher::next(m_item->file, m_files)) {
-        std::string id = m_item->torrentID;
-        QPointer<PlayerModel> self(this);
-        TorrentFile file = *next;
-        QMetaObject::invokeMethod(
-            this,
-            [self, id, file] {
-                if (self)
-                    self->open(id, file);
-            },
-            Qt::QueuedConnection);
-    }
+    if (auto next = MediaMatcher::next(m_item->file, m_files))
+        play(*next);
 }
 
 void PlayerModel::quickResume() {
