@@ -11,12 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include "tests/support/run_program.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -30,34 +25,12 @@ struct Run {
 };
 
 Run run(const std::vector<std::string>& args) {
-    Run result;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
     const auto start = Clock::now();
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (spawned == 0) {
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-            result.out.append(buffer, static_cast<size_t>(n));
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    const tevro::test::ProgramResult r = tevro::test::runProgram(args, std::chrono::minutes(10));
+    Run result;
     result.milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    ::close(fds[0]);
+    result.status = r.exited() ? r.exitCode : r.signal ? 128 + r.signal : -1;
+    result.out = r.out;
     return result;
 }
 

@@ -17,6 +17,7 @@
 #include "tests/support/swarm/bench_folder.h"
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/seeder.h"
+#include "tests/support/swarm/bridge_listen_port.h"
 #include "tests/support/swarm/wait_until.h"
 #include "tevro/bridge/bridge_string.h"
 #include "tevro/bridge/torrent_bridge.h"
@@ -27,22 +28,6 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr std::int64_t kSpan = 4 << 20;
-
-int listenPort(tb_session* s) {
-    int port = 0;
-    tevro::swarm::waitUntil(
-        [&] {
-            auto status = nlohmann::json::parse(tevro::BridgeString(tb_status_json(s)).view());
-            for (const auto& l : status["session"]["listening"]) {
-                std::string text = l.get<std::string>();
-                if (text.rfind("TCP 127.0.0.1:", 0) == 0)
-                    port = std::stoi(text.substr(14));
-            }
-            return port != 0;
-        },
-        10s);
-    return port;
-}
 
 // Reads kSpan bytes from `offset`, checking them; seconds taken, or -1.
 double timedRead(tb_reader* r, std::int64_t offset, const std::string& expected) {
@@ -85,7 +70,7 @@ int main(int argc, char** argv) {
     seeder.seed(torrent);
     tb_session* session =
         tb_session_create((dir / "state").c_str(), tevro::swarm::loopbackSettingsText().c_str());
-    int port = listenPort(session);
+    int port = tevro::swarm::bridgeListenPort(session);
     std::string opts = "save_path=" + (dir / "download").string();
     tevro::BridgeString id(
         tb_add_torrent(session, torrent.torrentPath().c_str(), opts.c_str(), nullptr));

@@ -13,6 +13,7 @@
 #include "tests/support/swarm/bench_folder.h"
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/seeder.h"
+#include "tests/support/swarm/bridge_listen_port.h"
 #include "tests/support/swarm/wait_until.h"
 #include "tevro/bridge/bridge_string.h"
 #include "tevro/bridge/torrent_bridge.h"
@@ -21,22 +22,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-int listenPort(tb_session* s) {
-    int port = 0;
-    tevro::swarm::waitUntil(
-        [&] {
-            auto status = nlohmann::json::parse(tevro::BridgeString(tb_status_json(s)).view());
-            for (const auto& l : status["session"]["listening"]) {
-                std::string text = l.get<std::string>();
-                if (text.rfind("TCP 127.0.0.1:", 0) == 0)
-                    port = std::stoi(text.substr(14));
-            }
-            return port != 0;
-        },
-        10s);
-    return port;
-}
 
 bool seeding(tb_session* s) {
     auto status = nlohmann::json::parse(tevro::BridgeString(tb_status_json(s)).view());
@@ -63,7 +48,7 @@ int main(int argc, char** argv) {
     seeder.seed(torrent);
     tb_session* session =
         tb_session_create((dir / "state").c_str(), tevro::swarm::loopbackSettingsText().c_str());
-    int port = listenPort(session);
+    int port = tevro::swarm::bridgeListenPort(session);
 
     auto start = Clock::now();
     std::string opts = "save_path=" + (dir / "download").string();

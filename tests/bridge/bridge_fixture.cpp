@@ -4,6 +4,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/swarm/bridge_listen_port.h"
 #include "tests/support/swarm/seeder.h"
 #include "tests/support/swarm/wait_until.h"
 #include "tevro/core/json_value.h"
@@ -27,18 +28,7 @@ void BridgeSession::destroy() {
 }
 
 int BridgeSession::port() {
-    int port = 0;
-    swarm::waitUntil(
-        [&] {
-            for (const auto& s : status().session.listening) {
-                if (s.rfind("TCP 127.0.0.1:", 0) == 0) {
-                    port = std::stoi(s.substr(14));
-                    return true;
-                }
-            }
-            return false;
-        },
-        10s);
+    int port = swarm::bridgeListenPort(m_session);
     if (port == 0)
         throw std::runtime_error("bridge session is not listening");
     return port;
