@@ -17,6 +17,7 @@
 
 #include <QCoreApplication>
 
+#include "tests/support/qt_app.h"
 #include "tests/support/playback/clips.h"
 #include "tests/support/playback/media_torrent.h"
 #include "tests/support/playback/player_rig.h"
@@ -104,14 +105,14 @@ Sample measure(const fs::path& seedFolder, const std::string& name, const std::s
 
     auto opened = Clock::now();
     model.open(id, file);
-    bool framed = playback::spinUntil(
+    bool framed = tevro::test::waitUntil(
         [&] { return renderer->frames() > 0 || model.error().has_value(); }, 120s);
     if (!framed || model.error() || !renderer->firstFrameAt()) {
         s.error = model.error().value_or("no frame");
         return s;
     }
     s.firstFrame = millisecondsBetween(opened, *renderer->firstFrameAt());
-    if (!playback::spinUntil([&] { return model.duration() > 0; }, 30s)) {
+    if (!tevro::test::waitUntil([&] { return model.duration() > 0; }, 30s)) {
         s.error = "no duration";
         return s;
     }
@@ -119,14 +120,14 @@ Sample measure(const fs::path& seedFolder, const std::string& name, const std::s
     auto map = std::make_shared<std::optional<std::string>>();
     rig.engine().pieces(id, static_cast<int>(file.i),
                         [map](std::string pieces) { *map = std::move(pieces); });
-    playback::spinUntil([&] { return map->has_value(); }, 5s);
+    tevro::test::waitUntil([&] { return map->has_value(); }, 5s);
     if (map->has_value() && !(*map)->empty())
         s.targetWasDownloaded = (**map)[(*map)->size() / 2] == '1';
 
     awaitingRestart = true;
     auto seeked = Clock::now();
     model.seek(model.duration() * 0.5);
-    if (!playback::spinUntil([&] { return restartAt.has_value() || model.error(); }, 120s) ||
+    if (!tevro::test::waitUntil([&] { return restartAt.has_value() || model.error(); }, 120s) ||
         !restartAt) {
         s.error = model.error().value_or("no restart after the seek");
         return s;

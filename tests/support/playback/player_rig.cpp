@@ -2,26 +2,13 @@
 
 #include <stdexcept>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QThread>
 
+#include "tests/support/qt_app.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tevro/core/storage.h"
 
 namespace tevro::playback {
-
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeout.count())
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 PlayerRig::PlayerRig(const std::filesystem::path& folder, Options options)
     : m_downloads(folder / "downloads") {
@@ -55,11 +42,11 @@ std::string PlayerRig::add(const MediaTorrent& torrent, std::optional<std::vecto
     if (!added)
         throw std::runtime_error("add failed: " + added.error().message);
     std::string id = added->id;
-    spinUntil([&] { return m_engine->torrent(id).has_value(); }, std::chrono::seconds(10));
+    test::waitUntil([&] { return m_engine->torrent(id).has_value(); }, std::chrono::seconds(10));
     if (connect) {
         // The engine may not listen yet: ask again until the seeder sees it.
         QElapsedTimer asked;
-        spinUntil(
+        test::waitUntil(
             [&] {
                 if (!asked.isValid() || asked.elapsed() > 500) {
                     torrent.connect(*m_seeder, m_port);
@@ -75,7 +62,7 @@ std::string PlayerRig::add(const MediaTorrent& torrent, std::optional<std::vecto
 std::vector<TorrentFile> PlayerRig::files(const std::string& id) {
     auto result = std::make_shared<std::optional<std::vector<TorrentFile>>>();
     m_engine->files(id, [result](std::vector<TorrentFile> list) { *result = std::move(list); });
-    spinUntil([&] { return result->has_value(); }, std::chrono::seconds(10));
+    test::waitUntil([&] { return result->has_value(); }, std::chrono::seconds(10));
     return result->value_or(std::vector<TorrentFile>{});
 }
 

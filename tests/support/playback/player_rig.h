@@ -20,9 +20,6 @@
 
 namespace tevro::playback {
 
-// Runs the Qt event loop until `done` holds or the time is up; `done()`.
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-
 class PlayerRig {
 public:
     struct Options {
