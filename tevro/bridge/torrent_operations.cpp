@@ -11,6 +11,7 @@
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/magnet_uri.hpp>
 #include <libtorrent/torrent_info.hpp>
+#include <libtorrent/write_resume_data.hpp>
 
 #include "tevro/bridge/add_options.h"
 #include "tevro/bridge/piece_cache.h"
@@ -73,6 +74,13 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
                 return {existing, "duplicate"};
     }
     params.flags |= lt::torrent_flags::duplicate_is_error;
+    // The add parameters are the torrent's first resume file, written before
+    // the call returns: a crash right after an add keeps the torrent. The
+    // file lock keeps the later, fuller save from being overwritten by it.
+    lt::add_torrent_params initial = params;
+    if (hasMetadata)
+        initial.info_hashes = hashes;
+    std::lock_guard files(m_fileMutex);
     lt::error_code ec;
     lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
     if (ec == lt::errors::duplicate_torrent) {
@@ -85,6 +93,12 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
     }
     if (ec)
         return {std::nullopt, ec.message()};
+    try {
+        std::vector<char> buf = lt::write_resume_data_buf(initial);
+        state_files::writeAtomically(state_files::resumePath(m_dir, id),
+                                     std::string_view(buf.data(), buf.size()));
+    } catch (const std::exception&) {
+    }
     {
         std::lock_guard lock(m_stateMutex);
         remember(h, id, {});
