@@ -342,21 +342,23 @@ void Session::scanBannedPeers() {
     }
     if (hits.empty())
         return;
+    // The check, the new rules and the install happen under the state lock, as
+    // a lift does: patterns cleared while the peers were read are not undone.
+    std::lock_guard lock(m_stateMutex);
+    if (m_bannedPatterns.empty() || m_bannedPatterns != patterns)
+        return;
     lt::ip_filter filter = m_session->get_ip_filter();
     bool added = false;
-    {
-        std::lock_guard lock(m_stateMutex);
-        for (const auto& text : hits) {
-            if (m_bannedAddresses.count(text))
-                continue;
-            lt::error_code ec;
-            lt::address a = lt::make_address(text, ec);
-            if (ec)
-                continue;
-            m_bannedAddresses.insert(text);
-            filter.add_rule(a, a, lt::ip_filter::blocked);
-            added = true;
-        }
+    for (const auto& text : hits) {
+        if (m_bannedAddresses.count(text))
+            continue;
+        lt::error_code ec;
+        lt::address a = lt::make_address(text, ec);
+        if (ec)
+            continue;
+        m_bannedAddresses.insert(text);
+        filter.add_rule(a, a, lt::ip_filter::blocked);
+        added = true;
     }
     if (added)
         m_session->set_ip_filter(std::move(filter));

@@ -22,6 +22,9 @@ namespace tevro::bridge {
 
 namespace {
 
+// As many as a fetched public tracker list keeps.
+constexpr std::size_t kMaxMagnetTrackers = 80;
+
 // Lines of a URL or pattern text, trimmed, empty ones dropped.
 std::vector<std::string> lines(std::string_view text) {
     std::vector<std::string> out;
@@ -57,6 +60,13 @@ Session::Added Session::addMagnet(const char* uri, const char* options) {
     lt::add_torrent_params params = lt::parse_magnet_uri(uri ? uri : "", ec);
     if (ec)
         return {std::nullopt, ec.message()};
+    // The library's cost of an add grows with the square of the tracker count,
+    // and the session answers no other call meanwhile.
+    if (params.trackers.size() > kMaxMagnetTrackers) {
+        params.trackers.resize(kMaxMagnetTrackers);
+        if (params.tracker_tiers.size() > kMaxMagnetTrackers)
+            params.tracker_tiers.resize(kMaxMagnetTrackers);
+    }
     return add(std::move(params), AddOptions::parse(options));
 }
 
@@ -280,17 +290,14 @@ void Session::setExtraTrackers(std::string_view urls, bool mirror) {
 }
 
 void Session::setBannedClients(std::string_view patterns) {
-    bool lift = false;
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_bannedPatterns = lines(patterns);
-        if (m_bannedPatterns.empty() && !m_bannedAddresses.empty()) {
-            m_bannedAddresses.clear();
-            lift = true;
-        }
-    }
-    if (lift)
+    std::lock_guard lock(m_stateMutex);
+    m_bannedPatterns = lines(patterns);
+    if (m_bannedPatterns.empty() && !m_bannedAddresses.empty()) {
+        m_bannedAddresses.clear();
+        // Under the lock: a ban scan installs its filter before or after this,
+        // never across it.
         m_session->set_ip_filter(lt::ip_filter());
+    }
 }
 
 } // namespace tevro::bridge
