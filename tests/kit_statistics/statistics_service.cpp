@@ -84,8 +84,9 @@ void StatisticsService::serve(QTcpSocket* socket) {
             return;
         *handled = true;
         request.rawBody = buffer->mid(end + 4, length).toStdString();
-        request.body = request.headers["content-encoding"] == "gzip" ? gunzip(request.rawBody)
-                                                                     : request.rawBody;
+        auto encoding = request.headers.find("content-encoding");
+        bool gzip = encoding != request.headers.end() && encoding->second == "gzip";
+        request.body = gzip ? gunzip(request.rawBody) : request.rawBody;
         Reply reply = m_fallback;
         auto& script = m_scripts[request.path];
         if (!script.empty()) {
@@ -102,19 +103,30 @@ void StatisticsService::serve(QTcpSocket* socket) {
             m_mostOpen = std::max(m_mostOpen, ++m_open);
             return;
         }
-        m_mostOpen = std::max(m_mostOpen, m_open + 1);
-        if ((reply.status == 200 || reply.status == 202) && request.path == "/v1/events") {
-            nlohmann::json body = request.json();
-            if (body.is_object() && body["events"].is_array())
-                for (const auto& e : body["events"])
-                    m_accepted.push_back(e.value("event_id", ""));
-        }
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n";
-        head += "Connection: close\r\nContent-Length: 2\r\nSet-Cookie: session=abc; Path=/\r\n";
-        for (const auto& [name, value] : reply.headers)
-            head += QByteArray::fromStdString(name + ": " + value + "\r\n");
-        socket->write(head + "\r\n{}");
-        socket->disconnectFromHost();
+        socket->setProperty("open", true);
+        m_mostOpen = std::max(m_mostOpen, ++m_open);
+        auto answer = [this, socket, reply, request] {
+            if (!socket->property("open").toBool())
+                return; // the client went away first
+            socket->setProperty("open", false);
+            --m_open;
+            if ((reply.status == 200 || reply.status == 202) && request.path == "/v1/events") {
+                nlohmann::json body = request.json();
+                if (body.is_object() && body["events"].is_array())
+                    for (const auto& e : body["events"])
+                        m_accepted.push_back(e.value("event_id", ""));
+            }
+            QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Status\r\n";
+            head += "Connection: close\r\nContent-Length: 2\r\nSet-Cookie: session=abc; Path=/\r\n";
+            for (const auto& [name, value] : reply.headers)
+                head += QByteArray::fromStdString(name + ": " + value + "\r\n");
+            socket->write(head + "\r\n{}");
+            socket->disconnectFromHost();
+        };
+        if (reply.delayMs > 0)
+            QTimer::singleShot(reply.delayMs, socket, answer);
+        else
+            answer();
     });
 }
 

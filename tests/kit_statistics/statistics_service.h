@@ -21,9 +21,13 @@ class StatisticsService : public QObject {
 public:
     enum class Mode { answer, stall, drop };
     struct Reply {
-        int status = 202;
+        Reply(int status = 202, std::vector<std::pair<std::string, std::string>> headers = {},
+              Mode mode = Mode::answer, int delayMs = 0)
+            : status(status), headers(std::move(headers)), mode(mode), delayMs(delayMs) {}
+        int status;
         std::vector<std::pair<std::string, std::string>> headers;
-        Mode mode = Mode::answer;
+        Mode mode;
+        int delayMs; // answers this much later
     };
     struct Request {
         std::string path;
