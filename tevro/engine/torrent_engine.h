@@ -98,6 +98,8 @@ public:
 
     // Lifecycle.
     void poll();
+    // One bridge event: its message, or the focus request a magnet's metadata makes.
+    void handle(const TorrentEvent& event);
     void show(const std::string& message);
     void shutdown();
     void scheduleMetaSave();
@@ -159,7 +161,6 @@ private:
     void setPollInterval(double seconds);
     void onTimer();
     void apply(std::optional<StatusSnapshot> snapshot, std::vector<TorrentEvent> events);
-    void handle(const TorrentEvent& event);
     void enforceSeedLimits();
     void settingsChain();
     void applyEngineSettings();
@@ -218,8 +219,7 @@ private:
 };
 
 template <class T>
-inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job,
-                                   std::function<void(T)> done) {
+inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done) {
     // The result crosses threads through Qt's event queue; the atomic flag
     // makes that hand-off explicit (and visible to thread checkers).
     struct Box {
