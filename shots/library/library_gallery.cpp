@@ -25,7 +25,14 @@
 #include "tevro/library/pattern_cover.h"
 #include "tevro/library/pieces_bar.h"
 #include "tevro/library/pieces_legend.h"
+#include "tevro/library/sidebar_transfer_status.h"
 #include "tevro/library/symbols.h"
+#include "tevro/library/torrent_grid_view.h"
+#include "tevro/library/torrent_list_model.h"
+#include "tevro/library/torrent_row_view.h"
+#include "tests/support/swarm/generated_torrent.h"
+#include "tests/support/swarm/loopback_engine_settings.h"
+#include "tevro/engine/torrent_engine.h"
 #include "tevro/library/torrent_card.h"
 #include "tevro/library/torrent_list_row.h"
 #include "tevro/library/transfer_badge.h"
@@ -304,6 +311,78 @@ void symbols() {
     save(*w, QStringLiteral("library-symbols"));
 }
 
+void views() {
+    TorrentListModel model;
+    std::vector<TorrentStatus> list = sample::library(40, 3);
+    list[0] = sample::torrent(sample::State::downloading, "art1",
+                              "Northern.Lights.2019.1080p.BluRay.x264.mkv", 0.42);
+    list[3] =
+        sample::torrent(sample::State::seeding, "art2", "Ocean.Documentary.2021.2160p.mkv", 1);
+    model.setTorrents(list);
+    model.setSelection({"art1", list[5].id});
+
+    TorrentGridView grid;
+    grid.setTorrentModel(&model);
+    grid.resize(1180, 900);
+    grid.show();
+    settle();
+    settle(); // pictures and piece maps of the painted cards arrive
+    if (grid.grab().save(QDir(g_out).filePath(QStringLiteral("library-grid.png"))))
+        ++g_written;
+    grid.hide();
+
+    TorrentRowView rows;
+    rows.setTorrentModel(&model);
+    rows.resize(1000, 760);
+    rows.show();
+    settle();
+    settle();
+    if (rows.grab().save(QDir(g_out).filePath(QStringLiteral("library-list.png"))))
+        ++g_written;
+    rows.hide();
+}
+
+void sidebar() {
+    // A loopback engine seeding one generated torrent, so the figures are real.
+    QTemporaryDir home;
+    const std::filesystem::path root = home.path().toStdString();
+    swarm::writeLoopbackEngineSettings(root / "home", swarm::freeLoopbackPort(),
+                                       root / "downloads");
+    TorrentEngine::Options options;
+    options.dataFolder = root / "home";
+    options.refreshTrackersAtStart = false;
+    TorrentEngine engine(options);
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Gallery";
+    o.files = {{"Gallery/clip.mkv", 2 << 20}};
+    const auto made = swarm::GeneratedTorrent::create(root / "seed", o);
+    (void)engine.addTorrent(made.torrentPath(), made.savePath().string(), std::nullopt, false,
+                            false);
+    for (int i = 0; i < 100 && engine.torrents().empty(); ++i)
+        settle();
+
+    auto* h = new QHBoxLayout;
+    h->setSpacing(24);
+    auto add = [&](const char* label, bool collapsed, bool settings) {
+        auto* v = new QVBoxLayout;
+        v->addWidget(caption(QString::fromUtf8(label)));
+        auto* block = new SidebarTransferStatus(&engine);
+        block->setFixedWidth(240);
+        block->setCollapsed(collapsed);
+        block->setSettingsShown(settings);
+        v->addWidget(block);
+        v->addStretch(1);
+        h->addLayout(v);
+    };
+    add("развёрнуто", false, false);
+    add("открыты настройки", false, true);
+    add("свёрнуто", true, false);
+    std::unique_ptr<QWidget> w(page(QStringLiteral("Сводка загрузок"), h));
+    save(*w, QStringLiteral("library-sidebar"));
+    w.reset();
+    engine.shutdown();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -341,6 +420,8 @@ int main(int argc, char** argv) {
     parts();
     covers();
     symbols();
+    views();
+    sidebar();
     std::cout << "wrote " << g_written << " pictures to " << g_out.toStdString() << "\n";
     return g_written > 0 ? 0 : 1;
 }

@@ -15,7 +15,7 @@ TorrentGridView::TorrentGridView(QWidget* parent)
     setWrapping(true);
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
-    setSpacing(kSpacing / 2);
+    setSpacing(kSpacing);
     setUniformItemSizes(false);
     setLayoutMode(QListView::SinglePass);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -28,11 +28,10 @@ int TorrentGridView::cardWidth() const {
 }
 
 void TorrentGridView::fitColumns() {
-    // Each cell carries half the spacing on every side.
-    const int width = viewport()->width() - kSpacing - 1;
-    const int columns = std::max(1, (width + kSpacing) / (kMinCardWidth + kSpacing));
-    const int card = (width - (columns - 1) * kSpacing) / columns;
-    const int rounded = std::max(120, card - 1);
+    // The spacing lies before each card and after the last one.
+    const int width = viewport()->width() - 1;
+    const int columns = std::max(1, (width - kSpacing) / (kMinCardWidth + kSpacing));
+    const int rounded = std::max(120, (width - (columns + 1) * kSpacing) / columns);
     if (columns == m_columns && rounded == m_cards->cardWidth())
         return;
     m_columns = columns;
