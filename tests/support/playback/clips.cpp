@@ -62,6 +62,8 @@ bool makeVideo(const std::filesystem::path& out, const ClipOptions& o) {
     QString video = QString("testsrc=size=%1x%2:rate=%3").arg(o.width).arg(o.height).arg(o.fps);
     if (o.noise)
         video += ",noise=alls=30:allf=t";
+    if (o.source)
+        video = QString::fromStdString(*o.source);
     QStringList args = {"-f", "lavfi",           "-i", video,
                         "-f", "lavfi",           "-i", "sine=frequency=440:sample_rate=48000",
                         "-t", seconds(o.seconds)};
@@ -73,6 +75,14 @@ bool makeVideo(const std::filesystem::path& out, const ClipOptions& o) {
         args += {"-metadata:s:a:0", "title=" + QString::fromStdString(*o.audioTitle)};
     args += QString::fromStdString(out.string());
     return ffmpeg(args);
+}
+
+std::string quartersSource(int width, int height, int fps) {
+    QString quarter = QString(":s=%1x%2:r=%3").arg(width / 2).arg(height / 2).arg(fps);
+    QString graph = "color=c=red" + quarter + "[a];color=c=lime" + quarter + "[b];color=c=blue" +
+                    quarter + "[c];color=c=white" + quarter +
+                    "[d];[a][b]hstack[t];[c][d]hstack[u];[t][u]vstack";
+    return graph.toStdString();
 }
 
 bool makeAudio(const std::filesystem::path& out, double length,
