@@ -33,6 +33,8 @@ public:
 
     double position() const { return m_position; }
     double duration() const { return m_duration; }
+    double cacheTime() const { return m_cacheTime; }
+    const std::vector<DownloadedRange>& ranges() const { return m_ranges; }
     // The time under the pointer while a drag or click is in progress.
     std::optional<double> dragTime() const { return m_dragTime; }
     // The label's text and left edge while the pointer hovers; nothing otherwise.

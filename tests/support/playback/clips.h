@@ -37,6 +37,10 @@ bool makeAudio(const std::filesystem::path& out, double seconds,
 // A SubRip file with one line per second for `seconds`.
 bool makeSubtitles(const std::filesystem::path& out, double seconds, const std::string& text);
 
+// An MKV with two audio tracks (English "English", Russian "Русский") and
+// two SubRip subtitle tracks (English, Russian), test-pattern video.
+bool makeMultiTrackVideo(const std::filesystem::path& out, double seconds);
+
 // A graph of four solid quarters: red top left, green top right, blue
 // bottom left, white bottom right; for checking where colours land.
 std::string quartersSource(int width, int height, int fps);
