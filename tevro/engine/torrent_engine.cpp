@@ -30,8 +30,21 @@ std::string sortKey(const std::string& name) {
 
 } // namespace
 
+namespace {
+
+TorrentEngine::Options& sharedOptions() {
+    static TorrentEngine::Options options;
+    return options;
+}
+
+} // namespace
+
+void TorrentEngine::setSharedOptions(Options options) {
+    sharedOptions() = std::move(options);
+}
+
 TorrentEngine& TorrentEngine::shared() {
-    static TorrentEngine* engine = new TorrentEngine(Options{});
+    static TorrentEngine* engine = new TorrentEngine(sharedOptions());
     return *engine;
 }
 
