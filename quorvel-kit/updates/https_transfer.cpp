@@ -4,6 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <QTimer>
 
 namespace quorvel {
@@ -45,6 +46,13 @@ void HttpsTransfer::start(const QUrl& url, Options options, std::function<void(R
                          QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setTransferTimeout(static_cast<int>(m_options.transferTimeout.count()));
+    // Honour the certificate file the environment names for OpenSSL, as OpenSSL itself does.
+    const QString certificates = qEnvironmentVariable("SSL_CERT_FILE");
+    if (!certificates.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(certificates, QSsl::Pem);
+        request.setSslConfiguration(tls);
+    }
     m_reply = m_manager->get(request);
 
     auto* whole = new QTimer(this);
