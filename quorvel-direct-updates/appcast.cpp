@@ -35,7 +35,14 @@ std::optional<SignedFeed> Appcast::split(const QByteArray& document) {
     const qsizetype stop = trimmed.size() - qsizetype(qstrlen(kCommentEnd));
     if (stop < start)
         return std::nullopt;
-    return SignedFeed{document.left(marker), trimmed.mid(start, stop - start)};
+    const QByteArray signature = trimmed.mid(start, stop - start);
+    // Only Base64 inside: a comment after the signature's one is not a signature.
+    const bool base64 = std::all_of(signature.begin(), signature.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '=';
+    });
+    if (!base64)
+        return std::nullopt;
+    return SignedFeed{document.left(marker), signature};
 }
 
 QByteArray Appcast::signatureComment(const QByteArray& base64Signature) {

@@ -35,9 +35,9 @@ struct UpdaterError {
 
     Domain domain = Domain::updater;
     int code = 0;
-    std::string message;
-    std::optional<int> noUpdateReason;
-    std::shared_ptr<const UpdaterError> underlying;
+    std::string message{};
+    std::optional<int> noUpdateReason{};
+    std::shared_ptr<const UpdaterError> underlying{};
 
     static UpdaterError make(Domain domain, int code, std::string message,
                              std::optional<UpdaterError> cause = std::nullopt);
