@@ -154,8 +154,12 @@ UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> languag
     m_automatic->setObjectName("updates.automatic");
     m_automatic->setAccessibleName(m_automatic->text());
     connect(m_automatic, &QCheckBox::toggled, this, [this](bool on) {
-        if (m_model && on != m_model->automaticallyChecksForUpdates())
-            m_model->setAutomaticChecks(on);
+        if (!m_model)
+            return;
+        m_model->setAutomaticChecks(on);
+        // A backend may keep its own value; show what it holds.
+        const QSignalBlocker block(m_automatic);
+        m_automatic->setChecked(m_model->automaticallyChecksForUpdates());
     });
     column->addWidget(m_automatic, 0, Qt::AlignLeading);
 
