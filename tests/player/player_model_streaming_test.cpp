@@ -641,3 +641,61 @@ TEST_F(PlayerStreaming, MainThreadKeepsAnsweringWhileStreamCallsWait) {
         << "the audio prefetch never ran";
     EXPECT_FALSE(model->error());
 }
+
+// Reloads are coalesced: two asked 0.1 s apart give one "loadfile". The
+// reload state belongs to one file: a track choice still pending when another
+// file opens never reaches that file's reloads. An end reported before the
+// file has loaded ends nothing.
+TEST_F(PlayerStreaming, ReloadStateBelongsToOneFile) {
+    playback::ClipOptions clip;
+    clip.seconds = 20;
+    clip.noise = false;
+    ASSERT_TRUE(playback::makeVideo(seed() / "Two" / "Two.S01E01.mkv", clip));
+    ASSERT_TRUE(playback::makeVideo(seed() / "Two" / "Two.S01E02.mkv", clip));
+    startRig(8 << 20);
+    std::string id = rig->add(playback::MediaTorrent::create(seed(), "Two"));
+    TorrentFile e01 = rig->file(id, "S01E01.mkv");
+    TorrentFile e02 = rig->file(id, "S01E02.mkv");
+    ASSERT_TRUE(waitFor([&] {
+        auto t = rig->engine().torrent(id);
+        return t && t->finished;
+    }));
+    startModel();
+    int loads = 0;
+    model->core()->setOnEvent([&](const MPVEvent& e) {
+        loads += e.as<MPVEvent::FileLoaded>() != nullptr;
+        model->handle(e);
+    });
+    auto audioSelected = [&] {
+        return std::any_of(model->tracks().begin(), model->tracks().end(), [](const MediaTrack& t) {
+            return t.kind == MediaTrack::Kind::audio && t.selected;
+        });
+    };
+
+    open(id, e01);
+    ASSERT_TRUE(waitFor([&] { return loads == 1 && model->position() > 0.5; })) << failure();
+    model->reload(4, std::nullopt, std::nullopt);
+    test::spinFor(100ms);
+    model->reload(6, std::nullopt, std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return loads == 2 && model->position() >= 6; })) << failure();
+    test::spinFor(1000ms);
+    EXPECT_EQ(loads, 2);
+
+    // A choice of tracks this file does not have, pending as the next opens.
+    model->reload(8, "9", "9");
+    open(id, e02);
+    ASSERT_TRUE(waitFor([&] { return loads == 3 && audioSelected(); })) << failure();
+    model->reload(3, std::nullopt, std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return loads == 4 && model->position() >= 3; })) << failure();
+    ASSERT_TRUE(waitFor([&] { return audioSelected(); }, 5s)) << "the stale track choice won";
+
+    // The end reported while the next open is still loading ends nothing.
+    model->stop();
+    open(id, e01);
+    ASSERT_FALSE(model->loaded());
+    model->handle(MPVEvent::Property{"eof-reached", MPVValue::flag(true)});
+    EXPECT_FALSE(model->ended());
+    ASSERT_TRUE(waitFor([&] { return model->loaded(); })) << failure();
+    EXPECT_FALSE(model->ended());
+    EXPECT_EQ(model->item()->file.i, e01.i);
+}
