@@ -4,6 +4,7 @@
 
 #include "tevro/player/player_model.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "tests/support/playback/player_rig.h"
 #include "tests/support/playback/software_renderer.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/storage.h"
@@ -698,4 +700,105 @@ TEST_F(PlayerStreaming, ReloadStateBelongsToOneFile) {
     ASSERT_TRUE(waitFor([&] { return model->loaded(); })) << failure();
     EXPECT_FALSE(model->ended());
     EXPECT_EQ(model->item()->file.i, e01.i);
+}
+
+// The automatic choice on one file with several tagged tracks: audio English,
+// "RUS" (mpv's own pick by its default flag), and two Russian ones; subtitles
+// Russian forced, Russian full and English.
+TEST_F(PlayerStreaming, AutomaticTrackChoiceTable) {
+    const fs::path folder = seed() / "Tagged";
+    fs::create_directories(folder);
+    ASSERT_TRUE(playback::makeSubtitles(dir / "lines.srt", 10, "Текст"));
+    const std::string lines = (dir / "lines.srt").string();
+    std::vector<std::string> args = {"-f", "lavfi", "-i",
+                                     "testsrc=size=160x120:rate=10:duration=10"};
+    for (const char* tone :
+         {"sine=f=300:d=10", "sine=f=400:d=10", "sine=f=500:d=10", "sine=f=600:d=10"})
+        args.insert(args.end(), {"-f", "lavfi", "-i", tone});
+    for (int i = 0; i < 3; ++i)
+        args.insert(args.end(), {"-i", lines});
+    args.insert(args.end(), {"-map", "0:v",     "-map", "1:a", "-map", "2:a", "-map", "3:a",
+                             "-map", "4:a",     "-map", "5:s", "-map", "6:s", "-map", "7:s",
+                             "-c:v", "libx264", "-c:a", "aac", "-c:s", "srt"});
+    const std::vector<std::array<const char*, 3>> tags = {
+        {"a:0", "eng", "English"},   {"a:1", "RUS", "Дубляж"},  {"a:2", "rus", "Многоголосый"},
+        {"a:3", "rus", "Авторский"}, {"s:0", "rus", "Надписи"}, {"s:1", "rus", "Полные"},
+        {"s:2", "eng", "English"}};
+    for (const auto& [stream, language, title] : tags) {
+        args.insert(args.end(),
+                    {std::string("-metadata:s:") + stream, std::string("language=") + language,
+                     std::string("-metadata:s:") + stream, std::string("title=") + title,
+                     std::string("-disposition:") + stream, "0"});
+    }
+    args.insert(args.end(), {"-disposition:a:1", "default", "-disposition:s:0", "forced",
+                             (folder / "Tagged.mkv").string()});
+    ASSERT_TRUE(test::ffmpeg(args));
+    startRig(8 << 20);
+    std::string id = rig->add(playback::MediaTorrent::create(seed(), "Tagged"));
+    TorrentFile film = rig->file(id, "Tagged.mkv");
+
+    auto selectedTitle = [&](MediaTrack::Kind kind) -> std::string {
+        for (const auto& t : model->tracks())
+            if (t.kind == kind && t.selected)
+                return t.title.value_or("?");
+        return "-";
+    };
+    using Choice = TorrentMeta::TrackChoice;
+    struct Case {
+        const char* what;
+        const char* audioLanguages;
+        const char* subtitleLanguages;
+        SubtitleMode mode;
+        bool remember;
+        std::optional<Choice> audio, subtitle;
+        const char* expectedAudio;
+        const char* expectedSubtitle; // "-" for none
+    };
+    const Choice authors{"rus", "Авторский", std::nullopt, false};
+    const Choice full{"rus", "Полные", std::nullopt, false};
+    const Case cases[] = {
+        {"mpv's pick in capitals is kept; forced only", "rus, ru", "rus, ru",
+         SubtitleMode::autoMode, true, std::nullopt, std::nullopt, "Дубляж", "Надписи"},
+        {"the preferred track over mpv's pick", "eng", "eng", SubtitleMode::always, true,
+         std::nullopt, std::nullopt, "English", "English"},
+        {"no audio preference: full subtitles", "", "rus", SubtitleMode::autoMode, true,
+         std::nullopt, std::nullopt, "Дубляж", "Полные"},
+        {"never", "rus", "rus", SubtitleMode::never, true, std::nullopt, std::nullopt, "Дубляж",
+         "-"},
+        {"remembered: title first", "rus", "rus", SubtitleMode::never, true, authors, full,
+         "Авторский", "Полные"},
+        {"remembering turned off", "rus", "rus", SubtitleMode::never, false, authors, full,
+         "Дубляж", "-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppSettings s = rig->engine().settings();
+        s.audioLanguages = c.audioLanguages;
+        s.subtitleLanguages = c.subtitleLanguages;
+        s.subtitleMode = c.mode;
+        s.rememberTracks = c.remember;
+        rig->engine().setSettings(s);
+        rig->engine().updateMeta(id, [&](TorrentMeta& m) {
+            m.audio = c.audio;
+            m.subtitle = c.subtitle;
+        });
+        // A fresh core: mpv keeps a track set on one file for the next.
+        model.reset();
+        renderer.reset();
+        startModel();
+        open(id, film);
+        const bool chosen = waitFor(
+            [&] {
+                return model->loaded() &&
+                       selectedTitle(MediaTrack::Kind::audio) == c.expectedAudio &&
+                       selectedTitle(MediaTrack::Kind::sub) == c.expectedSubtitle;
+            },
+            15s);
+        EXPECT_TRUE(chosen) << selectedTitle(MediaTrack::Kind::audio) << " / "
+                            << selectedTitle(MediaTrack::Kind::sub) << "; " << failure();
+        // Nothing changes afterwards.
+        test::spinFor(300ms);
+        EXPECT_EQ(selectedTitle(MediaTrack::Kind::audio), c.expectedAudio);
+        EXPECT_EQ(selectedTitle(MediaTrack::Kind::sub), c.expectedSubtitle);
+    }
 }
