@@ -62,8 +62,9 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     AppDelegate* m_delegate = nullptr;
     std::unique_ptr<ArtworkStore> m_artwork;
-    QPointer<MainWindow> m_main;
-    QPointer<QWidget> m_player;
+    // Top-level windows without a parent: deleted here.
+    MainWindow* m_main = nullptr;
+    QWidget* m_player = nullptr;
     bool m_painted = false;
     bool m_quitting = false;
 };

@@ -11,7 +11,8 @@
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_view.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 
 namespace tevro {
 
@@ -42,7 +43,7 @@ TorrentTable::TorrentTable(MainView& view, QWidget* parent) : QTableView(parent)
     setShowGrid(false);
     setFrameShape(QFrame::NoFrame);
     setWordWrap(false);
-    setFont(ShellStyle::font(11));
+    setFont(LibraryStyle::font(11));
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(40);
     horizontalHeader()->setHighlightSections(false);
