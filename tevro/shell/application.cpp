@@ -1,6 +1,7 @@
 #include "tevro/shell/application.h"
 
 #include <csignal>
+#include <utility>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -57,8 +58,12 @@ Application::Application(QObject* parent) : QObject(parent) {
 }
 
 Application::~Application() {
-    delete m_main;
-    delete m_player;
+    // The event filter must not see windows that are being destroyed.
+    MainWindow* main = std::exchange(m_main, nullptr);
+    QWidget* player = std::exchange(m_player, nullptr);
+    m_mainView = nullptr;
+    delete main;
+    delete player;
 }
 
 TorrentEngine& Application::engine() const {
@@ -94,6 +99,7 @@ bool Application::start(const std::vector<std::string>& urls) {
         });
     };
     deps.videos = [](const std::vector<TorrentFile>& files) { return MediaMatcher::videos(files); };
+    deps.extractor = m_extractor;
     m_artwork = std::make_unique<ArtworkStore>(std::move(deps));
     LibraryContext::setEngine(&TorrentEngine::shared());
     LibraryContext::setArtworkStore(m_artwork.get());
@@ -127,6 +133,8 @@ void Application::createWindows() {
     m_main =
         new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
     m_main->installEventFilter(this);
+    m_mainView = m_main->view();
+    m_mainView->installEventFilter(this);
     // The player window's content comes with the player window module; until
     // then the window exists with its title and size only.
     m_player = new QWidget;
@@ -150,7 +158,7 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
         // A window shown stores how to open the others.
         WindowOpener::shared().setAction([this](const std::string& id) { openWindow(id); });
     }
-    if (watched == m_main && event->type() == QEvent::Paint && !m_painted) {
+    if (m_mainView && watched == m_mainView && event->type() == QEvent::Paint && !m_painted) {
         m_painted = true;
         QMetaObject::invokeMethod(this, &Application::firstPaint, Qt::QueuedConnection);
     }

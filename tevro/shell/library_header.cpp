@@ -94,6 +94,8 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     m_title->setFont(titleFont);
     m_badge = new QLabel(m_titleGroup);
     m_badge->setFont(LibraryStyle::font(11, QFont::Medium));
+    m_badge->setFixedHeight(20);
+    m_badge->setAlignment(Qt::AlignCenter);
     m_badge->setStyleSheet(
         QStringLiteral("color: %1; background: %2; border-radius: 9px;"
                        " padding: 3px 6px;")
@@ -104,7 +106,7 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     title->addWidget(m_title);
     title->addWidget(m_badge);
     title->addWidget(m_done);
-    m_titleGroup->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    m_titleGroup->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row->addWidget(m_titleGroup);
 
     auto separator = [this] {
@@ -126,6 +128,7 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
                               .arg(colourName(LibraryStyle::raised().darker(160)),
                                    colourName(LibraryStyle::muted()),
                                    colourName(LibraryStyle::raised())));
+    picker->setFixedHeight(30);
     auto* pickerRow = new QHBoxLayout(picker);
     pickerRow->setContentsMargins(2, 2, 2, 2);
     pickerRow->setSpacing(2);

@@ -591,6 +591,9 @@ void MainView::showRemovalDialog() {
     auto* withFiles =
         box->addButton(QStringLiteral("Удалить вместе с файлами"), QMessageBox::DestructiveRole);
     auto* cancel = box->addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    LibraryButtonStyle::apply(keep, false);
+    LibraryButtonStyle::apply(withFiles, false);
+    LibraryButtonStyle::apply(cancel, true);
     keep->setObjectName(QStringLiteral("removeKeepFiles"));
     withFiles->setObjectName(QStringLiteral("removeWithFiles"));
     cancel->setObjectName(QStringLiteral("removeCancel"));

@@ -50,6 +50,13 @@ TorrentTable::TorrentTable(MainView& view, QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setSortIndicatorShown(false);
     horizontalHeader()->setStretchLastSection(false);
+    QPalette pal = palette();
+    QColor highlight = LibraryStyle::accent();
+    highlight.setAlphaF(0.22f);
+    pal.setColor(QPalette::Highlight, highlight);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::Base, LibraryStyle::background());
+    setPalette(pal);
     setModel(view.model());
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TorrentTable::sortBy);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
