@@ -133,6 +133,10 @@ UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> languag
     m_version = new QLabel(this);
     m_version->setFont(sized(font(), 20, QFont::Normal));
     m_version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A version number has no direction of its own: keep it on the leading side.
+    m_version->setAlignment(
+        Qt::AlignAbsolute | Qt::AlignVCenter |
+        (layoutDirection() == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft));
     column->addWidget(m_version);
 
     m_notes = new QPlainTextEdit(this);
