@@ -17,6 +17,7 @@
 #include "tevro/media/artwork_store.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/player_model.h"
+#include "tevro/player/player_window.h"
 #include "tevro/shell/app_delegate.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
@@ -135,12 +136,10 @@ void Application::createWindows() {
     m_main->installEventFilter(this);
     m_mainView = m_main->view();
     m_mainView->installEventFilter(this);
-    // The player window's content comes with the player window module; until
-    // then the window exists with its title and size only.
-    m_player = new QWidget;
+    m_player = new PlayerWindow(PlayerModel::shared(), engine());
     m_player->setObjectName(QStringLiteral("player"));
     m_player->setWindowTitle(QStringLiteral("Плеер"));
-    m_player->resize(1280, 760);
+    m_player->resize(PlayerWindow::kDefaultSize);
     m_player->installEventFilter(this);
     if (AppDelegate::backgroundMode()) {
         m_main->setWindowFlag(Qt::Tool);
