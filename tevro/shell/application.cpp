@@ -141,6 +141,8 @@ void Application::createWindows() {
     m_mainView->installEventFilter(this);
     m_player = new PlayerWindow(PlayerModel::shared(), engine());
     m_player->setObjectName(QStringLiteral("player"));
+    m_player->setWindowTitle(QStringLiteral("Плеер"));
+    m_player->resize(PlayerWindow::kDefaultSize);
     m_player->installEventFilter(this);
     if (AppDelegate::backgroundMode()) {
         m_main->setWindowFlag(Qt::Tool);
