@@ -30,8 +30,21 @@ std::string sortKey(const std::string& name) {
 
 } // namespace
 
+namespace {
+
+TorrentEngine::Options& sharedOptions() {
+    static TorrentEngine::Options options;
+    return options;
+}
+
+} // namespace
+
+void TorrentEngine::setSharedOptions(Options options) {
+    sharedOptions() = std::move(options);
+}
+
 TorrentEngine& TorrentEngine::shared() {
-    static TorrentEngine* engine = new TorrentEngine(Options{});
+    static TorrentEngine* engine = new TorrentEngine(sharedOptions());
     return *engine;
 }
 
@@ -39,6 +52,7 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)) {
     // 1. Queue and start values.
     m_queue = std::make_unique<SerialQueue>("tevro.engine");
+    m_streamQueue = std::make_unique<SerialQueue>("tevro.engine.stream");
     m_dataFolder = m_options.dataFolder.empty() ? Storage::home() : m_options.dataFolder;
     m_probe = m_options.probe ? m_options.probe : std::make_shared<LinuxSystemProbe>();
     m_lastStateSave = m_probe->now();
@@ -107,6 +121,7 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
 TorrentEngine::~TorrentEngine() {
     shutdown();
     m_queue->stop();
+    m_streamQueue->stop();
 }
 
 std::string TorrentEngine::engineSettingsText() const {
@@ -311,6 +326,7 @@ void TorrentEngine::shutdown() {
     m_timer.stop();
     m_memoryPressureTimer.stop();
     m_queue->sync([] {});
+    m_streamQueue->stop();
     m_saveSettingsTimer.stop();
     m_saveMetaTimer.stop();
     saveSettingsNow();
