@@ -19,7 +19,9 @@
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/shell/single_instance.h"
+#include "tevro/shell/torrent_parts.h"
 #include "tevro/shell/window_opener.h"
+#include "tevro/torrent/file_manager.h"
 
 namespace tevro {
 
@@ -30,13 +32,6 @@ int gSignalPipe[2] = {-1, -1};
 void onSignal(int) {
     char byte = 1;
     [[maybe_unused]] auto written = ::write(gSignalPipe[1], &byte, 1);
-}
-
-// Shows a path in the file manager: its folder (the desktop's own file
-// manager decides how to point at the file).
-void revealInFileManager(const std::filesystem::path& target, bool select) {
-    std::filesystem::path folder = select ? target.parent_path() : target;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
 }
 
 } // namespace
@@ -80,7 +75,7 @@ bool Application::start(const std::vector<std::string>& urls) {
 
     QApplication::setQuitOnLastWindowClosed(false);
     TorrentEngine::Options options;
-    options.reveal = revealInFileManager;
+    options.reveal = FileManager::show;
     TorrentEngine::setSharedOptions(std::move(options));
     m_delegate->didFinishLaunching();
 
@@ -102,6 +97,7 @@ bool Application::start(const std::vector<std::string>& urls) {
 void Application::createWindows() {
     MainView::Parts parts;
     parts.openWindow = [this](const std::string& id) { openWindow(id); };
+    addTorrentParts(parts, engine(), ui(), &PlayerModel::shared());
     m_main =
         new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
     m_main->installEventFilter(this);

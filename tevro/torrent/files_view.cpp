@@ -184,6 +184,7 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
         *saved = m_restoreOnReset ? TreeViewState::capture(m_tree, *m_model) : TreeViewState{};
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this, saved] {
+        m_hasVideo = !MediaMatcher::videos(files()).empty();
         saved->restore(m_tree, *m_model);
         refreshToolbar();
     });
@@ -334,8 +335,9 @@ void FilesView::pass(std::uint64_t ticket) {
 }
 
 void FilesView::storeFiles(std::vector<TorrentFile> files) {
-    if (m_model->setFiles(std::move(files), m_filter->text().toStdString()))
-        refreshToolbar();
+    // A new shape resets the model, whose handler redoes the toolbar; rows
+    // changed in place change nothing the toolbar shows.
+    m_model->setFiles(std::move(files), m_filter->text().toStdString());
     refreshPlaceholder();
 }
 
@@ -351,7 +353,7 @@ void FilesView::refreshToolbar() {
     m_summary->setVisible(!m_leading && any);
     if (m_summary->isVisible())
         m_summary->setText(selectionSummary());
-    m_play->setEnabled(!MediaMatcher::videos(files()).empty());
+    m_play->setEnabled(m_hasVideo);
 }
 
 void FilesView::play(const TorrentFile& file) {
