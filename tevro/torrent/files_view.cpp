@@ -456,12 +456,15 @@ void FilesView::resizeEvent(QResizeEvent* event) {
 }
 
 void FilesView::layoutColumns() {
+    // Fixed widths but the name's, which takes what is left (never below 160).
+    const int check = 26, size = 75, progress = 120, priority = 112;
     int w = m_tree->viewport()->width();
-    m_tree->setColumnWidth(FileTreeModel::checkColumn, 26);
-    m_tree->setColumnWidth(FileTreeModel::nameColumn, std::max(160, w - 26 - 75 - 120 - 100));
-    m_tree->setColumnWidth(FileTreeModel::sizeColumn, 75);
-    m_tree->setColumnWidth(FileTreeModel::progressColumn, 120);
-    m_tree->setColumnWidth(FileTreeModel::priorityColumn, 100);
+    m_tree->setColumnWidth(FileTreeModel::checkColumn, check);
+    m_tree->setColumnWidth(FileTreeModel::nameColumn,
+                           std::max(160, w - check - size - progress - priority));
+    m_tree->setColumnWidth(FileTreeModel::sizeColumn, size);
+    m_tree->setColumnWidth(FileTreeModel::progressColumn, progress);
+    m_tree->setColumnWidth(FileTreeModel::priorityColumn, priority);
 }
 
 bool FilesView::eventFilter(QObject* watched, QEvent* event) {
@@ -478,6 +481,8 @@ bool FilesView::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+        layoutColumns();
     if (watched == m_tree->viewport() && event->type() == QEvent::ContextMenu) {
         auto* e = static_cast<QContextMenuEvent*>(event);
         QModelIndex index = m_tree->indexAt(e->pos());
