@@ -1,6 +1,7 @@
 #include "tevro/shell/application.h"
 
 #include <csignal>
+#include <utility>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,10 +13,13 @@
 
 #include "tevro/core/storage.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_context.h"
 #include "tevro/media/artwork_store.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/player_model.h"
+#include "tevro/player/player_window.h"
 #include "tevro/shell/app_delegate.h"
+#include "tevro/shell/app_updates.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/shell/single_instance.h"
@@ -38,6 +42,8 @@ void onSignal(int) {
 
 Application::Application(QObject* parent) : QObject(parent) {
     AppDelegate::Services services;
+    services.startUpdates = [] { AppUpdates::controller().start(); };
+    AppUpdates::setTerminate([this] { quit(); });
     services.engine = []() -> TorrentEngine& { return TorrentEngine::shared(); };
     services.hideWindows = [] {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -49,8 +55,12 @@ Application::Application(QObject* parent) : QObject(parent) {
 }
 
 Application::~Application() {
-    delete m_main;
-    delete m_player;
+    // The event filter must not see windows that are being destroyed.
+    MainWindow* main = std::exchange(m_main, nullptr);
+    QWidget* player = std::exchange(m_player, nullptr);
+    m_mainView = nullptr;
+    delete main;
+    delete player;
 }
 
 TorrentEngine& Application::engine() const {
@@ -86,7 +96,10 @@ bool Application::start(const std::vector<std::string>& urls) {
         });
     };
     deps.videos = [](const std::vector<TorrentFile>& files) { return MediaMatcher::videos(files); };
+    deps.extractor = m_extractor;
     m_artwork = std::make_unique<ArtworkStore>(std::move(deps));
+    LibraryContext::setEngine(&TorrentEngine::shared());
+    LibraryContext::setArtworkStore(m_artwork.get());
 
     m_delegate->openURLs(urls);
     createWindows();
@@ -101,12 +114,10 @@ void Application::createWindows() {
     m_main =
         new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
     m_main->installEventFilter(this);
-    // The player window's content comes with the player window module; until
-    // then the window exists with its title and size only.
-    m_player = new QWidget;
+    m_mainView = m_main->view();
+    m_mainView->installEventFilter(this);
+    m_player = new PlayerWindow(PlayerModel::shared(), engine());
     m_player->setObjectName(QStringLiteral("player"));
-    m_player->setWindowTitle(QStringLiteral("Плеер"));
-    m_player->resize(1280, 760);
     m_player->installEventFilter(this);
     if (AppDelegate::backgroundMode()) {
         m_main->setWindowFlag(Qt::Tool);
@@ -124,7 +135,7 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
         // A window shown stores how to open the others.
         WindowOpener::shared().setAction([this](const std::string& id) { openWindow(id); });
     }
-    if (watched == m_main && event->type() == QEvent::Paint && !m_painted) {
+    if (m_mainView && watched == m_mainView && event->type() == QEvent::Paint && !m_painted) {
         m_painted = true;
         QMetaObject::invokeMethod(this, &Application::firstPaint, Qt::QueuedConnection);
     }
@@ -132,8 +143,8 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Application::openWindow(const std::string& identifier) {
-    QWidget* window = identifier == "main"     ? static_cast<QWidget*>(m_main.data())
-                      : identifier == "player" ? m_player.data()
+    QWidget* window = identifier == "main"     ? static_cast<QWidget*>(m_main)
+                      : identifier == "player" ? m_player
                                                : nullptr;
     if (!window)
         return;
