@@ -60,7 +60,19 @@ bool FeatureCounters::changed() const {
 
 void FeatureCounters::restoreCurrent(std::optional<Day> day) {
     std::lock_guard lock(m_lock);
-    m_current = std::move(day);
+    // Counting runs before the engine has read its state: replacing the day
+    // would lose those counts.
+    if (!day || !m_enabled)
+        return;
+    if (!m_current) {
+        m_current = std::move(day);
+    } else if (m_current->day == day->day) {
+        for (const auto& [name, n] : day->counts)
+            m_current->counts[name] += n;
+        m_current->last = std::max(m_current->last, day->last);
+    } else {
+        m_finished.insert(m_finished.begin(), std::move(*day));
+    }
 }
 
 std::optional<FeatureCounters::Day> FeatureCounters::takeSnapshot() {

@@ -43,6 +43,7 @@ public:
     // For the engine, each under the lock.
     bool enabled() const;
     bool changed() const;
+    // Puts a saved day in progress back, merged with what was counted since.
     void restoreCurrent(std::optional<Day> day);
     // Clears the changed mark and returns the day in progress.
     std::optional<Day> takeSnapshot();

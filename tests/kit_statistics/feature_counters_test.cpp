@@ -66,6 +66,28 @@ TEST(FeatureCounters, SwitchingOffDiscards) {
     EXPECT_EQ(c.current()->counts, (std::map<std::string, int64_t>{{"b", 1}}));
 }
 
+// Counting starts before the engine has read its saved day; restoring that day
+// used to replace what was counted meanwhile.
+TEST(FeatureCounters, RestoringTheSavedDayKeepsCountsMadeMeanwhile) {
+    TimeZone utc = TimeZone::fixed(0);
+    int64_t today = utc.dayNumber(kEvening);
+    FeatureCounters c(utc);
+    c.count("a", kEvening);
+    c.restoreCurrent(FeatureCounters::Day{today, {{"a", 2}, {"b", 1}}, kEvening - 5});
+    EXPECT_EQ(c.current()->counts, (std::map<std::string, int64_t>{{"a", 3}, {"b", 1}}));
+    EXPECT_EQ(c.current()->last, kEvening);
+
+    c.restoreCurrent(FeatureCounters::Day{today - 1, {{"old", 4}}, kEvening - 86400});
+    auto days = c.takeFinished(today + 1);
+    ASSERT_EQ(days.size(), 2u);
+    EXPECT_EQ(days[0].counts.at("old"), 4) << "an earlier saved day is finished first";
+    EXPECT_EQ(days[1].counts.at("a"), 3);
+
+    FeatureCounters fresh(utc);
+    fresh.restoreCurrent(FeatureCounters::Day{today, {{"x", 1}}, kEvening});
+    EXPECT_EQ(fresh.current()->counts.at("x"), 1);
+}
+
 TEST(FeatureCounters, CountsFromManyThreadsAreAllKept) {
     FeatureCounters c(TimeZone::fixed(0));
     std::vector<std::thread> threads;

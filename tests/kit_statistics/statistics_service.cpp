@@ -105,11 +105,13 @@ void StatisticsService::serve(QTcpSocket* socket) {
         }
         socket->setProperty("open", true);
         m_mostOpen = std::max(m_mostOpen, ++m_open);
-        auto answer = [this, socket, reply, request] {
+        size_t index = m_requests.size() - 1;
+        auto answer = [this, socket, reply, request, index] {
             if (!socket->property("open").toBool())
                 return; // the client went away first
             socket->setProperty("open", false);
             --m_open;
+            m_requests[index].status = reply.status;
             if ((reply.status == 200 || reply.status == 202) && request.path == "/v1/events") {
                 nlohmann::json body = request.json();
                 if (body.is_object() && body["events"].is_array())

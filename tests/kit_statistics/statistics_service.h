@@ -34,6 +34,7 @@ public:
         std::map<std::string, std::string> headers; // names in lower case
         std::string rawBody;
         std::string body; // inflated when the request was gzip
+        int status = 0;   // the status answered; 0 while unanswered or not answered
         nlohmann::json json() const { return nlohmann::json::parse(body, nullptr, false); }
     };
 

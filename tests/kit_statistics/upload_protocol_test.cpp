@@ -1,5 +1,8 @@
 #include "quorvel-kit/statistics/statistics_engine.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
+
 #include <gtest/gtest.h>
 
 #include "tests/kit_statistics/engine_harness.h"
@@ -358,6 +361,55 @@ TEST(UploadProtocol, WithoutAnEndpointNothingIsArmedOrSent) {
     EXPECT_FALSE(h.get<std::optional<Date>>([](StatisticsEngine& e) { return e.uploadDue(); }));
     EXPECT_EQ(h.get<int>([](StatisticsEngine& e) { return e.finishedUploads(); }), 0);
     EXPECT_EQ(queuedCount(h), 2u);
+}
+
+} // namespace
+} // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Sends one request through a fresh transport and waits for its result.
+StatisticsTransport::Result sendOnce(URLSessionTransport& transport, const std::string& url) {
+    std::optional<StatisticsTransport::Result> result;
+    HttpRequest r;
+    r.url = url;
+    r.body = "{}";
+    transport.send(r, [&](StatisticsTransport::Result got) { result = std::move(got); });
+    EXPECT_TRUE(waitUntil([&] { return result.has_value(); }));
+    return result.value_or(std::unexpected(std::string("no answer")));
+}
+
+TEST(URLSessionTransport, EveryStatusIsAnAnswerAndNoCookieGoesBack) {
+    tevro::test::ensureQtApp();
+    StatisticsService service;
+    service.script("/x", {Reply{503, {{"Retry-After", "5"}}}, Reply{200}});
+    URLSessionTransport transport;
+    auto first = sendOnce(transport, service.url() + "x");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 503);
+    EXPECT_EQ(first->body, "{}");
+    EXPECT_EQ(first->header("retry-after"), "5");
+    auto second = sendOnce(transport, service.url() + "x");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 200);
+    ASSERT_EQ(service.requests().size(), 2u);
+    EXPECT_FALSE(service.requests()[1].headers.contains("cookie"));
+}
+
+TEST(URLSessionTransport, AnAnswerThatIsNotHttpFails) {
+    tevro::test::ensureQtApp();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&] {
+        QTcpSocket* s = server.nextPendingConnection();
+        s->write("SSH-2.0-nothing to see\r\n\r\n");
+        s->disconnectFromHost();
+    });
+    URLSessionTransport transport;
+    auto result = sendOnce(transport, "http://127.0.0.1:" + std::to_string(server.serverPort()) +
+                                          "/v1/events");
+    EXPECT_FALSE(result);
 }
 
 } // namespace

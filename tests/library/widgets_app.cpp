@@ -34,3 +34,41 @@ bool near(const QColor& a, const QColor& b, int tolerance) {
 }
 
 } // namespace tevro::test
+
+#include <gtest/gtest.h>
+
+namespace tevro::test {
+
+std::vector<AccessibleNode> accessibleChildren(QWidget& widget) {
+    std::vector<AccessibleNode> out;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&widget);
+    if (!iface)
+        return out;
+    for (int i = 0; i < iface->childCount(); ++i) {
+        QAccessibleInterface* c = iface->child(i);
+        if (!c)
+            continue;
+        QRect r = c->rect();
+        r.moveTopLeft(widget.mapFromGlobal(r.topLeft()));
+        out.push_back({c->role(), c->text(QAccessible::Name), c->text(QAccessible::Value),
+                       c->text(QAccessible::Description), r, bool(c->state().selected)});
+    }
+    return out;
+}
+
+AccessibleNode accessibleNamed(QWidget& widget, const QString& name) {
+    for (const AccessibleNode& n : accessibleChildren(widget))
+        if (n.name == name)
+            return n;
+    ADD_FAILURE() << "no accessible child named " << name.toStdString();
+    return {};
+}
+
+bool hasAccessible(QWidget& widget, const QString& name) {
+    for (const AccessibleNode& n : accessibleChildren(widget))
+        if (n.name == name)
+            return true;
+    return false;
+}
+
+} // namespace tevro::test

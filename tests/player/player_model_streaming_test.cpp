@@ -584,3 +584,60 @@ TEST_F(PlayerStreaming, ControlsActThroughTheCore) {
     EXPECT_FALSE(model->loaded());
     EXPECT_FALSE(rig->engine().checkingPlaybackActive());
 }
+
+// Stream progress and prefetch wait on the library (prefetch on a skipped
+// file up to a second): they run on the engine's stream queue, so while that
+// queue is stuck the main thread keeps serving timers, and the prefetch of
+// the unplayed audio file lands once the queue moves again.
+TEST_F(PlayerStreaming, MainThreadKeepsAnsweringWhileStreamCallsWait) {
+    playback::ClipOptions clip;
+    clip.seconds = 30;
+    clip.noise = false;
+    clip.audioLanguage = "rus";
+    ASSERT_TRUE(playback::makeVideo(seed() / "Film" / "Film.mkv", clip));
+    ASSERT_TRUE(playback::makeAudio(seed() / "Film" / "Film.eng.mka", 30, "eng"));
+    auto torrent = playback::MediaTorrent::create(seed(), "Film");
+    startRig(8 << 20);
+    std::string id = rig->add(torrent, std::vector<int>{0, 4});
+    TorrentFile film = rig->file(id, "Film.mkv");
+    TorrentFile audioFile = rig->file(id, "Film.eng.mka");
+    ASSERT_EQ(audioFile.prio, 0);
+    startModel();
+    open(id, film);
+    ASSERT_TRUE(waitFor([&] { return model->loaded() && model->duration() > 0; })) << failure();
+
+    // Hold the stream queue for 2.5 s, as a slow library call would.
+    std::atomic<bool> release{false};
+    rig->engine().streamQuery<int>(
+        [&](tb_session*) {
+            test::waitUntil([&] { return release.load(); }, 10s);
+            return 0;
+        },
+        [](int) {});
+
+    QTimer ticker;
+    ticker.setInterval(20);
+    int ticks = 0;
+    auto last = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration worst{};
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        auto now = std::chrono::steady_clock::now();
+        worst = std::max(worst, now - last);
+        last = now;
+        ++ticks;
+    });
+    ticker.start();
+    auto heldFrom = std::chrono::steady_clock::now();
+    waitFor([] { return false; }, 2500ms);
+    release = true;
+    ticker.stop();
+    EXPECT_GE(std::chrono::steady_clock::now() - heldFrom, 2500ms);
+    EXPECT_GT(ticks, 20);
+    // Generous: the point is no wait on the stuck queue, not the timer's precision.
+    EXPECT_LT(worst, 700ms) << "longest gap between timer firings";
+    EXPECT_FALSE(model->streamBlocked());
+
+    ASSERT_TRUE(waitFor([&] { return rig->file(id, "Film.eng.mka").prio != 0; }, 15s))
+        << "the audio prefetch never ran";
+    EXPECT_FALSE(model->error());
+}

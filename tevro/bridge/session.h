@@ -83,6 +83,7 @@ public:
     tb_reader* openReader(const std::string& id, int file);
     void prefetch(const std::string& id, int file, std::int64_t span, double fraction);
     double streamProgress(const std::string& id, int file);
+    bool streamWaiting(const std::string& id, int file);
 
 private:
     using Clock = std::chrono::steady_clock;

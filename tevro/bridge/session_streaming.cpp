@@ -127,6 +127,10 @@ void Session::prefetch(const std::string& id, int file, std::int64_t span, doubl
     }
 }
 
+bool Session::streamWaiting(const std::string& id, int file) {
+    return m_readers->waitingPiece(id, file).has_value();
+}
+
 double Session::streamProgress(const std::string& id, int file) {
     auto waiting = m_readers->waitingPiece(id, file);
     if (!waiting)

@@ -252,4 +252,10 @@ double tb_stream_progress(tb_session* s, const char* id, int file) {
     return guarded(-1.0, [&] { return s->streamProgress(idText(id), file); });
 }
 
+int tb_stream_waiting(tb_session* s, const char* id, int file) {
+    if (!s)
+        return 0;
+    return guarded(0, [&] { return s->streamWaiting(idText(id), file) ? 1 : 0; });
+}
+
 } // extern "C"

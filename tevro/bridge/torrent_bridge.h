@@ -131,6 +131,9 @@ void tb_reader_close(tb_reader* r);
 void tb_prefetch(tb_session* s, const char* id, int file, int64_t span, double fraction);
 // Progress 0...1 of the piece a reader of this file waits for; -1 when none waits.
 double tb_stream_progress(tb_session* s, const char* id, int file);
+// 1 while a reader of this file waits for a piece, else 0. Makes no library
+// call, so the main thread may ask it.
+int tb_stream_waiting(tb_session* s, const char* id, int file);
 
 #ifdef __cplusplus
 } // extern "C"

@@ -52,6 +52,7 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)) {
     // 1. Queue and start values.
     m_queue = std::make_unique<SerialQueue>("tevro.engine");
+    m_streamQueue = std::make_unique<SerialQueue>("tevro.engine.stream");
     m_dataFolder = m_options.dataFolder.empty() ? Storage::home() : m_options.dataFolder;
     m_probe = m_options.probe ? m_options.probe : std::make_shared<LinuxSystemProbe>();
     m_lastStateSave = m_probe->now();
@@ -120,6 +121,7 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
 TorrentEngine::~TorrentEngine() {
     shutdown();
     m_queue->stop();
+    m_streamQueue->stop();
 }
 
 std::string TorrentEngine::engineSettingsText() const {
@@ -324,6 +326,7 @@ void TorrentEngine::shutdown() {
     m_timer.stop();
     m_memoryPressureTimer.stop();
     m_queue->sync([] {});
+    m_streamQueue->stop();
     m_saveSettingsTimer.stop();
     m_saveMetaTimer.stop();
     saveSettingsNow();

@@ -143,6 +143,13 @@ public:
 
     // The session, for the streaming reader of the player (never null while running).
     tb_session* session() const { return m_session; }
+    // Runs a streaming call (progress, prefetch) on its own queue, apart from
+    // the polls, and hands the result to `done` on the main thread; nothing
+    // runs once the engine has shut down.
+    template <class T>
+    void streamQuery(std::function<T(tb_session*)> job, std::function<void(T)> done) {
+        onQueue<T>(*m_streamQueue, std::move(job), std::move(done));
+    }
 
 signals:
     void torrentsChanged();
@@ -174,7 +181,13 @@ private:
     std::string engineSettingsText() const;
     // Runs `job` on the engine queue with the session and hands its result to `done` on the
     // main thread unless the engine is gone.
-    template <class T> void onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done);
+    template <class T>
+    void onQueue(std::function<T(tb_session*)> job, std::function<void(T)> done) {
+        onQueue<T>(*m_queue, std::move(job), std::move(done));
+    }
+    template <class T>
+    void onQueue(SerialQueue& queue, std::function<T(tb_session*)> job,
+                 std::function<void(T)> done);
 
     std::filesystem::path m_dataFolder;
     std::shared_ptr<SystemProbe> m_probe;
@@ -191,6 +204,7 @@ private:
 
     tb_session* m_session = nullptr;
     std::unique_ptr<SerialQueue> m_queue;
+    std::unique_ptr<SerialQueue> m_streamQueue;
     QTimer m_timer;
     double m_pollInterval = 0;
     std::optional<double> m_lastTimerTick;
@@ -221,7 +235,7 @@ private:
 };
 
 template <class T>
-inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job,
+inline void TorrentEngine::onQueue(SerialQueue& queue, std::function<T(tb_session*)> job,
                                    std::function<void(T)> done) {
     // The result crosses threads through Qt's event queue; the atomic flag
     // makes that hand-off explicit (and visible to thread checkers).
@@ -231,7 +245,7 @@ inline void TorrentEngine::onQueue(std::function<T(tb_session*)> job,
     };
     QPointer<TorrentEngine> self(this);
     tb_session* session = m_session;
-    m_queue->post([self, session, job = std::move(job), done = std::move(done)]() mutable {
+    queue.post([self, session, job = std::move(job), done = std::move(done)]() mutable {
         auto box = std::make_shared<Box>();
         box->value = job(session);
         box->ready.store(true, std::memory_order_release);

@@ -16,7 +16,18 @@ QPointer<ArtworkStore>& storeSlot() {
     static QPointer<ArtworkStore> store;
     return store;
 }
+LibraryContext::PieceMapSource& sourceSlot() {
+    static LibraryContext::PieceMapSource source;
+    return source;
+}
 } // namespace
+
+const LibraryContext::PieceMapSource& LibraryContext::pieceMapSource() {
+    return sourceSlot();
+}
+void LibraryContext::setPieceMapSource(PieceMapSource source) {
+    sourceSlot() = std::move(source);
+}
 
 TorrentEngine* LibraryContext::engine() {
     return engineSlot();

@@ -5,29 +5,17 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTextLayout>
 
-#include "tevro/library/library_context.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/pattern_cover.h"
 #include "tevro/library/symbols.h"
-#include "tevro/media/artwork_store.h"
 #include "tevro/media/media_presentation.h"
 
 namespace tevro {
 
 namespace {
-
-double requestFraction(const TorrentStatus& t, const std::optional<TorrentFile>& file) {
-    if (file) {
-        if (file->size < 1)
-            return 1;
-        return std::clamp(double(file->done) / double(file->size), 0.0, 1.0);
-    }
-    if (t.wanted >= 1)
-        return std::clamp(double(t.wantedDone) / double(t.wanted), 0.0, 1.0);
-    return t.hasMetadata ? 1 : 0;
-}
 
 std::string displayName(const TorrentStatus& t, const std::optional<TorrentFile>& file) {
     if (!file)
@@ -41,6 +29,9 @@ void drawTitle(QPainter& p, const QRectF& box, const QString& text, const QFont&
     const QFontMetricsF fm(font);
     QStringList lines;
     QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
     layout.beginLayout();
     QTextLine first = layout.createLine();
     if (first.isValid()) {
@@ -62,19 +53,18 @@ void drawTitle(QPainter& p, const QRectF& box, const QString& text, const QFont&
 } // namespace
 
 MediaArtwork::MediaArtwork(ArtworkStore* store, QWidget* parent)
-    : QWidget(parent), m_store(store ? store : LibraryContext::artworkStore()) {
+    : QWidget(parent), m_loader(store) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(&m_loader, &ArtworkLoader::changed, this, qOverload<>(&QWidget::update));
 }
 
 std::string MediaArtwork::identity(const TorrentStatus& t, const std::optional<TorrentFile>& file) {
-    return t.id + "-" + (file ? std::to_string(file->i) : std::string("cover")) + t.savePath;
+    return ArtworkLoader::identity(t, file);
 }
 
 std::string MediaArtwork::requestId(const TorrentStatus& t,
                                     const std::optional<TorrentFile>& file) {
-    const int tenths = int(requestFraction(t, file) * 10);
-    return identity(t, file) + "-" + std::to_string(tenths) + "-" +
-           (t.hasMetadata ? "true" : "false");
+    return ArtworkLoader::requestId(t, file);
 }
 
 std::string MediaArtwork::symbol(MediaKind kind) {
@@ -152,18 +142,8 @@ void MediaArtwork::setTorrent(const TorrentStatus& torrent,
                               const std::optional<TorrentFile>& file) {
     m_torrent = torrent;
     m_file = file;
-    const std::string id = requestId(m_torrent, m_file);
-    if (id == m_requestId)
-        return;
-    m_requestId = id;
-    const std::string ident = identity(m_torrent, m_file);
-    if (ident != m_loadedIdentity) {
-        // Another torrent or file: its placeholder shows at once.
-        m_image = QImage();
-        m_loadedIdentity = ident;
-        update();
-    }
-    request();
+    m_loader.set(m_torrent, m_file);
+    update();
 }
 
 void MediaArtwork::setShowsTitle(bool showsTitle) {
@@ -173,23 +153,26 @@ void MediaArtwork::setShowsTitle(bool showsTitle) {
     update();
 }
 
-void MediaArtwork::request() {
-    const quint64 generation = ++m_generation;
-    if (!m_store)
-        return;
-    QPointer<MediaArtwork> self(this);
-    m_store->image(m_torrent, m_file, [self, generation](std::optional<QImage> image) {
-        // A late answer to an older request is dropped; none keeps what shows.
-        if (!self || self->m_generation != generation || !image || image->isNull())
-            return;
-        self->m_image = *image;
-        self->update();
-    });
+void MediaArtwork::setSizeHint(QSize size) {
+    m_sizeHint = size;
+    updateGeometry();
+}
+
+void MediaArtwork::setCornerRadius(qreal radius) {
+    m_radius = radius;
+    setAttribute(Qt::WA_OpaquePaintEvent, radius <= 0);
+    update();
 }
 
 void MediaArtwork::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    paint(p, QRectF(rect()), m_torrent, m_file, m_showsTitle, m_image);
+    if (m_radius > 0) {
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(rect()), m_radius, m_radius);
+        p.setClipPath(clip);
+    }
+    paint(p, QRectF(rect()), m_torrent, m_file, m_showsTitle, m_loader.image());
 }
 
 } // namespace tevro

@@ -11,12 +11,12 @@
 #include <string>
 
 #include <QImage>
-#include <QPointer>
 #include <QWidget>
 
 #include "tevro/core/media_kind.h"
 #include "tevro/core/torrent_file.h"
 #include "tevro/core/torrent_status.h"
+#include "tevro/library/artwork_loader.h"
 
 namespace tevro {
 
@@ -30,9 +30,11 @@ public:
 
     void setTorrent(const TorrentStatus& torrent, const std::optional<TorrentFile>& file = {});
     void setShowsTitle(bool showsTitle);
+    // Rounds the picture's corners (0: square).
+    void setCornerRadius(qreal radius);
 
     // The store's picture on screen; null while the placeholder shows.
-    const QImage& image() const { return m_image; }
+    const QImage& image() const { return m_loader.image(); }
 
     // "<id>-<file index or cover><save path>": a picture belongs to one identity.
     static std::string identity(const TorrentStatus& torrent,
@@ -51,22 +53,19 @@ public:
                                  const std::string& name, bool showsTitle);
     static void paintImage(QPainter& painter, const QRectF& rect, const QImage& image);
 
-    QSize sizeHint() const override { return {160, 100}; }
+    void setSizeHint(QSize size);
+    QSize sizeHint() const override { return m_sizeHint; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void request();
-
-    QPointer<ArtworkStore> m_store;
+    ArtworkLoader m_loader;
     TorrentStatus m_torrent;
     std::optional<TorrentFile> m_file;
     bool m_showsTitle = false;
-    QImage m_image;
-    std::string m_loadedIdentity;
-    std::string m_requestId;
-    quint64 m_generation = 0;
+    qreal m_radius = 0;
+    QSize m_sizeHint{160, 100};
 };
 
 } // namespace tevro

@@ -4,18 +4,18 @@
 #include <QPainterPath>
 
 #include "tevro/core/format.h"
-#include "tevro/engine/torrent_engine.h"
-#include "tevro/library/library_context.h"
 #include "tevro/library/pieces_bar.h"
 
 namespace tevro {
 
 TransferProgress::TransferProgress(qreal height, TorrentEngine* engine, QWidget* parent)
-    : QWidget(parent), m_engine(engine ? engine : LibraryContext::engine()) {
+    : QWidget(parent), m_loader(engine) {
     setFixedHeight(qRound(height));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_timer.setInterval(kRefreshMs);
-    connect(&m_timer, &QTimer::timeout, this, &TransferProgress::fetch);
+    connect(&m_loader, &PieceMapLoader::changed, this, [this] {
+        updateTexts();
+        update();
+    });
     updateTexts();
 }
 
@@ -25,7 +25,7 @@ bool TransferProgress::showsPieces(const TorrentStatus& torrent, const PieceMap&
 }
 
 bool TransferProgress::showsPieces() const {
-    return showsPieces(m_torrent, m_map, m_mapId);
+    return showsPieces(m_torrent, m_loader.map(), m_loader.mapId());
 }
 
 QString TransferProgress::capsuleLabel(const TorrentStatus& torrent) {
@@ -61,45 +61,18 @@ void TransferProgress::paint(QPainter& p, const QRectF& rect, const TorrentStatu
 }
 
 void TransferProgress::setTorrent(const TorrentStatus& torrent) {
-    const bool sameId = torrent.id == m_torrent.id;
-    if (sameId && torrent == m_torrent)
+    if (torrent == m_torrent)
         return;
     m_torrent = torrent;
-    if (!sameId)
-        restart();
+    m_loader.setTorrentId(m_torrent.id);
     updateTexts();
     update();
-}
-
-void TransferProgress::restart() {
-    // A reused bar never shows another torrent's pieces.
-    ++m_generation;
-    m_map = PieceMap();
-    m_mapId = m_torrent.id;
-    if (isVisible())
-        fetch();
-}
-
-void TransferProgress::fetch() {
-    if (!m_engine || m_torrent.id.empty())
-        return;
-    const quint64 generation = m_generation;
-    QPointer<TransferProgress> self(this);
-    m_engine->pieceMap(m_torrent.id, [self, generation](PieceMap map) {
-        if (!self || self->m_generation != generation)
-            return;
-        if (map == self->m_map)
-            return;
-        self->m_map = std::move(map);
-        self->updateTexts();
-        self->update();
-    });
 }
 
 void TransferProgress::updateTexts() {
     if (showsPieces()) {
         setAccessibleName(QStringLiteral("Части файла"));
-        const QString summary = QString::fromStdString(m_map.summary(std::nullopt));
+        const QString summary = QString::fromStdString(m_loader.map().summary(std::nullopt));
         setAccessibleDescription(summary);
         setToolTip(summary);
     } else {
@@ -112,24 +85,18 @@ void TransferProgress::updateTexts() {
 
 void TransferProgress::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    paint(p, QRectF(rect()), m_torrent, m_map, m_mapId);
+    paint(p, QRectF(rect()), m_torrent, m_loader.map(), m_loader.mapId());
 }
 
 void TransferProgress::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // Coming back on screen starts again from an empty map.
-    ++m_generation;
-    m_map = PieceMap();
-    m_mapId = m_torrent.id;
+    m_loader.setActive(true);
     updateTexts();
-    fetch();
-    m_timer.start();
 }
 
 void TransferProgress::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    m_timer.stop();
-    ++m_generation;
+    m_loader.setActive(false);
 }
 
 } // namespace tevro

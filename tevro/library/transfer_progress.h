@@ -7,12 +7,11 @@
 // Accessible name "Проверено"/"Загружено" (capsule) or "Части файла"
 // (pieces), description the percentage or the pieces' summary.
 
-#include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include "tevro/core/piece_map.h"
 #include "tevro/core/torrent_status.h"
+#include "tevro/library/piece_map_loader.h"
 
 namespace tevro {
 
@@ -21,15 +20,13 @@ class TorrentEngine;
 class TransferProgress : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kRefreshMs = 2000;
-
     // Without an engine the bar takes the one of LibraryContext.
     explicit TransferProgress(qreal height = 5, TorrentEngine* engine = nullptr,
                               QWidget* parent = nullptr);
 
     void setTorrent(const TorrentStatus& torrent);
     const TorrentStatus& torrent() const { return m_torrent; }
-    const PieceMap& map() const { return m_map; }
+    const PieceMap& map() const { return m_loader.map(); }
     // Whether the piece bar (rather than the capsule) is drawn now.
     bool showsPieces() const;
 
@@ -50,16 +47,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void fetch();
-    void restart();
     void updateTexts();
 
-    QPointer<TorrentEngine> m_engine;
+    PieceMapLoader m_loader;
     TorrentStatus m_torrent;
-    PieceMap m_map;
-    std::string m_mapId;
-    quint64 m_generation = 0; // a fetch of another generation is dropped
-    QTimer m_timer;
 };
 
 } // namespace tevro

@@ -267,6 +267,7 @@ private:
     std::optional<std::uint64_t> m_progressTask; // token of the running refresh
     std::uint64_t m_progressTaskSerial = 0;
     std::optional<std::string> m_previousPieceMap;
+    bool m_streamQueryBusy = false; // a progress round is on the stream queue
     QTimer m_seekWork;
     std::optional<std::uint64_t> m_pendingLoad;
     std::uint64_t m_loadSerial = 0;

@@ -173,8 +173,8 @@ void PlayerModel::endQuickResume() {
 bool PlayerModel::streamBlocked() const {
     if (!m_item || !m_loaded || !m_engine.session())
         return false;
-    return tb_stream_progress(m_engine.session(), m_item->torrentID.c_str(),
-                              static_cast<int>(m_item->file.i)) >= 0;
+    return tb_stream_waiting(m_engine.session(), m_item->torrentID.c_str(),
+                             static_cast<int>(m_item->file.i)) != 0;
 }
 
 void PlayerModel::reload(double at, std::optional<std::string> audio,

@@ -42,23 +42,45 @@ void PlayerModel::cancelProgressTask() {
 void PlayerModel::refreshProgress() {
     if (!m_item)
         return;
-    tb_session* session = m_engine.session();
     const std::string& id = m_item->torrentID;
-    double progress =
-        session ? tb_stream_progress(session, id.c_str(), static_cast<int>(m_item->file.i)) : -1;
-    setBufferProgress(progress >= 0 ? std::optional<double>(progress) : std::nullopt);
-
-    if (m_duration > 0 && m_tick % 3 == 0 && session) {
-        double fraction = m_position / m_duration;
-        for (const auto& audio : m_externalAudio) {
-            std::string url = streamURL(id, audio.file.i);
-            bool playing = std::any_of(m_tracks.begin(), m_tracks.end(), [&](const MediaTrack& t) {
-                return t.externalFile == url && t.selected;
-            });
-            if (!playing)
-                tb_prefetch(session, id.c_str(), static_cast<int>(audio.file.i),
-                            kAudioPrefetchWindow, fraction);
+    // Both calls wait on the library (prefetch on a skipped file up to a
+    // second): they run on the engine's stream queue, one round at a time.
+    if (!m_streamQueryBusy) {
+        std::vector<int> prefetch;
+        double fraction = 0;
+        if (m_duration > 0 && m_tick % 3 == 0) {
+            fraction = m_position / m_duration;
+            for (const auto& audio : m_externalAudio) {
+                std::string url = streamURL(id, audio.file.i);
+                bool playing =
+                    std::any_of(m_tracks.begin(), m_tracks.end(), [&](const MediaTrack& t) {
+                        return t.externalFile == url && t.selected;
+                    });
+                if (!playing)
+                    prefetch.push_back(static_cast<int>(audio.file.i));
+            }
         }
+        m_streamQueryBusy = true;
+        QPointer<PlayerModel> self(this);
+        std::uint64_t generation = m_openGeneration;
+        int file = static_cast<int>(m_item->file.i);
+        m_engine.streamQuery<double>(
+            [id, file, prefetch, fraction](tb_session* session) {
+                if (!session)
+                    return -1.0;
+                for (int audio : prefetch)
+                    tb_prefetch(session, id.c_str(), audio, kAudioPrefetchWindow, fraction);
+                return tb_stream_progress(session, id.c_str(), file);
+            },
+            [self, generation](double progress) {
+                if (!self)
+                    return;
+                self->m_streamQueryBusy = false;
+                if (self->m_openGeneration != generation || !self->m_item)
+                    return;
+                self->setBufferProgress(progress >= 0 ? std::optional<double>(progress)
+                                                      : std::nullopt);
+            });
     }
 
     ++m_tick;

@@ -18,6 +18,7 @@
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/player_model.h"
 #include "tevro/shell/app_delegate.h"
+#include "tevro/shell/app_updates.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/shell/single_instance.h"
@@ -47,6 +48,8 @@ void revealInFileManager(const std::filesystem::path& target, bool select) {
 
 Application::Application(QObject* parent) : QObject(parent) {
     AppDelegate::Services services;
+    services.startUpdates = [] { AppUpdates::controller().start(); };
+    AppUpdates::setTerminate([this] { quit(); });
     services.engine = []() -> TorrentEngine& { return TorrentEngine::shared(); };
     services.hideWindows = [] {
         for (QWidget* w : QApplication::topLevelWidgets())
