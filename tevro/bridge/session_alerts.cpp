@@ -13,6 +13,7 @@
 #include <libtorrent/write_resume_data.hpp>
 
 #include "tevro/bridge/piece_cache.h"
+#include "tevro/bridge/reader_registry.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/stream_reader.h"
 
@@ -57,6 +58,7 @@ void Session::alertLoop() {
             }
         }
         try {
+            m_readers->hold().expire(std::chrono::steady_clock::now());
             if (due(m_lastFileScan, 1s))
                 scanFiles();
             if (due(m_lastBanScan, 15s))
