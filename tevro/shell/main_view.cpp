@@ -25,13 +25,15 @@
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/media/media_presentation.h"
-#include "tevro/media/status_text.h"
+#include "tevro/library/torrent_status_text.h"
 #include "tevro/player/player_model.h"
 #include "tevro/shell/app_actions.h"
 #include "tevro/shell/library_header.h"
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/main_ui_state.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_button_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 #include "tevro/shell/sidebar_filter_list.h"
 #include "tevro/shell/sidebar_network_status.h"
 #include "tevro/shell/torrent_delegates.h"
@@ -49,17 +51,8 @@ QString colourName(const QColor& c) {
 QPushButton* libraryButton(const QString& title, bool prominent, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
     button->setAccessibleName(title);
-    button->setFont(ShellStyle::font(12, QFont::Medium));
-    button->setFixedHeight(34);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
-                       " border-radius: 9px; padding: 0 14px; }"
-                       " QPushButton:pressed { background: %3; }")
-            .arg(
-                prominent ? colourName(ShellStyle::background()) : "white",
-                colourName(prominent ? ShellStyle::accent() : ShellStyle::raised()),
-                colourName((prominent ? ShellStyle::accent() : ShellStyle::raised()).darker(130))));
+    LibraryButtonStyle::apply(button, prominent);
     return button;
 }
 
@@ -75,7 +68,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     setAcceptDrops(true);
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, ShellStyle::background());
+    pal.setColor(QPalette::Window, LibraryStyle::background());
     setPalette(pal);
 
     m_covers = new CoverCache(artwork, this);
@@ -89,7 +82,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     sidebar->setFixedWidth(196);
     sidebar->setAutoFillBackground(true);
     QPalette sp = sidebar->palette();
-    sp.setColor(QPalette::Window, ShellStyle::sidebar());
+    sp.setColor(QPalette::Window, LibraryStyle::sidebar());
     sidebar->setPalette(sp);
     buildSidebar(sidebar);
     row->addWidget(sidebar);
@@ -97,7 +90,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     divider->setFixedWidth(1);
     divider->setAutoFillBackground(true);
     QPalette dp = divider->palette();
-    dp.setColor(QPalette::Window, ShellStyle::line());
+    dp.setColor(QPalette::Window, LibraryStyle::line());
     divider->setPalette(dp);
     row->addWidget(divider);
 
@@ -108,12 +101,12 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
 
     m_toast = new QLabel(this);
     m_toast->setObjectName(QStringLiteral("toast"));
-    m_toast->setFont(ShellStyle::font(13));
+    m_toast->setFont(LibraryStyle::font(13));
     m_toast->setStyleSheet(
         QStringLiteral("#toast { color: white; background: rgba(44, 46, 52, 235);"
                        " border: 1px solid %1; border-radius: 17px;"
                        " padding: 8px 14px; }")
-            .arg(colourName(ShellStyle::line())));
+            .arg(colourName(LibraryStyle::line())));
     m_toast->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_toast->hide();
 
@@ -182,11 +175,12 @@ QWidget* MainView::buildEmptyState() {
     column->addStretch(1);
     m_emptySymbol = new QLabel(empty);
     m_emptySymbol->setAlignment(Qt::AlignCenter);
-    m_emptySymbol->setFont(ShellStyle::font(42, QFont::ExtraLight));
-    m_emptySymbol->setStyleSheet(QStringLiteral("color: %1").arg(colourName(ShellStyle::accent())));
+    m_emptySymbol->setFont(LibraryStyle::font(42, QFont::ExtraLight));
+    m_emptySymbol->setStyleSheet(
+        QStringLiteral("color: %1").arg(colourName(LibraryStyle::accent())));
     m_emptyTitle = new QLabel(empty);
     m_emptyTitle->setAlignment(Qt::AlignCenter);
-    m_emptyTitle->setFont(ShellStyle::font(21, QFont::Medium));
+    m_emptyTitle->setFont(LibraryStyle::font(21, QFont::Medium));
     column->addWidget(m_emptySymbol);
     column->addWidget(m_emptyTitle);
 
@@ -322,8 +316,9 @@ void MainView::refreshLibrary() {
     auto layout = m_ui.preferences().layout;
     if (shown.empty()) {
         bool none = m_engine.torrents().empty();
-        m_emptySymbol->setText(ShellStyle::glyph(
-            m_ui.search().empty() ? "play.rectangle.on.rectangle" : "magnifyingglass"));
+        m_emptySymbol->setPixmap(Symbols::pixmap(
+            m_ui.search().empty() ? "play.rectangle.on.rectangle" : "magnifyingglass",
+            LibraryStyle::accent(), 42, 2.0));
         m_emptyTitle->setText(none ? QStringLiteral("Медиатека пуста")
                                    : QStringLiteral("Ничего не найдено"));
         m_emptyAddButtons->setVisible(none);
@@ -596,6 +591,9 @@ void MainView::showRemovalDialog() {
     auto* withFiles =
         box->addButton(QStringLiteral("Удалить вместе с файлами"), QMessageBox::DestructiveRole);
     auto* cancel = box->addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    LibraryButtonStyle::apply(keep, false);
+    LibraryButtonStyle::apply(withFiles, false);
+    LibraryButtonStyle::apply(cancel, true);
     keep->setObjectName(QStringLiteral("removeKeepFiles"));
     withFiles->setObjectName(QStringLiteral("removeWithFiles"));
     cancel->setObjectName(QStringLiteral("removeCancel"));
@@ -654,7 +652,7 @@ QMenu* MainView::contextMenu(const std::set<std::string>& ids, QWidget* parent) 
         menu->addAction(QStringLiteral("Файлы и сведения"), this, [this, id] { inspect(id); });
         menu->addSeparator();
     }
-    menu->addAction(QString::fromStdString(resumeTitle(matched)), this,
+    menu->addAction(QString::fromStdString(TorrentStatusText::resumeTitle(matched)), this,
                     [this, list] { m_engine.resume(list); });
     menu->addAction(QStringLiteral("Пауза"), this, [this, list] { m_engine.pause(list); });
     menu->addAction(QStringLiteral("Принудительный старт"), this,
@@ -730,11 +728,11 @@ void MainView::playChosen(const std::string& id, std::vector<TorrentFile> files)
     auto chosen = chooseVideo(videos, last);
     if (!chosen || !m_player)
         return;
-    QPointer<MainView> self(this);
-    m_player->open(id, *chosen, [self] {
-        if (self && self->m_parts.openWindow)
-            self->m_parts.openWindow("player");
-    });
+    // The window first: its video view gives the core the render context
+    // the file's video needs when it loads.
+    if (m_parts.openWindow)
+        m_parts.openWindow("player");
+    m_player->open(id, *chosen);
 }
 
 void MainView::openTorrentPanel() {

@@ -48,10 +48,11 @@ TorrentItemView::TorrentItemView(Mode mode, QWidget* parent) : QListView(parent)
 void TorrentItemView::layoutItems() {
     int width = viewport()->width();
     if (m_mode == Mode::grid) {
-        int columns = std::max(1, (width + kColumnGap) / (kCardMin + kColumnGap));
-        int cardWidth = std::min(kCardMax, (width - kColumnGap * (columns - 1)) / columns);
-        int cardHeight = cardWidth * 9 / 16 + 74;
-        setGridSize(QSize(cardWidth + kColumnGap, cardHeight + kRowGap));
+        // Each cell holds a card and the gap after it, and every cell must fit.
+        int columns = std::max(1, width / (kCardMin + kColumnGap));
+        int cell = std::min(kCardMax + kColumnGap, width / columns);
+        int cardHeight = (cell - kColumnGap) * 9 / 16 + 74;
+        setGridSize(QSize(cell, cardHeight + kRowGap));
     }
 }
 

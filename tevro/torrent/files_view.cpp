@@ -21,6 +21,8 @@
 #include "tevro/core/format.h"
 #include "tevro/core/media_kind.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 #include "tevro/media/file_tree.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/player_model.h"
@@ -46,9 +48,9 @@ QFrame* divider(int height) {
     return line;
 }
 
-QToolButton* toolButton(const QString& label, QStyle::StandardPixmap icon, QWidget* parent) {
+QToolButton* toolButton(const QString& label, std::string_view symbol, QWidget* parent) {
     auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(Symbols::icon(symbol, LibraryStyle::text(), 15));
     b->setText(label);
     b->setToolTip(label);
     b->setAccessibleName(label);
@@ -93,7 +95,7 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     });
     bar->addWidget(m_filter);
 
-    m_quick = toolButton(QStringLiteral("Выделить файлы"), QStyle::SP_FileDialogDetailedView, this);
+    m_quick = toolButton(QStringLiteral("Выделить файлы"), "checklist", this);
     m_quick->setPopupMode(QToolButton::InstantPopup);
     auto* quickMenu = new QMenu(m_quick);
     for (QuickSelect q : kAllQuickSelects)
@@ -103,14 +105,13 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     bar->addWidget(m_quick);
     bar->addWidget(divider(18));
 
-    m_want = toolButton(QStringLiteral("Скачивать"), QStyle::SP_ArrowDown, this);
+    m_want = toolButton(QStringLiteral("Скачивать"), "arrow.down.circle", this);
     connect(m_want, &QToolButton::clicked, this, [this] { setPriority(FilePriority::normal); });
     bar->addWidget(m_want);
-    m_skip = toolButton(QStringLiteral("Не скачивать"), QStyle::SP_DialogCancelButton, this);
+    m_skip = toolButton(QStringLiteral("Не скачивать"), "xmark.circle", this);
     connect(m_skip, &QToolButton::clicked, this, [this] { setPriority(FilePriority::skip); });
     bar->addWidget(m_skip);
-    m_priority =
-        toolButton(QStringLiteral("Приоритет"), QStyle::SP_ToolBarVerticalExtensionButton, this);
+    m_priority = toolButton(QStringLiteral("Приоритет"), "arrow.up.arrow.down", this);
     m_priority->setPopupMode(QToolButton::InstantPopup);
     auto* prioMenu = new QMenu(m_priority);
     for (FilePriority p : {FilePriority::high, FilePriority::normal, FilePriority::low})
@@ -125,10 +126,10 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     m_summary->setAccessibleName(QStringLiteral("Выбрано"));
     m_summary->hide();
     bar->addWidget(m_summary);
-    m_play = toolButton(QStringLiteral("Смотреть"), QStyle::SP_MediaPlay, this);
+    m_play = toolButton(QStringLiteral("Смотреть"), "play.rectangle.fill", this);
     connect(m_play, &QToolButton::clicked, this, [this] { playSelectedOrFirst(); });
     bar->addWidget(m_play);
-    m_close = toolButton(QStringLiteral("Закрыть сведения"), QStyle::SP_TitleBarCloseButton, this);
+    m_close = toolButton(QStringLiteral("Закрыть сведения"), "xmark", this);
     m_close->hide();
     connect(m_close, &QToolButton::clicked, this, &FilesView::closeRequested);
     bar->addWidget(m_close);
