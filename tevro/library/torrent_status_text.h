@@ -1,9 +1,7 @@
 #pragma once
 
 // The status word and symbol of a torrent, and the resume title of a group,
-// so that the same torrent reads the same in every view. The wording itself
-// lives with the media logic (tevro/media/status_text.h); this is the
-// library's name for it.
+// so that the same torrent reads the same in every view.
 
 #include <string>
 #include <vector>
