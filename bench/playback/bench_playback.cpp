@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,10 +20,13 @@
 #include <QCoreApplication>
 
 #include "tests/support/qt_app.h"
+#include "tests/support/run_program.h"
 #include "tests/support/playback/clips.h"
 #include "tests/support/playback/media_torrent.h"
 #include "tests/support/playback/player_rig.h"
 #include "tests/support/playback/software_renderer.h"
+#include "tevro/bridge/bridge_string.h"
+#include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/json_value.h"
 #include "tevro/player/player_model.h"
 
@@ -47,7 +51,51 @@ double median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
+// The bytes the first frame cannot do without, in whole pieces (a piece is
+// only usable once all of it is there): the head of the file up to the end of
+// its first video packet and, when the MP4 index sits at the end, the index.
+std::int64_t bytesNeededForFirstFrame(const fs::path& clip, std::int64_t pieceSize) {
+    auto probe = test::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0",
+                                   "-show_entries", "packet=pos,size", "-read_intervals", "%+#1",
+                                   "-of", "csv=p=0", clip.string()});
+    long long pos = 0, size = 0;
+    if (!probe.exited() || std::sscanf(probe.out.c_str(), "%lld,%lld", &size, &pos) != 2)
+        return -1;
+    std::int64_t fileSize = static_cast<std::int64_t>(fs::file_size(clip));
+    std::int64_t headEnd = pos + size;
+    auto pieces = [&](std::int64_t from, std::int64_t to) {
+        return (to + pieceSize - 1) / pieceSize - from / pieceSize;
+    };
+    std::int64_t count = pieces(0, headEnd);
+    // Top-level MP4 boxes: a 32-bit size (1: 64-bit size follows) and a type.
+    if (clip.extension() == ".mp4") {
+        std::FILE* f = std::fopen(clip.c_str(), "rb");
+        std::int64_t at = 0;
+        while (f && at + 8 <= fileSize) {
+            unsigned char h[16];
+            if (std::fseek(f, at, SEEK_SET) != 0 || std::fread(h, 1, 16, f) < 8)
+                break;
+            std::int64_t box = (std::int64_t(h[0]) << 24) | (h[1] << 16) | (h[2] << 8) | h[3];
+            if (box == 1) {
+                box = 0;
+                for (int i = 8; i < 16; ++i)
+                    box = (box << 8) | h[i];
+            }
+            if (box < 8)
+                break;
+            if (std::memcmp(h + 4, "moov", 4) == 0 && at >= headEnd)
+                count += pieces(std::max(at, (headEnd + pieceSize - 1) / pieceSize * pieceSize),
+                                at + box);
+            at += box;
+        }
+        if (f)
+            std::fclose(f);
+    }
+    return count * pieceSize;
+}
+
 struct Sample {
+    std::optional<double> connect;     // open -> first payload byte from the seeder
     std::optional<double> firstFrame;  // open -> first decoded frame
     std::optional<double> seekRestart; // seek to 50 % -> playback restart
     bool targetWasDownloaded = false;  // the piece at 50 % was on disk at the seek
@@ -104,10 +152,23 @@ Sample measure(const fs::path& seedFolder, const std::string& name, const std::s
         model.handle(e);
     });
 
+    auto received = [&] {
+        auto st = Json::parse(BridgeString(tb_status_json(rig.engine().session())).view());
+        for (const auto& t : st["torrents"])
+            if (t["id"] == id)
+                return t["downloaded"].get<std::int64_t>() > 0 ||
+                       t["totalDone"].get<std::int64_t>() > 0;
+        return false;
+    };
     auto opened = Clock::now();
     model.open(id, file);
     bool framed = tevro::test::waitUntil(
-        [&] { return renderer->frames() > 0 || model.error().has_value(); }, 120s);
+        [&] {
+            if (!s.connect && received())
+                s.connect = millisecondsBetween(opened, Clock::now());
+            return renderer->frames() > 0 || model.error().has_value();
+        },
+        120s);
     if (!framed || model.error() || !renderer->firstFrameAt()) {
         s.error = model.error().value_or("no frame");
         return s;
@@ -182,7 +243,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         result[container + "_bytes"] = fs::file_size(clip);
-        std::vector<double> firstFrames, restarts;
+        std::int64_t pieceSize = 128 * 1024; // MediaTorrent's default
+        std::int64_t needed = bytesNeededForFirstFrame(clip, pieceSize);
+        std::vector<double> firstFrames, restarts, connects;
         int targetDownloaded = 0;
         for (int run = 0; run < runs; ++run) {
             Sample s = measure(folder.path() / "seed", name, "Clip." + container,
@@ -193,6 +256,7 @@ int main(int argc, char** argv) {
                 continue;
             }
             firstFrames.push_back(*s.firstFrame);
+            connects.push_back(s.connect.value_or(0));
             restarts.push_back(*s.seekRestart);
             targetDownloaded += s.targetWasDownloaded;
             std::printf("%s run %d: first frame %.0f ms, seek restart %.0f ms%s\n",
@@ -202,6 +266,20 @@ int main(int argc, char** argv) {
         }
         result[container + "_open_to_first_frame_ms"] = std::round(median(firstFrames));
         result[container + "_seek_to_restart_ms"] = std::round(median(restarts));
+        // Bounds: bytes needed at the seeder's rate, plus (first frame) the
+        // time until the seeder's first payload byte arrived.
+        double rate = kUploadLimit / 1000.0; // bytes per ms
+        double frameBound = median(connects) + static_cast<double>(needed) / rate;
+        // After a seek: one key-frame interval (a second of the clip) in whole pieces.
+        double second = static_cast<double>(fs::file_size(clip)) / seconds;
+        double seekBound = std::ceil(second / static_cast<double>(pieceSize)) *
+                           static_cast<double>(pieceSize) / rate;
+        result[container + "_first_frame_bytes_needed"] = needed;
+        result[container + "_connect_ms"] = std::round(median(connects));
+        result[container + "_first_frame_bound_ms"] = std::round(frameBound);
+        result[container + "_first_frame_ratio"] = median(firstFrames) / frameBound;
+        result[container + "_seek_bound_ms"] = std::round(seekBound);
+        result[container + "_seek_ratio"] = median(restarts) / seekBound;
         result[container + "_seek_target_already_downloaded"] = targetDownloaded;
     }
     result["failures"] = failures;

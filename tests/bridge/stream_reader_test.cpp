@@ -269,5 +269,41 @@ TEST_F(Streaming, PrefetchFetchesAroundThePositionFirst) {
     EXPECT_LT(held, static_cast<long>(pieces.size()) / 2) << pieces;
 }
 
+// One throttled peer serves requests in the order they were sent: while a
+// read waits, nothing but the pieces it reads next may be queued ahead of its
+// piece, and once it is served the rest of the torrent downloads.
+TEST_F(Streaming, AWaitingReadComesBeforeThePiecesFurtherAhead) {
+    const int piece = 128 * 1024;
+    make(piece, 8 * 1024 * 1024, 2 * 1024 * 1024);
+    Reader r(tb_reader_open(session.get(), id.c_str(), file));
+    ASSERT_TRUE(r);
+    auto size = static_cast<std::int64_t>(expected.size());
+    ASSERT_EQ(tb_reader_seek(r.get(), size / 2), size / 2);
+    auto read = std::async(std::launch::async, [&] {
+        char buf[64];
+        return tb_reader_read(r.get(), buf, sizeof buf);
+    });
+    ASSERT_TRUE(swarm::waitUntil(
+        [&] { return tb_stream_progress(session.get(), id.c_str(), file) >= 0; }, 10s));
+    keepConnected();
+    ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
+    ASSERT_GT(read.get(), 0);
+    std::string pieces = BridgeString(tb_pieces(session.get(), id.c_str(), file)).str();
+
+    auto f = session.files(id)[static_cast<std::size_t>(file)];
+    std::int64_t fileOffset = torrent.info()->files().file_offset(lt::file_index_t(file));
+    auto awaited = static_cast<std::size_t>((fileOffset + size / 2) / piece - f.first);
+    const std::size_t lead = 2 * 1024 * 1024 / piece;
+    ASSERT_EQ(pieces[awaited], '1') << pieces;
+    int elsewhere = 0;
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
+        elsewhere += pieces[i] == '1' && (i < awaited || i > awaited + lead);
+    EXPECT_EQ(elsewhere, 0) << pieces;
+
+    EXPECT_TRUE(session.waitFor(
+        id, [](const TorrentStatus& t) { return t.seeding; }, 60s))
+        << BridgeString(tb_pieces(session.get(), id.c_str(), file)).str();
+}
+
 } // namespace
 } // namespace tevro::test

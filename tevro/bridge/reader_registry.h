@@ -14,6 +14,8 @@
 
 #include <libtorrent/torrent_handle.hpp>
 
+#include "tevro/bridge/piece_hold.h"
+
 namespace tevro::bridge {
 
 class PieceCache;
@@ -46,6 +48,9 @@ public:
     // waits until no reader call is inside the bridge.
     void shutDown(PieceCache& cache);
 
+    // What waiting readers hold back, per torrent.
+    PieceHold& hold() { return m_hold; }
+
 private:
     bool enter();
     void leave();
@@ -55,6 +60,7 @@ private:
     std::condition_variable m_idle;
     int m_calls = 0;
     bool m_shut = false;
+    PieceHold m_hold;
 };
 
 } // namespace tevro::bridge

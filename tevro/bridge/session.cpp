@@ -75,6 +75,8 @@ void Session::applySettings(const char* text) {
 }
 
 void Session::saveState() {
+    // Resume data keeps piece priorities: never save a streaming hold's zeros.
+    m_readers->hold().releaseAll();
     std::vector<lt::torrent_handle> handles;
     {
         std::lock_guard lock(m_stateMutex);
@@ -114,6 +116,7 @@ void Session::shutDown() {
 
     // No reader may still be inside a call once the library goes away.
     m_readers->shutDown(*m_pieces);
+    m_readers->hold().releaseAll();
 
     lt::settings_pack quickStop;
     quickStop.set_int(lt::settings_pack::stop_tracker_timeout, 1);

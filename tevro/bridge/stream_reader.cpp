@@ -68,7 +68,8 @@ void StreamReader::start() {
             lt::piece_index_t last(m_file.lastPiece);
             if (!m_handle.have_piece(last)) {
                 m_handle.set_piece_deadline(last, 1000);
-                m_handle.prioritize_pieces(PiecePriorities{{last, lt::top_priority}});
+                m_registry->hold().prioritize(m_handle, m_id,
+                                              PiecePriorities{{last, lt::top_priority}});
             }
         } catch (const std::exception&) {
         }
@@ -78,6 +79,17 @@ void StreamReader::start() {
         std::fprintf(stderr, "reader open %s file=%d size=%lld path=%s\n", m_id.c_str(),
                      m_file.index, static_cast<long long>(m_file.size), m_file.path.c_str());
     m_registry->add(this);
+}
+
+std::vector<int> StreamReader::neededAfter(int piece) const {
+    std::vector<int> out;
+    int lead = std::max(1, static_cast<int>(kLeadBytes / std::max(m_file.pieceLength, 1)));
+    for (int p = piece; p <= std::min(piece + lead, m_file.lastPiece); ++p)
+        out.push_back(p);
+    // Container indexes often sit at the end of a file.
+    if (m_file.size > 0 && m_file.lastPiece > piece + lead)
+        out.push_back(m_file.lastPiece);
+    return out;
 }
 
 void StreamReader::prioritize(int piece, bool force) {
@@ -108,8 +120,7 @@ void StreamReader::prioritize(int piece, bool force) {
             m_handle.reset_piece_deadline(lt::piece_index_t(p));
             priorities.emplace_back(lt::piece_index_t(p), filePriority);
         }
-        if (!priorities.empty())
-            m_handle.prioritize_pieces(priorities);
+        m_registry->hold().prioritize(m_handle, m_id, priorities, this, neededAfter(piece));
         m_deadlines = std::move(next);
     } catch (const std::exception&) {
         // The torrent is gone; the read that follows fails on its own.
@@ -152,6 +163,23 @@ bool StreamReader::loadPiece(int piece) {
     } clearWaiting{m_waitingPiece};
 
     auto limit = Clock::now() + 600s;
+    // While this read waits, the rest of the torrent waits too.
+    struct Holding {
+        StreamReader& reader;
+        bool on = false;
+        void start(int piece) {
+            if (!on)
+                reader.m_registry->hold().wait(reader.m_handle, reader.m_id, &reader,
+                                               reader.neededAfter(piece));
+            on = true;
+        }
+        void stop() {
+            if (on)
+                reader.m_registry->hold().served(reader.m_id, &reader);
+            on = false;
+        }
+        ~Holding() { stop(); }
+    } holding{*this};
     while (true) {
         auto forcedAt = Clock::now();
         while (true) {
@@ -167,6 +195,7 @@ bool StreamReader::loadPiece(int piece) {
             }
             if (held)
                 break;
+            holding.start(piece);
             {
                 std::unique_lock lock(m_cache->mutex());
                 if (m_cancelled)
@@ -179,6 +208,7 @@ bool StreamReader::loadPiece(int piece) {
             }
         }
 
+        holding.stop();
         Fetch result = fetch(piece);
         if (result == Fetch::ok)
             return true;
@@ -330,8 +360,8 @@ void StreamReader::release() {
             m_handle.reset_piece_deadline(lt::piece_index_t(p));
             priorities.emplace_back(lt::piece_index_t(p), filePriority);
         }
-        if (!priorities.empty())
-            m_handle.prioritize_pieces(priorities);
+        m_registry->hold().forget(m_id, this);
+        m_registry->hold().prioritize(m_handle, m_id, priorities);
     } catch (const std::exception&) {
     }
     m_deadlines.clear();

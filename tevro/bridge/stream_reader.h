@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <boost/shared_array.hpp>
 #include <libtorrent/torrent_handle.hpp>
@@ -65,6 +66,10 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void prioritize(int piece, bool force);
+    // The pieces a read waiting for `piece` needs soon: that piece, the next
+    // kLeadBytes and the file's last piece.
+    std::vector<int> neededAfter(int piece) const;
+    static constexpr std::int64_t kLeadBytes = 2 << 20;
     // Waits until `piece` is held and its bytes are the current piece; false
     // when the read must fail.
     bool loadPiece(int piece);

@@ -101,6 +101,8 @@ public:
 
     // Lifecycle.
     void poll();
+    // One bridge event: its message, or the focus request a magnet's metadata makes.
+    void handle(const TorrentEvent& event);
     void show(const std::string& message);
     void shutdown();
     void scheduleMetaSave();
@@ -169,7 +171,6 @@ private:
     void setPollInterval(double seconds);
     void onTimer();
     void apply(std::optional<StatusSnapshot> snapshot, std::vector<TorrentEvent> events);
-    void handle(const TorrentEvent& event);
     void enforceSeedLimits();
     void settingsChain();
     void applyEngineSettings();

@@ -769,11 +769,11 @@ void MainView::playChosen(const std::string& id, std::vector<TorrentFile> files)
     auto chosen = chooseVideo(videos, last);
     if (!chosen || !m_player)
         return;
-    QPointer<MainView> self(this);
-    m_player->open(id, *chosen, [self] {
-        if (self && self->m_parts.openWindow)
-            self->m_parts.openWindow("player");
-    });
+    // The window first: its video view gives the core the render context
+    // the file's video needs when it loads.
+    if (m_parts.openWindow)
+        m_parts.openWindow("player");
+    m_player->open(id, *chosen);
 }
 
 void MainView::openTorrentPanel() {

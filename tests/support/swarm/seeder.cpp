@@ -35,6 +35,9 @@ Seeder::Seeder(const Options& options) {
     pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
     pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
     pack.set_int(lt::settings_pack::alert_mask, 0);
+    // The rate limiter hands out its quota once a tick: at the default half
+    // second a throttled seeder sends in bursts and answers a new peer late.
+    pack.set_int(lt::settings_pack::tick_interval, 100);
     if (!options.userAgent.empty())
         pack.set_str(lt::settings_pack::user_agent, options.userAgent);
     if (!options.peerFingerprint.empty())

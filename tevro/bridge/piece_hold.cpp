@@ -1,0 +1,169 @@
+#include "tevro/bridge/piece_hold.h"
+
+#include <algorithm>
+
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+namespace tevro::bridge {
+
+void PieceHold::wait(const lt::torrent_handle& handle, const std::string& id, const void* reader,
+                     const std::vector<int>& needed) {
+    std::lock_guard lock(m_mutex);
+    auto [it, fresh] = m_torrents.try_emplace(id);
+    Held& held = it->second;
+    held.waiting.insert(reader);
+    setNeeded(held, reader, needed);
+    try {
+        if (fresh) {
+            held.handle = handle;
+            lt::torrent_status st = handle.status(lt::torrent_handle::query_pieces);
+            if (st.is_seeding)
+                return;
+            std::vector<lt::download_priority_t> priorities = handle.get_piece_priorities();
+            Priorities changes;
+            for (std::size_t i = 0; i < priorities.size(); ++i) {
+                int p = static_cast<int>(i);
+                if (priorities[i] == lt::dont_download || held.needed.count(p) ||
+                    (p < st.pieces.size() && st.pieces.get_bit(lt::piece_index_t(p))))
+                    continue;
+                held.aside[p] = priorities[i];
+                changes.emplace_back(lt::piece_index_t(p), lt::dont_download);
+            }
+            if (!changes.empty())
+                handle.prioritize_pieces(changes);
+        } else {
+            giveBack(held, needed);
+        }
+    } catch (const std::exception&) {
+        // The torrent is gone; expire() drops the entry.
+    }
+}
+
+void PieceHold::served(const std::string& id, const void* reader) {
+    std::lock_guard lock(m_mutex);
+    auto it = m_torrents.find(id);
+    if (it == m_torrents.end())
+        return;
+    Held& held = it->second;
+    held.waiting.erase(reader);
+    if (held.waiting.empty())
+        held.servedAt = Clock::now();
+}
+
+void PieceHold::forget(const std::string& id, const void* reader) {
+    std::lock_guard lock(m_mutex);
+    auto it = m_torrents.find(id);
+    if (it == m_torrents.end())
+        return;
+    it->second.waiting.erase(reader);
+    setNeeded(it->second, reader, {});
+    it->second.reading.erase(reader);
+}
+
+void PieceHold::setNeeded(Held& held, const void* reader, const std::vector<int>& needed) {
+    held.reading[reader] = needed;
+    held.needed.clear();
+    for (const auto& [r, pieces] : held.reading)
+        held.needed.insert(pieces.begin(), pieces.end());
+}
+
+void PieceHold::prioritize(const lt::torrent_handle& handle, const std::string& id,
+                           const Priorities& changes, const void* reader,
+                           const std::vector<int>& needed) {
+    std::lock_guard lock(m_mutex);
+    auto it = m_torrents.find(id);
+    if (it == m_torrents.end()) {
+        if (!changes.empty())
+            handle.prioritize_pieces(changes);
+        return;
+    }
+    Held& held = it->second;
+    if (reader) {
+        setNeeded(held, reader, needed);
+        giveBack(held, needed);
+    }
+    Priorities apply;
+    for (const auto& [piece, priority] : changes) {
+        int p = static_cast<int>(piece);
+        if (priority == lt::dont_download || held.needed.count(p)) {
+            held.aside.erase(p);
+            apply.emplace_back(piece, priority);
+        } else {
+            held.aside[p] = priority;
+            apply.emplace_back(piece, lt::dont_download);
+        }
+    }
+    if (!apply.empty())
+        handle.prioritize_pieces(apply);
+}
+
+void PieceHold::expire(Clock::time_point now) {
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_torrents.begin(); it != m_torrents.end();) {
+        Held& held = it->second;
+        bool release = now == Clock::time_point::max() ||
+                       (held.waiting.empty() && (now - held.servedAt >= kGrace || !wantsAny(held)));
+        if (!release) {
+            ++it;
+            continue;
+        }
+        std::vector<int> pieces;
+        for (const auto& [p, priority] : held.aside)
+            pieces.push_back(p);
+        try {
+            giveBack(held, pieces);
+        } catch (const std::exception&) {
+        }
+        it = m_torrents.erase(it);
+    }
+}
+
+bool PieceHold::wantsAny(const Held& held) {
+    // With nothing wanted the peers stop sending: never hold the last wanted piece back.
+    try {
+        lt::torrent_status st = held.handle.status(lt::torrent_handle::query_pieces);
+        for (int p : held.needed)
+            if (p < st.pieces.size() && !st.pieces.get_bit(lt::piece_index_t(p)))
+                return true;
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+void PieceHold::giveBack(Held& held, const std::vector<int>& pieces) {
+    if (held.aside.empty() || !held.handle.is_valid())
+        return;
+    auto ti = held.handle.torrent_file();
+    if (!ti)
+        return;
+    const lt::file_storage& fs = ti->files();
+    std::vector<lt::download_priority_t> files = held.handle.get_file_priorities();
+    std::vector<lt::download_priority_t> current = held.handle.get_piece_priorities();
+    Priorities changes;
+    for (int p : pieces) {
+        auto aside = held.aside.find(p);
+        if (aside == held.aside.end())
+            continue;
+        lt::download_priority_t priority = aside->second;
+        held.aside.erase(aside);
+        auto index = static_cast<std::size_t>(p);
+        // Set by someone else since (a file priority change resets them all): leave it.
+        if (index >= current.size() || current[index] != lt::dont_download)
+            continue;
+        // A file skipped meanwhile stays skipped.
+        bool wanted = false;
+        for (const lt::file_slice& slice :
+             fs.map_block(lt::piece_index_t(p), 0, fs.piece_size(lt::piece_index_t(p)))) {
+            auto f = static_cast<std::size_t>(static_cast<int>(slice.file_index));
+            wanted = wanted || (f < files.size() && files[f] != lt::dont_download &&
+                                !fs.pad_file_at(slice.file_index));
+        }
+        if (wanted)
+            changes.emplace_back(lt::piece_index_t(p), priority);
+    }
+    if (!changes.empty())
+        held.handle.prioritize_pieces(changes);
+}
+
+} // namespace tevro::bridge
