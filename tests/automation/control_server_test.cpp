@@ -287,3 +287,60 @@ TEST_F(ControlServerTest, CapsAndTimesOutConnections) {
     EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
     EXPECT_TRUE(get("/state").json().contains("torrents"));
 }
+
+TEST_F(ControlServerTest, AddAndOpenRoutes) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Beta";
+    o.files = {{"a.mkv", 1 << 20}, {"b.txt", 1000}};
+    auto beta = swarm::GeneratedTorrent::create(dir / "seed", o);
+    auto encoded = [](const fs::path& p) {
+        return QUrl::toPercentEncoding(QString::fromStdString(p.string())).toStdString();
+    };
+    EXPECT_EQ(get("/add").json(), Json({{"error", "path"}}));
+    Json missing = get("/add?path=" + encoded(dir / "none.torrent")).json();
+    ASSERT_TRUE(missing.contains("error"));
+    EXPECT_FALSE(missing["error"].get<std::string>().empty());
+
+    // Only the listed file is wanted.
+    TorrentPreview preview = engine->preview(beta.torrentPath());
+    ASSERT_TRUE(preview.files);
+    std::int64_t wantedFile = -1;
+    for (const auto& f : *preview.files)
+        if (f.path.ends_with("b.txt"))
+            wantedFile = f.i;
+    Json added = get("/add?paused=1&files=" + std::to_string(wantedFile) + ",x&save=" +
+                     encoded(dir / "downloads") + "&path=" + encoded(beta.torrentPath()))
+                     .json();
+    std::string id = added.value("id", "");
+    ASSERT_FALSE(id.empty()) << added.dump();
+    Json files;
+    ASSERT_TRUE(test::waitUntil([&] {
+        files = get("/files?id=" + id).json();
+        return files.is_array() && !files.empty();
+    }));
+    for (const Json& f : files) {
+        if (!f["path"].get<std::string>().contains(".pad")) {
+            EXPECT_EQ(f["prio"], f["i"] == wantedFile ? 4 : 0) << f.dump();
+        }
+    }
+    EXPECT_EQ(get("/add?path=" + encoded(beta.torrentPath())).json()["duplicate"], true);
+
+    EXPECT_EQ(get("/open").json(), Json({{"error", "path"}}));
+    EXPECT_EQ(get("/open?path=magnet:%3Fxt%3Durn:btih:abc").json(), Json({{"ok", true}}));
+    ASSERT_FALSE(engine->pendingOpen().empty());
+    EXPECT_EQ(engine->pendingOpen().back(), "magnet:?xt=urn:btih:abc");
+}
+
+TEST_F(ControlServerTest, StartsOnTheEnvironmentsPortOnly) {
+    ControlServer other(*routes);
+    qputenv("TEVRO_CONTROL_PORT", "70000");
+    EXPECT_FALSE(other.startFromEnvironment());
+    qunsetenv("TEVRO_CONTROL_PORT");
+    EXPECT_FALSE(other.startFromEnvironment());
+    int port = swarm::freeLoopbackPort();
+    qputenv("TEVRO_CONTROL_PORT", QByteArray("+") + QByteArray::number(port));
+    EXPECT_TRUE(other.startFromEnvironment());
+    qunsetenv("TEVRO_CONTROL_PORT");
+    EXPECT_EQ(other.port(), port);
+    EXPECT_EQ(other.openConnections(), 0);
+}

@@ -56,6 +56,12 @@ bool ControlServer::start(std::uint16_t port) {
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
+bool ControlServer::startFromEnvironment() {
+    QByteArray text = qgetenv("TEVRO_CONTROL_PORT");
+    auto port = portFromEnvironment(std::string_view(text.constData(), text.size()));
+    return port && start(*port);
+}
+
 void ControlServer::stop() {
     m_server.close();
     while (!m_connections.empty())
