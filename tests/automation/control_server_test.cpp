@@ -155,6 +155,13 @@ TEST_F(ControlServerTest, StateRouteAndFraming) {
     EXPECT_LT(body.find("\"player\""), body.find("\"session\""));
     EXPECT_EQ(body.find(": "), std::string::npos);
 
+    // A long body after the head is never read as a request, and the reply
+    // still arrives whole (no reset for the unread bytes).
+    Reply withBody =
+        exchange({"POST /state HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 3000000\r\n\r\n",
+                  std::string(1 << 20, 'x'), std::string(2000000, 'y')});
+    EXPECT_TRUE(withBody.json().contains("torrents")) << withBody.bytes.left(200).toStdString();
+
     EXPECT_EQ(get("/State").json(), Json({{"error", "unknown"}}));
     EXPECT_EQ(get("/state/").json(), Json({{"error", "unknown"}}));
     EXPECT_EQ(exchange({"GET\r\nHost: " + host + "\r\n\r\n"}).json(), Json({{"error", "unknown"}}));
@@ -279,4 +286,61 @@ TEST_F(ControlServerTest, CapsAndTimesOutConnections) {
         EXPECT_TRUE(finish(*s).closed);
     EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
     EXPECT_TRUE(get("/state").json().contains("torrents"));
+}
+
+TEST_F(ControlServerTest, AddAndOpenRoutes) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Beta";
+    o.files = {{"a.mkv", 1 << 20}, {"b.txt", 1000}};
+    auto beta = swarm::GeneratedTorrent::create(dir / "seed", o);
+    auto encoded = [](const fs::path& p) {
+        return QUrl::toPercentEncoding(QString::fromStdString(p.string())).toStdString();
+    };
+    EXPECT_EQ(get("/add").json(), Json({{"error", "path"}}));
+    Json missing = get("/add?path=" + encoded(dir / "none.torrent")).json();
+    ASSERT_TRUE(missing.contains("error"));
+    EXPECT_FALSE(missing["error"].get<std::string>().empty());
+
+    // Only the listed file is wanted.
+    TorrentPreview preview = engine->preview(beta.torrentPath());
+    ASSERT_TRUE(preview.files);
+    std::int64_t wantedFile = -1;
+    for (const auto& f : *preview.files)
+        if (f.path.ends_with("b.txt"))
+            wantedFile = f.i;
+    Json added = get("/add?paused=1&files=" + std::to_string(wantedFile) + ",x&save=" +
+                     encoded(dir / "downloads") + "&path=" + encoded(beta.torrentPath()))
+                     .json();
+    std::string id = added.value("id", "");
+    ASSERT_FALSE(id.empty()) << added.dump();
+    Json files;
+    ASSERT_TRUE(test::waitUntil([&] {
+        files = get("/files?id=" + id).json();
+        return files.is_array() && !files.empty();
+    }));
+    for (const Json& f : files) {
+        if (!f["path"].get<std::string>().contains(".pad")) {
+            EXPECT_EQ(f["prio"], f["i"] == wantedFile ? 4 : 0) << f.dump();
+        }
+    }
+    EXPECT_EQ(get("/add?path=" + encoded(beta.torrentPath())).json()["duplicate"], true);
+
+    EXPECT_EQ(get("/open").json(), Json({{"error", "path"}}));
+    EXPECT_EQ(get("/open?path=magnet:%3Fxt%3Durn:btih:abc").json(), Json({{"ok", true}}));
+    ASSERT_FALSE(engine->pendingOpen().empty());
+    EXPECT_EQ(engine->pendingOpen().back(), "magnet:?xt=urn:btih:abc");
+}
+
+TEST_F(ControlServerTest, StartsOnTheEnvironmentsPortOnly) {
+    ControlServer other(*routes);
+    qputenv("TEVRO_CONTROL_PORT", "70000");
+    EXPECT_FALSE(other.startFromEnvironment());
+    qunsetenv("TEVRO_CONTROL_PORT");
+    EXPECT_FALSE(other.startFromEnvironment());
+    int port = swarm::freeLoopbackPort();
+    qputenv("TEVRO_CONTROL_PORT", QByteArray("+") + QByteArray::number(port));
+    EXPECT_TRUE(other.startFromEnvironment());
+    qunsetenv("TEVRO_CONTROL_PORT");
+    EXPECT_EQ(other.port(), port);
+    EXPECT_EQ(other.openConnections(), 0);
 }

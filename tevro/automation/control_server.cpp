@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include <sys/socket.h>
+
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
@@ -52,6 +54,12 @@ bool ControlServer::start(std::uint16_t port) {
     stop();
     // QTcpServer sets SO_REUSEADDR itself on Unix.
     return m_server.listen(QHostAddress::LocalHost, port);
+}
+
+bool ControlServer::startFromEnvironment() {
+    QByteArray text = qgetenv("TEVRO_CONTROL_PORT");
+    auto port = portFromEnvironment(std::string_view(text.constData(), text.size()));
+    return port && start(*port);
 }
 
 void ControlServer::stop() {
@@ -136,8 +144,16 @@ void ControlServer::respond(QTcpSocket* socket, const QByteArray& status, const 
                        "\r\nConnection: close\r\n\r\n";
     reply.append(body.data(), static_cast<qsizetype>(body.size()));
     socket->write(reply);
-    // Closes once the reply is written; the disconnected signal then drops it.
-    socket->disconnectFromHost();
+    // Only the sending side is closed once the reply is out; whatever the
+    // client still sends is read and dropped until it closes, so the kernel
+    // never answers unread bytes with a reset that would destroy the reply.
+    auto halfClose = [socket] {
+        if (socket->bytesToWrite() == 0 && socket->socketDescriptor() != -1)
+            ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+    };
+    connect(socket, &QTcpSocket::bytesWritten, this, halfClose);
+    socket->flush();
+    halfClose();
 }
 
 void ControlServer::drop(QTcpSocket* socket) {

@@ -44,6 +44,9 @@ public:
 
     // Listens on 127.0.0.1:port (0 picks a free one); false when it cannot.
     bool start(std::uint16_t port);
+    // Starts on the port TEVRO_CONTROL_PORT names; without a valid one, nothing
+    // starts and nothing is said.
+    bool startFromEnvironment();
     void stop();
     bool isListening() const { return m_server.isListening(); }
     std::uint16_t port() const { return m_server.serverPort(); }
