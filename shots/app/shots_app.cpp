@@ -31,7 +31,8 @@
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_view.h"
 #include "tevro/shell/main_window.h"
-#include "tevro/shell/torrent_item_view.h"
+#include "tevro/library/library_item_view.h"
+#include "tevro/library/torrent_list_model.h"
 
 using namespace tevro;
 using namespace std::chrono_literals;
@@ -199,7 +200,7 @@ int main(int argc, char** argv) {
 
     // The context menu of a selection of two.
     ui.setSelection({ids[0], ids[1]});
-    QRect card = view->grid()->itemRect(ids[1]);
+    QRect card = view->grid()->visualRect(view->cards()->indexOf(ids[1]));
     QPoint at = view->grid()->viewport()->mapToGlobal(card.center());
     if (QMenu* menu = view->contextMenu(view->contextSelection(ids[0]), window)) {
         menu->popup(at);
@@ -208,7 +209,8 @@ int main(int argc, char** argv) {
         delete menu;
     }
     if (QMenu* menu = view->contextMenu({ids[2]}, window)) {
-        menu->popup(view->grid()->viewport()->mapToGlobal(view->grid()->itemRect(ids[2]).center()));
+        menu->popup(view->grid()->viewport()->mapToGlobal(
+            view->grid()->visualRect(view->cards()->indexOf(ids[2])).center()));
         shot("context-menu");
         menu->close();
         delete menu;

@@ -644,10 +644,10 @@ TEST_F(PlayerStreaming, MainThreadKeepsAnsweringWhileStreamCallsWait) {
     EXPECT_FALSE(model->error());
 }
 
-// Reloads are coalesced: two asked 0.1 s apart give one "loadfile". The
-// reload state belongs to one file: a track choice still pending when another
-// file opens never reaches that file's reloads. An end reported before the
-// file has loaded ends nothing.
+// Quick resume after a stall. Reloads are coalesced: two asked 0.1 s apart
+// give one "loadfile". The reload state belongs to one file: a track choice
+// still pending when another file opens never reaches that file's reloads. An
+// end reported before the file has loaded ends nothing.
 TEST_F(PlayerStreaming, ReloadStateBelongsToOneFile) {
     playback::ClipOptions clip;
     clip.seconds = 20;
@@ -676,6 +676,24 @@ TEST_F(PlayerStreaming, ReloadStateBelongsToOneFile) {
 
     open(id, e01);
     ASSERT_TRUE(waitFor([&] { return loads == 1 && model->position() > 0.5; })) << failure();
+
+    // Quick resume: after a track change a stall ends on 0.3 s of data; the
+    // end of the stall brings back the usual wait.
+    auto cacheWait = [&] {
+        char* text = mpv_get_property_string(model->core()->handle(), "cache-pause-wait");
+        const double value = text ? std::atof(text) : -1;
+        mpv_free(text);
+        return value;
+    };
+    auto audio = model->audioOptions();
+    ASSERT_FALSE(audio.empty());
+    model->select(audio.front(), true);
+    ASSERT_TRUE(waitFor([&] { return cacheWait() == 0.3; }, 5s)) << cacheWait();
+    model->handle(MPVEvent::Property{"paused-for-cache", MPVValue::flag(true)});
+    EXPECT_EQ(cacheWait(), 0.3);
+    model->handle(MPVEvent::Property{"paused-for-cache", MPVValue::flag(false)});
+    ASSERT_TRUE(waitFor([&] { return cacheWait() == 6; }, 5s)) << cacheWait();
+
     model->reload(4, std::nullopt, std::nullopt);
     test::spinFor(100ms);
     model->reload(6, std::nullopt, std::nullopt);

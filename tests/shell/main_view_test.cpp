@@ -20,7 +20,9 @@
 #include "tevro/shell/library_header.h"
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/sidebar_filter_list.h"
-#include "tevro/shell/torrent_item_view.h"
+#include "tevro/library/featured_torrent.h"
+#include "tevro/library/library_item_view.h"
+#include "tevro/library/torrent_list_model.h"
 
 using namespace tevro;
 using namespace std::chrono_literals;
@@ -62,11 +64,11 @@ protected:
         return ids;
     }
 
-    void click(TorrentItemView* items, const std::string& id,
+    // A click on the card's picture, as the pointer would make it.
+    void click(LibraryItemView* items, const std::string& id,
                Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QRect r = items->itemRect(id);
-        ASSERT_TRUE(r.isValid()) << id;
-        QTest::mouseClick(items->viewport(), Qt::LeftButton, modifiers, r.center());
+        ASSERT_TRUE(items->visualRect(view->cards()->indexOf(id)).isValid()) << id;
+        items->activate(QString::fromStdString(id), PaintedElement::Action::select, modifiers);
     }
 
     // The open sheet of the funnel, closed as a user would.
@@ -438,10 +440,12 @@ TEST_F(MainViewTest, ADownloadFromALoopbackSeederShowsItsProgressToTheEnd) {
     int row = v.model()->rowOf(added->id);
     EXPECT_EQ(v.model()->index(row, LibraryModel::statusColumn).data().toString(),
               QStringLiteral("Раздача"));
-    // The card of the grid and the row of the list draw from this model.
-    EXPECT_TRUE(v.grid()->itemRect(added->id).isValid());
+    // The card of the grid and the row of the list show it too.
+    QModelIndex card = v.cards()->indexOf(added->id);
+    EXPECT_EQ(card.data(TorrentListModel::FractionRole).toDouble(), 1.0);
+    EXPECT_TRUE(v.grid()->visualRect(card).isValid());
     QTest::mouseClick(v.header()->layoutButton(1), Qt::LeftButton);
-    EXPECT_TRUE(v.list()->itemRect(added->id).isValid());
+    EXPECT_TRUE(v.list()->visualRect(card).isValid());
     EXPECT_GE(seen.size(), 2u);
 }
 

@@ -151,32 +151,32 @@ TEST_F(ContentsPage, DetailPaneSwitchesTabsAndRefreshesOnlyTheShownOne) {
     QSignalSpy chosen(&pane, &DetailPane::tabChosen);
     QSignalSpy peersPasses(pane.peersView(), &PeersView::refreshed);
 
-    QTest::mouseClick(pane.tabButton(DetailTab::info), Qt::LeftButton);
+    QTest::mouseClick(pane.tabButton(DetailPane::Tab::info), Qt::LeftButton);
     ASSERT_EQ(chosen.count(), 1);
-    EXPECT_EQ(pane.tab(), DetailTab::info);
+    EXPECT_EQ(pane.tab(), DetailPane::Tab::info);
     EXPECT_TRUE(pane.infoView()->isVisible());
     EXPECT_FALSE(pane.filesView()->isVisible());
-    EXPECT_TRUE(pane.tabButton(DetailTab::info)->isCurrent());
+    EXPECT_TRUE(pane.tabButton(DetailPane::Tab::info)->isCurrent());
     ASSERT_TRUE(test::waitUntil([&] { return !pane.infoView()->value("Хэш").isEmpty(); }));
     EXPECT_EQ(pane.infoView()->value("Хэш").toStdString(), id);
     EXPECT_EQ(pane.infoView()->value("Рейтинг"), "0.00");
     EXPECT_EQ(pane.infoView()->value("Лимит загрузки"), "∞");
     // Pressing the current tab changes nothing.
-    QTest::mouseClick(pane.tabButton(DetailTab::info), Qt::LeftButton);
+    QTest::mouseClick(pane.tabButton(DetailPane::Tab::info), Qt::LeftButton);
     EXPECT_EQ(chosen.count(), 1);
 
     // The peers tab refreshes only while shown.
     test::spinFor(300ms);
     EXPECT_EQ(peersPasses.count(), 0);
-    pane.setTab(DetailTab::peers);
+    pane.setTab(DetailPane::Tab::peers);
     ASSERT_TRUE(test::waitUntil([&] { return peersPasses.count() > 0; }));
-    pane.setTab(DetailTab::trackers);
+    pane.setTab(DetailPane::Tab::trackers);
     int passes = peersPasses.count();
     test::spinFor(2500ms);
     EXPECT_EQ(peersPasses.count(), passes);
 
     QSignalSpy closed(&pane, &DetailPane::closeRequested);
-    pane.setTab(DetailTab::files);
+    pane.setTab(DetailPane::Tab::files);
     for (auto* b : pane.filesView()->findChildren<QAbstractButton*>())
         if (b->accessibleName() == "Закрыть сведения" && b->isVisible())
             QTest::mouseClick(b, Qt::LeftButton);

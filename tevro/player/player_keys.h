@@ -1,8 +1,8 @@
 #pragma once
 
 // The player's keyboard shortcuts: each command with its Mac virtual key
-// code and the Qt keys that stand for it here. Letters also answer to the Cyrillic letter on the same key of
-// a Russian layout. The one table of player keys.
+// code and the Qt keys that stand for it here. Letters also answer to the Cyrillic letter on the
+// same key of a Russian layout. The one table of player keys.
 
 #include <optional>
 

@@ -23,9 +23,9 @@
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/shell/single_instance.h"
+#include "tevro/shell/torrent_parts.h"
 #include "tevro/shell/window_opener.h"
-#include "tevro/torrent/add_torrent_sheet.h"
-#include "tevro/torrent/magnet_sheet.h"
+#include "tevro/torrent/file_manager.h"
 
 namespace tevro {
 
@@ -36,13 +36,6 @@ int gSignalPipe[2] = {-1, -1};
 void onSignal(int) {
     char byte = 1;
     [[maybe_unused]] auto written = ::write(gSignalPipe[1], &byte, 1);
-}
-
-// Shows a path in the file manager: its folder (the desktop's own file
-// manager decides how to point at the file).
-void revealInFileManager(const std::filesystem::path& target, bool select) {
-    std::filesystem::path folder = select ? target.parent_path() : target;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
 }
 
 } // namespace
@@ -92,7 +85,7 @@ bool Application::start(const std::vector<std::string>& urls) {
 
     QApplication::setQuitOnLastWindowClosed(false);
     TorrentEngine::Options options;
-    options.reveal = revealInFileManager;
+    options.reveal = FileManager::show;
     TorrentEngine::setSharedOptions(std::move(options));
     m_delegate->didFinishLaunching();
 
@@ -117,23 +110,7 @@ bool Application::start(const std::vector<std::string>& urls) {
 void Application::createWindows() {
     MainView::Parts parts;
     parts.openWindow = [this](const std::string& id) { openWindow(id); };
-    parts.addSheet = [](QWidget* parent, const std::string& url, MainView::OnAdded onAdded) {
-        // A file URL names the file; anything else goes on as a path the sheet cannot read,
-        // and the sheet says so.
-        QUrl link(QString::fromStdString(url));
-        std::filesystem::path path = link.isLocalFile() ? link.toLocalFile().toStdString() : url;
-        auto* sheet = new AddTorrentSheet(TorrentEngine::shared(), path, parent);
-        QObject::connect(sheet, &AddTorrentSheet::added, sheet,
-                         [onAdded](const QString& id) { onAdded(id.toStdString()); });
-        return static_cast<QDialog*>(sheet);
-    };
-    parts.magnetSheet = [](QWidget* parent, const std::string& text, MainView::OnAdded onAdded) {
-        auto* sheet =
-            new MagnetSheet(TorrentEngine::shared(), QString::fromStdString(text), parent);
-        QObject::connect(sheet, &MagnetSheet::added, sheet,
-                         [onAdded](const QString& id) { onAdded(id.toStdString()); });
-        return static_cast<QDialog*>(sheet);
-    };
+    addTorrentParts(parts, engine(), ui(), &PlayerModel::shared());
     m_main =
         new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
     m_main->installEventFilter(this);
@@ -141,6 +118,8 @@ void Application::createWindows() {
     m_mainView->installEventFilter(this);
     m_player = new PlayerWindow(PlayerModel::shared(), engine());
     m_player->setObjectName(QStringLiteral("player"));
+    m_player->setWindowTitle(QStringLiteral("Плеер"));
+    m_player->resize(PlayerWindow::kDefaultSize);
     m_player->installEventFilter(this);
     if (AppDelegate::backgroundMode()) {
         m_main->setWindowFlag(Qt::Tool);

@@ -28,6 +28,9 @@ AddTrackersSheet::AddTrackersSheet(const QString& text, QWidget* parent) : QDial
     m_text->setFont(mono);
     m_text->setFixedSize(460, 160);
     m_text->setTabChangesFocus(true);
+    // The editor's outline: a hairline with rounded corners.
+    m_text->setStyleSheet(QStringLiteral(
+        "QPlainTextEdit { border: 1px solid rgba(255, 255, 255, 46); border-radius: 4px; }"));
     m_text->setPlainText(text);
     v->addWidget(m_text);
     auto* row = new QHBoxLayout;

@@ -67,7 +67,21 @@ DetailPane::DetailPane(TorrentEngine& engine, bool closable, QWidget* parent)
     m_inner->addWidget(m_trackers);
     ov->addWidget(m_inner, 1);
     m_outer->addWidget(other);
-    setTab(DetailTab::files);
+    setTab(Tab::files);
+}
+
+QString DetailPane::title(Tab tab) {
+    switch (tab) {
+    case Tab::files:
+        return QStringLiteral("Файлы");
+    case Tab::info:
+        return QStringLiteral("Общее");
+    case Tab::peers:
+        return QStringLiteral("Пиры");
+    case Tab::trackers:
+        return QStringLiteral("Трекеры");
+    }
+    return {};
 }
 
 QWidget* DetailPane::makeTabs(std::array<TabButton*, 4>& buttons) {
@@ -75,17 +89,16 @@ QWidget* DetailPane::makeTabs(std::array<TabButton*, 4>& buttons) {
     auto* h = new QHBoxLayout(strip);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(12);
-    for (std::size_t k = 0; k < kAllDetailTabs.size(); ++k) {
-        DetailTab tab = kAllDetailTabs[k];
-        buttons[k] =
-            new TabButton(QString::fromUtf8(title(tab).data(), title(tab).size()), 11, 32, 0);
+    for (std::size_t k = 0; k < kTabs.size(); ++k) {
+        Tab tab = kTabs[k];
+        buttons[k] = new TabButton(title(tab), 11, 32, 0);
         connect(buttons[k], &TabButton::clicked, this, [this, tab] { choose(tab); });
         h->addWidget(buttons[k]);
     }
     return strip;
 }
 
-void DetailPane::choose(DetailTab tab) {
+void DetailPane::choose(Tab tab) {
     if (tab == m_tab)
         return;
     emit tabChosen(tab);
@@ -93,28 +106,28 @@ void DetailPane::choose(DetailTab tab) {
         setTab(tab);
 }
 
-void DetailPane::setTab(DetailTab tab) {
+void DetailPane::setTab(Tab tab) {
     m_tab = tab;
-    for (std::size_t k = 0; k < kAllDetailTabs.size(); ++k) {
-        m_filesTabs[k]->setCurrent(kAllDetailTabs[k] == tab);
-        m_headerTabs[k]->setCurrent(kAllDetailTabs[k] == tab);
+    for (std::size_t k = 0; k < kTabs.size(); ++k) {
+        m_filesTabs[k]->setCurrent(kTabs[k] == tab);
+        m_headerTabs[k]->setCurrent(kTabs[k] == tab);
     }
     // Hidden tab views stop their refresh loops; the shown one starts its own.
     switch (tab) {
-    case DetailTab::files:
+    case Tab::files:
         m_outer->setCurrentIndex(0);
         break;
-    case DetailTab::info:
+    case Tab::info:
         m_inner->setCurrentWidget(m_info);
         break;
-    case DetailTab::peers:
+    case Tab::peers:
         m_inner->setCurrentWidget(m_peers);
         break;
-    case DetailTab::trackers:
+    case Tab::trackers:
         m_inner->setCurrentWidget(m_trackers);
         break;
     }
-    if (tab != DetailTab::files)
+    if (tab != Tab::files)
         m_outer->setCurrentIndex(1);
 }
 
@@ -130,9 +143,9 @@ void DetailPane::setPlayer(PlayerModel* player) {
     m_files->setPlayer(player);
 }
 
-TabButton* DetailPane::tabButton(DetailTab tab) const {
+TabButton* DetailPane::tabButton(Tab tab) const {
     std::size_t k = static_cast<std::size_t>(tab);
-    return m_tab == DetailTab::files ? m_filesTabs[k] : m_headerTabs[k];
+    return m_tab == Tab::files ? m_filesTabs[k] : m_headerTabs[k];
 }
 
 } // namespace tevro

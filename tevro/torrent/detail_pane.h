@@ -7,7 +7,7 @@
 
 #include <QWidget>
 
-#include "tevro/torrent/detail_tab.h"
+#include <array>
 
 class QStackedWidget;
 
@@ -24,13 +24,19 @@ class TrackersView;
 class DetailPane : public QWidget {
     Q_OBJECT
 public:
+    // The tabs in order (the window model's tab has the same cases in the same order).
+    enum class Tab { files, info, peers, trackers };
+    static constexpr std::array<Tab, 4> kTabs = {Tab::files, Tab::info, Tab::peers, Tab::trackers};
+    // "Файлы", "Общее", "Пиры", "Трекеры".
+    static QString title(Tab tab);
+
     // `closable` shows the close button ("Закрыть сведения"), which emits closeRequested.
     DetailPane(TorrentEngine& engine, bool closable, QWidget* parent = nullptr);
 
     void setTorrentID(const QString& id);
     QString torrentID() const { return m_torrentID; }
-    void setTab(DetailTab tab);
-    DetailTab tab() const { return m_tab; }
+    void setTab(Tab tab);
+    Tab tab() const { return m_tab; }
     // When set, a click on a tab only emits tabChosen and the owner calls setTab.
     void setTabOwned(bool owned) { m_tabOwned = owned; }
     void setPlayer(PlayerModel* player);
@@ -40,19 +46,19 @@ public:
     PeersView* peersView() const { return m_peers; }
     TrackersView* trackersView() const { return m_trackers; }
     // The tab buttons in view now (the files toolbar's or the header's).
-    TabButton* tabButton(DetailTab tab) const;
+    TabButton* tabButton(Tab tab) const;
 
 signals:
-    void tabChosen(tevro::DetailTab tab);
+    void tabChosen(tevro::DetailPane::Tab tab);
     void closeRequested();
 
 private:
     QWidget* makeTabs(std::array<TabButton*, 4>& buttons);
-    void choose(DetailTab tab);
+    void choose(Tab tab);
 
     TorrentEngine& m_engine;
     QString m_torrentID;
-    DetailTab m_tab = DetailTab::files;
+    Tab m_tab = Tab::files;
     bool m_tabOwned = false;
     std::array<TabButton*, 4> m_filesTabs{};
     std::array<TabButton*, 4> m_headerTabs{};

@@ -184,6 +184,7 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
         *saved = m_restoreOnReset ? TreeViewState::capture(m_tree, *m_model) : TreeViewState{};
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this, saved] {
+        m_hasVideo = !MediaMatcher::videos(files()).empty();
         saved->restore(m_tree, *m_model);
         refreshToolbar();
     });
@@ -334,8 +335,9 @@ void FilesView::pass(std::uint64_t ticket) {
 }
 
 void FilesView::storeFiles(std::vector<TorrentFile> files) {
-    if (m_model->setFiles(std::move(files), m_filter->text().toStdString()))
-        refreshToolbar();
+    // A new shape resets the model, whose handler redoes the toolbar; rows
+    // changed in place change nothing the toolbar shows.
+    m_model->setFiles(std::move(files), m_filter->text().toStdString());
     refreshPlaceholder();
 }
 
@@ -351,7 +353,7 @@ void FilesView::refreshToolbar() {
     m_summary->setVisible(!m_leading && any);
     if (m_summary->isVisible())
         m_summary->setText(selectionSummary());
-    m_play->setEnabled(!MediaMatcher::videos(files()).empty());
+    m_play->setEnabled(m_hasVideo);
 }
 
 void FilesView::play(const TorrentFile& file) {
@@ -454,12 +456,15 @@ void FilesView::resizeEvent(QResizeEvent* event) {
 }
 
 void FilesView::layoutColumns() {
+    // Fixed widths but the name's, which takes what is left (never below 160).
+    const int check = 26, size = 75, progress = 120, priority = 112;
     int w = m_tree->viewport()->width();
-    m_tree->setColumnWidth(FileTreeModel::checkColumn, 26);
-    m_tree->setColumnWidth(FileTreeModel::nameColumn, std::max(160, w - 26 - 75 - 120 - 100));
-    m_tree->setColumnWidth(FileTreeModel::sizeColumn, 75);
-    m_tree->setColumnWidth(FileTreeModel::progressColumn, 120);
-    m_tree->setColumnWidth(FileTreeModel::priorityColumn, 100);
+    m_tree->setColumnWidth(FileTreeModel::checkColumn, check);
+    m_tree->setColumnWidth(FileTreeModel::nameColumn,
+                           std::max(160, w - check - size - progress - priority));
+    m_tree->setColumnWidth(FileTreeModel::sizeColumn, size);
+    m_tree->setColumnWidth(FileTreeModel::progressColumn, progress);
+    m_tree->setColumnWidth(FileTreeModel::priorityColumn, priority);
 }
 
 bool FilesView::eventFilter(QObject* watched, QEvent* event) {
@@ -476,6 +481,8 @@ bool FilesView::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+        layoutColumns();
     if (watched == m_tree->viewport() && event->type() == QEvent::ContextMenu) {
         auto* e = static_cast<QContextMenuEvent*>(event);
         QModelIndex index = m_tree->indexAt(e->pos());

@@ -225,6 +225,12 @@ TorrentContentsView::TorrentContentsView(TorrentEngine& engine, QWidget* parent)
     m_episodes->setMouseTracking(true);
     m_episodes->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_episodes->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_episodes->viewport()->installEventFilter(this);
+    m_episodes->setViewMode(QListView::IconMode);
+    m_episodes->setFlow(QListView::LeftToRight);
+    m_episodes->setWrapping(true);
+    m_episodes->setResizeMode(QListView::Adjust);
+    m_episodes->setMovement(QListView::Static);
     QPalette ep = m_episodes->palette();
     ep.setColor(QPalette::Base, LibraryStyle::background());
     m_episodes->setPalette(ep);
@@ -459,7 +465,6 @@ void TorrentContentsView::refreshContent() {
                 m_episodes->setViewMode(m_compact ? QListView::ListMode : QListView::IconMode);
                 m_episodes->setFlow(m_compact ? QListView::TopToBottom : QListView::LeftToRight);
                 m_episodes->setWrapping(!m_compact);
-                m_episodes->setResizeMode(QListView::Adjust);
                 m_episodes->setMovement(QListView::Static);
             }
             layoutEpisodes();
@@ -545,6 +550,14 @@ void TorrentContentsView::showEvent(QShowEvent* event) {
 void TorrentContentsView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     m_loop->stop();
+}
+
+bool TorrentContentsView::eventFilter(QObject* watched, QEvent* event) {
+    // The grid's columns follow the width the list really has.
+    if (watched == m_episodes->viewport() && event->type() == QEvent::Resize)
+        QMetaObject::invokeMethod(
+            this, [this] { layoutEpisodes(); }, Qt::QueuedConnection);
+    return QWidget::eventFilter(watched, event);
 }
 
 void TorrentContentsView::resizeEvent(QResizeEvent* event) {
