@@ -218,3 +218,38 @@ TEST_F(OffersEngineTest, StateFileUnderTestRoot) {
 
 } // namespace
 } // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+TEST(OffersEngineInFlight, BookkeepingDuringARequestIsKept) {
+    tevro::test::ensureQtApp();
+    auto server = std::make_unique<LoopbackHttpsServer>();
+    server->route(kPath, {.body = "{", .declaredLength = 100, .stall = true});
+    tevro::test::TempDir dir;
+    OffersDependencies dependencies;
+    dependencies.transport = std::make_shared<URLSessionOffersTransport>();
+    dependencies.now = [] { return kStart; };
+    dependencies.timeZone = TimeZone::fixed(0);
+    dependencies.channel = Channel::test;
+    OffersEngine engine(OffersConfiguration("tevro", QUrl(QString::fromStdString(server->url(""))),
+                                            dir.path(), 20, false, false,
+                                            [] { return std::string("ru"); }),
+                        dependencies);
+    std::atomic<bool> answered = false, marked = false;
+    engine.available(true, [&](OffersEngine::Answer) { answered = true; });
+    ASSERT_TRUE(tevro::test::waitUntil([&] { return server->log().size() == 1; }));
+    engine.markShown({"a"}, [&] { marked = true; });
+    engine.dismiss("b");
+    ASSERT_TRUE(tevro::test::waitUntil([&] { return marked.load(); }));
+    EXPECT_FALSE(answered);
+    server.reset(); // the connection drops mid-body: a failed fetch
+    ASSERT_TRUE(tevro::test::waitUntil([&] { return answered.load(); }));
+    json stored = json::parse(readFile(dir.path() / "offers.json").value_or("null"));
+    EXPECT_EQ(stored["impressions"]["a"]["2025-03-07"], 1);
+    EXPECT_TRUE(stored["dismissed"].contains("b"));
+    EXPECT_TRUE(stored.contains("failedAt"));
+}
+
+} // namespace
+} // namespace quorvel
