@@ -7,6 +7,7 @@
 
 #include "tests/settings/settings_fixture.h"
 #include "tests/support/qt_app.h"
+#include "tevro/library/library_style.h"
 #include "tevro/settings/settings_choice.h"
 #include "tevro/settings/settings_number.h"
 #include "tevro/settings/settings_stepper.h"
@@ -153,8 +154,20 @@ TEST(SettingsSwitchTest, ClickAnywhereInTheRowFlipsTheBoundState) {
     EXPECT_EQ(sw.height(), 56);
     QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(30, 28)); // on the title
     EXPECT_TRUE(on);
+    // The knob slides to the trailing end on the accent capsule.
+    auto near = [](const QColor& a, const QColor& b) {
+        return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3 &&
+               std::abs(a.blue() - b.blue()) <= 3;
+    };
+    auto knobAt = [&](int x) {
+        test::spinFor(std::chrono::milliseconds(300));
+        return sw.grab().toImage().pixelColor(x, sw.height() / 2);
+    };
+    EXPECT_TRUE(near(knobAt(600 - 16 - 11), LibraryStyle::background()));
+    EXPECT_TRUE(near(knobAt(600 - 16 - 38 + 6), LibraryStyle::accent()));
     QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(300, 28)); // empty middle
     EXPECT_FALSE(on);
+    EXPECT_TRUE(near(knobAt(600 - 16 - 38 + 11), LibraryStyle::muted()));
     // A state changed elsewhere shows after sync.
     on = true;
     sw.sync();

@@ -11,6 +11,7 @@
 #include "tests/settings/settings_fixture.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tevro/core/storage.h"
 #include "tevro/settings/downloads_settings.h"
@@ -279,7 +280,6 @@ TEST_F(SettingsPagesTest, EditsReachTheLiveSession) {
 
 TEST_F(SettingsPagesTest, RandomPortStaysInItsRange) {
     auto page = makePage("network");
-    auto* button = page->findChild<QPushButton*>();
     std::int64_t low = 70000, high = 0;
     for (int i = 0; i < 200; ++i) {
         auto* random = [&]() -> QPushButton* {
@@ -296,7 +296,6 @@ TEST_F(SettingsPagesTest, RandomPortStaysInItsRange) {
         low = std::min(low, port);
         high = std::max(high, port);
     }
-    (void)button;
     EXPECT_LT(low, high); // not one fixed port
     // The number field shows the port drawn.
     EXPECT_EQ(child<SettingsNumber>(*page, "number:Входящий порт")->field()->text(),
@@ -359,9 +358,25 @@ TEST_F(SettingsPagesTest, PublicTrackerListRefreshAndFailure) {
         << network.statusLabel()->text().toStdString();
     EXPECT_EQ(server.requests("/trackers.txt"), 1);
     EXPECT_EQ(engine->settings().fetchedTrackers.size(), 12u);
-    auto extra = engine->settings().extraTrackers();
-    EXPECT_NE(std::find(extra.begin(), extra.end(), "udp://tracker3.invalid:6969/announce"),
-              extra.end());
+    // The fetched list reaches a torrent's trackers.
+    swarm::GeneratedTorrent::Options o2;
+    o2.name = "listed";
+    auto torrent = swarm::GeneratedTorrent::create(dir / "seed", o2);
+    auto added = engine->addTorrent(torrent.torrentPath(), (dir / "downloads").string(),
+                                    std::nullopt, true, false);
+    ASSERT_TRUE(added);
+    std::vector<TrackerInfo> trackers;
+    EXPECT_TRUE(test::waitUntil([&] {
+        bool answered = false;
+        engine->trackers(added->id, [&](std::vector<TrackerInfo> t) {
+            trackers = std::move(t);
+            answered = true;
+        });
+        test::waitUntil([&] { return answered; });
+        return std::any_of(trackers.begin(), trackers.end(), [](const TrackerInfo& t) {
+            return t.url == "udp://tracker3.invalid:6969/announce";
+        });
+    })) << trackers.size();
 
     // A new run shows the count and the time of the stored list.
     engine->shutdown();

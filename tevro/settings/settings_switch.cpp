@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QVariantAnimation>
 
 #include "tevro/library/library_style.h"
 #include "tevro/settings/settings_style.h"
@@ -23,12 +24,21 @@ SettingsSwitch::SettingsSwitch(const QString& title, std::function<bool()> get,
     setFont(LibraryStyle::font(12));
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_motion = new QVariantAnimation(this);
+    m_motion->setDuration(120);
+    m_motion->setEasingCurve(QEasingCurve::OutCubic);
+    connect(m_motion, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        m_position = v.toReal();
+        update();
+    });
     sync();
+    m_position = isChecked() ? 1 : 0;
     // The click has flipped the check state; hand it to the setting and show
     // what the setting holds afterwards.
     connect(this, &QAbstractButton::clicked, this, [this](bool on) {
         m_set(on);
         sync();
+        moveKnob(isChecked());
     });
 }
 
@@ -37,8 +47,22 @@ void SettingsSwitch::sync() {
     if (isChecked() != on) {
         QSignalBlocker block(this);
         setChecked(on);
-        update();
+        moveKnob(on);
     }
+}
+
+void SettingsSwitch::moveKnob(bool on) {
+    qreal target = on ? 1 : 0;
+    if (!isVisible()) {
+        m_motion->stop();
+        m_position = target;
+        update();
+        return;
+    }
+    m_motion->stop();
+    m_motion->setStartValue(m_position);
+    m_motion->setEndValue(target);
+    m_motion->start();
 }
 
 QRectF SettingsSwitch::textRect(int width) const {
@@ -76,15 +100,21 @@ void SettingsSwitch::paintEvent(QPaintEvent*) {
     p.setPen(LibraryStyle::text());
     p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, this->text());
 
-    bool on = isChecked();
+    auto mix = [t = m_position](const QColor& a, const QColor& b) {
+        return QColor::fromRgbF(
+            a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+            a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+    };
     QRectF capsule(width() - SettingsStyle::kRowInsetX - kCapsuleWidth,
                    (height() - kCapsuleHeight) / 2.0, kCapsuleWidth, kCapsuleHeight);
     SettingsStyle::roundedBox(p, capsule, kCapsuleHeight / 2.0,
-                              on ? LibraryStyle::accent() : LibraryStyle::raised(),
-                              on ? QColor(255, 255, 255, 0) : QColor(255, 255, 255, 46), 1);
-    QRectF knob(on ? capsule.right() - 3 - 16 : capsule.left() + 3, capsule.top() + 3, 16, 16);
+                              mix(LibraryStyle::raised(), LibraryStyle::accent()),
+                              mix(QColor(255, 255, 255, 46), QColor(255, 255, 255, 0)), 1);
+    qreal left = capsule.left() + 3;
+    qreal right = capsule.right() - 3 - 16;
+    QRectF knob(left + (right - left) * m_position, capsule.top() + 3, 16, 16);
     p.setPen(Qt::NoPen);
-    p.setBrush(on ? LibraryStyle::background() : LibraryStyle::muted());
+    p.setBrush(mix(LibraryStyle::muted(), LibraryStyle::background()));
     p.drawEllipse(knob);
 }
 

@@ -8,6 +8,8 @@
 
 #include <QAbstractButton>
 
+class QVariantAnimation;
+
 namespace tevro {
 
 class SettingsSwitch : public QAbstractButton {
@@ -30,8 +32,12 @@ protected:
 
 private:
     QRectF textRect(int width) const;
+    // Moves the knob to the state: an ease-out over 0.12 s once shown.
+    void moveKnob(bool on);
     std::function<bool()> m_get;
     std::function<void(bool)> m_set;
+    QVariantAnimation* m_motion;
+    qreal m_position = 0; // 0 off, 1 on; in between while moving
 };
 
 } // namespace tevro
