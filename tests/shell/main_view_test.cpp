@@ -450,3 +450,45 @@ TEST_F(MainViewTest, ADownloadFromALoopbackSeederShowsItsProgressToTheEnd) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainViewTest, TableSelectionIsTheWindowSelectionAndTheFeaturedCardFollowsIt) {
+    std::string docs = add("Notes and papers");
+    std::string film = add("Film.2020.1080p");
+    std::string series = add("Show.S01E02.720p");
+    MainView& v = show();
+    // The first video on display is featured; a selected video comes first.
+    ASSERT_TRUE(v.featured()->isVisible());
+    std::string first = v.featured()->torrent().id;
+    EXPECT_NE(first, docs);
+    std::string other = first == film ? series : film;
+    ui->setSelection({other});
+    EXPECT_EQ(v.featured()->torrent().id, other);
+    ui->setSearch("Film");
+    EXPECT_FALSE(v.featured()->isVisible());
+    ui->setSearch("");
+
+    LibraryPreferences p = ui->preferences();
+    p.layout = LibraryLayout::table;
+    ui->setPreferences(p);
+    EXPECT_FALSE(v.featured()->isVisible());
+    QTableView* table = v.table();
+    auto rowRect = [&](const std::string& id) {
+        return table->visualRect(v.model()->index(v.model()->rowOf(id), 1));
+    };
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rowRect(docs).center());
+    EXPECT_EQ(ui->selection(), std::set{docs});
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      rowRect(film).center());
+    EXPECT_EQ(ui->selection(), (std::set{docs, film}));
+    ui->setSelection({series});
+    EXPECT_EQ(table->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(table->selectionModel()->selectedRows().front().row(), v.model()->rowOf(series));
+    // Delete in the table asks about the whole selection.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_EQ(v.pendingRemoval(), std::set{series});
+}
+
+} // namespace

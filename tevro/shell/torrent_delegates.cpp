@@ -85,6 +85,9 @@ void TorrentTableDelegate::paint(QPainter* p, const QStyleOptionViewItem& option
                index.column() != LibraryModel::progressColumn)) {
         QStyleOptionViewItem o = option;
         o.font = LibraryStyle::font(11);
+        // A status keeps its colour on a selected row.
+        if (QVariant colour = index.data(Qt::ForegroundRole); colour.isValid())
+            o.palette.setColor(QPalette::HighlightedText, colour.value<QColor>());
         QStyledItemDelegate::paint(p, o, index);
         return;
     }
