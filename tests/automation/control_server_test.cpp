@@ -344,3 +344,22 @@ TEST_F(ControlServerTest, StartsOnTheEnvironmentsPortOnly) {
     EXPECT_EQ(other.port(), port);
     EXPECT_EQ(other.openConnections(), 0);
 }
+
+TEST_F(ControlServerTest, EngineQueryRoutesPassTheEnginesText) {
+    std::string id = addTorrent();
+    EXPECT_TRUE(get("/diagnostics").json().is_object());
+    EXPECT_TRUE(get("/peers?id=" + id).json().is_array());
+    EXPECT_EQ(get("/files?id=unknown").json(), Json::array());
+    // A file index that is no number, or does not fit, means the whole torrent.
+    Json whole = get("/pieces?id=" + id + "&file=-1").json();
+    ASSERT_TRUE(whole["map"].is_string()) << whole.dump();
+    EXPECT_EQ(whole["map"].get<std::string>().find_first_not_of("012"), std::string::npos);
+    for (std::string file : {"x", "99999999999", ""})
+        EXPECT_EQ(get("/pieces?id=" + id + "&file=" + file).json(), whole) << file;
+    Json settings = get("/settings?profile=china&subs=never&audioLang=eng&autoplay=0").json();
+    EXPECT_EQ(settings["ok"], true);
+    EXPECT_EQ(settings["libtorrent"], engine->settings().libtorrentSettings());
+    EXPECT_EQ(engine->settings().subtitleMode, SubtitleMode::never);
+    EXPECT_EQ(engine->settings().audioLanguages, "eng");
+    EXPECT_FALSE(engine->settings().autoplayNext);
+}
