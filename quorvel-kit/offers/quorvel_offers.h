@@ -18,6 +18,8 @@ namespace quorvel {
 class QuorvelOffers {
 public:
     static QuorvelOffers& shared();
+    // An unconfigured facade of its own (previews); hosts use `shared()`.
+    QuorvelOffers();
 
     // A new engine for this configuration and the live dependencies; nothing
     // is read or fetched yet.
@@ -39,7 +41,6 @@ public:
     void setOpener(std::function<bool(const QUrl&)> opener);
 
 private:
-    QuorvelOffers();
     std::shared_ptr<OffersEngine> engine();
 
     std::mutex m_lock;
