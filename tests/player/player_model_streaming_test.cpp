@@ -820,3 +820,71 @@ TEST_F(PlayerStreaming, AutomaticTrackChoiceTable) {
         EXPECT_EQ(selectedTitle(MediaTrack::Kind::sub), c.expectedSubtitle);
     }
 }
+
+// Audio without a language in auto mode: with one audio track only forced
+// subtitles show, with two the full ones do.
+TEST_F(PlayerStreaming, AutoSubtitlesFollowTheCountOfUntaggedAudioTracks) {
+    ASSERT_TRUE(playback::makeSubtitles(dir / "lines.srt", 10, "Текст"));
+    const std::string lines = (dir / "lines.srt").string();
+    auto make = [&](const fs::path& out, int audioTracks) {
+        std::vector<std::string> args = {"-f", "lavfi", "-i",
+                                         "testsrc=size=160x120:rate=10:duration=10"};
+        for (int i = 0; i < audioTracks; ++i)
+            args.insert(args.end(), {"-f", "lavfi", "-i", "sine=d=10"});
+        args.insert(args.end(), {"-i", lines, "-i", lines, "-map", "0:v"});
+        for (int i = 0; i < audioTracks; ++i)
+            args.insert(args.end(), {"-map", std::to_string(i + 1) + ":a"});
+        args.insert(args.end(), {"-map",
+                                 std::to_string(audioTracks + 1) + ":s",
+                                 "-map",
+                                 std::to_string(audioTracks + 2) + ":s",
+                                 "-c:v",
+                                 "libx264",
+                                 "-c:a",
+                                 "aac",
+                                 "-c:s",
+                                 "srt",
+                                 "-metadata:s:s:0",
+                                 "language=rus",
+                                 "-metadata:s:s:0",
+                                 "title=Надписи",
+                                 "-disposition:s:0",
+                                 "forced",
+                                 "-metadata:s:s:1",
+                                 "language=rus",
+                                 "-metadata:s:s:1",
+                                 "title=Полные",
+                                 "-disposition:s:1",
+                                 "0",
+                                 out.string()});
+        return test::ffmpeg(args);
+    };
+    fs::create_directories(seed() / "Plain");
+    ASSERT_TRUE(make(seed() / "Plain" / "Plain.S01E01.mkv", 1));
+    ASSERT_TRUE(make(seed() / "Plain" / "Plain.S01E02.mkv", 2));
+    startRig(8 << 20);
+    std::string id = rig->add(playback::MediaTorrent::create(seed(), "Plain"));
+    AppSettings s = rig->engine().settings();
+    s.audioLanguages = "rus";
+    s.subtitleLanguages = "rus";
+    s.subtitleMode = SubtitleMode::autoMode;
+    rig->engine().setSettings(s);
+
+    auto selectedSubtitle = [&] {
+        for (const auto& t : model->tracks())
+            if (t.kind == MediaTrack::Kind::sub && t.selected)
+                return t.title.value_or("?");
+        return std::string("-");
+    };
+    const std::pair<const char*, const char*> cases[] = {{"S01E01.mkv", "Надписи"},
+                                                         {"S01E02.mkv", "Полные"}};
+    for (const auto& [file, expected] : cases) {
+        SCOPED_TRACE(file);
+        model.reset();
+        renderer.reset();
+        startModel();
+        open(id, rig->file(id, file));
+        EXPECT_TRUE(waitFor([&] { return model->loaded() && selectedSubtitle() == expected; }, 15s))
+            << selectedSubtitle() << "; " << failure();
+    }
+}

@@ -1,4 +1,4 @@
-#include "tevro/library/torrent_card_delegate.h"
+#include "tevro/library/torrent_card_item_delegate.h"
 
 #include <QHash>
 
@@ -7,13 +7,14 @@
 
 namespace tevro {
 
-TorrentCardDelegate::TorrentCardDelegate(QObject* parent) : LibraryItemDelegate(parent) {}
+TorrentCardItemDelegate::TorrentCardItemDelegate(QObject* parent) : LibraryItemDelegate(parent) {}
 
-void TorrentCardDelegate::setCardWidth(int width) {
+void TorrentCardItemDelegate::setCardWidth(int width) {
     m_width = std::max(120, width);
 }
 
-QSize TorrentCardDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const {
+QSize TorrentCardItemDelegate::sizeHint(const QStyleOptionViewItem&,
+                                        const QModelIndex& index) const {
     const auto* model = qobject_cast<const TorrentListModel*>(index.model());
     if (!model)
         return {m_width, m_width};
@@ -29,17 +30,17 @@ QSize TorrentCardDelegate::sizeHint(const QStyleOptionViewItem&, const QModelInd
     return {m_width, *it};
 }
 
-QRectF TorrentCardDelegate::itemRect(const QStyleOptionViewItem& option) const {
+QRectF TorrentCardItemDelegate::itemRect(const QStyleOptionViewItem& option) const {
     return QRectF(option.rect.left(), option.rect.top(), m_width, option.rect.height());
 }
 
-void TorrentCardDelegate::paintItem(QPainter& painter, const QRectF& rect,
-                                    const LibraryItemPaint& item) const {
+void TorrentCardItemDelegate::paintItem(QPainter& painter, const QRectF& rect,
+                                        const LibraryItemPaint& item) const {
     TorrentCard::paint(painter, rect, item);
 }
 
-PaintedElements TorrentCardDelegate::itemElements(const QRectF& rect,
-                                                  const LibraryItemPaint& item) const {
+PaintedElements TorrentCardItemDelegate::itemElements(const QRectF& rect,
+                                                      const LibraryItemPaint& item) const {
     return TorrentCard::elements(rect, item);
 }
 

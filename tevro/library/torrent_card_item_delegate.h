@@ -6,10 +6,10 @@
 
 namespace tevro {
 
-class TorrentCardDelegate : public LibraryItemDelegate {
+class TorrentCardItemDelegate : public LibraryItemDelegate {
     Q_OBJECT
 public:
-    explicit TorrentCardDelegate(QObject* parent = nullptr);
+    explicit TorrentCardItemDelegate(QObject* parent = nullptr);
 
     void setCardWidth(int width);
     int cardWidth() const { return m_width; }
