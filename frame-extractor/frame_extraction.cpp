@@ -115,10 +115,18 @@ bool extract(Input& input, double seconds, const char* output) {
         // A failed read, the budget's interrupt included, counts as the end of
         // the input: drain the decoder once and take what it still holds.
         const bool ended = av_read_frame(input.format, input.packet) < 0;
-        if (ended)
+        if (ended) {
             avcodec_send_packet(input.codec, nullptr);
-        else if (input.packet->stream_index == index)
+        } else if (input.packet->stream_index == index) {
+            // A frame shown before the target is never the answer, and one that
+            // no other frame refers to is not needed to decode the answer:
+            // such frames are skipped. Everything else decodes as before, so
+            // the frame written is the same.
+            const std::int64_t shown = input.packet->pts;
+            input.codec->skip_frame =
+                shown != AV_NOPTS_VALUE && shown < target ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
             avcodec_send_packet(input.codec, input.packet);
+        }
         av_packet_unref(input.packet);
 
         while (!input.expired() && avcodec_receive_frame(input.codec, input.frame) == 0) {

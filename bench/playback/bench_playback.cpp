@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -220,6 +221,9 @@ int main(int argc, char** argv) {
     }
     setenv("TEVRO_SILENT", "1", 0);
     QCoreApplication app(argc, argv);
+    // Before any thread: the application took the environment's locale, and
+    // mpv needs "." numbers.
+    std::setlocale(LC_NUMERIC, "C");
 
     TempFolder folder;
     Json result = {{"upload_limit_bytes_per_s", kUploadLimit},

@@ -15,9 +15,10 @@ TEST(AddOptions, OnlyTheExactOneIsTrue) {
     } cases[] = {
         {"paused=1\nsequential=1\nchoose=1", true, true, true},
         {"paused=true\nsequential=yes\nchoose=0", false, false, false},
-        {"paused= 1\nsequential=1 ", false, false, false},
+        {"paused= 1\nsequential=1 ", false, true, false},
         {"  paused  =1", true, false, false},
-        {"paused=1\r\nsequential=1", false, true, false},
+        {"paused=1\r\nsequential=1", true, true, false},
+        {"paused=1\r0\nchoose=1\r", false, false, true},
         {"", false, false, false},
     };
     for (const auto& c : cases) {
@@ -28,8 +29,13 @@ TEST(AddOptions, OnlyTheExactOneIsTrue) {
     }
 }
 
-TEST(AddOptions, SavePathKeepsItsBlanksAndRefusesLineBreaks) {
-    EXPECT_EQ(AddOptions::parse("save_path= /tmp/a b ").savePath.value_or(""), " /tmp/a b ");
+TEST(AddOptions, SavePathKeepsInnerBlanksAndRefusesLineBreaks) {
+    EXPECT_EQ(AddOptions::parse("save_path= /tmp/a b ").savePath.value_or(""), " /tmp/a b");
+    // A CRLF text: the line ends are no part of the values.
+    AddOptions crlf = AddOptions::parse("save_path=/tmp/c\r\npaused=1\r\nsequential=1 \r\n");
+    EXPECT_EQ(crlf.savePath.value_or(""), "/tmp/c");
+    EXPECT_TRUE(crlf.paused);
+    EXPECT_TRUE(crlf.sequential);
     EXPECT_EQ(AddOptions::parse("save_path=/tmp/a=b").savePath.value_or(""), "/tmp/a=b");
     EXPECT_FALSE(AddOptions::parse("save_path=/tmp/x\rpaused=1").savePath);
     EXPECT_FALSE(AddOptions::parse("paused=1").savePath);

@@ -247,6 +247,18 @@ TEST_F(Operations, AddTrackers) {
     }
 }
 
+TEST_F(Operations, AMagnetKeepsOnlyItsFirstEightyTrackers) {
+    std::string uri = randomMagnet(7);
+    for (int i = 0; i < 2000; ++i)
+        uri += "&tr=udp%3A%2F%2F127.0.0.1%3A" + std::to_string(10000 + i) + "%2Fannounce";
+    auto id = session.addMagnet(uri, addOptions(root / "dl", "paused=1")).id;
+    ASSERT_FALSE(id.empty());
+    auto list = trackers(id);
+    ASSERT_EQ(list.size(), 80u);
+    EXPECT_EQ(list.front().url, "udp://127.0.0.1:10000/announce");
+    EXPECT_EQ(list.back().url, "udp://127.0.0.1:10079/announce");
+}
+
 TEST_F(Operations, RemoveForgetsStateFilesAndOptionallyTheData) {
     auto [kept, keptId] = seeded("kept");
     auto [gone, goneId] = seeded("gone", 2);

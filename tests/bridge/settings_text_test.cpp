@@ -41,19 +41,22 @@ TEST(SettingsText, PresetsCanBeOverriddenButTheAlertMaskCannot) {
     EXPECT_EQ(t.pack().get_int(sp::alert_mask), 0x40004D);
 }
 
-TEST(SettingsText, LaterLinesWinAndOnlyKeysAreTrimmed) {
+TEST(SettingsText, LaterLinesWinAndKeysAndLineEndsAreTrimmed) {
     SettingsText t = SettingsText::parse("user_agent=first\n\t user_agent \t= second \n");
-    EXPECT_EQ(t.pack().get_str(sp::user_agent), " second ");
+    EXPECT_EQ(t.pack().get_str(sp::user_agent), " second");
 }
 
-TEST(SettingsText, RefusesValuesWithCarriageReturns) {
-    // A value with a CR would smuggle text past the line rules; it is dropped.
+TEST(SettingsText, RefusesOnlyACarriageReturnInsideAValue) {
+    // A CR inside a value would smuggle text past the line rules; it is
+    // dropped. At the end of a line (a CRLF text) it is no part of the value.
     SettingsText t = SettingsText::parse("proxy_hostname=host\rlisten_interfaces=0.0.0.0:1\n"
                                          "user_agent=ok\r\n"
-                                         "proxy_port=8080");
+                                         "enable_dht=1\r \r\n"
+                                         "proxy_port=8080\r");
     EXPECT_FALSE(t.pack().has_val(sp::proxy_hostname));
     EXPECT_FALSE(t.pack().has_val(sp::listen_interfaces));
-    EXPECT_FALSE(t.pack().has_val(sp::user_agent));
+    EXPECT_EQ(t.pack().get_str(sp::user_agent), "ok");
+    EXPECT_TRUE(t.pack().get_bool(sp::enable_dht));
     EXPECT_EQ(t.pack().get_int(sp::proxy_port), 8080);
 }
 

@@ -208,12 +208,14 @@ TEST(SettingsText, LineBreaksNeverReachTheText) {
     EXPECT_EQ(k["listen_interfaces"], "0.0.0.0:20000,[::]:20000");
 }
 
-TEST(KeyValueText, ParseTrimsKeysOnly) {
-    auto parsed = parseKeyValueText(" save_path = /a b \nnoequals\n=x\npaused=1\n\nk=v=w");
-    ASSERT_EQ(parsed.size(), 3u);
-    EXPECT_EQ(parsed[0], (std::pair<std::string, std::string>{"save_path", " /a b "}));
+TEST(KeyValueText, ParseTrimsKeysAndTheEndsOfLines) {
+    auto parsed =
+        parseKeyValueText(" save_path = /a b \nnoequals\n=x\npaused=1\r\n\nk=v=w\r \r\nm=a\rb\r\n");
+    ASSERT_EQ(parsed.size(), 4u);
+    EXPECT_EQ(parsed[0], (std::pair<std::string, std::string>{"save_path", " /a b"}));
     EXPECT_EQ(parsed[1], (std::pair<std::string, std::string>{"paused", "1"}));
     EXPECT_EQ(parsed[2], (std::pair<std::string, std::string>{"k", "v=w"}));
+    EXPECT_EQ(parsed[3], (std::pair<std::string, std::string>{"m", "a\rb"}));
     EXPECT_TRUE(isSafeTextValue("a b=c"));
     EXPECT_FALSE(isSafeTextValue("a\nb"));
     EXPECT_FALSE(isSafeTextValue("a\rb"));

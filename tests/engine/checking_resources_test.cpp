@@ -2,10 +2,13 @@
 #include "tevro/engine/checking_progress_estimator.h"
 #include "tevro/engine/checking_resource_controller.h"
 #include "tevro/engine/checking_resources.h"
+#include "tevro/engine/system_probe.h"
 
 #include <cmath>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
 
 using namespace tevro;
 
@@ -128,4 +131,40 @@ TEST(CheckingLoadSampler, OthersExcludeOwnUse) {
     // A failed reading leaves the estimate alone.
     double before = s.smoothed;
     EXPECT_EQ(s.sample(std::nullopt, 1.0, 4, 100.0), before);
+}
+
+// Zones as the kernel lists them under /sys/class/thermal.
+TEST(ThermalState, WorstZoneAgainstItsTripPoints) {
+    test::TempDir dir;
+    auto zone = [&](const std::string& name, const std::string& temp,
+                    const std::vector<std::pair<std::string, std::string>>& trips,
+                    const std::string& mode = "enabled") {
+        const auto folder = dir / name;
+        std::filesystem::create_directories(folder);
+        test::writeAll(folder / "temp", temp + "\n");
+        test::writeAll(folder / "mode", mode + "\n");
+        for (std::size_t i = 0; i < trips.size(); ++i) {
+            const std::string stem = "trip_point_" + std::to_string(i) + "_";
+            test::writeAll(folder / (stem + "type"), trips[i].first + "\n");
+            test::writeAll(folder / (stem + "temp"), trips[i].second + "\n");
+        }
+    };
+    EXPECT_EQ(thermalStateOf(dir / "missing"), 0);
+    EXPECT_EQ(thermalStateOf(dir.path()), 0);
+
+    const std::vector<std::pair<std::string, std::string>> trips = {
+        {"active", "50000"}, {"passive", "80000"}, {"hot", "95000"}, {"critical", "105000"}};
+    zone("thermal_zone0", "45000", trips);
+    EXPECT_EQ(thermalStateOf(dir.path()), 0); // an active trip (a fan) is no strain
+    zone("thermal_zone1", "81000", trips);
+    EXPECT_EQ(thermalStateOf(dir.path()), 1);
+    zone("thermal_zone2", "99000", trips, "disabled");
+    EXPECT_EQ(thermalStateOf(dir.path()), 1);
+    zone("thermal_zone3", "garbage", trips);
+    zone("thermal_zone4", "99000", {{"hot", "95000"}, {"critical", "0"}});
+    EXPECT_EQ(thermalStateOf(dir.path()), 2);
+    zone("cooling_device0", "200000", trips);
+    EXPECT_EQ(thermalStateOf(dir.path()), 2);
+    zone("thermal_zone5", "106000", trips);
+    EXPECT_EQ(thermalStateOf(dir.path()), 3);
 }

@@ -142,6 +142,14 @@ protected:
              {"-f", "lavfi", "-i", source("320x240", 3), "-c:v", "libx264", "-f", "h264"}},
             {"huge.mkv",
              {"-f", "lavfi", "-i", "testsrc2=size=8200x1100:rate=1:duration=1", "-c:v", "ffv1"}},
+            // Brightness steps by frame number (period 3), B-frames always, one
+            // key frame in 250: a neighbouring frame is far from the right one.
+            {"flicker.mkv",
+             {"-f", "lavfi", "-i",
+              "color=gray:size=320x240:rate=25:duration=12,geq=lum='mod(N\\,3)*90+30':cb=128:"
+              "cr=128",
+              "-c:v", "libx264", "-x264-params", "b-adapt=0:bframes=3:keyint=250:scenecut=0",
+              "-pix_fmt", "yuv420p"}},
             // One key frame, then thousands of frames that depend on it.
             {"long-gop.mkv",
              {"-f", "lavfi", "-i", "testsrc2=size=64x64:rate=25:duration=300", "-c:v", "libx264",
@@ -235,6 +243,21 @@ TEST_F(GlimmetTest, FrameIsTheCoveringCropOfTheFrameAtTheTime) {
         const double other = difference(ours, referenceRgb(path(c.clip), away, c.scale));
         EXPECT_LT(same, 8);
         EXPECT_GT(other, 4 * same);
+    }
+}
+
+// Frames shown before the time are skipped where nothing refers to them: the
+// frame written is still exactly ffmpeg's, never a neighbour.
+TEST_F(GlimmetTest, SkippingFramesBeforeTheTimeKeepsTheExactFrame) {
+    for (double seconds : {9.0, 9.04, 9.08, 9.12, 9.16, 10.5}) {
+        SCOPED_TRACE(seconds);
+        fs::remove(out());
+        const ProgramResult result =
+            glimmet({"frame", path("flicker.mkv"), std::to_string(seconds), out()});
+        ASSERT_TRUE(result.exited());
+        ASSERT_EQ(result.exitCode, 0);
+        EXPECT_LT(difference(rgbOf(out()), referenceRgb(path("flicker.mkv"), seconds, "512:384")),
+                  8);
     }
 }
 

@@ -430,6 +430,17 @@ TEST_F(ArtworkStoreTest, TakesTheFirstCompleteVideoInViewingOrder) {
     EXPECT_EQ(countPrefix(log, "duration"), 2);
 }
 
+TEST_F(ArtworkStoreTest, DefaultOrderIsEpisodeOrderWithoutSamples) {
+    // Listed sample first and episodes backwards, all complete.
+    m_files["t1"] = {place(0, "Show/Sample/show.sample.mkv"), place(1, "Show/Show.S01E02.mkv"),
+                     place(2, "Show/Show.S01E01.mkv")};
+    auto store = makeStore();
+    expectPicture(ask(*store, torrent("t1")));
+    const auto log = runs();
+    EXPECT_EQ(countPrefix(log, "duration " + (save() / "Show/Show.S01E01.mkv").string()), 1);
+    EXPECT_EQ(countPrefix(log, "duration"), 1);
+}
+
 TEST_F(ArtworkStoreTest, KeepsTheBestScoringCandidate) {
     // Black, then a test picture, then white: whatever the path's hash, the
     // first candidate time falls in the black part (1.3...2.3 s), the second

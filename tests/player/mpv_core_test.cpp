@@ -3,6 +3,7 @@
 
 #include "tevro/player/mpv_core.h"
 
+#include <clocale>
 #include <deque>
 
 #include <mpv/client.h>
@@ -166,6 +167,16 @@ protected:
     std::vector<MPVEvent> events;
     std::shared_ptr<playback::SoftwareRenderer> renderer;
 };
+
+TEST_F(MPVCoreTest, LeavesTheProcessLocaleAlone) {
+    // Changing it here would race every thread that formats a number.
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "C.UTF-8"), nullptr);
+    auto core = makeCore();
+    const std::string numeric = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "C");
+    ASSERT_TRUE(core);
+    EXPECT_EQ(numeric, "C.UTF-8");
+}
 
 TEST_F(MPVCoreTest, ConfiguresMpvAndDeliversLoadEventsInOrder) {
     for (bool hw : {true, false}) {

@@ -1,5 +1,7 @@
 #include "tests/support/qt_app.h"
 
+#include <clocale>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -13,6 +15,8 @@ void ensureQtApp() {
     static char name[] = "tevro-tests";
     static char* argv[] = {name, nullptr};
     new QCoreApplication(argc, argv);
+    // The application takes the environment's locale; numbers stay "C" for mpv.
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
+#include <filesystem>
+#include <system_error>
 
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
@@ -23,8 +24,11 @@ Session::Session(std::string stateDir)
 Session::~Session() = default;
 
 void Session::start(const char* settings) {
-    ::mkdir(m_dir.c_str(), 0755);
-    ::mkdir((m_dir + "/resume").c_str(), 0755);
+    std::error_code made;
+    std::filesystem::create_directories(m_dir + "/resume", made);
+    if (made)
+        std::fprintf(stderr, "torrent state folder %s cannot be created: %s\n", m_dir.c_str(),
+                     made.message().c_str());
 
     lt::session_params params;
     std::string saved = state_files::readWhole(state_files::sessionStatePath(m_dir));

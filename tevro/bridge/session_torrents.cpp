@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <libtorrent/announce_entry.hpp>
 #include <libtorrent/ip_filter.hpp>
@@ -107,13 +108,29 @@ void Session::restoreSaved() {
     if (!d)
         return;
     std::vector<std::string> names;
+    std::vector<std::string> presences;
+    std::vector<std::string> leftovers;
     while (dirent* e = ::readdir(d)) {
         std::string name = e->d_name;
         if (name.size() >= 8 && name.ends_with(".resume"))
             names.push_back(std::move(name));
+        else if (name.ends_with(".presence"))
+            presences.push_back(std::move(name));
+        else if (name.ends_with(".tmp"))
+            leftovers.push_back(std::move(name));
     }
     ::closedir(d);
     std::sort(names.begin(), names.end());
+    // What a crash between two writes leaves: half-written files, and a
+    // presence file whose torrent never got its resume file.
+    for (const auto& name : presences) {
+        std::string resume = name.substr(0, name.size() - 9) + ".resume";
+        if (!std::binary_search(names.begin(), names.end(), resume))
+            leftovers.push_back(name);
+    }
+    for (const auto& name : leftovers)
+        ::unlink((folder + "/" + name).c_str());
+    ::unlink((state_files::sessionStatePath(m_dir) + ".tmp").c_str());
     for (const auto& name : names)
         restoreOne(name);
 }
@@ -325,21 +342,23 @@ void Session::scanBannedPeers() {
     }
     if (hits.empty())
         return;
+    // The check, the new rules and the install happen under the state lock, as
+    // a lift does: patterns cleared while the peers were read are not undone.
+    std::lock_guard lock(m_stateMutex);
+    if (m_bannedPatterns.empty() || m_bannedPatterns != patterns)
+        return;
     lt::ip_filter filter = m_session->get_ip_filter();
     bool added = false;
-    {
-        std::lock_guard lock(m_stateMutex);
-        for (const auto& text : hits) {
-            if (m_bannedAddresses.count(text))
-                continue;
-            lt::error_code ec;
-            lt::address a = lt::make_address(text, ec);
-            if (ec)
-                continue;
-            m_bannedAddresses.insert(text);
-            filter.add_rule(a, a, lt::ip_filter::blocked);
-            added = true;
-        }
+    for (const auto& text : hits) {
+        if (m_bannedAddresses.count(text))
+            continue;
+        lt::error_code ec;
+        lt::address a = lt::make_address(text, ec);
+        if (ec)
+            continue;
+        m_bannedAddresses.insert(text);
+        filter.add_rule(a, a, lt::ip_filter::blocked);
+        added = true;
     }
     if (added)
         m_session->set_ip_filter(std::move(filter));

@@ -9,9 +9,13 @@
 
 namespace tevro::bridge::state_files {
 
-// Writes `bytes` to path + ".tmp" and renames it over `path`; on any failure
-// the ".tmp" file is deleted and the old file kept. Returns success.
+// Writes `bytes` to path + ".tmp", syncs it, renames it over `path` and syncs
+// the folder; on any failure the ".tmp" file is deleted and the old file kept.
+// Returns success.
 bool writeAtomically(const std::string& path, std::string_view bytes);
+
+// Syncs the folder holding `path`, so a rename or removal in it is durable.
+void syncFolderOf(const std::string& path);
 
 // The whole file; a missing or unreadable file reads as empty.
 std::string readWhole(const std::string& path);

@@ -11,6 +11,7 @@
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/magnet_uri.hpp>
 #include <libtorrent/torrent_info.hpp>
+#include <libtorrent/write_resume_data.hpp>
 
 #include "tevro/bridge/add_options.h"
 #include "tevro/bridge/piece_cache.h"
@@ -20,6 +21,9 @@
 namespace tevro::bridge {
 
 namespace {
+
+// As many as a fetched public tracker list keeps.
+constexpr std::size_t kMaxMagnetTrackers = 80;
 
 // Lines of a URL or pattern text, trimmed, empty ones dropped.
 std::vector<std::string> lines(std::string_view text) {
@@ -56,6 +60,13 @@ Session::Added Session::addMagnet(const char* uri, const char* options) {
     lt::add_torrent_params params = lt::parse_magnet_uri(uri ? uri : "", ec);
     if (ec)
         return {std::nullopt, ec.message()};
+    // The library's cost of an add grows with the square of the tracker count,
+    // and the session answers no other call meanwhile.
+    if (params.trackers.size() > kMaxMagnetTrackers) {
+        params.trackers.resize(kMaxMagnetTrackers);
+        if (params.tracker_tiers.size() > kMaxMagnetTrackers)
+            params.tracker_tiers.resize(kMaxMagnetTrackers);
+    }
     return add(std::move(params), AddOptions::parse(options));
 }
 
@@ -73,6 +84,13 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
                 return {existing, "duplicate"};
     }
     params.flags |= lt::torrent_flags::duplicate_is_error;
+    // The add parameters are the torrent's first resume file, written before
+    // the call returns: a crash right after an add keeps the torrent. The
+    // file lock keeps the later, fuller save from being overwritten by it.
+    lt::add_torrent_params initial = params;
+    if (hasMetadata)
+        initial.info_hashes = hashes;
+    std::lock_guard files(m_fileMutex);
     lt::error_code ec;
     lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
     if (ec == lt::errors::duplicate_torrent) {
@@ -85,6 +103,12 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
     }
     if (ec)
         return {std::nullopt, ec.message()};
+    try {
+        std::vector<char> buf = lt::write_resume_data_buf(initial);
+        state_files::writeAtomically(state_files::resumePath(m_dir, id),
+                                     std::string_view(buf.data(), buf.size()));
+    } catch (const std::exception&) {
+    }
     {
         std::lock_guard lock(m_stateMutex);
         remember(h, id, {});
@@ -266,17 +290,14 @@ void Session::setExtraTrackers(std::string_view urls, bool mirror) {
 }
 
 void Session::setBannedClients(std::string_view patterns) {
-    bool lift = false;
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_bannedPatterns = lines(patterns);
-        if (m_bannedPatterns.empty() && !m_bannedAddresses.empty()) {
-            m_bannedAddresses.clear();
-            lift = true;
-        }
-    }
-    if (lift)
+    std::lock_guard lock(m_stateMutex);
+    m_bannedPatterns = lines(patterns);
+    if (m_bannedPatterns.empty() && !m_bannedAddresses.empty()) {
+        m_bannedAddresses.clear();
+        // Under the lock: a ban scan installs its filter before or after this,
+        // never across it.
         m_session->set_ip_filter(lt::ip_filter());
+    }
 }
 
 } // namespace tevro::bridge

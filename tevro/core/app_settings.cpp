@@ -154,11 +154,9 @@ std::optional<AppSettings> AppSettings::decode(const Json& j) {
     tolerant(j, "autoTrackers", s.autoTrackers);
     tolerant(j, "customTrackers", s.customTrackers);
     tolerant(j, "fetchedTrackers", s.fetchedTrackers);
-    double fetchedAt = 0;
     if (auto it = j.find("trackersFetchedAt"); it != j.end() && it->is_number()) {
-        fetchedAt = it->get<double>();
-        if (std::isfinite(fetchedAt) && std::abs(fetchedAt) < 1e15)
-            s.trackersFetchedAt = fromReferenceSeconds(fetchedAt);
+        if (auto date = dateFromReferenceSeconds(it->get<double>()))
+            s.trackersFetchedAt = date;
     }
     tolerantEnum(j, "proxyKind", s.proxyKind, proxyKindFromRaw);
     tolerantLine(j, "proxyHost", s.proxyHost);

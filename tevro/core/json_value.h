@@ -4,6 +4,7 @@
 // formats: strict (any missing, null or mistyped key fails the whole value)
 // and tolerant (a bad key keeps its default).
 
+#include <cmath>
 #include <cstdint>
 #include <expected>
 #include <map>
@@ -48,8 +49,9 @@ template <> inline std::optional<std::int64_t> as(const Json& v) {
         return v.get<std::int64_t>();
     }
     if (v.is_number_float()) {
+        // The range first: casting a double beyond it is undefined.
         double d = v.get<double>();
-        if (d == static_cast<double>(static_cast<std::int64_t>(d)) && d >= -9.2e18 && d <= 9.2e18)
+        if (d >= -9.2e18 && d <= 9.2e18 && d == std::trunc(d))
             return static_cast<std::int64_t>(d);
     }
     return std::nullopt;

@@ -27,6 +27,10 @@ KeyValueLines parseKeyValueText(std::string_view text) {
         auto nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
         text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        // A CRLF text reads like an LF one: trailing carriage returns and
+        // spaces are not part of the value.
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.remove_suffix(1);
         auto eq = line.find('=');
         if (eq == std::string_view::npos)
             continue;

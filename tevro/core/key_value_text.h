@@ -19,8 +19,10 @@ bool isSafeTextValue(std::string_view value);
 // dropped as a last defence; callers refuse such values before they get here.
 std::string joinKeyValueLines(const KeyValueLines& lines);
 
-// Splits at "\n"; each line at its first "="; the key is trimmed of blanks, the
-// value kept exactly. Lines without "=" or with an empty key are skipped.
+// Splits at "\n"; drops trailing carriage returns and spaces of each line;
+// splits each line at its first "="; the key is trimmed of blanks, the value
+// kept as it then is (a carriage return left inside it makes it unsafe).
+// Lines without "=" or with an empty key are skipped.
 KeyValueLines parseKeyValueText(std::string_view text);
 
 } // namespace tevro

@@ -1,9 +1,11 @@
 #include "tevro/engine/system_probe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -51,7 +53,61 @@ bool LinuxSystemProbe::lowPower() const {
 }
 
 int LinuxSystemProbe::thermalState() const {
-    return 0;
+    return thermalStateOf("/sys/class/thermal");
+}
+
+namespace {
+
+// A sysfs number (one decimal integer), or nothing.
+std::optional<long long> readNumber(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    long long value = 0;
+    if (!(in >> value))
+        return std::nullopt;
+    return value;
+}
+
+std::string readWord(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::string word;
+    in >> word;
+    return word;
+}
+
+} // namespace
+
+int thermalStateOf(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::directory_iterator zones(folder, ec);
+    if (ec)
+        return 0;
+    int state = 0;
+    for (const auto& zone : zones) {
+        if (!zone.path().filename().string().starts_with("thermal_zone"))
+            continue;
+        if (readWord(zone.path() / "mode") == "disabled")
+            continue;
+        const auto temperature = readNumber(zone.path() / "temp");
+        if (!temperature)
+            continue;
+        // Trip points are numbered from 0 without gaps; a zone has a few.
+        for (int i = 0; i < 64; ++i) {
+            const std::string stem = "trip_point_" + std::to_string(i) + "_";
+            const std::string type = readWord(zone.path() / (stem + "type"));
+            if (type.empty())
+                break;
+            const auto trip = readNumber(zone.path() / (stem + "temp"));
+            if (!trip || *trip <= 0 || *temperature < *trip)
+                continue;
+            if (type == "critical")
+                state = std::max(state, 3);
+            else if (type == "hot")
+                state = std::max(state, 2);
+            else if (type == "passive")
+                state = std::max(state, 1);
+        }
+    }
+    return state;
 }
 
 std::optional<int> LinuxSystemProbe::memoryPressure() const {

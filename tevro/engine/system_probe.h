@@ -4,6 +4,7 @@
 // reads /proc and sysconf, tests inject their own figures.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 
 namespace tevro {
@@ -39,6 +40,12 @@ public:
     std::optional<int> memoryPressure() const override;
     double now() const override;
 };
+
+// The thermal state (0 nominal, 1 fair, 2 serious, 3 critical) of a sysfs
+// thermal folder: the worst over its enabled zones of the current temperature
+// against the zone's trip points (passive: fair, hot: serious, critical:
+// critical). 0 where no zone can be read.
+int thermalStateOf(const std::filesystem::path& folder);
 
 // Reads "some avg10=…" of a /proc/pressure/memory text: at least 40 % of the
 // last ten seconds stalled is critical, at least 10 % a warning.

@@ -1,6 +1,7 @@
 #include "tevro/engine/torrent_engine.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 
@@ -29,8 +30,21 @@ std::string sortKey(const std::string& name) {
 
 } // namespace
 
+namespace {
+
+TorrentEngine::Options& sharedOptions() {
+    static TorrentEngine::Options options;
+    return options;
+}
+
+} // namespace
+
+void TorrentEngine::setSharedOptions(Options options) {
+    sharedOptions() = std::move(options);
+}
+
 TorrentEngine& TorrentEngine::shared() {
-    static TorrentEngine* engine = new TorrentEngine(Options{});
+    static TorrentEngine* engine = new TorrentEngine(sharedOptions());
     return *engine;
 }
 
@@ -53,7 +67,14 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
     // 5-6. Metadata and the state folder.
     m_meta = Storage::loadMeta(m_dataFolder / Storage::kTorrentsFile);
     std::error_code ec;
-    std::filesystem::create_directories(m_dataFolder / "state", ec);
+    const std::filesystem::path stateFolder = m_dataFolder / "state";
+    std::filesystem::create_directories(stateFolder, ec);
+    // Without it the session runs but saves nothing: say so rather than lose
+    // every download at the next start.
+    const bool stateFolderMissing = !std::filesystem::is_directory(stateFolder);
+    if (stateFolderMissing)
+        std::fprintf(stderr, "Tevro: the state folder %s cannot be created: %s\n",
+                     stateFolder.c_str(), ec.message().c_str());
 
     // 7. Hash-check resources for an idle machine.
     m_checkingHardware = {m_probe->processors(), m_probe->memoryBytes()};
@@ -83,6 +104,10 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
     m_saveMetaTimer.setInterval(1000);
     connect(&m_saveMetaTimer, &QTimer::timeout, this, &TorrentEngine::saveMetaNow);
     connect(&m_timer, &QTimer::timeout, this, &TorrentEngine::onTimer);
+
+    if (stateFolderMissing)
+        show("Не удалось создать папку «" + stateFolder.string() +
+             "»: загрузки не сохранятся после перезапуска");
 
     // 12-15.
     observeMemoryPressure();

@@ -68,6 +68,9 @@ public:
 
     // The application's engine, created on first use on the main thread.
     static TorrentEngine& shared();
+    // Options for the shared engine (the file manager hook, for one); call
+    // before its first use.
+    static void setSharedOptions(Options options);
 
     explicit TorrentEngine(Options options, QObject* parent = nullptr);
     ~TorrentEngine() override;

@@ -16,9 +16,9 @@
 #include <QMetaObject>
 #include <QPointer>
 
-#include "tevro/core/media_kind.h"
 #include "tevro/core/storage.h"
 #include "tevro/media/frame_selection.h"
+#include "tevro/media/media_matcher.h"
 
 namespace tevro {
 
@@ -54,14 +54,6 @@ double fraction(std::int64_t done, std::int64_t size) {
 
 bool isComplete(const TorrentFile& file) {
     return file.done >= 1 && file.done == file.size;
-}
-
-std::vector<TorrentFile> videoFiles(const std::vector<TorrentFile>& files) {
-    std::vector<TorrentFile> videos;
-    for (const TorrentFile& file : files)
-        if (!file.pad && mediaKindForPath(file.path) == MediaKind::video)
-            videos.push_back(file);
-    return videos;
 }
 
 // The file under the save folder, symbolic links resolved; nothing when the
@@ -218,7 +210,7 @@ void ArtworkStore::choose(const std::string& key, const std::string& savePath,
                           const std::vector<TorrentFile>& files) {
     std::vector<TorrentFile> usable;
     for (const TorrentFile& video :
-         m_dependencies.videos ? m_dependencies.videos(files) : videoFiles(files))
+         m_dependencies.videos ? m_dependencies.videos(files) : MediaMatcher::videos(files))
         if (video.done > kUsableBytes || isComplete(video))
             usable.push_back(video);
     if (usable.empty()) {

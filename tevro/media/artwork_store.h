@@ -40,7 +40,7 @@ public:
         // files.
         std::function<void(const std::string& torrentId, FilesReply)> files;
         // The playable videos among a torrent's files in viewing order.
-        // Unset: the video files in the order given, padding files left out.
+        // Unset: MediaMatcher::videos (episode order, samples left out).
         std::function<std::vector<TorrentFile>(const std::vector<TorrentFile>&)> videos;
         // The disk cache folder; empty: "thumbnails" in the data folder.
         std::filesystem::path directory;

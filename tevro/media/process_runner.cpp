@@ -1,13 +1,16 @@
 #include "tevro/media/process_runner.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <csignal>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,9 +54,10 @@ bool hasEnded(pid_t pid) {
     }
 }
 
-void drain(int fd, std::string& out) {
+// Reads what is there; true once the writing end is closed for good.
+bool drain(int fd, std::string& out) {
     if (fd < 0)
-        return;
+        return true;
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -63,28 +67,52 @@ void drain(int fd, std::string& out) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        return;
+        return n == 0;
     }
 }
 
+// A descriptor that becomes readable when the child ends, or -1 where the
+// kernel has none.
+int processFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
 // Waits until the child ends or the time point passes, collecting output
-// meanwhile so a chatty child cannot stall on a full pipe.
-bool waitUntil(pid_t pid, Clock::time_point until, int fd, std::string& out) {
+// meanwhile so a chatty child cannot stall on a full pipe. Sleeps on the
+// process as well as on the pipe: a child that closed its output and runs on
+// must not keep this thread spinning. `pipeOpen` turns false at end of output.
+bool waitUntil(pid_t pid, int processEnd, Clock::time_point until, int fd, bool& pipeOpen,
+               std::string& out) {
     for (;;) {
-        drain(fd, out);
+        if (pipeOpen && drain(fd, out))
+            pipeOpen = false;
         if (hasEnded(pid))
             return true;
         const auto now = Clock::now();
         if (now >= until)
             return false;
-        const auto step = std::min<Clock::duration>(kStep, until - now);
-        if (fd >= 0) {
-            pollfd entry{fd, POLLIN, 0};
-            ::poll(&entry, 1,
-                   static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(step).count()));
-        } else {
-            std::this_thread::sleep_for(step);
-        }
+        // Without a process descriptor the child is looked at every few
+        // milliseconds; with one, only the time-out bounds the sleep.
+        auto step = until - now;
+        if (processEnd < 0)
+            step = std::min<Clock::duration>(kStep, step);
+        const int ms = static_cast<int>(std::min<std::int64_t>(
+            std::chrono::ceil<std::chrono::milliseconds>(step).count(), 1000));
+        pollfd entries[2];
+        nfds_t count = 0;
+        if (processEnd >= 0)
+            entries[count++] = {processEnd, POLLIN, 0};
+        if (pipeOpen && fd >= 0)
+            entries[count++] = {fd, POLLIN, 0};
+        if (count > 0)
+            ::poll(entries, count, ms);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
 }
 
@@ -147,17 +175,22 @@ std::optional<std::string> ProcessRunner::run(const std::string& program,
     writeEnd.reset();
 
     std::string out;
+    Fd processEnd(processFd(pid));
+    bool pipeOpen = readEnd.get() >= 0;
     const auto limit = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                           std::chrono::duration<double>(timeout));
-    bool inTime = waitUntil(pid, limit, readEnd.get(), out);
+    bool inTime = waitUntil(pid, processEnd.get(), limit, readEnd.get(), pipeOpen, out);
     if (!inTime) {
         ::kill(pid, SIGTERM);
-        if (!waitUntil(pid, Clock::now() + kKillGrace, readEnd.get(), out)) {
+        if (!waitUntil(pid, processEnd.get(), Clock::now() + kKillGrace, readEnd.get(), pipeOpen,
+                       out)) {
             ::kill(pid, SIGKILL);
-            waitUntil(pid, Clock::time_point::max(), readEnd.get(), out);
+            waitUntil(pid, processEnd.get(), Clock::time_point::max(), readEnd.get(), pipeOpen,
+                      out);
         }
     }
-    drain(readEnd.get(), out);
+    if (pipeOpen)
+        drain(readEnd.get(), out);
 
     {
         std::lock_guard lock(m_mutex);

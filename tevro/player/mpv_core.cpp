@@ -1,6 +1,5 @@
 #include "tevro/player/mpv_core.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -109,8 +108,8 @@ MPVCore::MPVCore(Passkey, mpv_handle* handle) : m_handle(handle) {
 }
 
 std::shared_ptr<MPVCore> MPVCore::create(const Options& options) {
-    // mpv refuses to start under a locale whose decimal point is not ".".
-    std::setlocale(LC_NUMERIC, "C");
+    // mpv refuses to start under a locale whose decimal point is not ".": the
+    // program sets LC_NUMERIC to "C" at start-up, before any thread runs.
     mpv_handle* handle = mpv_create();
     if (!handle)
         return nullptr;

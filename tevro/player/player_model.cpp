@@ -140,6 +140,9 @@ void PlayerModel::finishOpen(const std::string& torrentID, const TorrentFile& fi
     m_recoveries = 0;
     m_reloadWork.stop();
     m_reloadTarget.reset();
+    m_reloadAudio.reset();
+    m_reloadSubtitle.reset();
+    m_reloadExternal.clear();
     m_reloading = false;
     m_appliedReadahead = 10;
     m_core->set("demuxer-readahead-secs", "10");

@@ -1,5 +1,6 @@
 #include "tevro/player/stream_protocol.h"
 
+#include <atomic>
 #include <charconv>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace tevro {
 namespace {
 
 constexpr std::string_view kScheme = "tevro://";
+
+std::atomic<int> g_openStreams{0};
 
 tb_reader* readerOf(void* cookie) {
     return static_cast<tb_reader*>(cookie);
@@ -32,6 +35,7 @@ int64_t streamSize(void* cookie) {
 
 void streamClose(void* cookie) {
     tb_reader_close(readerOf(cookie));
+    g_openStreams.fetch_sub(1);
 }
 
 // mpv calls this from another of its threads when it abandons the stream; the
@@ -83,6 +87,10 @@ std::optional<StreamTarget> parseStreamURL(std::string_view url) {
     return StreamTarget{std::string(pieces[0]), *index};
 }
 
+int openStreams() {
+    return g_openStreams.load();
+}
+
 int tevroOpen(void* userData, char* uri, mpv_stream_cb_info* info) {
     auto* session = static_cast<tb_session*>(userData);
     if (!session || !uri || !info)
@@ -93,6 +101,7 @@ int tevroOpen(void* userData, char* uri, mpv_stream_cb_info* info) {
     tb_reader* reader = tb_reader_open(session, target->torrentID.c_str(), target->file);
     if (!reader)
         return MPV_ERROR_LOADING_FAILED;
+    g_openStreams.fetch_add(1);
     info->cookie = reader;
     info->read_fn = streamRead;
     info->seek_fn = streamSeek;

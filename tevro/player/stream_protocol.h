@@ -29,6 +29,9 @@ std::string streamURL(std::string_view torrentID, std::int64_t file);
 // second a signed 32-bit decimal with an optional sign. Nothing otherwise.
 std::optional<StreamTarget> parseStreamURL(std::string_view url);
 
+// Readers the protocol holds open now, over every core.
+int openStreams();
+
 // mpv's open callback; `userData` is the bridge session. Fills `info` with a
 // reader and its callbacks, or returns MPV_ERROR_LOADING_FAILED.
 int tevroOpen(void* userData, char* uri, mpv_stream_cb_info* info);

@@ -62,6 +62,8 @@ bool makeVideo(const std::filesystem::path& out, const ClipOptions& o) {
     QString video = QString("testsrc=size=%1x%2:rate=%3").arg(o.width).arg(o.height).arg(o.fps);
     if (o.noise)
         video += ",noise=alls=30:allf=t";
+    if (o.source)
+        video = QString::fromStdString(*o.source);
     QStringList args = {"-f", "lavfi",           "-i", video,
                         "-f", "lavfi",           "-i", "sine=frequency=440:sample_rate=48000",
                         "-t", seconds(o.seconds)};
@@ -73,6 +75,43 @@ bool makeVideo(const std::filesystem::path& out, const ClipOptions& o) {
         args += {"-metadata:s:a:0", "title=" + QString::fromStdString(*o.audioTitle)};
     args += QString::fromStdString(out.string());
     return ffmpeg(args);
+}
+
+bool makeMultiTrackVideo(const std::filesystem::path& out, double length) {
+    std::filesystem::path folder = out.parent_path();
+    std::filesystem::create_directories(folder);
+    auto english = folder / (out.stem().string() + ".en.tmp.srt");
+    auto russian = folder / (out.stem().string() + ".ru.tmp.srt");
+    if (!makeSubtitles(english, length, "Line") || !makeSubtitles(russian, length, "Строка"))
+        return false;
+    QStringList args = {"-f", "lavfi",
+                        "-i", "testsrc=size=320x240:rate=25",
+                        "-f", "lavfi",
+                        "-i", "sine=frequency=440:sample_rate=48000",
+                        "-f", "lavfi",
+                        "-i", "sine=frequency=660:sample_rate=48000",
+                        "-i", QString::fromStdString(english.string()),
+                        "-i", QString::fromStdString(russian.string()),
+                        "-t", seconds(length)};
+    args += {"-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:s", "-map", "4:s"};
+    args += {"-c:v",    "libx264", "-preset", "ultrafast", "-g",  "25",   "-pix_fmt",
+             "yuv420p", "-c:a",    "aac",     "-b:a",      "64k", "-c:s", "srt"};
+    args += {"-metadata:s:a:0", "language=eng", "-metadata:s:a:0", "title=English",
+             "-metadata:s:a:1", "language=rus", "-metadata:s:a:1", "title=Русский",
+             "-metadata:s:s:0", "language=eng", "-metadata:s:s:1", "language=rus"};
+    args += QString::fromStdString(out.string());
+    bool ok = ffmpeg(args);
+    std::filesystem::remove(english);
+    std::filesystem::remove(russian);
+    return ok;
+}
+
+std::string quartersSource(int width, int height, int fps) {
+    QString quarter = QString(":s=%1x%2:r=%3").arg(width / 2).arg(height / 2).arg(fps);
+    QString graph = "color=c=red" + quarter + "[a];color=c=lime" + quarter + "[b];color=c=blue" +
+                    quarter + "[c];color=c=white" + quarter +
+                    "[d];[a][b]hstack[t];[c][d]hstack[u];[t][u]vstack";
+    return graph.toStdString();
 }
 
 bool makeAudio(const std::filesystem::path& out, double length,

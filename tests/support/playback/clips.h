@@ -18,6 +18,9 @@ struct ClipOptions {
     // Grain makes the picture expensive to compress, so a clip of a few
     // seconds weighs a few MiB (about 2.6 Mbit/s at 320 x 240, 25 fps).
     bool noise = true;
+    // A lavfi video graph used instead of the test pattern (width, height,
+    // rate and noise are then the graph's own).
+    std::optional<std::string> source;
     // Tags of the audio track; nothing leaves it untagged ("und").
     std::optional<std::string> audioLanguage;
     std::optional<std::string> audioTitle;
@@ -33,6 +36,14 @@ bool makeAudio(const std::filesystem::path& out, double seconds,
 
 // A SubRip file with one line per second for `seconds`.
 bool makeSubtitles(const std::filesystem::path& out, double seconds, const std::string& text);
+
+// An MKV with two audio tracks (English "English", Russian "Русский") and
+// two SubRip subtitle tracks (English, Russian), test-pattern video.
+bool makeMultiTrackVideo(const std::filesystem::path& out, double seconds);
+
+// A graph of four solid quarters: red top left, green top right, blue
+// bottom left, white bottom right; for checking where colours land.
+std::string quartersSource(int width, int height, int fps);
 
 // Cuts a file to its first `bytes`.
 bool truncateFile(const std::filesystem::path& path, std::int64_t bytes);

@@ -1,0 +1,286 @@
+#include "quorvel-kit/updates/update_view.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "quorvel-kit/updates/app_bundle.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr int kSpacing = 18;
+constexpr int kPadding = 24;
+constexpr int kNotesHeight = 180;
+constexpr int kProgressSteps = 1000;
+
+QFont sized(const QFont& base, int pixels, QFont::Weight weight) {
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace
+
+const std::array<UpdateAction, 9>& UpdateView::buttonOrder() {
+    static const std::array<UpdateAction, 9> order = {
+        UpdateAction::download,
+        UpdateAction::installAndRelaunch,
+        UpdateAction::retryTermination,
+        UpdateAction::openAppStore,
+        UpdateAction::check,
+        UpdateAction::later,
+        UpdateAction::skip,
+        UpdateAction::cancel,
+        UpdateAction::acknowledge,
+    };
+    return order;
+}
+
+UpdateText::Key UpdateView::statusKey(const UpdatePhase& phase) {
+    using Kind = UpdatePhase::Kind;
+    switch (phase.kind()) {
+    case Kind::idle:
+        return UpdateText::Key::title;
+    case Kind::checking:
+        return UpdateText::Key::checking;
+    case Kind::upToDate:
+        return UpdateText::Key::current;
+    case Kind::available:
+    case Kind::readyToInstall:
+        return UpdateText::Key::available;
+    case Kind::downloading:
+        return UpdateText::Key::download;
+    case Kind::extracting:
+        return UpdateText::Key::preparing;
+    case Kind::installing:
+        return UpdateText::Key::installing;
+    case Kind::installed:
+        return UpdateText::Key::done;
+    case Kind::failed:
+        switch (phase.failure()) {
+        case UpdateFailure::configuration:
+        case UpdateFailure::unavailableInStorefront:
+        case UpdateFailure::requiresNewerOS:
+        case UpdateFailure::unsupportedUpdate:
+            return UpdateText::Key::unavailable;
+        case UpdateFailure::verification:
+            return UpdateText::Key::verification;
+        default:
+            return UpdateText::Key::failed;
+        }
+    }
+    return UpdateText::Key::title;
+}
+
+UpdateText::Key UpdateView::buttonKey(UpdateAction action) {
+    switch (action) {
+    case UpdateAction::check:
+        return UpdateText::Key::check;
+    case UpdateAction::cancel:
+        return UpdateText::Key::cancel;
+    case UpdateAction::download:
+        return UpdateText::Key::download;
+    case UpdateAction::installAndRelaunch:
+    case UpdateAction::retryTermination:
+        return UpdateText::Key::install;
+    case UpdateAction::later:
+        return UpdateText::Key::later;
+    case UpdateAction::skip:
+        return UpdateText::Key::skip;
+    case UpdateAction::openAppStore:
+        return UpdateText::Key::store;
+    case UpdateAction::acknowledge:
+        return UpdateText::Key::done;
+    }
+    return UpdateText::Key::done;
+}
+
+UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> language, QWidget* parent)
+    : QWidget(parent), m_model(model), m_language(std::move(language)) {
+    const std::string direction = m_language ? *m_language : [] {
+        const auto preferred = UpdateText::preferredLocalizations();
+        return preferred.empty() ? std::string("en") : preferred.front();
+    }();
+    setLayoutDirection(UpdateText::isRightToLeft(direction) ? Qt::RightToLeft : Qt::LeftToRight);
+
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(kSpacing);
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column->setAlignment(Qt::AlignTop | Qt::AlignLeading);
+
+    auto* title = new QLabel(text(UpdateText::Key::title), this);
+    title->setFont(sized(font(), 22, QFont::Bold));
+    title->setAccessibleName(title->text());
+    column->addWidget(title);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName("updates.status");
+    m_status->setFont(sized(font(), 15, QFont::DemiBold));
+    m_status->setWordWrap(true);
+    column->addWidget(m_status);
+
+    m_version = new QLabel(this);
+    m_version->setFont(sized(font(), 20, QFont::Normal));
+    m_version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(m_version);
+
+    m_notes = new QPlainTextEdit(this);
+    m_notes->setReadOnly(true);
+    m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_notes->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_notes->setMaximumHeight(kNotesHeight);
+    m_notes->setFrameShape(QFrame::NoFrame);
+    column->addWidget(m_notes);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setTextVisible(false);
+    column->addWidget(m_progress);
+
+    m_received = new QLabel(this);
+    column->addWidget(m_received);
+
+    m_automatic = new QCheckBox(text(UpdateText::Key::automatic), this);
+    m_automatic->setObjectName("updates.automatic");
+    m_automatic->setAccessibleName(m_automatic->text());
+    connect(m_automatic, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_model)
+            return;
+        m_model->setAutomaticChecks(on);
+        // A backend may keep its own value; show what it holds.
+        const QSignalBlocker block(m_automatic);
+        m_automatic->setChecked(m_model->automaticallyChecksForUpdates());
+    });
+    column->addWidget(m_automatic, 0, Qt::AlignLeading);
+
+    m_notify = new QPushButton(text(UpdateText::Key::notify), this);
+    m_notify->setObjectName("updates.notify");
+    m_notify->setAccessibleName(m_notify->text());
+    // Desktop notices on this platform need no permission to ask for, so
+    // pressing it has nothing to do.
+    column->addWidget(m_notify, 0, Qt::AlignLeading);
+
+    m_buttons = new QWidget(this);
+    m_buttonRow = new QHBoxLayout(m_buttons);
+    m_buttonRow->setContentsMargins(0, 0, 0, 0);
+    m_buttonRow->setSpacing(8);
+    m_buttonRow->addStretch(1);
+    column->addWidget(m_buttons);
+    column->addStretch(1);
+
+    if (m_model) {
+        connect(m_model, &QuorvelUpdates::snapshotChanged, this, &UpdateView::refresh);
+        connect(m_model, &QuorvelUpdates::automaticChecksChanged, this, &UpdateView::refresh);
+    }
+    refresh();
+}
+
+QString UpdateView::text(UpdateText::Key key) const {
+    return UpdateText::string(key, m_language);
+}
+
+void UpdateView::refresh() {
+    if (!m_model)
+        return;
+    const UpdateSnapshot& snapshot = m_model->snapshot();
+    const UpdatePhase& phase = snapshot.phase;
+    using Kind = UpdatePhase::Kind;
+
+    m_status->setText(text(statusKey(phase)));
+    m_status->setAccessibleName(m_status->text());
+
+    const auto& release = phase.release();
+    const bool offered =
+        (phase.kind() == Kind::available || phase.kind() == Kind::readyToInstall) &&
+        release.has_value();
+    m_version->setVisible(offered);
+    m_notes->setVisible(offered && release->releaseNotes && !release->releaseNotes->empty());
+    if (offered) {
+        m_version->setText(QString::fromStdString(release->version));
+        m_version->setAccessibleName(m_version->text());
+        const QString notes = QString::fromStdString(release->releaseNotes.value_or(""));
+        if (m_notes->toPlainText() != notes)
+            m_notes->setPlainText(notes);
+    }
+
+    m_received->setVisible(phase.kind() == Kind::downloading);
+    switch (phase.kind()) {
+    case Kind::downloading: {
+        m_progress->setVisible(true);
+        const auto total = phase.total();
+        if (total && *total > 0) {
+            const double share = double(std::min(phase.received(), *total)) / double(*total);
+            m_progress->setRange(0, kProgressSteps);
+            m_progress->setValue(static_cast<int>(share * kProgressSteps));
+        } else {
+            m_progress->setRange(0, 0);
+        }
+        const auto shown =
+            std::min<std::uint64_t>(phase.received(), std::numeric_limits<std::int64_t>::max());
+        const QLocale locale(QString::fromStdString(m_language.value_or("en")));
+        m_received->setText(
+            locale.formattedDataSize(static_cast<qint64>(shown), 1, QLocale::DataSizeSIFormat));
+        break;
+    }
+    case Kind::extracting:
+        m_progress->setVisible(true);
+        if (phase.progress()) {
+            m_progress->setRange(0, kProgressSteps);
+            m_progress->setValue(static_cast<int>(*phase.progress() * kProgressSteps));
+        } else {
+            m_progress->setRange(0, 0);
+        }
+        break;
+    case Kind::checking:
+    case Kind::installing:
+        m_progress->setVisible(true);
+        m_progress->setRange(0, 0);
+        break;
+    default:
+        m_progress->setVisible(false);
+        break;
+    }
+
+    const QSignalBlocker block(m_automatic);
+    m_automatic->setChecked(m_model->automaticallyChecksForUpdates());
+
+    // Buttons follow the allowed actions; at most nine, so they are simply rebuilt.
+    while (m_buttonRow->count() > 1) {
+        QLayoutItem* item = m_buttonRow->takeAt(0);
+        if (QWidget* old = item->widget()) {
+            // The pressed button may be the one whose click led here.
+            old->hide();
+            old->setObjectName(QString());
+            old->deleteLater();
+        }
+        delete item;
+    }
+    int index = 0;
+    for (UpdateAction action : buttonOrder()) {
+        if (!snapshot.actions.contains(action))
+            continue;
+        auto* button = new QPushButton(text(buttonKey(action)), m_buttons);
+        button->setObjectName(
+            QString::fromLatin1("updates.") +
+            QString::fromLatin1(rawValue(action).data(), qsizetype(rawValue(action).size())));
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, [this, action] {
+            if (m_model)
+                m_model->perform(action); // allowed only if still started and offered
+        });
+        m_buttonRow->insertWidget(index++, button);
+    }
+}
+
+} // namespace quorvel

@@ -1,0 +1,448 @@
+#include "tevro/shell/main_view.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+
+#include "tests/shell/shell_fixture.h"
+#include "tests/support/swarm/seeder.h"
+#include "tevro/core/storage.h"
+#include "tevro/shell/library_header.h"
+#include "tevro/shell/library_model.h"
+#include "tevro/shell/sidebar_filter_list.h"
+#include "tevro/shell/torrent_item_view.h"
+
+using namespace tevro;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainViewTest : public test::ShellFixture {
+protected:
+    void SetUp() override {
+        ShellFixture::SetUp();
+        parts.addSheet = [this](QWidget* parent, const std::string& url, MainView::OnAdded) {
+            sheets.push_back("add " + url);
+            return new QDialog(parent);
+        };
+        parts.magnetSheet = [this](QWidget* parent, const std::string& text, MainView::OnAdded) {
+            sheets.push_back("magnet " + text);
+            return new QDialog(parent);
+        };
+    }
+
+    void TearDown() override {
+        delete view;
+        ShellFixture::TearDown();
+    }
+
+    MainView& show() {
+        view = new MainView(*engine, *ui, nullptr, nullptr, parts);
+        view->resize(1280, 820);
+        view->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view));
+        return *view;
+    }
+
+    std::vector<std::string> shownIds() const {
+        std::vector<std::string> ids;
+        for (const auto& t : view->model()->torrents())
+            ids.push_back(t.id);
+        return ids;
+    }
+
+    void click(TorrentItemView* items, const std::string& id,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QRect r = items->itemRect(id);
+        ASSERT_TRUE(r.isValid()) << id;
+        QTest::mouseClick(items->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+
+    // The open sheet of the funnel, closed as a user would.
+    bool closeSheet() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible() && d->parent() == view) {
+                d->reject();
+                return true;
+            }
+        return false;
+    }
+
+    MainView::Parts parts;
+    MainView* view = nullptr;
+    std::vector<std::string> sheets;
+};
+
+TEST_F(MainViewTest, FiltersSearchSortAndLayoutsChangeWhatIsShown) {
+    std::string alpha = add("Alpha.Movie.2010.1080p", 300 * 1024);
+    std::string series = add("Сериал Серия 3", 200 * 1024);
+    std::string running = add("Gamma", 100 * 1024, false);
+    std::string seeding = add("Delta", 400 * 1024, false, true);
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(seeding)->seeding; }, 30s));
+    MainView& v = show();
+    ASSERT_EQ(v.model()->rowCount(), 4);
+
+    struct Case {
+        TorrentFilter filter;
+        std::set<std::string> ids;
+    } cases[] = {{TorrentFilter::paused, {alpha, series}},
+                 {TorrentFilter::seeding, {seeding}},
+                 {TorrentFilter::completed, {seeding}},
+                 {TorrentFilter::downloading, {running}},
+                 {TorrentFilter::errors, {}},
+                 {TorrentFilter::all, {alpha, series, running, seeding}}};
+    for (const auto& c : cases) {
+        QTest::mouseClick(v.sidebar()->row(c.filter), Qt::LeftButton);
+        auto ids = shownIds();
+        EXPECT_EQ(std::set(ids.begin(), ids.end()), c.ids) << rawValue(c.filter);
+        EXPECT_EQ(v.emptyState()->isVisible(), c.ids.empty());
+        if (c.ids.empty()) {
+            EXPECT_EQ(v.emptyTitle()->text(), QStringLiteral("Ничего не найдено"));
+        }
+    }
+
+    // The search field: trimmed, any case, title or name.
+    for (QChar ch : QStringLiteral("  серия 3")) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(v.header()->searchField(), &key);
+    }
+    EXPECT_EQ(ui->search(), "  серия 3");
+    EXPECT_EQ(shownIds(), std::vector{series});
+    ui->setSearch("alpha movie");
+    EXPECT_EQ(shownIds(), std::vector{alpha}); // the cleaned title has spaces, the name dots
+    ui->setSearch("nothing like it");
+    EXPECT_TRUE(v.emptyState()->isVisible());
+    EXPECT_EQ(v.emptyTitle()->text(), QStringLiteral("Ничего не найдено"));
+    ui->setSearch("");
+
+    // Sorts of the grid and list; the table keeps its own column order.
+    auto sortBy = [&](LibrarySort sort) {
+        LibraryPreferences p = ui->preferences();
+        p.sort = sort;
+        ui->setPreferences(p);
+        return shownIds();
+    };
+    auto bySize = sortBy(LibrarySort::size);
+    for (std::size_t i = 1; i < bySize.size(); ++i)
+        EXPECT_GE(engine->torrent(bySize[i - 1])->total, engine->torrent(bySize[i])->total);
+    std::vector<std::string> byName = {alpha, seeding, running, series}; // Cyrillic after Latin
+    EXPECT_EQ(sortBy(LibrarySort::name), byName);
+    EXPECT_NE(Storage::read(ui->libraryFile())->find("\"name\""), std::string::npos);
+
+    // Layouts through the header's buttons and shortcuts, saved at once.
+    QTest::mouseClick(v.header()->layoutButton(1), Qt::LeftButton);
+    EXPECT_EQ(ui->preferences().layout, LibraryLayout::list);
+    EXPECT_TRUE(v.list()->isVisible());
+    EXPECT_FALSE(v.grid()->isVisible());
+    EXPECT_NE(Storage::read(ui->libraryFile())->find("\"list\""), std::string::npos);
+    QTest::mouseClick(v.header()->layoutButton(2), Qt::LeftButton);
+    EXPECT_EQ(ui->preferences().layout, LibraryLayout::table);
+    EXPECT_TRUE(v.table()->isVisible());
+    // The table orders by its column headers, not by the saved sort.
+    v.table()->horizontalHeader()->sectionClicked(LibraryModel::nameColumn);
+    EXPECT_EQ(shownIds(), byName);
+    v.table()->horizontalHeader()->sectionClicked(LibraryModel::nameColumn);
+    EXPECT_EQ(shownIds(), std::vector(byName.rbegin(), byName.rend()));
+    EXPECT_EQ(ui->preferences().sort, LibrarySort::name);
+}
+
+TEST_F(MainViewTest, ClickSelectionAndBatchActionsActOnExactlyTheSelection) {
+    std::vector<std::string> ids;
+    for (const char* name : {"One", "Two", "Three", "Four", "Five"})
+        ids.push_back(add(name, 64 * 1024, false));
+    LibraryPreferences p;
+    p.sort = LibrarySort::name; // Five, Four, One, Three, Two
+    ui->setPreferences(p);
+    MainView& v = show();
+    std::vector<std::string> order = shownIds();
+    ASSERT_EQ(order.size(), 5u);
+
+    // Shift before any click is a plain click: only it, its contents page, no detail pane.
+    ui->setShowDetails(true);
+    click(v.grid(), order[1], Qt::ShiftModifier);
+    EXPECT_EQ(ui->selection(), std::set{order[1]});
+    EXPECT_EQ(ui->openedTorrentID(), order[1]);
+    EXPECT_FALSE(ui->showDetails());
+    // Shift extends from the anchor in display order, replacing the selection.
+    click(v.grid(), order[4], Qt::ShiftModifier);
+    EXPECT_EQ(ui->selection(), (std::set{order[1], order[2], order[3], order[4]}));
+    click(v.grid(), order[2], Qt::ShiftModifier);
+    EXPECT_EQ(ui->selection(), (std::set{order[2], order[3], order[4]}));
+    // Ctrl toggles one and leaves the rest.
+    click(v.grid(), order[3], Qt::ControlModifier);
+    EXPECT_EQ(ui->selection(), (std::set{order[2], order[4]}));
+    click(v.grid(), order[0], Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(ui->selection(), (std::set{order[0], order[2], order[4]}));
+
+    // Batch pause, then resume, on exactly these three.
+    for (QToolButton* b : v.header()->findChildren<QToolButton*>())
+        if (b->accessibleName() == QStringLiteral("Приостановить выбранные") && b->isVisible())
+            b->click();
+    std::set<std::string> selected = ui->selection();
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (const auto& id : ids)
+            if (engine->torrent(id)->paused != selected.contains(id))
+                return false;
+        return true;
+    }));
+    engine->pause({order[1]});
+    for (QToolButton* b : v.header()->findChildren<QToolButton*>())
+        if (b->accessibleName() == QStringLiteral("Возобновить выбранные") && b->isVisible())
+            b->click();
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (const auto& id : ids)
+            if (engine->torrent(id)->paused != (id == order[1]))
+                return false;
+        return true;
+    }));
+
+    // A search that hides the selection empties it and closes the detail pane.
+    ui->setShowDetails(true);
+    ui->setSearch("Three");
+    EXPECT_TRUE(ui->selection().empty());
+    EXPECT_FALSE(ui->showDetails());
+}
+
+TEST_F(MainViewTest, RemovalDialogRemovesFilesOnlyWhenAsked) {
+    std::string kept = add("Kept", 128 * 1024, false, true);
+    std::string wiped = add("Wiped", 128 * 1024, false, true);
+    std::string other = add("Other", 64 * 1024);
+    fs::path keptFile = generated[0].filePath(generated[0].savePath(), 0);
+    fs::path wipedFile = generated[1].filePath(generated[1].savePath(), 0);
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return engine->torrent(kept)->seeding && engine->torrent(wiped)->seeding; }, 30s));
+    MainView& v = show();
+
+    // Delete with nothing selected does nothing.
+    v.grid()->setFocus();
+    QTest::keyClick(v.grid(), Qt::Key_Delete);
+    EXPECT_FALSE(v.showRemoval());
+
+    ui->setSelection({kept, other});
+    v.requestRemoval({kept});
+    ASSERT_TRUE(v.showRemoval());
+    EXPECT_EQ(v.removalDialog()->text(), QStringLiteral("Удалить «Kept»?"));
+    v.removalDialog()->findChild<QAbstractButton*>(QStringLiteral("removeKeepFiles"))->click();
+    EXPECT_EQ(ui->selection(), std::set{other}); // at once, before the engine reports
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(kept); }));
+    EXPECT_TRUE(fs::exists(keptFile));
+
+    // Cancel keeps everything.
+    ui->setSelection({wiped});
+    QTest::keyClick(v.grid(), Qt::Key_Delete);
+    ASSERT_TRUE(v.showRemoval());
+    v.removalDialog()->findChild<QAbstractButton*>(QStringLiteral("removeCancel"))->click();
+    test::spinFor(200ms);
+    EXPECT_TRUE(engine->torrent(wiped));
+
+    v.requestRemoval({wiped, "0000000000000000000000000000000000000000"});
+    EXPECT_EQ(v.removalDialog()->text(), QStringLiteral("Удалить торренты: 2?"));
+    v.removalDialog()->findChild<QAbstractButton*>(QStringLiteral("removeWithFiles"))->click();
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(wiped) && !fs::exists(wipedFile); }));
+    EXPECT_TRUE(engine->torrent(other));
+}
+
+TEST_F(MainViewTest, PendingOpensReachTheSheetsOneAtATime) {
+    MainView& v = show();
+    // A burst of 100 links and files, magnets and others mixed, while nothing is open.
+    std::vector<std::string> urls;
+    for (int i = 0; i < 100; ++i)
+        urls.push_back(i % 3 == 0 ? "magnet:?xt=urn:btih:" + std::string(40, char('a' + i % 6))
+                                  : "file:///tmp/missing-" + std::to_string(i) + ".torrent");
+    urls[1] = "MAGNET:?xt=urn:btih:caps"; // a scheme in capitals is not a magnet link
+    urls[2] = "not a link at all";
+    engine->setPendingOpen(urls);
+    std::vector<std::string> expected;
+    for (const auto& u : urls)
+        expected.push_back((u.starts_with("magnet:") ? "magnet " : "add ") + u);
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        ASSERT_EQ(sheets.size(), i + 1) << "sheet " << i;
+        EXPECT_EQ(engine->pendingOpen().size(), urls.size() - i - 1 + (i > 50 ? 1 : 0));
+        // A link arriving while a sheet is open waits at the end of the queue.
+        if (i == 50)
+            engine->appendPendingOpen("magnet:?xt=urn:btih:late");
+        ASSERT_TRUE(closeSheet());
+        QApplication::processEvents();
+    }
+    expected.push_back("magnet magnet:?xt=urn:btih:late");
+    ASSERT_TRUE(closeSheet());
+    EXPECT_EQ(sheets, expected);
+    EXPECT_TRUE(engine->pendingOpen().empty());
+    EXPECT_FALSE(ui->addURL());
+    EXPECT_FALSE(ui->showMagnet());
+    (void)v;
+}
+
+TEST_F(MainViewTest, DroppedTorrentFilesOpenTheAddSheet) {
+    MainView& v = show();
+    fs::path torrent = dir / "Dropped.TORRENT";
+    test::writeAll(torrent, "d4:infod4:name1:xee");
+    auto mimeData = std::make_unique<QMimeData>();
+    QMimeData* mime = mimeData.get();
+    mime->setUrls({QUrl::fromLocalFile(QString::fromStdString((dir / "notes.txt").string())),
+                   QUrl::fromLocalFile(QString::fromStdString(torrent.string()))});
+    QDragEnterEvent enter(QPoint(600, 400), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&v, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(600, 400), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&v, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(test::waitUntil([&] { return !sheets.empty(); }));
+    EXPECT_EQ(sheets, std::vector<std::string>{
+                          "add " + QUrl::fromLocalFile(QString::fromStdString(torrent.string()))
+                                       .toString(QUrl::FullyEncoded)
+                                       .toStdString()});
+    EXPECT_EQ(ui->addURL().value_or(""), sheets[0].substr(4));
+}
+
+TEST_F(MainViewTest, ContextMenuFollowsTheClickedTorrentOrTheSelection) {
+    std::string a = add("A");
+    std::string b = add("B");
+    std::string c = add("C");
+    std::string d = add("D");
+    MainView& v = show();
+    ui->setSelection({a, b, c});
+    auto titles = [&](const std::set<std::string>& ids) {
+        std::unique_ptr<QMenu> menu(v.contextMenu(ids, nullptr));
+        std::vector<QString> t;
+        if (menu)
+            for (QAction* action : menu->actions())
+                if (!action->isSeparator())
+                    t.push_back(action->text());
+        return t;
+    };
+    EXPECT_EQ(v.contextSelection(d), std::set{d});
+    EXPECT_EQ(v.contextSelection(a), (std::set{a, b, c}));
+    std::vector<QString> single = {
+        "Открыть",         "Файлы и сведения",     "Возобновить",
+        "Пауза",           "Принудительный старт", "Последовательная загрузка",
+        "Ограничения…",    "Переместить…",         "Показать в папке",
+        "Проверить файлы", "Обновить трекеры",     "Очередь",
+        "Удалить…"};
+    EXPECT_EQ(titles(v.contextSelection(d)), single);
+    std::vector<QString> multi = {
+        "Возобновить", "Пауза",   "Принудительный старт", "Проверить файлы", "Обновить трекеры",
+        "Очередь",     "Удалить…"};
+    EXPECT_EQ(titles(v.contextSelection(a)), multi);
+    EXPECT_TRUE(titles({"ffffffffffffffffffffffffffffffffffffffff"}).empty());
+
+    // "Удалить…" hands the whole set to the removal dialog.
+    std::unique_ptr<QMenu> menu(v.contextMenu(v.contextSelection(b), nullptr));
+    menu->actions().back()->trigger();
+    EXPECT_EQ(v.pendingRemoval(), (std::set{a, b, c}));
+    EXPECT_EQ(v.removalDialog()->text(), QStringLiteral("Удалить торренты: 3?"));
+}
+
+TEST_F(MainViewTest, PlayingATorrentWithoutVideoShowsItInTheFileManager) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Docs";
+    o.files = {{"Docs/readme.txt", 5000}, {"Docs/book.pdf", 9000}};
+    auto t = swarm::GeneratedTorrent::create(dir / "docs", o);
+    auto added = engine->addTorrent(t.torrentPath(), (dir / "downloads").string(), std::nullopt,
+                                    true, false);
+    ASSERT_TRUE(added);
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(added->id).has_value(); }));
+    MainView& v = show();
+    v.play(added->id);
+    ASSERT_TRUE(test::waitUntil([&] { return !revealed.empty(); }));
+
+    auto video = [](std::int64_t i, std::int64_t prio) {
+        TorrentFile f;
+        f.i = i;
+        f.prio = prio;
+        return f;
+    };
+    std::vector<TorrentFile> episodes = {video(0, 0), video(1, 4), video(2, 4)};
+    EXPECT_EQ(MainView::chooseVideo(episodes, 2)->i, 2);
+    EXPECT_EQ(MainView::chooseVideo(episodes, std::nullopt)->i, 1);
+    EXPECT_EQ(MainView::chooseVideo({video(0, 0), video(1, 0)}, 7)->i, 0);
+    EXPECT_FALSE(MainView::chooseVideo({}, 1));
+}
+
+TEST_F(MainViewTest, FocusRequestReturnsToTheLibraryWithTheTorrentSelected) {
+    std::string a = add("A");
+    std::string b = add("B");
+    MainView& v = show();
+    ui->setFilter(TorrentFilter::errors);
+    ui->setShowSettings(true);
+    ui->setTab(DetailTab::peers);
+    engine->setFocusRequest(b);
+    EXPECT_FALSE(ui->showSettings());
+    EXPECT_EQ(ui->filter(), TorrentFilter::all);
+    EXPECT_EQ(ui->selection(), std::set{b});
+    EXPECT_EQ(ui->tab(), DetailTab::files);
+    EXPECT_TRUE(ui->showDetails());
+    EXPECT_FALSE(engine->focusRequest());
+    EXPECT_EQ(v.primary(), b);
+    (void)a;
+}
+
+TEST_F(MainViewTest, SidebarCountsIgnoreTheSearchAndAClickLeavesSettings) {
+    add("Paused one");
+    add("Paused two");
+    MainView& v = show();
+    ui->setSearch("nothing matches");
+    auto* all = v.sidebar()->row(TorrentFilter::all);
+    auto* paused = v.sidebar()->row(TorrentFilter::paused);
+    EXPECT_EQ(all->accessibleDescription(), QStringLiteral("2"));
+    EXPECT_EQ(paused->accessibleDescription(), QStringLiteral("2"));
+    EXPECT_TRUE(v.sidebar()->row(TorrentFilter::seeding)->accessibleDescription().isEmpty());
+    EXPECT_TRUE(all->isChecked());
+    ui->setShowSettings(true);
+    EXPECT_FALSE(all->isChecked());
+    ui->setOpenedTorrentID("x");
+    QTest::mouseClick(paused, Qt::LeftButton);
+    EXPECT_FALSE(ui->showSettings());
+    EXPECT_FALSE(ui->openedTorrentID());
+    EXPECT_EQ(ui->filter(), TorrentFilter::paused);
+    EXPECT_TRUE(paused->isChecked());
+}
+
+TEST_F(MainViewTest, ADownloadFromALoopbackSeederShowsItsProgressToTheEnd) {
+    swarm::Seeder seeder;
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Film.2021.1080p";
+    o.files = {{"Film.2021.1080p/film.mkv", 3 << 20}};
+    auto t = swarm::GeneratedTorrent::create(dir / "seeder", o);
+    seeder.seed(t);
+    MainView& v = show();
+    auto added = engine->addTorrent(t.torrentPath(), (dir / "downloads").string(), std::nullopt,
+                                    false, false);
+    ASSERT_TRUE(added);
+    std::vector<QString> seen;
+    auto progress = [&] {
+        int row = v.model()->rowOf(added->id);
+        return row < 0 ? QString()
+                       : v.model()->index(row, LibraryModel::progressColumn).data().toString();
+    };
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            seeder.connect(t, port);
+            QString now = progress();
+            if (seen.empty() || seen.back() != now)
+                seen.push_back(now);
+            return now == QStringLiteral("100%");
+        },
+        60s));
+    int row = v.model()->rowOf(added->id);
+    EXPECT_EQ(v.model()->index(row, LibraryModel::statusColumn).data().toString(),
+              QStringLiteral("Раздача"));
+    // The card of the grid and the row of the list draw from this model.
+    EXPECT_TRUE(v.grid()->itemRect(added->id).isValid());
+    QTest::mouseClick(v.header()->layoutButton(1), Qt::LeftButton);
+    EXPECT_TRUE(v.list()->itemRect(added->id).isValid());
+    EXPECT_GE(seen.size(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// The add-torrent and magnet sheets against a real engine: every corpus file
+// opens or gives the sheet's error text, unchecked files reach libtorrent at
+// priority 0 and never appear on disk, duplicates and bad folders.
+
+#include <fstream>
+#include <sstream>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include "tests/support/qt_app.h"
+#include "tests/torrent/views_fixture.h"
+#include "tevro/media/file_tree.h"
+#include "tevro/torrent/add_torrent_sheet.h"
+#include "tevro/torrent/file_tree_model.h"
+#include "tevro/torrent/magnet_sheet.h"
+
+using namespace tevro;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CorpusEntry {
+    std::string file;
+    std::string expected;
+};
+
+std::vector<CorpusEntry> corpus() {
+    std::vector<CorpusEntry> out;
+    std::ifstream in(fs::path(TEVRO_TORRENT_CORPUS) / "MANIFEST.tsv");
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        std::istringstream cols(line);
+        CorpusEntry e;
+        if (std::getline(cols, e.file, '\t') && std::getline(cols, e.expected, '\t'))
+            out.push_back(e);
+    }
+    return out;
+}
+
+// Counts every node of the model below `parent`.
+int countRows(const QAbstractItemModel& m, const QModelIndex& parent = {}) {
+    int n = 0;
+    for (int r = 0; r < m.rowCount(parent); ++r)
+        n += 1 + countRows(m, m.index(r, 0, parent));
+    return n;
+}
+
+std::unique_ptr<AddTorrentSheet> openSheet(TorrentEngine& engine, const fs::path& file) {
+    auto sheet = std::make_unique<AddTorrentSheet>(engine, file);
+    sheet->show();
+    EXPECT_TRUE(test::waitUntil([&] { return sheet->preview().has_value(); }, 20s)) << file;
+    return sheet;
+}
+
+QPushButton* button(QWidget* w, const QString& text) {
+    for (auto* b : w->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+class AddSheets : public test::ViewsTest {};
+
+} // namespace
+
+TEST_F(AddSheets, EveryCorpusTorrentOpensWithItsTreeOrGivesTheErrorText) {
+    auto entries = corpus();
+    if (entries.empty())
+        GTEST_SKIP() << "no torrent corpus";
+    int ok = 0;
+    for (const CorpusEntry& e : entries) {
+        auto sheet = openSheet(engine(), fs::path(TEVRO_TORRENT_CORPUS) / e.file);
+        const TorrentPreview& p = *sheet->preview();
+        if (p.error) {
+            // Only files libtorrent refuses may fail, with the sheet's own text.
+            EXPECT_EQ(e.expected, "error") << e.file;
+            EXPECT_FALSE(p.error->empty()) << e.file;
+            int shown = 0;
+            for (auto* l : sheet->findChildren<QLabel*>())
+                if (l->isVisibleTo(sheet.get()) && (l->text() == "Не удалось открыть торрент" ||
+                                                    l->text() == QString::fromStdString(*p.error)))
+                    ++shown;
+            EXPECT_EQ(shown, 2) << e.file;
+            EXPECT_FALSE(sheet->treeView()->isVisibleTo(sheet.get()));
+            continue;
+        }
+        if (e.expected == "ok")
+            ++ok;
+        // The tree holds every non-pad file once, plus its folders.
+        std::vector<TorrentFile> files = sheet->files();
+        std::size_t real = std::ranges::count_if(files, [](auto& f) { return !f.pad; });
+        EXPECT_EQ(static_cast<std::size_t>(countRows(*sheet->model())),
+                  FileTree::flatten(FileTree::build(files)).size())
+            << e.file;
+        std::size_t leaves = 0;
+        for (const FileNode& n : FileTree::flatten(sheet->tree()))
+            leaves += n.isFolder() ? 0 : 1;
+        EXPECT_EQ(leaves, real) << e.file;
+        EXPECT_TRUE(sheet->isVisible());
+    }
+    EXPECT_EQ(ok, 65);
+}
+
+TEST_F(AddSheets, UncheckedFilesGetPriorityZeroAndStayOffDisk) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    seeder = std::make_unique<swarm::Seeder>();
+    seeder->seed(t);
+    auto sheet = openSheet(engine(), t.torrentPath());
+    sheet->setSavePath(QString::fromStdString(downloads()));
+
+    // Uncheck the subtitles folder by its check mark and the text file by Space.
+    QModelIndex subs = sheet->model()->indexOf("d:/Subs", FileTreeModel::checkColumn);
+    ASSERT_TRUE(subs.isValid());
+    QTreeView* tree = sheet->treeView();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(subs).center());
+    std::string readme;
+    for (const FileNode& n : FileTree::flatten(sheet->tree()))
+        if (n.name == "readme.txt")
+            readme = n.id;
+    sheet->setSelection({readme});
+    tree->setFocus();
+    QTest::keyClick(tree, Qt::Key_Space);
+    EXPECT_EQ(sheet->model()->data(sheet->model()->indexOf("d:/Subs"), FileTreeModel::CheckRole),
+              static_cast<int>(CheckState::off));
+
+    QSignalSpy added(sheet.get(), &AddTorrentSheet::added);
+    QTest::mouseClick(button(sheet.get(), "Добавить"), Qt::LeftButton);
+    ASSERT_EQ(added.count(), 1);
+    std::string id = added.at(0).at(0).toString().toStdString();
+    EXPECT_FALSE(sheet->isVisible());
+
+    auto files = engineFiles(id);
+    int skipped = 0;
+    for (const TorrentFile& f : files) {
+        if (f.pad)
+            continue;
+        bool off = f.path.find("/Subs/") != std::string::npos || f.path.ends_with("readme.txt");
+        EXPECT_EQ(f.prio, off ? 0 : 4) << f.path;
+        skipped += off ? 1 : 0;
+    }
+    EXPECT_EQ(skipped, 3);
+    ASSERT_TRUE(waitConnected({&t}, [&] {
+        auto s = engine().torrent(id);
+        return s && s->finished;
+    }));
+    EXPECT_TRUE(fs::exists(fs::path(downloads()) / "Season" / "Show.S01E01.1080p.mkv"));
+    EXPECT_FALSE(fs::exists(fs::path(downloads()) / "Season" / "readme.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(downloads()) / "Season" / "Subs" / "Show.S01E02.srt"));
+
+    // The same file again: the duplicate message, the existing id, the sheet closes.
+    auto again = openSheet(engine(), t.torrentPath());
+    QSignalSpy addedAgain(again.get(), &AddTorrentSheet::added);
+    again->add();
+    ASSERT_EQ(addedAgain.count(), 1);
+    EXPECT_EQ(addedAgain.at(0).at(0).toString().toStdString(), id);
+    EXPECT_EQ(engine().toast(), "Этот торрент уже добавлен");
+    EXPECT_FALSE(again->isVisible());
+}
+
+TEST_F(AddSheets, FolderWithALineBreakIsRefusedInBothSheets) {
+    auto t = makeTorrent("Alpha", {{"Alpha/a.mkv", 20000}});
+    auto sheet = openSheet(engine(), t.torrentPath());
+    sheet->setSavePath("/tmp/a\nb");
+    QSignalSpy added(sheet.get(), &AddTorrentSheet::added);
+    sheet->add();
+    EXPECT_EQ(added.count(), 0);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->errorText(), "Путь сохранения не может содержать перевод строки");
+    EXPECT_TRUE(engine().torrents().empty());
+
+    MagnetSheet magnet(engine(), QString::fromStdString(t.magnet()));
+    magnet.show();
+    magnet.setSavePath("/tmp/x\r\ny");
+    QSignalSpy magnetAdded(&magnet, &MagnetSheet::added);
+    magnet.add();
+    EXPECT_EQ(magnetAdded.count(), 0);
+    EXPECT_TRUE(magnet.isVisible());
+    EXPECT_EQ(magnet.errorText(), "Путь сохранения не может содержать перевод строки");
+    // A usable folder then goes through with the same link.
+    magnet.setSavePath(QString::fromStdString(downloads()));
+    magnet.add();
+    EXPECT_EQ(magnetAdded.count(), 1);
+}
+
+TEST_F(AddSheets, MagnetSheetTrimsTheLinkAndReadsSettings) {
+    auto settings = engine().settings();
+    settings.addPaused = true;
+    engine().setSettings(settings);
+    MagnetSheet sheet(engine(), QString());
+    sheet.show();
+    EXPECT_FALSE(sheet.canAdd());
+    EXPECT_FALSE(button(&sheet, "Добавить")->isEnabled());
+    sheet.setText("  MAGNET:?xt=urn:btih:abc \n");
+    EXPECT_FALSE(button(&sheet, "Добавить")->isEnabled());
+    sheet.setText("\n  magnet:?xt=urn:btih:abc  \n");
+    EXPECT_TRUE(button(&sheet, "Добавить")->isEnabled());
+    EXPECT_EQ(sheet.link(), "magnet:?xt=urn:btih:abc");
+    bool startNow = true;
+    for (auto* c : sheet.findChildren<QCheckBox*>())
+        if (c->text() == "Начать загрузку")
+            startNow = c->isChecked();
+    EXPECT_FALSE(startNow);
+    // A link the bridge refuses keeps the sheet open with its message.
+    sheet.setText("magnet:?nonsense");
+    sheet.add();
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_FALSE(sheet.errorText().isEmpty());
+}
+
+TEST_F(AddSheets, MagnetForALoopbackSeededTorrentGetsItsMetadata) {
+    auto t = makeTorrent("Meta", test::seasonFiles());
+    seeder = std::make_unique<swarm::Seeder>();
+    seeder->seed(t);
+    MagnetSheet sheet(engine(), QString::fromStdString(t.magnet()));
+    sheet.show();
+    sheet.setSavePath(QString::fromStdString(downloads()));
+    QSignalSpy added(&sheet, &MagnetSheet::added);
+    QTest::mouseClick(button(&sheet, "Добавить"), Qt::LeftButton);
+    ASSERT_EQ(added.count(), 1);
+    std::string id = added.at(0).at(0).toString().toStdString();
+    ASSERT_TRUE(waitConnected({&t}, [&] {
+        auto s = engine().torrent(id);
+        return s && s->hasMetadata;
+    }));
+    // "Choose files first" was on: every file waits at priority 0.
+    auto files = engineFiles(id);
+    EXPECT_EQ(std::ranges::count_if(files, [](auto& f) { return !f.pad; }), 10);
+    for (const TorrentFile& f : files)
+        EXPECT_EQ(f.prio, 0) << f.path;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// The library's grid: cards in as many columns of at least the minimum card
+// width as fit, filling the width.
+
+#include "tevro/library/library_item_view.h"
+
+namespace tevro {
+
+class TorrentCardDelegate;
+
+class TorrentGridView : public LibraryItemView {
+    Q_OBJECT
+public:
+    static constexpr int kMinCardWidth = 240;
+    static constexpr int kSpacing = 18;
+
+    explicit TorrentGridView(QWidget* parent = nullptr);
+
+    int columns() const { return m_columns; }
+    int cardWidth() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void fitColumns();
+
+    TorrentCardDelegate* m_cards;
+    int m_columns = 1;
+};
+
+} // namespace tevro

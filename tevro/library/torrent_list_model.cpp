@@ -1,0 +1,323 @@
+#include "tevro/library/torrent_list_model.h"
+
+#include <QDateTime>
+#include <QMetaObject>
+
+#include "tevro/engine/torrent_engine.h"
+#include "tevro/library/artwork_loader.h"
+#include "tevro/library/library_context.h"
+#include "tevro/library/piece_map_loader.h"
+#include "tevro/library/transfer_badge.h"
+#include "tevro/media/artwork_store.h"
+
+namespace tevro {
+
+namespace {
+qint64 nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+} // namespace
+
+TorrentListModel::TorrentListModel(ArtworkStore* store, TorrentEngine* engine, QObject* parent)
+    : QAbstractListModel(parent), m_store(store ? store : LibraryContext::artworkStore()),
+      m_engine(engine) {
+    if (!m_engine && !LibraryContext::pieceMapSource())
+        m_engine = LibraryContext::engine();
+}
+
+int TorrentListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_items.size());
+}
+
+std::optional<int> TorrentListModel::row(const std::string& id) const {
+    auto it = m_rows.find(id);
+    if (it == m_rows.end())
+        return std::nullopt;
+    return int(it->second);
+}
+
+QModelIndex TorrentListModel::indexOf(const std::string& id) const {
+    auto r = row(id);
+    return r ? index(*r) : QModelIndex();
+}
+
+void TorrentListModel::rebuildIndex() {
+    m_rows.clear();
+    m_rows.reserve(m_items.size());
+    for (std::size_t i = 0; i < m_items.size(); ++i)
+        m_rows.emplace(m_items[i].torrent.id, i);
+}
+
+void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents) {
+    std::unordered_map<std::string, std::size_t> wanted;
+    wanted.reserve(torrents.size());
+    for (std::size_t i = 0; i < torrents.size(); ++i)
+        wanted.emplace(torrents[i].id, i);
+
+    // Gone torrents, from the end so that the rows above keep their numbers.
+    for (std::size_t i = m_items.size(); i-- > 0;) {
+        if (wanted.count(m_items[i].torrent.id))
+            continue;
+        beginRemoveRows({}, int(i), int(i));
+        m_items.erase(m_items.begin() + std::ptrdiff_t(i));
+        endRemoveRows();
+    }
+
+    // Kept torrents in the new order.
+    bool ordered = true;
+    for (std::size_t i = 1; i < m_items.size() && ordered; ++i)
+        ordered = wanted[m_items[i - 1].torrent.id] < wanted[m_items[i].torrent.id];
+    if (!ordered) {
+        emit layoutAboutToBeChanged();
+        const QModelIndexList before = persistentIndexList();
+        std::vector<std::string> oldIds;
+        for (const QModelIndex& index : before)
+            oldIds.push_back(m_items[std::size_t(index.row())].torrent.id);
+        std::stable_sort(m_items.begin(), m_items.end(), [&](const Item& a, const Item& b) {
+            return wanted[a.torrent.id] < wanted[b.torrent.id];
+        });
+        rebuildIndex();
+        QModelIndexList after;
+        for (const std::string& id : oldIds)
+            after << index(int(m_rows[id]));
+        changePersistentIndexList(before, after);
+        emit layoutChanged();
+    }
+    rebuildIndex();
+
+    // New torrents at their places, each run of them in one insertion.
+    std::size_t j = 0;
+    while (j < torrents.size()) {
+        if (m_rows.count(torrents[j].id)) {
+            ++j;
+            continue;
+        }
+        std::size_t end = j;
+        while (end < torrents.size() && !m_rows.count(torrents[end].id))
+            ++end;
+        std::vector<Item> run;
+        run.reserve(end - j);
+        for (std::size_t k = j; k < end; ++k) {
+            Item item;
+            item.torrent = torrents[k];
+            item.presentation = MediaPresentation(item.torrent.name);
+            item.text = LibraryItemText::make(item.torrent, item.presentation);
+            item.selected = m_selection.count(item.torrent.id) > 0;
+            run.push_back(std::move(item));
+        }
+        beginInsertRows({}, int(j), int(end - 1));
+        m_items.insert(m_items.begin() + std::ptrdiff_t(j), std::make_move_iterator(run.begin()),
+                       std::make_move_iterator(run.end()));
+        rebuildIndex();
+        endInsertRows();
+        j = end;
+    }
+
+    for (std::size_t j = 0; j < torrents.size() && j < m_items.size(); ++j)
+        refreshRow(j, torrents[j]);
+}
+
+void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent) {
+    Item& item = m_items[row];
+    if (item.torrent == torrent)
+        return;
+    const bool renamed = item.torrent.name != torrent.name;
+    item.torrent = torrent;
+    if (renamed)
+        item.presentation = MediaPresentation(torrent.name);
+    LibraryItemText text = LibraryItemText::make(torrent, item.presentation);
+    // Another identity (save path moved): its old picture goes at once.
+    const bool identityChanged =
+        !item.artworkIdentity.empty() &&
+        item.artworkIdentity != ArtworkLoader::identity(torrent, std::nullopt);
+    if (identityChanged) {
+        item.artwork = QImage();
+        item.artworkIdentity.clear();
+        ++item.artworkGeneration;
+    }
+    if (text == item.text && !identityChanged)
+        return; // nothing shown changed
+    const bool heightChanged = text.checking != item.text.checking;
+    item.text = std::move(text);
+    const QModelIndex i = index(int(row));
+    emit dataChanged(i, i);
+    if (heightChanged)
+        emit rowHeightChanged(i);
+}
+
+void TorrentListModel::setSelection(const std::set<std::string>& ids) {
+    m_selection = ids;
+    for (std::size_t row = 0; row < m_items.size(); ++row) {
+        Item& item = m_items[row];
+        const bool selected = ids.count(item.torrent.id) > 0;
+        if (selected == item.selected)
+            continue;
+        item.selected = selected;
+        const QModelIndex i = index(int(row));
+        emit dataChanged(i, i, {SelectedRole});
+    }
+}
+
+void TorrentListModel::prepare(int row) const {
+    if (row < 0 || row >= int(m_items.size()))
+        return;
+    const Item& item = m_items[std::size_t(row)];
+    bool wants = false;
+    if (m_store && item.artworkRequest != ArtworkLoader::requestId(item.torrent, std::nullopt)) {
+        m_pendingArtwork.insert(item.torrent.id);
+        wants = true;
+    }
+    if (!item.mapInFlight && !item.text.checking &&
+        (item.mapFetched == 0 || nowMs() - item.mapFetched >= PieceMapLoader::kRefreshMs)) {
+        m_pendingPieces.insert(item.torrent.id);
+        wants = true;
+    }
+    if (wants && !m_fetchScheduled) {
+        // Never from inside a paint: the answers may come at once.
+        m_fetchScheduled = true;
+        QMetaObject::invokeMethod(const_cast<TorrentListModel*>(this),
+                                  &TorrentListModel::fetchPending, Qt::QueuedConnection);
+    }
+}
+
+void TorrentListModel::fetchPending() {
+    m_fetchScheduled = false;
+    const auto artwork = std::exchange(m_pendingArtwork, {});
+    const auto pieces = std::exchange(m_pendingPieces, {});
+    for (const std::string& id : artwork)
+        requestArtwork(id);
+    for (const std::string& id : pieces)
+        requestPieces(id);
+}
+
+void TorrentListModel::requestArtwork(const std::string& id) {
+    auto r = row(id);
+    if (!r || !m_store)
+        return;
+    Item& item = m_items[std::size_t(*r)];
+    const std::string request = ArtworkLoader::requestId(item.torrent, std::nullopt);
+    if (request == item.artworkRequest)
+        return;
+    item.artworkRequest = request;
+    const std::string identity = ArtworkLoader::identity(item.torrent, std::nullopt);
+    const quint64 generation = ++item.artworkGeneration;
+    QPointer<TorrentListModel> self(this);
+    m_store->image(item.torrent, std::nullopt,
+                   [self, id, identity, generation](std::optional<QImage> image) {
+                       if (!self || !image || image->isNull())
+                           return;
+                       auto r = self->row(id);
+                       if (!r)
+                           return;
+                       Item& item = self->m_items[std::size_t(*r)];
+                       if (item.artworkGeneration != generation)
+                           return;
+                       item.artwork = *image;
+                       item.artworkIdentity = identity;
+                       const QModelIndex i = self->index(*r);
+                       emit self->dataChanged(i, i, {HasArtworkRole});
+                   });
+}
+
+void TorrentListModel::requestPieces(const std::string& id) {
+    auto r = row(id);
+    if (!r)
+        return;
+    Item& item = m_items[std::size_t(*r)];
+    if (item.mapInFlight)
+        return;
+    item.mapInFlight = true;
+    QPointer<TorrentListModel> self(this);
+    auto store = [self, id](PieceMap map) {
+        if (!self)
+            return;
+        auto r = self->row(id);
+        if (!r)
+            return;
+        Item& item = self->m_items[std::size_t(*r)];
+        item.mapInFlight = false;
+        item.mapFetched = nowMs();
+        if (map == item.map)
+            return;
+        item.map = std::move(map);
+        const QModelIndex i = self->index(*r);
+        emit self->dataChanged(i, i, {FractionRole});
+    };
+    if (m_engine)
+        m_engine->pieceMap(id, store);
+    else if (const auto& source = LibraryContext::pieceMapSource())
+        source(id, store);
+    else
+        item.mapInFlight = false;
+}
+
+QVariant TorrentListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= int(m_items.size()))
+        return {};
+    const Item& item = m_items[std::size_t(index.row())];
+    const LibraryItemText& t = item.text;
+    switch (role) {
+    case Qt::DisplayRole:
+    case TitleRole:
+        return t.title;
+    case Qt::AccessibleTextRole:
+        return t.cardLabel();
+    case Qt::ToolTipRole:
+        return t.name;
+    case IdRole:
+        return QString::fromStdString(item.torrent.id);
+    case CaptionRole:
+        return t.caption;
+    case SizeTextRole:
+        return t.sizeText;
+    case ProgressTextRole:
+        return t.progressText;
+    case PercentRole:
+        return t.percent;
+    case FractionRole:
+        return t.fraction;
+    case RateTextRole:
+        return t.rowRateText;
+    case WatchTitleRole:
+        return t.watchTitle;
+    case ResumeWordingRole:
+        return t.resumeWording;
+    case StatusTextRole:
+        return t.statusText;
+    case StatusSymbolRole:
+        return QString::fromStdString(t.statusSymbol);
+    case BadgeTintRole:
+        return TransferBadge::tint(item.torrent).name();
+    case CheckingRole:
+        return t.checking;
+    case SelectedRole:
+        return item.selected;
+    case HasArtworkRole:
+        return !item.artwork.isNull();
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> TorrentListModel::roleNames() const {
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(IdRole, "id");
+    names.insert(TitleRole, "title");
+    names.insert(CaptionRole, "caption");
+    names.insert(SizeTextRole, "sizeText");
+    names.insert(ProgressTextRole, "progressText");
+    names.insert(PercentRole, "percent");
+    names.insert(FractionRole, "fraction");
+    names.insert(RateTextRole, "rateText");
+    names.insert(WatchTitleRole, "watchTitle");
+    names.insert(ResumeWordingRole, "resumeWording");
+    names.insert(StatusTextRole, "statusText");
+    names.insert(StatusSymbolRole, "statusSymbol");
+    names.insert(BadgeTintRole, "badgeTint");
+    names.insert(CheckingRole, "checking");
+    names.insert(SelectedRole, "selected");
+    names.insert(HasArtworkRole, "hasArtwork");
+    return names;
+}
+
+} // namespace tevro

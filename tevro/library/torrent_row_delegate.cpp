@@ -1,0 +1,23 @@
+#include "tevro/library/torrent_row_delegate.h"
+
+#include "tevro/library/torrent_list_row.h"
+
+namespace tevro {
+
+TorrentRowDelegate::TorrentRowDelegate(QObject* parent) : LibraryItemDelegate(parent) {}
+
+QSize TorrentRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+    return {std::max(420, option.rect.width()), int(TorrentListRow::kHeight)};
+}
+
+void TorrentRowDelegate::paintItem(QPainter& painter, const QRectF& rect,
+                                   const LibraryItemPaint& item) const {
+    TorrentListRow::paint(painter, rect, item);
+}
+
+PaintedElements TorrentRowDelegate::itemElements(const QRectF& rect,
+                                                 const LibraryItemPaint& item) const {
+    return TorrentListRow::elements(rect, item);
+}
+
+} // namespace tevro

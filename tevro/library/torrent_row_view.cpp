@@ -1,0 +1,16 @@
+#include "tevro/library/torrent_row_view.h"
+
+#include "tevro/library/torrent_row_delegate.h"
+
+namespace tevro {
+
+TorrentRowView::TorrentRowView(QWidget* parent) : LibraryItemView(new TorrentRowDelegate, parent) {
+    setViewMode(QListView::ListMode);
+    setUniformItemSizes(true);
+    setSpacing(kSpacing / 2);
+    setResizeMode(QListView::Adjust);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAccessibleName(QStringLiteral("Список торрентов"));
+}
+
+} // namespace tevro

@@ -1,0 +1,179 @@
+#include "tevro/shell/application.h"
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QSocketNotifier>
+#include <QUrl>
+
+#include "tevro/core/storage.h"
+#include "tevro/engine/torrent_engine.h"
+#include "tevro/media/artwork_store.h"
+#include "tevro/media/media_matcher.h"
+#include "tevro/player/player_model.h"
+#include "tevro/shell/app_delegate.h"
+#include "tevro/shell/main_ui_state.h"
+#include "tevro/shell/main_window.h"
+#include "tevro/shell/single_instance.h"
+#include "tevro/shell/window_opener.h"
+
+namespace tevro {
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    char byte = 1;
+    [[maybe_unused]] auto written = ::write(gSignalPipe[1], &byte, 1);
+}
+
+// Shows a path in the file manager: its folder (the desktop's own file
+// manager decides how to point at the file).
+void revealInFileManager(const std::filesystem::path& target, bool select) {
+    std::filesystem::path folder = select ? target.parent_path() : target;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
+}
+
+} // namespace
+
+Application::Application(QObject* parent) : QObject(parent) {
+    AppDelegate::Services services;
+    services.engine = []() -> TorrentEngine& { return TorrentEngine::shared(); };
+    services.hideWindows = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->hide();
+    };
+    services.artwork = [this] { return m_artwork.get(); };
+    services.player = []() -> PlayerModel* { return &PlayerModel::shared(); };
+    m_delegate = new AppDelegate(std::move(services), this);
+}
+
+Application::~Application() {
+    delete m_main;
+    delete m_player;
+}
+
+TorrentEngine& Application::engine() const {
+    return TorrentEngine::shared();
+}
+
+MainUIState& Application::ui() const {
+    return MainUIState::shared();
+}
+
+bool Application::start(const std::vector<std::string>& urls) {
+    m_instance = std::make_unique<SingleInstance>(Storage::home());
+    if (m_instance->handOff(urls, 1500))
+        return false;
+    m_instance->listen();
+    connect(m_instance.get(), &SingleInstance::received, this,
+            [this](const std::vector<std::string>& handed) {
+                m_delegate->openURLs(handed);
+                if (!AppDelegate::backgroundMode() || handed.empty())
+                    openWindow("main");
+            });
+
+    QApplication::setQuitOnLastWindowClosed(false);
+    TorrentEngine::Options options;
+    options.reveal = revealInFileManager;
+    TorrentEngine::setSharedOptions(std::move(options));
+    m_delegate->didFinishLaunching();
+
+    ArtworkStore::Dependencies deps;
+    deps.files = [](const std::string& id, ArtworkStore::FilesReply reply) {
+        TorrentEngine::shared().files(id, [reply](std::vector<TorrentFile> files) {
+            reply(files.empty() ? std::nullopt : std::optional(std::move(files)));
+        });
+    };
+    deps.videos = [](const std::vector<TorrentFile>& files) { return MediaMatcher::videos(files); };
+    m_artwork = std::make_unique<ArtworkStore>(std::move(deps));
+
+    m_delegate->openURLs(urls);
+    createWindows();
+    openWindow("main");
+    return true;
+}
+
+void Application::createWindows() {
+    MainView::Parts parts;
+    parts.openWindow = [this](const std::string& id) { openWindow(id); };
+    m_main =
+        new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
+    m_main->installEventFilter(this);
+    // The player window's content comes with the player window module; until
+    // then the window exists with its title and size only.
+    m_player = new QWidget;
+    m_player->setObjectName(QStringLiteral("player"));
+    m_player->setWindowTitle(QStringLiteral("Плеер"));
+    m_player->resize(1280, 760);
+    m_player->installEventFilter(this);
+    if (AppDelegate::backgroundMode()) {
+        m_main->setWindowFlag(Qt::Tool);
+        m_player->setWindowFlag(Qt::Tool);
+    }
+    // Ctrl+Q runs the orderly quit from every window.
+    disconnect(m_main->action(QStringLiteral("Завершить Tevro")), nullptr, qApp, nullptr);
+    connect(m_main->action(QStringLiteral("Завершить Tevro")), &QAction::triggered, this,
+            &Application::quit);
+    m_player->addAction(m_main->action(QStringLiteral("Завершить Tevro")));
+}
+
+bool Application::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show) {
+        // A window shown stores how to open the others.
+        WindowOpener::shared().setAction([this](const std::string& id) { openWindow(id); });
+    }
+    if (watched == m_main && event->type() == QEvent::Paint && !m_painted) {
+        m_painted = true;
+        QMetaObject::invokeMethod(this, &Application::firstPaint, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Application::openWindow(const std::string& identifier) {
+    QWidget* window = identifier == "main"     ? static_cast<QWidget*>(m_main.data())
+                      : identifier == "player" ? m_player.data()
+                                               : nullptr;
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Application::quit() {
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    m_delegate->willTerminate();
+    // The library preferences are written at every change; writing them once
+    // more at quit leaves all three files of the data folder in place.
+    ui().preferences().save(ui().libraryFile());
+    QApplication::quit();
+}
+
+void Application::watchSignals() {
+    if (gSignalPipe[0] >= 0)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        [[maybe_unused]] auto n = ::read(gSignalPipe[0], &byte, 1);
+        quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace tevro

@@ -1,0 +1,71 @@
+#pragma once
+
+// The running application: the single-instance hand-off, the delegate's
+// start-up, the windows "main" and "player" behind the window opener, the
+// artwork store wired to the engine, and the orderly quit on Ctrl+Q, SIGTERM
+// and SIGINT. Closing the last window does not quit.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include "tevro/shell/main_window.h"
+
+namespace tevro {
+
+class AppDelegate;
+class ArtworkStore;
+class MainUIState;
+
+class PlayerModel;
+class SingleInstance;
+class TorrentEngine;
+
+class Application : public QObject {
+    Q_OBJECT
+public:
+    explicit Application(QObject* parent = nullptr);
+    ~Application() override;
+
+    // Hands `urls` to a running instance and returns false when there is
+    // one; otherwise starts the services, queues `urls` and shows "main".
+    bool start(const std::vector<std::string>& urls);
+    // The shutdown order, then the event loop ends; runs once.
+    void quit();
+    // SIGTERM and SIGINT run quit() on the main thread.
+    void watchSignals();
+
+    // Opens "main" or "player" (the window opener's action).
+    void openWindow(const std::string& identifier);
+
+    AppDelegate& delegate() const { return *m_delegate; }
+    TorrentEngine& engine() const;
+    MainUIState& ui() const;
+    ArtworkStore* artwork() const { return m_artwork.get(); }
+    MainWindow* mainWindow() const { return m_main; }
+    QWidget* playerWindow() const { return m_player; }
+
+signals:
+    // The main window painted for the first time.
+    void firstPaint();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createWindows();
+
+    std::unique_ptr<SingleInstance> m_instance;
+    AppDelegate* m_delegate = nullptr;
+    std::unique_ptr<ArtworkStore> m_artwork;
+    QPointer<MainWindow> m_main;
+    QPointer<QWidget> m_player;
+    bool m_painted = false;
+    bool m_quitting = false;
+};
+
+} // namespace tevro

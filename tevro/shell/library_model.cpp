@@ -1,0 +1,157 @@
+#include "tevro/shell/library_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QColor>
+
+#include "tevro/core/format.h"
+#include "tevro/media/media_presentation.h"
+#include "tevro/media/status_text.h"
+#include "tevro/shell/shell_style.h"
+
+namespace tevro {
+
+LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void LibraryModel::setTorrents(std::vector<TorrentStatus> torrents) {
+    bool sameRows = torrents.size() == m_torrents.size() &&
+                    std::ranges::equal(torrents, m_torrents,
+                                       [](const auto& a, const auto& b) { return a.id == b.id; });
+    if (!sameRows) {
+        beginResetModel();
+        m_torrents = std::move(torrents);
+        endResetModel();
+        return;
+    }
+    for (std::size_t row = 0; row < torrents.size(); ++row) {
+        if (torrents[row] == m_torrents[row])
+            continue;
+        m_torrents[row] = std::move(torrents[row]);
+        emit dataChanged(index(int(row), 0), index(int(row), columnCount_ - 1));
+    }
+}
+
+void LibraryModel::setSelection(const std::set<std::string>& selection) {
+    if (selection == m_selection)
+        return;
+    std::set<std::string> changed;
+    std::ranges::set_symmetric_difference(selection, m_selection,
+                                          std::inserter(changed, changed.end()));
+    m_selection = selection;
+    for (const auto& id : changed)
+        if (int row = rowOf(id); row >= 0)
+            emit dataChanged(index(row, 0), index(row, columnCount_ - 1), {SelectedRole});
+}
+
+const TorrentStatus* LibraryModel::status(int row) const {
+    if (row < 0 || row >= int(m_torrents.size()))
+        return nullptr;
+    return &m_torrents[std::size_t(row)];
+}
+
+int LibraryModel::rowOf(const std::string& id) const {
+    auto it = std::ranges::find(m_torrents, id, &TorrentStatus::id);
+    return it == m_torrents.end() ? -1 : int(it - m_torrents.begin());
+}
+
+int LibraryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_torrents.size());
+}
+
+int LibraryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columnCount_;
+}
+
+QString LibraryModel::sizeText(const TorrentStatus& t) {
+    return QString::fromStdString(
+        Format::bytes(std::max<std::int64_t>(0, t.wanted > 0 ? t.wanted : t.total)));
+}
+
+QString LibraryModel::speedText(const TorrentStatus& t) {
+    if (t.isChecking())
+        return QString::fromStdString(t.checkingSpeedText());
+    if (t.downloadRate < 1)
+        return QStringLiteral("—");
+    return QString::fromStdString(Format::bytes(t.downloadRate)) + QStringLiteral("/с");
+}
+
+QString LibraryModel::remainingText(const TorrentStatus& t) {
+    if (t.isChecking()) {
+        auto eta = t.checkingETA();
+        if (!eta)
+            return QStringLiteral("—");
+        return QStringLiteral("≈ ") + QString::fromStdString(Format::duration(std::ceil(*eta)));
+    }
+    std::int64_t remaining = t.wanted - t.wantedDone;
+    if (remaining > 0 && t.downloadRate >= 1 && !t.paused)
+        return QString::fromStdString(Format::duration(double(remaining) / double(t.downloadRate)));
+    return QStringLiteral("—");
+}
+
+QVariant LibraryModel::data(const QModelIndex& index, int role) const {
+    const TorrentStatus* t = status(index.row());
+    if (!t)
+        return {};
+    switch (role) {
+    case IdRole:
+        return QString::fromStdString(t->id);
+    case SelectedRole:
+        return m_selection.contains(t->id);
+    case SubtitleRole:
+        return QString::fromStdString(MediaPresentation(t->name).subtitle());
+    case ProgressRole:
+        return t->displayProgress();
+    case StatusSymbolRole:
+        return QString::fromStdString(statusSymbol(*t));
+    case ErrorRole:
+        return QString::fromStdString(t->error);
+    case Qt::ToolTipRole:
+        if (index.column() == nameColumn)
+            return QString::fromStdString(t->name);
+        if (index.column() == statusColumn && !t->error.empty())
+            return QString::fromStdString(t->error);
+        return {};
+    case Qt::ForegroundRole:
+        if (index.column() == statusColumn) {
+            if (!t->error.empty())
+                return QColor(Qt::red);
+            return (t->finished || t->seeding) ? ShellStyle::mint() : ShellStyle::muted();
+        }
+        return {};
+    case Qt::AccessibleTextRole:
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case nameColumn:
+            return QString::fromStdString(MediaPresentation(t->name).title);
+        case sizeColumn:
+            return sizeText(*t);
+        case progressColumn:
+            return QString::fromStdString(Format::percent(t->displayProgress()));
+        case statusColumn:
+            return QString::fromStdString(statusText(*t));
+        case speedColumn:
+            return speedText(*t);
+        case remainingColumn:
+            return remainingText(*t);
+        }
+        return {};
+    }
+    return {};
+}
+
+QVariant LibraryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char* const titles[] = {"Название", "Размер",   "Прогресс",
+                                         "Статус",   "Скорость", "Осталось"};
+    if (section < 0 || section >= columnCount_)
+        return {};
+    return QString::fromUtf8(titles[section]);
+}
+
+Qt::ItemFlags LibraryModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+} // namespace tevro

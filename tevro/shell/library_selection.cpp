@@ -1,0 +1,112 @@
+#include "tevro/shell/library_selection.h"
+
+#include <algorithm>
+
+#include <QString>
+
+#include "tevro/media/library_sort.h"
+#include "tevro/media/media_presentation.h"
+
+namespace tevro::LibrarySelection {
+
+bool passes(const TorrentStatus& t, TorrentFilter filter) {
+    switch (filter) {
+    case TorrentFilter::all:
+        return true;
+    case TorrentFilter::downloading:
+        return !t.paused && !t.finished && !t.seeding;
+    case TorrentFilter::seeding:
+        return t.seeding && !t.paused;
+    case TorrentFilter::completed:
+        return t.finished || t.seeding;
+    case TorrentFilter::paused:
+        return t.paused;
+    case TorrentFilter::active:
+        return t.downloadRate > 0 || t.uploadRate > 0;
+    case TorrentFilter::errors:
+        return !t.error.empty();
+    }
+    return false;
+}
+
+std::string query(const std::string& search) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    auto begin = std::ranges::find_if_not(search, blank);
+    auto end = std::find_if_not(search.rbegin(), search.rend(), blank).base();
+    if (begin >= end)
+        return {};
+    return QString::fromStdString(std::string(begin, end)).toLower().toStdString();
+}
+
+bool matches(const TorrentStatus& t, const std::string& q) {
+    if (q.empty())
+        return true;
+    QString needle = QString::fromStdString(q);
+    if (QString::fromStdString(t.name).contains(needle, Qt::CaseInsensitive))
+        return true;
+    return QString::fromStdString(MediaPresentation(t.name).title)
+        .contains(needle, Qt::CaseInsensitive);
+}
+
+namespace {
+
+// Negative, zero or positive for a before, equal to, or after b by one key, ascending.
+int compareBy(TableSortKey key, const TorrentStatus& a, const TorrentStatus& b) {
+    auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    switch (key) {
+    case TableSortKey::name:
+        return a.name.compare(b.name) < 0 ? -1 : (a.name == b.name ? 0 : 1);
+    case TableSortKey::wanted:
+        return cmp(a.wanted, b.wanted);
+    case TableSortKey::progress:
+        return cmp(a.displayProgress(), b.displayProgress());
+    case TableSortKey::state:
+        return a.state.compare(b.state) < 0 ? -1 : (a.state == b.state ? 0 : 1);
+    case TableSortKey::added:
+        return cmp(a.added, b.added);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<TorrentStatus> visible(const std::vector<TorrentStatus>& torrents,
+                                   const Inputs& inputs) {
+    std::string q = query(inputs.search);
+    std::vector<TorrentStatus> kept;
+    for (const auto& t : torrents)
+        if (passes(t, inputs.filter) && matches(t, q))
+            kept.push_back(t);
+    if (inputs.preferences.layout != LibraryLayout::table)
+        return ordered(inputs.preferences.sort, std::move(kept));
+    std::ranges::stable_sort(kept, [&](const TorrentStatus& a, const TorrentStatus& b) {
+        for (const auto& c : inputs.sortOrder) {
+            int r = compareBy(c.key, a, b);
+            if (r != 0)
+                return c.ascending ? r < 0 : r > 0;
+        }
+        return false;
+    });
+    return kept;
+}
+
+std::optional<std::string> primary(const std::vector<TorrentStatus>& visible,
+                                   const std::set<std::string>& selection) {
+    auto first = std::ranges::find_if(
+        visible, [&](const TorrentStatus& t) { return selection.contains(t.id); });
+    if (first == visible.end())
+        return std::nullopt;
+    if (selection.size() == 1)
+        return *selection.begin();
+    return first->id;
+}
+
+std::map<TorrentFilter, int> counts(const std::vector<TorrentStatus>& torrents) {
+    std::map<TorrentFilter, int> result;
+    for (TorrentFilter f : kAllTorrentFilters)
+        result[f] = int(
+            std::ranges::count_if(torrents, [f](const TorrentStatus& t) { return passes(t, f); }));
+    return result;
+}
+
+} // namespace tevro::LibrarySelection

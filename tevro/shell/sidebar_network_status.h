@@ -1,0 +1,43 @@
+#pragma once
+
+// The sidebar block that tells whether the session can be reached: DHT nodes
+// and network profile, the listening port and its state (addresses as a
+// tooltip) and the number of blocked peers. Redraws on the engine's session
+// information and settings.
+
+#include <string>
+
+#include <QWidget>
+
+#include "tevro/core/app_settings.h"
+#include "tevro/core/session_info.h"
+
+class QLabel;
+
+namespace tevro {
+
+class TorrentEngine;
+
+class SidebarNetworkStatus : public QWidget {
+    Q_OBJECT
+public:
+    explicit SidebarNetworkStatus(TorrentEngine& engine, QWidget* parent = nullptr);
+
+    // "Порт 20000", with " занят", " открыт" or " · <port mapping>" after it.
+    static std::string portText(const SessionInfo& info, std::int64_t listenPort);
+    // The public addresses the session listens on (at most six), then every
+    // listen error, one per line.
+    static std::string listenSummary(const SessionInfo& info);
+    static std::string profileName(NetworkProfile profile);
+
+private:
+    void refresh();
+
+    TorrentEngine& m_engine;
+    QLabel* m_dht = nullptr;
+    QLabel* m_profile = nullptr;
+    QLabel* m_port = nullptr;
+    QLabel* m_banned = nullptr;
+};
+
+} // namespace tevro

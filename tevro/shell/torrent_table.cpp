@@ -1,0 +1,151 @@
+#include "tevro/shell/torrent_table.h"
+
+#include <algorithm>
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include "tevro/shell/library_model.h"
+#include "tevro/shell/main_ui_state.h"
+#include "tevro/shell/main_view.h"
+#include "tevro/shell/shell_style.h"
+
+namespace tevro {
+
+namespace {
+
+std::optional<TableSortKey> sortKey(int column) {
+    switch (column) {
+    case LibraryModel::nameColumn:
+        return TableSortKey::name;
+    case LibraryModel::sizeColumn:
+        return TableSortKey::wanted;
+    case LibraryModel::progressColumn:
+        return TableSortKey::progress;
+    case LibraryModel::statusColumn:
+        return TableSortKey::state;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+TorrentTable::TorrentTable(MainView& view, QWidget* parent) : QTableView(parent), m_view(view) {
+    setAccessibleName(QStringLiteral("Таблица"));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setAlternatingRowColors(false);
+    setShowGrid(false);
+    setFrameShape(QFrame::NoFrame);
+    setWordWrap(false);
+    setFont(ShellStyle::font(11));
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(40);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(false);
+    horizontalHeader()->setStretchLastSection(false);
+    setModel(view.model());
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TorrentTable::sortBy);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TorrentTable::pushSelection);
+    connect(view.model(), &QAbstractItemModel::modelReset, this, &TorrentTable::syncFromState);
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            m_view.inspect(index.data(LibraryModel::IdRole).toString().toStdString());
+    });
+    updateColumnWidths();
+}
+
+void TorrentTable::updateColumnWidths() {
+    static const int widths[] = {0, 65, 75, 125, 85, 95};
+    for (int c = 1; c < LibraryModel::columnCount_; ++c)
+        setColumnWidth(c, widths[c]);
+    setColumnWidth(LibraryModel::nameColumn, std::max(140, viewport()->width() - 520));
+}
+
+void TorrentTable::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    updateColumnWidths();
+}
+
+std::set<std::string> TorrentTable::selectedIds() const {
+    std::set<std::string> ids;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        ids.insert(index.data(LibraryModel::IdRole).toString().toStdString());
+    return ids;
+}
+
+void TorrentTable::pushSelection() {
+    if (m_syncing)
+        return;
+    m_view.ui().setSelection(selectedIds());
+}
+
+void TorrentTable::syncFromState() {
+    if (selectedIds() == m_view.ui().selection())
+        return;
+    m_syncing = true;
+    QItemSelection selection;
+    auto* m = m_view.model();
+    for (const auto& id : m_view.ui().selection())
+        if (int row = m->rowOf(id); row >= 0)
+            selection.select(m->index(row, 0), m->index(row, LibraryModel::columnCount_ - 1));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_syncing = false;
+}
+
+void TorrentTable::sortBy(int column) {
+    auto key = sortKey(column);
+    if (!key)
+        return;
+    TableSortOrder order = m_view.sortOrder();
+    bool ascending = true;
+    if (!order.empty() && order.front().key == *key)
+        ascending = !order.front().ascending;
+    std::erase_if(order, [&](const TableSortComparator& c) { return c.key == *key; });
+    order.insert(order.begin(), {*key, ascending});
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(column,
+                                         ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    m_view.setSortOrder(order);
+}
+
+void TorrentTable::contextMenuEvent(QContextMenuEvent* event) {
+    QModelIndex index = indexAt(event->pos());
+    std::set<std::string> ids;
+    if (index.isValid()) {
+        std::string id = index.data(LibraryModel::IdRole).toString().toStdString();
+        ids = m_view.contextSelection(id);
+    }
+    if (QMenu* menu = m_view.contextMenu(ids, this)) {
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(event->globalPos());
+    }
+    event->accept();
+}
+
+void TorrentTable::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        if (!m_view.ui().selection().empty())
+            m_view.requestRemoval(m_view.ui().selection());
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        auto rows = selectionModel()->selectedRows();
+        if (!rows.empty()) {
+            std::ranges::sort(rows, {}, &QModelIndex::row);
+            m_view.inspect(rows.front().data(LibraryModel::IdRole).toString().toStdString());
+        }
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace tevro

@@ -1,0 +1,27 @@
+#pragma once
+
+// One line of text cut in the middle when it does not fit ("/home/…/Tevro").
+
+#include <QWidget>
+
+namespace tevro {
+
+class ElidedLabel : public QWidget {
+    Q_OBJECT
+public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+    void setText(const QString& text);
+    QString text() const { return m_text; }
+    void setColor(const QColor& color);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_text;
+    QColor m_color;
+};
+
+} // namespace tevro
