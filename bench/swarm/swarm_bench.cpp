@@ -8,6 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/swarm/bench_folder.h"
@@ -26,6 +30,35 @@ namespace {
 bool seeding(tb_session* s) {
     auto status = nlohmann::json::parse(tevro::BridgeString(tb_status_json(s)).view());
     return !status["torrents"].empty() && status["torrents"][0]["seeding"].get<bool>();
+}
+
+// The reference: a plain libtorrent session with default settings, kept to
+// 127.0.0.1 like the bridge's, downloading the same torrent from the same
+// seeder over TCP. Seconds from the add until it seeds, or -1.
+double plainDownload(const tevro::swarm::GeneratedTorrent& torrent, tevro::swarm::Seeder& seeder,
+                     const std::filesystem::path& savePath) {
+    lt::settings_pack pack;
+    pack.set_str(lt::settings_pack::listen_interfaces, "127.0.0.1:0");
+    pack.set_bool(lt::settings_pack::enable_dht, false);
+    pack.set_bool(lt::settings_pack::enable_lsd, false);
+    pack.set_bool(lt::settings_pack::enable_upnp, false);
+    pack.set_bool(lt::settings_pack::enable_natpmp, false);
+    pack.set_bool(lt::settings_pack::enable_incoming_utp, false);
+    pack.set_bool(lt::settings_pack::enable_outgoing_utp, false);
+    lt::session session(lt::session_params(std::move(pack)));
+    tevro::swarm::waitUntil([&] { return session.listen_port() != 0; }, 10s, 5ms);
+    lt::add_torrent_params params;
+    params.ti = std::make_shared<lt::torrent_info>(*torrent.info());
+    params.save_path = savePath.string();
+    auto start = Clock::now();
+    lt::torrent_handle h = session.add_torrent(std::move(params));
+    bool done = tevro::swarm::waitUntil(
+        [&] {
+            seeder.connect(torrent, session.listen_port());
+            return h.status().is_seeding;
+        },
+        std::chrono::minutes(30), 5ms);
+    return done ? std::chrono::duration<double>(Clock::now() - start).count() : -1;
 }
 
 } // namespace
@@ -62,7 +95,8 @@ int main(int argc, char** argv) {
         std::chrono::minutes(30), 5ms);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     tb_session_destroy(session);
-    if (!done) {
+    double reference = done ? plainDownload(torrent, seeder, dir / "reference") : -1;
+    if (!done || reference < 0) {
         std::fprintf(stderr, "download did not finish\n");
         return 1;
     }
@@ -70,7 +104,10 @@ int main(int argc, char** argv) {
                               {"sizeMiB", sizeMiB},
                               {"pieceKiB", options.pieceSize / 1024},
                               {"seconds", seconds},
-                              {"mibPerSecond", sizeMiB / seconds}};
+                              {"mibPerSecond", sizeMiB / seconds},
+                              {"referenceSeconds", reference},
+                              {"referenceMiBPerSecond", sizeMiB / reference},
+                              {"ratio", reference / seconds}};
     std::printf("%s\n", figures.dump().c_str());
     return 0;
 }

@@ -185,7 +185,7 @@ void TorrentEngine::poll() {
         PollTimings timings;
     };
     onQueue<Result>(
-        [](tb_session* s) {
+        [decoder = m_statusDecoder](tb_session* s) {
             using Clock = std::chrono::steady_clock;
             auto seconds = [](Clock::duration d) {
                 return std::chrono::duration<double>(d).count();
@@ -196,8 +196,7 @@ void TorrentEngine::poll() {
             auto eventsText = takeBridgeString(tb_poll_events(s));
             auto t1 = Clock::now();
             if (status)
-                if (auto snap = StatusSnapshot::decode(*status))
-                    r.snapshot = std::move(*snap);
+                r.snapshot = decoder->decode(*status);
             if (eventsText)
                 if (auto events = json::decodeArray<TorrentEvent>(*eventsText))
                     r.events = std::move(*events);
@@ -241,31 +240,48 @@ void TorrentEngine::apply(std::optional<StatusSnapshot> snapshot,
         emit sessionInfoChanged();
     }
     double now = m_probe->now();
-    std::set<std::string> ids;
-    for (const auto& t : snapshot->torrents)
-        ids.insert(t.id);
-    m_checkingProgress.retain(ids);
+    if (!m_checkingProgress.tracks.empty()) {
+        std::set<std::string> ids;
+        for (const auto& t : snapshot->torrents)
+            ids.insert(t.id);
+        m_checkingProgress.retain(ids);
+    }
     bool anyChecking = false;
     for (auto& t : snapshot->torrents) {
         bool active = isActiveCheck(t);
         anyChecking |= active;
         t.checkingRate = m_checkingProgress.update(t.id, t.progress, t.total, active, now);
     }
-    std::vector<std::pair<std::string, size_t>> keys;
-    keys.reserve(snapshot->torrents.size());
-    for (size_t i = 0; i < snapshot->torrents.size(); ++i)
-        keys.emplace_back(sortKey(snapshot->torrents[i].name), i);
-    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-        const auto& ta = snapshot->torrents[a.second];
-        const auto& tb = snapshot->torrents[b.second];
-        if (ta.added != tb.added)
-            return ta.added > tb.added;
-        return a.first < b.first;
-    });
+    // The order changes only with the set of torrents, their names and add
+    // times: most polls reuse the last one.
+    const auto& rows = snapshot->torrents;
+    bool sameOrder = rows.size() == m_orderRows.size();
+    for (size_t i = 0; sameOrder && i < rows.size(); ++i)
+        sameOrder = rows[i].id == m_orderRows[i].id && rows[i].added == m_orderRows[i].added &&
+                    rows[i].name == m_orderRows[i].name;
+    if (!sameOrder) {
+        std::vector<std::pair<std::string, size_t>> keys;
+        keys.reserve(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            keys.emplace_back(sortKey(rows[i].name), i);
+        std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+            const auto& ta = rows[a.second];
+            const auto& tb = rows[b.second];
+            if (ta.added != tb.added)
+                return ta.added > tb.added;
+            return a.first < b.first;
+        });
+        m_order.clear();
+        for (const auto& k : keys)
+            m_order.push_back(k.second);
+        m_orderRows.clear();
+        for (const auto& t : rows)
+            m_orderRows.push_back({t.id, t.name, t.added});
+    }
     std::vector<TorrentStatus> sorted;
-    sorted.reserve(keys.size());
-    for (const auto& k : keys)
-        sorted.push_back(std::move(snapshot->torrents[k.second]));
+    sorted.reserve(m_order.size());
+    for (size_t i : m_order)
+        sorted.push_back(std::move(snapshot->torrents[i]));
     if (sorted != m_torrents) {
         m_torrents = std::move(sorted);
         emit torrentsChanged();

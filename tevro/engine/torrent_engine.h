@@ -32,6 +32,7 @@
 #include "tevro/core/torrent_meta.h"
 #include "tevro/core/torrent_preview.h"
 #include "tevro/core/tracker_info.h"
+#include "tevro/engine/status_decoder.h"
 #include "tevro/engine/checking_load_sampler.h"
 #include "tevro/engine/checking_progress_estimator.h"
 #include "tevro/engine/checking_resource_controller.h"
@@ -206,6 +207,16 @@ private:
     tb_session* m_session = nullptr;
     std::unique_ptr<SerialQueue> m_queue;
     std::unique_ptr<SerialQueue> m_streamQueue;
+    // Used on the engine queue only.
+    std::shared_ptr<StatusDecoder> m_statusDecoder = std::make_shared<StatusDecoder>();
+    // The last poll's rows (as the bridge listed them) and their display order.
+    struct OrderRow {
+        std::string id;
+        std::string name;
+        std::int64_t added = 0;
+    };
+    std::vector<OrderRow> m_orderRows;
+    std::vector<size_t> m_order;
     QTimer m_timer;
     double m_pollInterval = 0;
     std::optional<double> m_lastTimerTick;
