@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QUrl>
 
@@ -14,6 +15,7 @@
 #include "tevro/core/storage.h"
 #include "tevro/shell/app_delegate.h"
 #include "tevro/shell/main_window.h"
+#include "tevro/settings/settings_screen.h"
 #include "tevro/shell/single_instance.h"
 #include "tevro/torrent/add_torrent_sheet.h"
 #include "tevro/torrent/magnet_sheet.h"
@@ -142,6 +144,69 @@ TEST(Application, SigtermWritesTheDataFilesAndExits) {
     EXPECT_EQ(tevro.exitCode(), 0) << tevro.readAllStandardError().toStdString();
     for (const char* name : {"settings.json", "torrents.json", "library.json"})
         EXPECT_TRUE(fs::exists(home / name)) << name;
+}
+
+// TEVRO_CONTROL_PORT starts the control server of the running executable.
+TEST(Application, ControlPortServesTheStateOfTheRunningApplication) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    int port = swarm::freeLoopbackPort();
+    QProcessEnvironment env = environmentFor(home);
+    env.insert("TEVRO_CONTROL_PORT", QString::number(port));
+    QProcess tevro;
+    tevro.setProcessEnvironment(env);
+    tevro.start(TEVRO_EXECUTABLE, {});
+    ASSERT_TRUE(tevro.waitForStarted());
+
+    QByteArray reply;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            QTcpSocket socket;
+            socket.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+            if (!socket.waitForConnected(200))
+                return false;
+            socket.write("GET /state HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                         "\r\n\r\n");
+            reply.clear();
+            while (socket.waitForReadyRead(2000))
+                reply += socket.readAll();
+            return reply.contains("\"torrents\"");
+        },
+        60s))
+        << reply.toStdString();
+    EXPECT_TRUE(reply.startsWith("HTTP/1.1 200")) << reply.toStdString();
+
+    ::kill(pid_t(tevro.processId()), SIGTERM);
+    ASSERT_TRUE(tevro.waitForFinished(60000));
+    EXPECT_EQ(tevro.exitCode(), 0) << tevro.readAllStandardError().toStdString();
+}
+
+// The settings screen takes the library's place and follows the chosen page.
+TEST(Application, SettingsScreenShowsTheChosenPage) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    setenv("TEVRO_HOME", home.c_str(), 1);
+    Application app;
+    ASSERT_TRUE(app.start({}));
+    MainWindow* window = app.mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+
+    app.ui().setSettingsPage(SettingsPage::network);
+    app.ui().setShowSettings(true);
+    SettingsScreen* screen = nullptr;
+    ASSERT_TRUE(test::waitUntil([&] {
+        screen = window->findChild<SettingsScreen*>();
+        return screen && screen->isVisible();
+    }));
+    EXPECT_EQ(screen->page(), int(SettingsPage::network));
+    app.ui().setSettingsPage(SettingsPage::player);
+    EXPECT_EQ(screen->page(), int(SettingsPage::player));
+    app.ui().setShowSettings(false);
+    ASSERT_TRUE(test::waitUntil([&] { return !screen->isVisible(); }));
 }
 
 } // namespace

@@ -19,7 +19,9 @@
 #include "tevro/player/player_model.h"
 #include "tevro/player/player_window.h"
 #include "tevro/shell/app_delegate.h"
+#include "tevro/settings/settings_screen.h"
 #include "tevro/shell/app_updates.h"
+#include "tevro/shell/control_service.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/shell/single_instance.h"
@@ -51,6 +53,11 @@ Application::Application(QObject* parent) : QObject(parent) {
     };
     services.artwork = [this] { return m_artwork.get(); };
     services.player = []() -> PlayerModel* { return &PlayerModel::shared(); };
+    services.startControlServer = [this](std::uint16_t port) {
+        if (!m_control)
+            m_control = std::make_unique<ControlService>(engine());
+        m_control->start(port);
+    };
     m_delegate = new AppDelegate(std::move(services), this);
 }
 
@@ -111,6 +118,14 @@ void Application::createWindows() {
     MainView::Parts parts;
     parts.openWindow = [this](const std::string& id) { openWindow(id); };
     addTorrentParts(parts, engine(), ui(), &PlayerModel::shared());
+    parts.settingsScreen = [this](QWidget* parent) -> QWidget* {
+        auto* screen = new SettingsScreen(engine(), int(ui().settingsPage()), parent);
+        connect(screen, &SettingsScreen::pageChosen, &ui(),
+                [this](int page) { ui().setSettingsPage(SettingsPage(page)); });
+        connect(&ui(), &MainUIState::settingsPageChanged, screen,
+                [this, screen] { screen->setPage(int(ui().settingsPage())); });
+        return screen;
+    };
     m_main =
         new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
     m_main->installEventFilter(this);
