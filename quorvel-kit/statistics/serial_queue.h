@@ -4,7 +4,9 @@
 // time, in order. The statistics engine, its timers and its network requests
 // all live on one of these. Needs a QCoreApplication, as every Qt event loop.
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include <QObject>
@@ -26,8 +28,15 @@ public:
     bool isCurrent() const { return QThread::currentThread() == &m_thread; }
 
 private:
+    class Context;
+    void drain();
+
     QThread m_thread;
     QObject* m_context;
+    // Tasks wait here rather than inside Qt's event queue, so the hand-over
+    // is ordered by a lock that thread checkers can see.
+    std::mutex m_lock;
+    std::deque<std::function<void()>> m_tasks;
 };
 
 } // namespace quorvel

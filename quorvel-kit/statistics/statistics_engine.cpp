@@ -476,12 +476,14 @@ void StatisticsEngine::scheduleDayTimer() {
     const TimeZone& zone = m_counters->timeZone();
     double midnight = double(zone.dayNumber(now) + 1) * 86400.0 - zone.offsetAt(now);
     double delay = std::min(600.0, std::max(1.0, midnight - now + 1));
+    m_dayDue = now + delay;
     m_dayTimer = arm(delay, &StatisticsEngine::dayTimerFired);
 }
 
 void StatisticsEngine::dayTimerFired() {
     if (m_dayTimer)
         m_dayTimer.release()->deleteLater();
+    m_dayDue.reset();
     rollFeatures();
     checkActiveDay();
     saveIfCountersChanged();

@@ -55,6 +55,8 @@ public:
     bool flushRequested() const { return m_flushRequested; }
     // When the armed upload timer fires, if one is armed.
     std::optional<Date> uploadDue() const { return m_uploadDue; }
+    // When the armed day timer fires, if one is armed.
+    std::optional<Date> dayTimerDue() const { return m_dayDue; }
     // Upload attempts that have run to their end.
     int finishedUploads() const { return m_finishedUploads; }
 
@@ -129,6 +131,7 @@ private:
     bool m_flushRequested = false;
     std::optional<Date> m_lastAttempt;
     std::optional<Date> m_uploadDue;
+    std::optional<Date> m_dayDue;
     int m_finishedUploads = 0;
     std::unique_ptr<QTimer> m_uploadTimer;
     std::unique_ptr<QTimer> m_dayTimer;

@@ -22,7 +22,13 @@ AppBundle AppBundle::main() {
     std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec && QCoreApplication::instance())
         executable = QCoreApplication::applicationFilePath().toStdString();
-    return AppBundle(executable.parent_path());
+    // The install folder is the executable's own folder, or the one above it
+    // when the program lives in "bin/": whichever carries the information file.
+    const std::filesystem::path folder = executable.parent_path();
+    if (!std::filesystem::exists(folder / "Info.json", ec) &&
+        std::filesystem::exists(folder.parent_path() / "Info.json", ec))
+        return AppBundle(folder.parent_path());
+    return AppBundle(folder);
 }
 
 std::optional<std::string> AppBundle::identifier() const {

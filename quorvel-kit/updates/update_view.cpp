@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "quorvel-kit/updates/app_bundle.h"
@@ -29,6 +30,64 @@ QFont sized(const QFont& base, int pixels, QFont::Weight weight) {
     font.setWeight(weight);
     return font;
 }
+
+// Lays the action buttons out in a row that wraps onto the next line when
+// their texts do not fit the column's width.
+class FlowLayout : public QLayout {
+public:
+    explicit FlowLayout(QWidget* parent) : QLayout(parent) { setContentsMargins(0, 0, 0, 0); }
+    ~FlowLayout() override {
+        while (QLayoutItem* item = takeAt(0))
+            delete item;
+    }
+
+    void addItem(QLayoutItem* item) override { m_items.append(item); }
+    int count() const override { return int(m_items.size()); }
+    QLayoutItem* itemAt(int index) const override { return m_items.value(index); }
+    QLayoutItem* takeAt(int index) override {
+        return index >= 0 && index < m_items.size() ? m_items.takeAt(index) : nullptr;
+    }
+    Qt::Orientations expandingDirections() const override { return {}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return arrange(QRect(0, 0, width, 0), false); }
+    void setGeometry(const QRect& rect) override {
+        QLayout::setGeometry(rect);
+        arrange(rect, true);
+    }
+    QSize sizeHint() const override { return minimumSize(); }
+    QSize minimumSize() const override {
+        QSize size;
+        for (QLayoutItem* item : m_items)
+            size = size.expandedTo(item->minimumSize());
+        return size;
+    }
+
+private:
+    int arrange(const QRect& rect, bool place) const {
+        int x = rect.x();
+        int y = rect.y();
+        int lineHeight = 0;
+        const int gap = spacing() < 0 ? 8 : spacing();
+        for (QLayoutItem* item : m_items) {
+            const QSize size = item->sizeHint();
+            if (x > rect.x() && x + size.width() > rect.right() + 1) {
+                x = rect.x();
+                y += lineHeight + gap;
+                lineHeight = 0;
+            }
+            if (place) {
+                const QRect spot(QPoint(x, y), size);
+                item->setGeometry(
+                    QStyle::visualRect(parentWidget()->layoutDirection(), rect, spot));
+            }
+            x += size.width() + gap;
+            lineHeight = std::max(lineHeight, size.height());
+        }
+        return y + lineHeight - rect.y();
+    }
+
+    QList<QLayoutItem*> m_items;
+};
 
 } // namespace
 
@@ -133,6 +192,10 @@ UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> languag
     m_version = new QLabel(this);
     m_version->setFont(sized(font(), 20, QFont::Normal));
     m_version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A version number has no direction of its own: keep it on the leading side.
+    m_version->setAlignment(
+        Qt::AlignAbsolute | Qt::AlignVCenter |
+        (layoutDirection() == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft));
     column->addWidget(m_version);
 
     m_notes = new QPlainTextEdit(this);
@@ -171,10 +234,8 @@ UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> languag
     column->addWidget(m_notify, 0, Qt::AlignLeading);
 
     m_buttons = new QWidget(this);
-    m_buttonRow = new QHBoxLayout(m_buttons);
-    m_buttonRow->setContentsMargins(0, 0, 0, 0);
+    m_buttonRow = new FlowLayout(m_buttons);
     m_buttonRow->setSpacing(8);
-    m_buttonRow->addStretch(1);
     column->addWidget(m_buttons);
     column->addStretch(1);
 
@@ -255,7 +316,7 @@ void UpdateView::refresh() {
     m_automatic->setChecked(m_model->automaticallyChecksForUpdates());
 
     // Buttons follow the allowed actions; at most nine, so they are simply rebuilt.
-    while (m_buttonRow->count() > 1) {
+    while (m_buttonRow->count() > 0) {
         QLayoutItem* item = m_buttonRow->takeAt(0);
         if (QWidget* old = item->widget()) {
             // The pressed button may be the one whose click led here.
@@ -265,7 +326,6 @@ void UpdateView::refresh() {
         }
         delete item;
     }
-    int index = 0;
     for (UpdateAction action : buttonOrder()) {
         if (!snapshot.actions.contains(action))
             continue;
@@ -279,7 +339,7 @@ void UpdateView::refresh() {
             if (m_model)
                 m_model->perform(action); // allowed only if still started and offered
         });
-        m_buttonRow->insertWidget(index++, button);
+        m_buttonRow->addWidget(button);
     }
 }
 

@@ -15,7 +15,7 @@
 #include "quorvel-kit/updates/update_text.h"
 
 class QCheckBox;
-class QHBoxLayout;
+class QLayout;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -48,7 +48,7 @@ private:
     QCheckBox* m_automatic = nullptr;
     QPushButton* m_notify = nullptr;
     QWidget* m_buttons = nullptr;
-    QHBoxLayout* m_buttonRow = nullptr;
+    QLayout* m_buttonRow = nullptr;
 };
 
 } // namespace quorvel

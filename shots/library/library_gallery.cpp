@@ -56,7 +56,11 @@ void settle() {
 void save(QWidget& w, const QString& name) {
     // The page's own size, even where it exceeds the screen.
     w.layout()->activate();
-    w.resize(w.sizeHint());
+    const QSize hint = w.sizeHint();
+    const int height = w.hasHeightForWidth()
+                           ? std::max(hint.height(), w.heightForWidth(hint.width()))
+                           : hint.height();
+    w.resize(hint.width(), height);
     w.show();
     settle();
     const QString path = QDir(g_out).filePath(name + QStringLiteral(".png"));
@@ -251,6 +255,7 @@ void parts() {
     v->addWidget(legend);
     auto* narrow = new PiecesLegend;
     narrow->setFixedWidth(narrow->minimumSizeHint().width());
+    narrow->setFixedHeight(narrow->heightForWidth(narrow->width()));
     v->addWidget(narrow);
 
     v->addWidget(caption(QStringLiteral("Полоса прогресса: 7.5%, проверка 50%, готово")));
@@ -269,6 +274,7 @@ void parts() {
         auto* m = new CheckingMetrics;
         m->setTorrent(checking);
         m->setFixedWidth(width);
+        m->setFixedHeight(m->heightForWidth(width));
         v->addWidget(m);
     }
     std::unique_ptr<QWidget> w(page(QStringLiteral("Части"), v));

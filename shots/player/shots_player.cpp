@@ -15,6 +15,7 @@
 #include "tests/support/playback/player_rig.h"
 #include "tests/support/playback/widget_app.h"
 #include "tests/support/qt_app.h"
+#include "tevro/library/library_style.h"
 #include "tevro/player/player_model.h"
 #include "tevro/player/player_window.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("TEVRO_SILENT", "1", 1);
     playback::ensureWidgetApp();
+    LibraryStyle::apply(*qApp);
 
     fs::path dir = fs::temp_directory_path() / ("tevro-shots-player-" + std::to_string(getpid()));
     fs::create_directories(dir);

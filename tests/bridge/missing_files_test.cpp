@@ -1,8 +1,10 @@
 // A completed file that disappears from disk: the torrent is flagged missing
 // with one "error" event, and resuming or rechecking clears the flag.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -113,6 +115,54 @@ TEST_F(MissingFiles, ARestartWithAFileGoneAddsTheTorrentPaused) {
             return now && now->state == "missing";
         },
         3s));
+}
+
+// A completed file cut short under the running session: a read of its lost
+// part fails, which starts a recheck, three times at most; the fourth failure
+// is an error.
+TEST_F(MissingFiles, ReadErrorsRecheckThreeTimesThenReportAnError) {
+    const fs::path two = torrent.filePath(root / "data", 1);
+    const std::string bytes = torrent.expectedBytes(1);
+    for (int round = 1; round <= 4; ++round) {
+        SCOPED_TRACE(round);
+        fs::resize_file(two, 5'000);
+        tb_reader* reader = tb_reader_open(session.get(), id.c_str(), 1);
+        ASSERT_NE(reader, nullptr);
+        std::thread reading([&] {
+            char buffer[4096];
+            tb_reader_seek(reader, 60'000);
+            tb_reader_read(reader, buffer, sizeof buffer);
+        });
+        // The fourth failure is reported as the file's error (the library
+        // also reports each failure as a torrent error of its own).
+        auto fileError = [&] {
+            return std::any_of(
+                session.history().begin(), session.history().end(), [](const TorrentEvent& e) {
+                    return e.type == "error" && e.message.find("two.bin") != std::string::npos;
+                });
+        };
+        const bool seen = swarm::waitUntil(
+            [&] {
+                session.pollEvents();
+                return round <= 3 ? session.countEvents("recheck", id) >= round : fileError();
+            },
+            10s);
+        tb_reader_cancel(reader);
+        reading.join();
+        tb_reader_close(reader);
+        ASSERT_TRUE(seen);
+        EXPECT_FALSE(flagged()); // the file is there: no missing-file flag
+        if (round <= 3) {
+            // The file mended, a check makes the torrent whole again.
+            ASSERT_TRUE(session.waitFor(
+                id, [](const TorrentStatus& t) { return !t.isChecking(); }, 20s));
+            std::ofstream(two, std::ios::binary | std::ios::trunc) << bytes;
+            ASSERT_EQ(tb_action(session.get(), id.c_str(), "recheck"), 1);
+            ASSERT_TRUE(session.waitFor(
+                id, [](const TorrentStatus& t) { return t.seeding && t.progress == 1; }, 20s));
+        }
+    }
+    EXPECT_EQ(session.countEvents("recheck", id), 3);
 }
 
 } // namespace

@@ -111,11 +111,16 @@ TEST(QuorvelStatistics, EventsFromManyThreadsArriveOnceAcrossRestarts) {
         all.insert(first.begin(), first.end());
 
         // The service refuses for a while; what is queued then waits on disk.
-        service.setFallback({503, {{"Retry-After", "0"}}});
-        size_t before = service.requests().size();
+        // Leaving only once the refusal is taken in keeps a request from being
+        // cut off in flight, which the service would have taken but the kit
+        // could not know.
+        service.setFallback({503, {{"Retry-After", "2"}}});
         auto second = trackFromThreads(stats, "b", 8, 40);
         stats.flush();
-        ASSERT_TRUE(waitUntil([&] { return service.requests().size() > before; }));
+        ASSERT_TRUE(waitUntil([&] {
+            auto state = KitState::decode(readAll(dir / "storage/state.json"));
+            return state && state->retryAt;
+        }));
         EXPECT_TRUE(stats.persistBeforeExit());
         all.insert(second.begin(), second.end());
         firstIdentity = readAll(dir / "storage/installation-id");

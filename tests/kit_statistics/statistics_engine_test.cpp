@@ -273,6 +273,26 @@ TEST(StatisticsEngine, DeletionBeforeBootstrapIsCarriedOutAtBootstrap) {
     }
 }
 
+TEST(StatisticsEngine, DayTimerRunsShortlyAfterLocalMidnightAndAtLeastEveryTenMinutes) {
+    TempDir dir;
+    HarnessOptions o;
+    o.timers = true;
+    o.zone = TimeZone::fixed(3 * 3600);
+    EngineHarness h(dir.path(), o);
+    // 2024-05-01 23:59:55 at UTC+3.
+    Date beforeMidnight = 1714597195;
+    struct Case {
+        Date now;
+        double delay;
+    } cases[] = {{beforeMidnight, 6}, {beforeMidnight - 12 * 3600, 600}, {beforeMidnight + 5, 600}};
+    for (const Case& c : cases) {
+        h.clock->now = c.now;
+        h.run([](StatisticsEngine& e) { e.wake(); });
+        EXPECT_EQ(h.get<std::optional<Date>>([](StatisticsEngine& e) { return e.dayTimerDue(); }),
+                  c.now + c.delay);
+    }
+}
+
 TEST(StatisticsEngine, EndpointRules) {
     std::map<std::string, std::string> none;
     QUrl remote("https://stats.example.com/api/");

@@ -33,13 +33,14 @@ struct ViewFixture : ::testing::Test {
         return v.findChild<QLabel*>("updates.status")->text();
     }
 
-    // The visible action buttons, left to right.
+    // The visible action buttons in reading order: rows top to bottom, left to right.
     static std::vector<std::pair<QString, QString>> buttons(const UpdateView& v) {
-        std::vector<std::pair<int, std::pair<QString, QString>>> found;
+        std::vector<std::pair<std::pair<int, int>, std::pair<QString, QString>>> found;
         for (QPushButton* b : v.findChildren<QPushButton*>()) {
             if (b->objectName().startsWith("updates.") && b->objectName() != "updates.notify" &&
                 b->isVisible())
-                found.push_back({b->mapTo(&v, QPoint(0, 0)).x(), {b->objectName(), b->text()}});
+                found.push_back({{b->mapTo(&v, QPoint(0, 0)).y(), b->mapTo(&v, QPoint(0, 0)).x()},
+                                 {b->objectName(), b->text()}});
         }
         std::sort(found.begin(), found.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });

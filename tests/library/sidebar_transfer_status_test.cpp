@@ -37,12 +37,24 @@ TEST(SidebarTransferStatusTest, EmptySessionFoldingAndTheLimitsSwitch) {
     QSignalSpy toggle(&block, &SidebarTransferStatus::toggleRequested);
     QTest::mouseClick(header, Qt::LeftButton);
     EXPECT_EQ(toggle.count(), 1);
+    // Folding slides the details away, then hides them.
+    QWidget* peers = block.findChild<QWidget*>(QStringLiteral("Пиры"));
+    const int unfolded = block.sizeHint().height();
     block.setCollapsed(true);
     EXPECT_EQ(header->accessibleName(), QStringLiteral("Развернуть сведения о загрузках"));
     EXPECT_EQ(header->toolTip(), QStringLiteral("Развернуть сведения о загрузках"));
-    EXPECT_FALSE(block.findChild<QWidget*>(QStringLiteral("Пиры"))->isVisible());
+    EXPECT_TRUE(peers->isVisible());
+    ASSERT_TRUE(test::waitUntil([&] { return !peers->isVisible(); }));
+    EXPECT_LT(block.sizeHint().height(), unfolded);
     block.setCollapsed(false);
-    EXPECT_TRUE(block.findChild<QWidget*>(QStringLiteral("Пиры"))->isVisible());
+    ASSERT_TRUE(test::waitUntil([&] { return block.sizeHint().height() == unfolded; }));
+    EXPECT_TRUE(peers->isVisible());
+    // With reduced motion it happens at once.
+    block.setReduceMotion(true);
+    block.setCollapsed(true);
+    EXPECT_FALSE(peers->isVisible());
+    block.setCollapsed(false);
+    EXPECT_TRUE(peers->isVisible());
 
     auto* limits = block.findChild<QAbstractButton*>(QStringLiteral("sidebar.altSpeed"));
     QTest::mouseClick(limits, Qt::LeftButton);

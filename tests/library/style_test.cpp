@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QRawFont>
 #include <QTest>
 
@@ -110,6 +113,30 @@ TEST(LibraryButtonStyleTest, EmptyLabelStillMakesAClickablePill) {
     button.resize(button.sizeHint());
     QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(3, 17));
     EXPECT_EQ(clicks, 1);
+}
+
+} // namespace
+} // namespace tevro
+
+namespace tevro {
+namespace {
+
+TEST(LibraryButtonStyleTest, LayoutsGiveThePillItsHeight) {
+    test::ensureWidgetsApp();
+    QWidget window;
+    auto* column = new QVBoxLayout(&window);
+    auto* row = new QHBoxLayout;
+    auto* button = new QPushButton(QStringLiteral("Смотреть"));
+    LibraryButtonStyle::apply(button, true);
+    button->setDown(true);
+    row->addWidget(button);
+    row->addStretch(1);
+    column->addLayout(row);
+    column->activate();
+    window.resize(window.sizeHint());
+    window.show();
+    QApplication::processEvents();
+    EXPECT_EQ(button->height(), 34) << "window " << window.height();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -122,6 +123,51 @@ TEST(TorrentGridViewTest, ThousandTorrentsWithoutWidgetsAndClicksOnPaintedParts)
     list[1].progress = 0.3;
     model.setTorrents(list);
     ASSERT_TRUE(test::waitUntil([&] { return view.visualRect(first).height() > before; }));
+}
+
+// Records the regions the viewport repaints.
+struct PaintLog : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(e)->region();
+        return false;
+    }
+};
+
+TEST(TorrentRowViewTest, AChangedRowRepaintsOnlyItself) {
+    test::ensureWidgetsApp();
+    TorrentListModel model;
+    std::vector<TorrentStatus> list;
+    for (int i = 0; i < 300; ++i)
+        list.push_back(make("r" + std::to_string(i)));
+    model.setTorrents(list);
+    TorrentRowView view;
+    view.setTorrentModel(&model);
+    view.resize(900, 500);
+    PaintLog log;
+    view.viewport()->installEventFilter(&log);
+    view.show();
+    // Until the first layout and paints are over: a quiet spell without paints.
+    for (int i = 0; i < 50; ++i) {
+        log.painted = QRegion();
+        test::spinFor(std::chrono::milliseconds(200));
+        if (log.painted.isEmpty())
+            break;
+    }
+
+    list[250].wantedDone = 900; // far below the visible rows
+    model.setTorrents(list);
+    test::spinFor(std::chrono::milliseconds(200));
+    EXPECT_TRUE(log.painted.isEmpty());
+
+    list[1].wantedDone = 900;
+    model.setTorrents(list);
+    ASSERT_TRUE(test::waitUntil([&] { return !log.painted.isEmpty(); }));
+    test::spinFor(std::chrono::milliseconds(100));
+    const QRect row = view.visualRect(model.index(1));
+    EXPECT_TRUE(view.viewport()->rect().contains(row)); // the whole row is on screen
+    EXPECT_EQ(log.painted.boundingRect(), row);
 }
 
 TEST(TorrentRowViewTest, PaintedRowsFetchTheirPictureAndPieces) {

@@ -4,6 +4,7 @@
 
 #include "tevro/player/player_model.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "tests/support/playback/player_rig.h"
 #include "tests/support/playback/software_renderer.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/storage.h"
@@ -640,4 +642,249 @@ TEST_F(PlayerStreaming, MainThreadKeepsAnsweringWhileStreamCallsWait) {
     ASSERT_TRUE(waitFor([&] { return rig->file(id, "Film.eng.mka").prio != 0; }, 15s))
         << "the audio prefetch never ran";
     EXPECT_FALSE(model->error());
+}
+
+// Quick resume after a stall. Reloads are coalesced: two asked 0.1 s apart
+// give one "loadfile". The reload state belongs to one file: a track choice
+// still pending when another file opens never reaches that file's reloads. An
+// end reported before the file has loaded ends nothing.
+TEST_F(PlayerStreaming, ReloadStateBelongsToOneFile) {
+    playback::ClipOptions clip;
+    clip.seconds = 20;
+    clip.noise = false;
+    ASSERT_TRUE(playback::makeVideo(seed() / "Two" / "Two.S01E01.mkv", clip));
+    ASSERT_TRUE(playback::makeVideo(seed() / "Two" / "Two.S01E02.mkv", clip));
+    startRig(8 << 20);
+    std::string id = rig->add(playback::MediaTorrent::create(seed(), "Two"));
+    TorrentFile e01 = rig->file(id, "S01E01.mkv");
+    TorrentFile e02 = rig->file(id, "S01E02.mkv");
+    ASSERT_TRUE(waitFor([&] {
+        auto t = rig->engine().torrent(id);
+        return t && t->finished;
+    }));
+    startModel();
+    int loads = 0;
+    model->core()->setOnEvent([&](const MPVEvent& e) {
+        loads += e.as<MPVEvent::FileLoaded>() != nullptr;
+        model->handle(e);
+    });
+    auto audioSelected = [&] {
+        return std::any_of(model->tracks().begin(), model->tracks().end(), [](const MediaTrack& t) {
+            return t.kind == MediaTrack::Kind::audio && t.selected;
+        });
+    };
+
+    open(id, e01);
+    ASSERT_TRUE(waitFor([&] { return loads == 1 && model->position() > 0.5; })) << failure();
+
+    // Quick resume: after a track change a stall ends on 0.3 s of data; the
+    // end of the stall brings back the usual wait.
+    auto cacheWait = [&] {
+        char* text = mpv_get_property_string(model->core()->handle(), "cache-pause-wait");
+        const double value = text ? std::atof(text) : -1;
+        mpv_free(text);
+        return value;
+    };
+    auto audio = model->audioOptions();
+    ASSERT_FALSE(audio.empty());
+    model->select(audio.front(), true);
+    ASSERT_TRUE(waitFor([&] { return cacheWait() == 0.3; }, 5s)) << cacheWait();
+    model->handle(MPVEvent::Property{"paused-for-cache", MPVValue::flag(true)});
+    EXPECT_EQ(cacheWait(), 0.3);
+    model->handle(MPVEvent::Property{"paused-for-cache", MPVValue::flag(false)});
+    ASSERT_TRUE(waitFor([&] { return cacheWait() == 6; }, 5s)) << cacheWait();
+
+    model->reload(4, std::nullopt, std::nullopt);
+    test::spinFor(100ms);
+    model->reload(6, std::nullopt, std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return loads == 2 && model->position() >= 6; })) << failure();
+    test::spinFor(1000ms);
+    EXPECT_EQ(loads, 2);
+
+    // A choice of tracks this file does not have, pending as the next opens.
+    model->reload(8, "9", "9");
+    open(id, e02);
+    ASSERT_TRUE(waitFor([&] { return loads == 3 && audioSelected(); })) << failure();
+    model->reload(3, std::nullopt, std::nullopt);
+    ASSERT_TRUE(waitFor([&] { return loads == 4 && model->position() >= 3; })) << failure();
+    ASSERT_TRUE(waitFor([&] { return audioSelected(); }, 5s)) << "the stale track choice won";
+
+    // The end reported while the next open is still loading ends nothing.
+    model->stop();
+    open(id, e01);
+    ASSERT_FALSE(model->loaded());
+    model->handle(MPVEvent::Property{"eof-reached", MPVValue::flag(true)});
+    EXPECT_FALSE(model->ended());
+    ASSERT_TRUE(waitFor([&] { return model->loaded(); })) << failure();
+    EXPECT_FALSE(model->ended());
+    EXPECT_EQ(model->item()->file.i, e01.i);
+}
+
+// The automatic choice on one file with several tagged tracks: audio English,
+// "RUS" (mpv's own pick by its default flag), and two Russian ones; subtitles
+// Russian forced, Russian full and English.
+TEST_F(PlayerStreaming, AutomaticTrackChoiceTable) {
+    const fs::path folder = seed() / "Tagged";
+    fs::create_directories(folder);
+    ASSERT_TRUE(playback::makeSubtitles(dir / "lines.srt", 10, "Текст"));
+    const std::string lines = (dir / "lines.srt").string();
+    std::vector<std::string> args = {"-f", "lavfi", "-i",
+                                     "testsrc=size=160x120:rate=10:duration=10"};
+    for (const char* tone :
+         {"sine=f=300:d=10", "sine=f=400:d=10", "sine=f=500:d=10", "sine=f=600:d=10"})
+        args.insert(args.end(), {"-f", "lavfi", "-i", tone});
+    for (int i = 0; i < 3; ++i)
+        args.insert(args.end(), {"-i", lines});
+    args.insert(args.end(), {"-map", "0:v",     "-map", "1:a", "-map", "2:a", "-map", "3:a",
+                             "-map", "4:a",     "-map", "5:s", "-map", "6:s", "-map", "7:s",
+                             "-c:v", "libx264", "-c:a", "aac", "-c:s", "srt"});
+    const std::vector<std::array<const char*, 3>> tags = {
+        {"a:0", "eng", "English"},   {"a:1", "RUS", "Дубляж"},  {"a:2", "rus", "Многоголосый"},
+        {"a:3", "rus", "Авторский"}, {"s:0", "rus", "Надписи"}, {"s:1", "rus", "Полные"},
+        {"s:2", "eng", "English"}};
+    for (const auto& [stream, language, title] : tags) {
+        args.insert(args.end(),
+                    {std::string("-metadata:s:") + stream, std::string("language=") + language,
+                     std::string("-metadata:s:") + stream, std::string("title=") + title,
+                     std::string("-disposition:") + stream, "0"});
+    }
+    args.insert(args.end(), {"-disposition:a:1", "default", "-disposition:s:0", "forced",
+                             (folder / "Tagged.mkv").string()});
+    ASSERT_TRUE(test::ffmpeg(args));
+    startRig(8 << 20);
+    std::string id = rig->add(playback::MediaTorrent::create(seed(), "Tagged"));
+    TorrentFile film = rig->file(id, "Tagged.mkv");
+
+    auto selectedTitle = [&](MediaTrack::Kind kind) -> std::string {
+        for (const auto& t : model->tracks())
+            if (t.kind == kind && t.selected)
+                return t.title.value_or("?");
+        return "-";
+    };
+    using Choice = TorrentMeta::TrackChoice;
+    struct Case {
+        const char* what;
+        const char* audioLanguages;
+        const char* subtitleLanguages;
+        SubtitleMode mode;
+        bool remember;
+        std::optional<Choice> audio, subtitle;
+        const char* expectedAudio;
+        const char* expectedSubtitle; // "-" for none
+    };
+    const Choice authors{"rus", "Авторский", std::nullopt, false};
+    const Choice full{"rus", "Полные", std::nullopt, false};
+    const Case cases[] = {
+        {"mpv's pick in capitals is kept; forced only", "rus, ru", "rus, ru",
+         SubtitleMode::autoMode, true, std::nullopt, std::nullopt, "Дубляж", "Надписи"},
+        {"the preferred track over mpv's pick", "eng", "eng", SubtitleMode::always, true,
+         std::nullopt, std::nullopt, "English", "English"},
+        {"no audio preference: full subtitles", "", "rus", SubtitleMode::autoMode, true,
+         std::nullopt, std::nullopt, "Дубляж", "Полные"},
+        {"never", "rus", "rus", SubtitleMode::never, true, std::nullopt, std::nullopt, "Дубляж",
+         "-"},
+        {"remembered: title first", "rus", "rus", SubtitleMode::never, true, authors, full,
+         "Авторский", "Полные"},
+        {"remembering turned off", "rus", "rus", SubtitleMode::never, false, authors, full,
+         "Дубляж", "-"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppSettings s = rig->engine().settings();
+        s.audioLanguages = c.audioLanguages;
+        s.subtitleLanguages = c.subtitleLanguages;
+        s.subtitleMode = c.mode;
+        s.rememberTracks = c.remember;
+        rig->engine().setSettings(s);
+        rig->engine().updateMeta(id, [&](TorrentMeta& m) {
+            m.audio = c.audio;
+            m.subtitle = c.subtitle;
+        });
+        // A fresh core: mpv keeps a track set on one file for the next.
+        model.reset();
+        renderer.reset();
+        startModel();
+        open(id, film);
+        const bool chosen = waitFor(
+            [&] {
+                return model->loaded() &&
+                       selectedTitle(MediaTrack::Kind::audio) == c.expectedAudio &&
+                       selectedTitle(MediaTrack::Kind::sub) == c.expectedSubtitle;
+            },
+            15s);
+        EXPECT_TRUE(chosen) << selectedTitle(MediaTrack::Kind::audio) << " / "
+                            << selectedTitle(MediaTrack::Kind::sub) << "; " << failure();
+        // Nothing changes afterwards.
+        test::spinFor(300ms);
+        EXPECT_EQ(selectedTitle(MediaTrack::Kind::audio), c.expectedAudio);
+        EXPECT_EQ(selectedTitle(MediaTrack::Kind::sub), c.expectedSubtitle);
+    }
+}
+
+// Audio without a language in auto mode: with one audio track only forced
+// subtitles show, with two the full ones do.
+TEST_F(PlayerStreaming, AutoSubtitlesFollowTheCountOfUntaggedAudioTracks) {
+    ASSERT_TRUE(playback::makeSubtitles(dir / "lines.srt", 10, "Текст"));
+    const std::string lines = (dir / "lines.srt").string();
+    auto make = [&](const fs::path& out, int audioTracks) {
+        std::vector<std::string> args = {"-f", "lavfi", "-i",
+                                         "testsrc=size=160x120:rate=10:duration=10"};
+        for (int i = 0; i < audioTracks; ++i)
+            args.insert(args.end(), {"-f", "lavfi", "-i", "sine=d=10"});
+        args.insert(args.end(), {"-i", lines, "-i", lines, "-map", "0:v"});
+        for (int i = 0; i < audioTracks; ++i)
+            args.insert(args.end(), {"-map", std::to_string(i + 1) + ":a"});
+        args.insert(args.end(), {"-map",
+                                 std::to_string(audioTracks + 1) + ":s",
+                                 "-map",
+                                 std::to_string(audioTracks + 2) + ":s",
+                                 "-c:v",
+                                 "libx264",
+                                 "-c:a",
+                                 "aac",
+                                 "-c:s",
+                                 "srt",
+                                 "-metadata:s:s:0",
+                                 "language=rus",
+                                 "-metadata:s:s:0",
+                                 "title=Надписи",
+                                 "-disposition:s:0",
+                                 "forced",
+                                 "-metadata:s:s:1",
+                                 "language=rus",
+                                 "-metadata:s:s:1",
+                                 "title=Полные",
+                                 "-disposition:s:1",
+                                 "0",
+                                 out.string()});
+        return test::ffmpeg(args);
+    };
+    fs::create_directories(seed() / "Plain");
+    ASSERT_TRUE(make(seed() / "Plain" / "Plain.S01E01.mkv", 1));
+    ASSERT_TRUE(make(seed() / "Plain" / "Plain.S01E02.mkv", 2));
+    startRig(8 << 20);
+    std::string id = rig->add(playback::MediaTorrent::create(seed(), "Plain"));
+    AppSettings s = rig->engine().settings();
+    s.audioLanguages = "rus";
+    s.subtitleLanguages = "rus";
+    s.subtitleMode = SubtitleMode::autoMode;
+    rig->engine().setSettings(s);
+
+    auto selectedSubtitle = [&] {
+        for (const auto& t : model->tracks())
+            if (t.kind == MediaTrack::Kind::sub && t.selected)
+                return t.title.value_or("?");
+        return std::string("-");
+    };
+    const std::pair<const char*, const char*> cases[] = {{"S01E01.mkv", "Надписи"},
+                                                         {"S01E02.mkv", "Полные"}};
+    for (const auto& [file, expected] : cases) {
+        SCOPED_TRACE(file);
+        model.reset();
+        renderer.reset();
+        startModel();
+        open(id, rig->file(id, file));
+        EXPECT_TRUE(waitFor([&] { return model->loaded() && selectedSubtitle() == expected; }, 15s))
+            << selectedSubtitle() << "; " << failure();
+    }
 }

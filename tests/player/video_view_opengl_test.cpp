@@ -1,6 +1,6 @@
-// The video view drawing with libmpv's OpenGL renderer on a private Xvfb
-// (Mesa's software OpenGL): a 1080p clip streamed from a throttled loopback
-// seeder is drawn while the window can be seen and consumed without drawing
+// The player window's video drawn with libmpv's OpenGL renderer on a private
+// Xvfb (Mesa's software OpenGL): a 1080p clip streamed from a throttled
+// loopback seeder is drawn while the window can be seen and consumed without drawing
 // while it is minimised or hidden; the snapshot has the clip's colours.
 
 #include "tevro/player/video_view.h"
@@ -18,6 +18,7 @@
 #include "tests/support/qt_app.h"
 #include "tests/support/temp_dir.h"
 #include "tevro/player/player_model.h"
+#include "tevro/player/player_window.h"
 
 using namespace tevro;
 using namespace std::chrono_literals;
@@ -49,7 +50,7 @@ struct Hiding {
 
 } // namespace
 
-TEST(VideoViewOpenGL, DrawsWhileSeenSkipsWhileHiddenAndSnapshotsTheFrame) {
+TEST(PlayerWindowOpenGL, DrawsWhileSeenSkipsWhileHiddenAndSnapshotsTheFrame) {
     test::TempDir dir;
     playback::ClipOptions clip;
     clip.seconds = 40;
@@ -64,13 +65,18 @@ TEST(VideoViewOpenGL, DrawsWhileSeenSkipsWhileHiddenAndSnapshotsTheFrame) {
     PlayerModel model(rig.engine());
     auto core = model.ensureCore();
     ASSERT_TRUE(core);
-    QWidget window;
-    window.resize(1280, 720);
-    auto* view = new VideoView(core, &window);
-    ASSERT_EQ(view->renderer(), VideoView::Renderer::openGL);
-    view->resize(window.size());
-    EXPECT_FALSE(view->writeSnapshot(QString::fromStdString((dir / "early.png").string())));
+    {
+        // Before it is shown the view has no GL context, so no render context.
+        VideoView early(core);
+        EXPECT_EQ(early.renderer(), VideoView::Renderer::openGL);
+        EXPECT_FALSE(early.hasContext());
+        EXPECT_FALSE(early.writeSnapshot(QString::fromStdString((dir / "early.png").string())));
+    }
+    PlayerWindow window(model, rig.engine());
     window.show();
+    ASSERT_TRUE(window.videoView());
+    VideoView* view = window.videoView();
+    ASSERT_EQ(view->renderer(), VideoView::Renderer::openGL);
     ASSERT_TRUE(test::waitUntil([&] { return view->hasContext() && view->framesVisible(); }));
 
     model.open(id, file);
@@ -119,5 +125,6 @@ TEST(VideoViewOpenGL, DrawsWhileSeenSkipsWhileHiddenAndSnapshotsTheFrame) {
             test::waitUntil([&] { return view->counters().rendered > later.rendered + 10; }));
     }
     EXPECT_FALSE(model.error());
-    model.stop();
+    window.close();
+    EXPECT_FALSE(model.item());
 }

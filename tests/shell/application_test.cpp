@@ -1,0 +1,147 @@
+#include "tevro/shell/application.h"
+
+#include <csignal>
+#include <cstdlib>
+
+#include <QAction>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include "tests/shell/shell_fixture.h"
+#include "tevro/core/storage.h"
+#include "tevro/shell/app_delegate.h"
+#include "tevro/shell/main_window.h"
+#include "tevro/shell/single_instance.h"
+#include "tevro/torrent/add_torrent_sheet.h"
+#include "tevro/torrent/magnet_sheet.h"
+
+using namespace tevro;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A data folder whose engine talks only to 127.0.0.1.
+void prepareHome(const fs::path& home, const fs::path& downloads) {
+    swarm::writeLoopbackEngineSettings(home, swarm::freeLoopbackPort(), downloads);
+}
+
+QProcessEnvironment environmentFor(const fs::path& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TEVRO_HOME", QString::fromStdString(home.string()));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TEVRO_SILENT", "1");
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    return env;
+}
+
+template <class Sheet> Sheet* openSheet(MainWindow* window) {
+    for (Sheet* sheet : window->findChildren<Sheet*>())
+        if (sheet->isVisible())
+            return sheet;
+    return nullptr;
+}
+
+// The whole application in this process; a second launch is the real executable.
+TEST(Application, LaunchesHandOverQuitClosesAndCtrlQStopsInOrder) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    setenv("TEVRO_HOME", home.c_str(), 1);
+    ASSERT_EQ(Storage::home(), home);
+
+    std::string missing =
+        QUrl::fromLocalFile(QString::fromStdString((dir / "gone.torrent").string()))
+            .toString(QUrl::FullyEncoded)
+            .toStdString();
+    Application app;
+    ASSERT_TRUE(app.start({missing}));
+    MainWindow* window = app.mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->size(), QSize(1280, 860));
+    EXPECT_EQ(window->minimumSize(), QSize(900, 560));
+
+    // The file given at start is in the add sheet, which cannot read it.
+    AddTorrentSheet* add = nullptr;
+    ASSERT_TRUE(test::waitUntil([&] { return (add = openSheet<AddTorrentSheet>(window)); }));
+    EXPECT_EQ(app.ui().addURL(), missing);
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (QLabel* label : add->findChildren<QLabel*>())
+            if (label->isVisible() && label->text() == QStringLiteral("Не удалось открыть торрент"))
+                return true;
+        return false;
+    }));
+
+    // A second launch hands its link over and exits; the link waits for the open sheet.
+    QProcess second;
+    second.setProcessEnvironment(environmentFor(home));
+    second.start(TEVRO_EXECUTABLE, {"magnet:?xt=urn:btih:notahash"});
+    ASSERT_TRUE(test::waitUntil([&] { return second.state() == QProcess::NotRunning; }, 60s));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_EQ(app.engine().pendingOpen(), std::vector<std::string>{"magnet:?xt=urn:btih:notahash"});
+
+    add->reject();
+    MagnetSheet* magnet = nullptr;
+    ASSERT_TRUE(test::waitUntil([&] { return (magnet = openSheet<MagnetSheet>(window)); }));
+    EXPECT_EQ(magnet->link(), QStringLiteral("magnet:?xt=urn:btih:notahash"));
+    magnet->add();
+    EXPECT_FALSE(magnet->errorText().isEmpty());
+    EXPECT_TRUE(app.engine().torrents().empty());
+    magnet->reject();
+    ASSERT_TRUE(test::waitUntil([&] { return !app.ui().showMagnet(); }));
+
+    // Closing the windows quits nothing: the engine goes on polling.
+    window->close();
+    QSignalSpy polled(&app.engine(), &TorrentEngine::polled);
+    ASSERT_TRUE(test::waitUntil([&] { return polled.count() >= 2; }, 10s));
+    EXPECT_FALSE(app.engine().isShutDown());
+
+    // Ctrl+Q from the menu: the services stop in order and the files are written.
+    app.openWindow("main");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    for (const char* name : {"settings.json", "torrents.json", "library.json"})
+        fs::remove(home / name);
+    QSignalSpy steps(&app.delegate(), &AppDelegate::shutdownStep);
+    QAction* quit = window->action(QStringLiteral("Завершить Tevro"));
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->trigger();
+    std::vector<QString> order;
+    for (const auto& args : steps)
+        order.push_back(args.at(0).toString());
+    EXPECT_EQ(order,
+              (std::vector<QString>{"automation", "windows", "artwork", "player", "engine"}));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(app.engine().isShutDown());
+    for (const char* name : {"settings.json", "torrents.json", "library.json"})
+        EXPECT_TRUE(fs::exists(home / name)) << name;
+}
+
+// The real executable: SIGTERM runs the same orderly quit.
+TEST(Application, SigtermWritesTheDataFilesAndExits) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    fs::remove(home / "settings.json.tmp");
+    QProcess tevro;
+    tevro.setProcessEnvironment(environmentFor(home));
+    tevro.start(TEVRO_EXECUTABLE, {});
+    ASSERT_TRUE(tevro.waitForStarted());
+    SingleInstance probe(home);
+    ASSERT_TRUE(test::waitUntil([&] { return probe.handOff({}, 200); }, 60s));
+    for (const char* name : {"settings.json", "torrents.json", "library.json"})
+        fs::remove(home / name);
+    ::kill(pid_t(tevro.processId()), SIGTERM);
+    ASSERT_TRUE(tevro.waitForFinished(60000));
+    EXPECT_EQ(tevro.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tevro.exitCode(), 0) << tevro.readAllStandardError().toStdString();
+    for (const char* name : {"settings.json", "torrents.json", "library.json"})
+        EXPECT_TRUE(fs::exists(home / name)) << name;
+}
+
+} // namespace

@@ -20,7 +20,9 @@
 #include "tevro/shell/library_header.h"
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/sidebar_filter_list.h"
-#include "tevro/shell/torrent_item_view.h"
+#include "tevro/library/featured_torrent.h"
+#include "tevro/library/library_item_view.h"
+#include "tevro/library/torrent_list_model.h"
 
 using namespace tevro;
 using namespace std::chrono_literals;
@@ -62,11 +64,11 @@ protected:
         return ids;
     }
 
-    void click(TorrentItemView* items, const std::string& id,
+    // A click on the card's picture, as the pointer would make it.
+    void click(LibraryItemView* items, const std::string& id,
                Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QRect r = items->itemRect(id);
-        ASSERT_TRUE(r.isValid()) << id;
-        QTest::mouseClick(items->viewport(), Qt::LeftButton, modifiers, r.center());
+        ASSERT_TRUE(items->visualRect(view->cards()->indexOf(id)).isValid()) << id;
+        items->activate(QString::fromStdString(id), PaintedElement::Action::select, modifiers);
     }
 
     // The open sheet of the funnel, closed as a user would.
@@ -438,11 +440,55 @@ TEST_F(MainViewTest, ADownloadFromALoopbackSeederShowsItsProgressToTheEnd) {
     int row = v.model()->rowOf(added->id);
     EXPECT_EQ(v.model()->index(row, LibraryModel::statusColumn).data().toString(),
               QStringLiteral("Раздача"));
-    // The card of the grid and the row of the list draw from this model.
-    EXPECT_TRUE(v.grid()->itemRect(added->id).isValid());
+    // The card of the grid and the row of the list show it too.
+    QModelIndex card = v.cards()->indexOf(added->id);
+    EXPECT_EQ(card.data(TorrentListModel::FractionRole).toDouble(), 1.0);
+    EXPECT_TRUE(v.grid()->visualRect(card).isValid());
     QTest::mouseClick(v.header()->layoutButton(1), Qt::LeftButton);
-    EXPECT_TRUE(v.list()->itemRect(added->id).isValid());
+    EXPECT_TRUE(v.list()->visualRect(card).isValid());
     EXPECT_GE(seen.size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainViewTest, TableSelectionIsTheWindowSelectionAndTheFeaturedCardFollowsIt) {
+    std::string docs = add("Notes and papers");
+    std::string film = add("Film.2020.1080p");
+    std::string series = add("Show.S01E02.720p");
+    MainView& v = show();
+    // The first video on display is featured; a selected video comes first.
+    ASSERT_TRUE(v.featured()->isVisible());
+    std::string first = v.featured()->torrent().id;
+    EXPECT_NE(first, docs);
+    std::string other = first == film ? series : film;
+    ui->setSelection({other});
+    EXPECT_EQ(v.featured()->torrent().id, other);
+    ui->setSearch("Film");
+    EXPECT_FALSE(v.featured()->isVisible());
+    ui->setSearch("");
+
+    LibraryPreferences p = ui->preferences();
+    p.layout = LibraryLayout::table;
+    ui->setPreferences(p);
+    EXPECT_FALSE(v.featured()->isVisible());
+    QTableView* table = v.table();
+    auto rowRect = [&](const std::string& id) {
+        return table->visualRect(v.model()->index(v.model()->rowOf(id), 1));
+    };
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rowRect(docs).center());
+    EXPECT_EQ(ui->selection(), std::set{docs});
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      rowRect(film).center());
+    EXPECT_EQ(ui->selection(), (std::set{docs, film}));
+    ui->setSelection({series});
+    EXPECT_EQ(table->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(table->selectionModel()->selectedRows().front().row(), v.model()->rowOf(series));
+    // Delete in the table asks about the whole selection.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_EQ(v.pendingRemoval(), std::set{series});
 }
 
 } // namespace

@@ -49,16 +49,16 @@ void ViewsTest::stopEngine() {
     m_engine.reset();
 }
 
-swarm::GeneratedTorrent ViewsTest::makeTorrent(const std::string& name,
-                                               const std::vector<swarm::GeneratedFile>& files,
-                                               std::uint32_t seed,
-                                               const std::vector<std::string>& trackers) {
+swarm::GeneratedTorrent
+ViewsTest::makeTorrent(const std::string& name, const std::vector<swarm::GeneratedFile>& files,
+                       std::uint32_t seed, const std::vector<std::string>& trackers, bool v1Only) {
     swarm::GeneratedTorrent::Options o;
     o.name = name;
     o.files = files;
     o.seed = seed;
     o.pieceSize = 16 * 1024;
     o.trackers = trackers;
+    o.v1Only = v1Only;
     return swarm::GeneratedTorrent::create(dir / ("seed-" + name), o);
 }
 

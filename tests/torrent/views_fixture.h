@@ -36,7 +36,8 @@ protected:
     swarm::GeneratedTorrent makeTorrent(const std::string& name,
                                         const std::vector<swarm::GeneratedFile>& files,
                                         std::uint32_t seed = 1,
-                                        const std::vector<std::string>& trackers = {});
+                                        const std::vector<std::string>& trackers = {},
+                                        bool v1Only = false);
     // Adds and seeds a generated torrent, returns its id once the engine lists it.
     std::string addSeeded(const swarm::GeneratedTorrent& t, bool paused = false);
     // The engine's file list of a torrent (pad files included).

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include <boost/asio/error.hpp>
+
 #include <libtorrent/alert_types.hpp>
 #include <libtorrent/operations.hpp>
 #include <libtorrent/session_stats.hpp>
@@ -302,8 +304,11 @@ void Session::handleFileError(const lt::alert* alert) {
     checkFiles(id, rec);
     if (!rec.missingText.empty())
         return;
-    bool readFailed =
-        a->op == lt::operation_t::file_read || a->op == lt::operation_t::partfile_read;
+    // The memory-mapped storage reports a read past the end of a file cut
+    // short without naming the operation: that is a failed read too.
+    bool readFailed = a->op == lt::operation_t::file_read ||
+                      a->op == lt::operation_t::partfile_read ||
+                      (a->op == lt::operation_t::unknown && a->error == boost::asio::error::eof);
     bool gone = a->error == boost::system::errc::no_such_file_or_directory ||
                 a->error == boost::system::errc::not_a_directory;
     if (readFailed && !gone && rec.recheckAttempts < 3) {

@@ -102,6 +102,8 @@ public:
 
     // Lifecycle.
     void poll();
+    // One bridge event: its message, or the focus request a magnet's metadata makes.
+    void handle(const TorrentEvent& event);
     void show(const std::string& message);
     void shutdown();
     void scheduleMetaSave();
@@ -170,7 +172,6 @@ private:
     void setPollInterval(double seconds);
     void onTimer();
     void apply(std::optional<StatusSnapshot> snapshot, std::vector<TorrentEvent> events);
-    void handle(const TorrentEvent& event);
     void enforceSeedLimits();
     void settingsChain();
     void applyEngineSettings();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QCache>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -90,12 +91,22 @@ std::string MediaArtwork::symbol(MediaKind kind) {
 void MediaArtwork::paintImage(QPainter& p, const QRectF& rect, const QImage& image) {
     const qreal scale = std::max(rect.width() / image.width(), rect.height() / image.height());
     const QSizeF drawn(image.width() * scale, image.height() * scale);
+    const QRectF target(rect.center().x() - drawn.width() / 2,
+                        rect.center().y() - drawn.height() / 2, drawn.width(), drawn.height());
+    // A picture is scaled once per size, not on every repaint.
+    const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (drawn * dpr).toSize();
+    const QString key =
+        QStringLiteral("%1:%2x%3").arg(image.cacheKey()).arg(pixels.width()).arg(pixels.height());
+    static QCache<QString, QImage> scaled(64);
+    QImage* fitted = scaled.object(key);
+    if (!fitted) {
+        fitted = new QImage(image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        scaled.insert(key, fitted);
+    }
     p.save();
     p.setClipRect(rect, Qt::IntersectClip);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRectF(rect.center().x() - drawn.width() / 2,
-                       rect.center().y() - drawn.height() / 2, drawn.width(), drawn.height()),
-                image);
+    p.drawImage(target, *fitted);
     p.restore();
 }
 

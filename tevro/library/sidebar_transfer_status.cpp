@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include "tevro/core/format.h"
 #include "tevro/engine/torrent_engine.h"
@@ -242,6 +243,16 @@ SidebarTransferStatus::SidebarTransferStatus(TorrentEngine* engine, QWidget* par
     column->addWidget(m_details);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
+    m_folding = new QVariantAnimation(this);
+    m_folding->setDuration(180);
+    m_folding->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(m_folding, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { m_details->setMaximumHeight(value.toInt()); });
+    connect(m_folding, &QVariantAnimation::finished, this, [this] {
+        m_details->setVisible(!m_collapsed);
+        m_details->setMaximumHeight(QWIDGETSIZE_MAX);
+    });
+
     if (m_engine) {
         connect(m_engine, &TorrentEngine::torrentsChanged, this, &SidebarTransferStatus::refresh);
         connect(m_engine, &TorrentEngine::sessionInfoChanged, this,
@@ -274,7 +285,24 @@ void SidebarTransferStatus::setCollapsed(bool collapsed) {
     if (collapsed == m_collapsed)
         return;
     m_collapsed = collapsed;
+    fold();
     refresh();
+}
+
+void SidebarTransferStatus::fold() {
+    m_folding->stop();
+    if (m_reduceMotion || !isVisible()) {
+        m_details->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_details->setVisible(!m_collapsed);
+        return;
+    }
+    const int from = m_details->isVisible() ? m_details->height() : 0;
+    const int to = m_collapsed ? 0 : m_details->sizeHint().height();
+    m_details->setMaximumHeight(from);
+    m_details->setVisible(true);
+    m_folding->setStartValue(from);
+    m_folding->setEndValue(to);
+    m_folding->start();
 }
 
 void SidebarTransferStatus::setSettingsShown(bool shown) {
@@ -301,7 +329,8 @@ void SidebarTransferStatus::refresh() {
     static const std::vector<TorrentStatus> none;
     const std::vector<TorrentStatus>& torrents = m_engine ? m_engine->torrents() : none;
     static_cast<HeaderButton*>(m_header)->set(rateText(info.download), m_collapsed);
-    m_details->setVisible(!m_collapsed);
+    if (m_folding->state() != QAbstractAnimation::Running)
+        m_details->setVisible(!m_collapsed);
     m_upload->setText(rateText(info.upload));
     std::int64_t peers = 0;
     for (const TorrentStatus& t : torrents)

@@ -16,6 +16,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QVariantAnimation;
 class QVBoxLayout;
 
 namespace tevro {
@@ -28,8 +29,11 @@ public:
     // Without an engine the block takes the one of LibraryContext.
     explicit SidebarTransferStatus(TorrentEngine* engine = nullptr, QWidget* parent = nullptr);
 
+    // Folding and unfolding slide over 0.18 s, or happen at once when the
+    // user asks for reduced motion.
     void setCollapsed(bool collapsed);
     bool collapsed() const { return m_collapsed; }
+    void setReduceMotion(bool reduce) { m_reduceMotion = reduce; }
     void setSettingsShown(bool shown);
     // The network status block, placed after the remaining row.
     void setNetworkStatus(QWidget* widget);
@@ -47,10 +51,13 @@ signals:
 
 private:
     void refresh();
+    void fold();
 
     QPointer<TorrentEngine> m_engine;
     bool m_collapsed = false;
     bool m_settingsShown = false;
+    bool m_reduceMotion = false;
+    QVariantAnimation* m_folding;
     QAbstractButton* m_header;
     QWidget* m_details;
     QVBoxLayout* m_detailsLayout;

@@ -3,13 +3,13 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 
-#include "tevro/library/torrent_card_delegate.h"
+#include "tevro/library/torrent_card_item_delegate.h"
 
 namespace tevro {
 
 TorrentGridView::TorrentGridView(QWidget* parent)
-    : LibraryItemView(new TorrentCardDelegate, parent),
-      m_cards(static_cast<TorrentCardDelegate*>(itemDelegate())) {
+    : LibraryItemView(new TorrentCardItemDelegate, parent),
+      m_cards(static_cast<TorrentCardItemDelegate*>(itemDelegate())) {
     setViewMode(QListView::IconMode);
     setFlow(QListView::LeftToRight);
     setWrapping(true);

@@ -7,7 +7,7 @@
 
 namespace tevro {
 
-class TorrentCardDelegate;
+class TorrentCardItemDelegate;
 
 class TorrentGridView : public LibraryItemView {
     Q_OBJECT
@@ -26,7 +26,7 @@ protected:
 private:
     void fitColumns();
 
-    TorrentCardDelegate* m_cards;
+    TorrentCardItemDelegate* m_cards;
     int m_columns = 1;
 };
 

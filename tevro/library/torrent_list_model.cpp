@@ -49,6 +49,16 @@ void TorrentListModel::rebuildIndex() {
 }
 
 void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents) {
+    // The usual poll: the same torrents in the same order.
+    bool same = torrents.size() == m_items.size();
+    for (std::size_t i = 0; same && i < torrents.size(); ++i)
+        same = torrents[i].id == m_items[i].torrent.id;
+    if (same) {
+        for (std::size_t i = 0; i < torrents.size(); ++i)
+            refreshRow(i, torrents[i]);
+        return;
+    }
+
     std::unordered_map<std::string, std::size_t> wanted;
     wanted.reserve(torrents.size());
     for (std::size_t i = 0; i < torrents.size(); ++i)

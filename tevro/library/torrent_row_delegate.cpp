@@ -6,8 +6,9 @@ namespace tevro {
 
 TorrentRowDelegate::TorrentRowDelegate(QObject* parent) : LibraryItemDelegate(parent) {}
 
-QSize TorrentRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    return {std::max(420, option.rect.width()), int(TorrentListRow::kHeight)};
+QSize TorrentRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+    // The list stretches each row to its own width.
+    return {420, int(TorrentListRow::kHeight)};
 }
 
 void TorrentRowDelegate::paintItem(QPainter& painter, const QRectF& rect,

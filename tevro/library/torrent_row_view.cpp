@@ -13,4 +13,9 @@ TorrentRowView::TorrentRowView(QWidget* parent) : LibraryItemView(new TorrentRow
     setAccessibleName(QStringLiteral("Список торрентов"));
 }
 
+void TorrentRowView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                 const QList<int>& roles) {
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
 } // namespace tevro

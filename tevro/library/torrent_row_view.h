@@ -12,6 +12,12 @@ public:
     static constexpr int kSpacing = 8;
 
     explicit TorrentRowView(QWidget* parent = nullptr);
+
+protected:
+    // Rows are all of one height, so a changed row is only repainted; the
+    // list's own handling would lay out and repaint every row each time.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = {}) override;
 };
 
 } // namespace tevro

@@ -14,10 +14,10 @@
 #include <QVBoxLayout>
 
 #include "tevro/core/format.h"
+#include "tevro/library/symbols.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/number_text.h"
 #include "tevro/player/player_model.h"
-#include "tevro/player/player_symbol.h"
 #include "tevro/player/seek_bar.h"
 
 namespace tevro {
@@ -35,7 +35,7 @@ QToolButton* button(QWidget* parent, const char* symbol, const QString& tip,
     auto* b = new QToolButton(parent);
     b->setAutoRaise(true);
     b->setFocusPolicy(Qt::NoFocus);
-    b->setIcon(PlayerSymbol::icon(symbol, kSymbolSize));
+    b->setIcon(Symbols::icon(symbol, Qt::white, kSymbolSize));
     b->setIconSize(QSize(kSymbolSize, kSymbolSize));
     b->setToolTip(tip);
     b->setAccessibleName(accessible);
@@ -122,13 +122,13 @@ ControlBar::ControlBar(PlayerModel& model, QWidget* parent) : QWidget(parent), m
     menuFont.setPixelSize(15);
     m_audioMenu = new QMenu(this);
     m_audio = menuButton(this, m_audioMenu, "Аудиодорожка (A)", "Аудиодорожка");
-    m_audio->setIcon(PlayerSymbol::icon("waveform", 18));
+    m_audio->setIcon(Symbols::icon("waveform", Qt::white, 18));
     m_audio->setFont(menuFont);
     m_audio->setMaximumWidth(kAudioWidth);
     row->addWidget(m_audio);
     m_subtitleMenu = new QMenu(this);
     m_subtitles = menuButton(this, m_subtitleMenu, "Субтитры (S)", "Субтитры");
-    m_subtitles->setIcon(PlayerSymbol::icon("captions.bubble", 18));
+    m_subtitles->setIcon(Symbols::icon("captions.bubble", Qt::white, 18));
     m_subtitles->setFont(menuFont);
     m_subtitles->setMaximumWidth(kSubtitleWidth);
     row->addWidget(m_subtitles);
@@ -140,7 +140,7 @@ ControlBar::ControlBar(PlayerModel& model, QWidget* parent) : QWidget(parent), m
     m_episodesMenu = new QMenu(this);
     m_episodes = menuButton(this, m_episodesMenu, "Серии", "Список серий");
     m_episodes->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_episodes->setIcon(PlayerSymbol::icon("list.bullet", kSymbolSize));
+    m_episodes->setIcon(Symbols::icon("list.bullet", Qt::white, kSymbolSize));
     m_episodes->setIconSize(QSize(kSymbolSize, kSymbolSize));
     row->addWidget(m_episodes);
     m_next = button(this, "forward.end.fill", "Следующая серия (N)", "Следующая серия");
@@ -224,7 +224,7 @@ void ControlBar::paintEvent(QPaintEvent*) {
 
 void ControlBar::refreshPlay() {
     bool showPlay = m_model.paused() || m_model.ended();
-    m_play->setIcon(PlayerSymbol::icon(showPlay ? "play.fill" : "pause.fill", kSymbolSize));
+    m_play->setIcon(Symbols::icon(showPlay ? "play.fill" : "pause.fill", Qt::white, kSymbolSize));
     m_play->setAccessibleName(m_model.paused() ? "Воспроизвести" : "Пауза");
 }
 
@@ -252,7 +252,7 @@ void ControlBar::refreshTracks() {
             QAction* a = menu->addAction(text);
             a->setData(QString::fromStdString(option.id));
             if (option.selected)
-                a->setIcon(PlayerSymbol::icon("checkmark", 16));
+                a->setIcon(Symbols::icon("checkmark", Qt::white, 16));
             connect(a, &QAction::triggered, this,
                     [this, option, audio] { m_model.select(option, audio); });
         }
@@ -277,7 +277,7 @@ void ControlBar::refreshSpeed() {
     m_speed->setText(speedText(speed));
     for (QAction* a : m_speedMenu->actions()) {
         bool current = std::abs(a->data().toDouble() - speed) < 0.01;
-        a->setIcon(current ? PlayerSymbol::icon("checkmark", 16) : QIcon());
+        a->setIcon(current ? Symbols::icon("checkmark", Qt::white, 16) : QIcon());
     }
 }
 
@@ -298,7 +298,7 @@ void ControlBar::refreshEpisodes() {
         a->setData(static_cast<qlonglong>(file.i));
         bool playing = item && item->file.i == file.i;
         if (playing)
-            a->setIcon(PlayerSymbol::icon("play.fill", 16));
+            a->setIcon(Symbols::icon("play.fill", Qt::white, 16));
         connect(a, &QAction::triggered, this, [this, file] {
             auto current = m_model.item();
             if (!current || current->file.i == file.i)
@@ -312,8 +312,8 @@ void ControlBar::refreshEpisodes() {
 void ControlBar::refreshVolume() {
     double volume = m_model.volume();
     bool silent = m_model.muted() || volume == 0;
-    m_mute->setIcon(
-        PlayerSymbol::icon(silent ? "speaker.slash.fill" : "speaker.wave.2.fill", kSymbolSize));
+    m_mute->setIcon(Symbols::icon(silent ? "speaker.slash.fill" : "speaker.wave.2.fill", Qt::white,
+                                  kSymbolSize));
     m_mute->setAccessibleName(m_model.muted() ? "Включить звук" : "Выключить звук");
     m_settingVolume = true;
     m_volume->setValue(static_cast<int>(volume));

@@ -3,89 +3,61 @@
 #include "tevro/player/player_model.h"
 
 #include <cmath>
-#include <initializer_list>
 
 #include <QKeyEvent>
 #include <QWheelEvent>
 #include <QWidget>
 
 #include "tevro/player/number_text.h"
+#include "tevro/player/player_keys.h"
 
 namespace tevro {
 
-namespace {
-
-// Letter shortcuts follow the physical key: a Russian layout sends the
-// Cyrillic letter printed on the same key.
-bool isKey(int key, std::initializer_list<int> keys) {
-    for (int k : keys)
-        if (key == k)
-            return true;
-    return false;
-}
-
-constexpr int kCyrillicEF = 0x0424;   // Ф, on A
-constexpr int kCyrillicYERU = 0x042B; // Ы, on S
-constexpr int kCyrillicTE = 0x0422;   // Т, on N
-constexpr int kCyrillicZE = 0x0417;   // З, on P
-constexpr int kCyrillicSOFT = 0x042C; // Ь, on M
-constexpr int kCyrillicA = 0x0410;    // А, on F
-
-} // namespace
-
 bool PlayerModel::handleKey(const QKeyEvent& event) {
     poke();
-    int key = event.key();
+    auto key = playerKey(event.key());
+    if (!key)
+        return false;
     bool shift = event.modifiers().testFlag(Qt::ShiftModifier);
-    if (key == Qt::Key_Space) {
+    switch (*key) {
+    case PlayerKey::togglePause:
         togglePause();
         return true;
-    }
-    if (key == Qt::Key_Escape) {
+    case PlayerKey::leaveFullScreen:
         if (m_window && m_window->isFullScreen()) {
             m_window->showNormal();
             return true;
         }
         return false;
-    }
-    if (key == Qt::Key_Left) {
+    case PlayerKey::seekBack:
         seek(m_position - (shift ? 60 : 10));
         return true;
-    }
-    if (key == Qt::Key_Right) {
+    case PlayerKey::seekForward:
         seek(m_position + (shift ? 60 : 10));
         return true;
-    }
-    if (key == Qt::Key_Down) {
+    case PlayerKey::volumeDown:
         setVolume(m_volume - 5);
         return true;
-    }
-    if (key == Qt::Key_Up) {
+    case PlayerKey::volumeUp:
         setVolume(m_volume + 5);
         return true;
-    }
-    if (isKey(key, {Qt::Key_N, kCyrillicTE})) {
+    case PlayerKey::nextEpisode:
         playNext();
         return true;
-    }
-    if (isKey(key, {Qt::Key_P, kCyrillicZE})) {
+    case PlayerKey::previousEpisode:
         playPrevious();
         return true;
-    }
-    if (isKey(key, {Qt::Key_M, kCyrillicSOFT})) {
+    case PlayerKey::mute:
         if (m_core)
             m_core->commandAsync({"cycle", "mute"});
         return true;
-    }
-    if (isKey(key, {Qt::Key_F, kCyrillicA})) {
+    case PlayerKey::fullScreen:
         toggleFullScreen();
         return true;
-    }
-    if (isKey(key, {Qt::Key_A, kCyrillicEF})) {
+    case PlayerKey::cycleAudio:
         cycle(true);
         return true;
-    }
-    if (isKey(key, {Qt::Key_S, kCyrillicYERU})) {
+    case PlayerKey::cycleSubtitles:
         cycle(false);
         return true;
     }

@@ -14,10 +14,10 @@
 #include <QWheelEvent>
 
 #include "tevro/core/format.h"
+#include "tevro/library/symbols.h"
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/player/control_bar.h"
 #include "tevro/player/player_model.h"
-#include "tevro/player/player_symbol.h"
 #include "tevro/player/video_view.h"
 
 namespace tevro {
@@ -120,10 +120,8 @@ protected:
         bool error = m_status == Status::error;
         p.fillPath(box, QColor(0, 0, 0, error ? 153 : 115));
         if (error) {
-            p.setFont(PlayerSymbol::font(34));
+            Symbols::paint(p, QRectF(0, 24, width(), 34), "exclamationmark.triangle", Qt::white);
             p.setPen(Qt::white);
-            p.drawText(QRect(0, 24, width(), 34), Qt::AlignCenter,
-                       PlayerSymbol::glyph("exclamationmark.triangle"));
             p.setFont(font());
             p.drawText(rect().adjusted(24, 24 + 34 + 12, -24, -24),
                        Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_text);

@@ -10,6 +10,7 @@
 #include <QPainterPath>
 
 #include "tevro/core/format.h"
+#include "tevro/library/library_style.h"
 
 namespace tevro {
 
@@ -91,7 +92,7 @@ void SeekBar::paintEvent(QPaintEvent*) {
     double shown = shownPosition();
     capsule(w * fraction(std::max(m_cacheTime, shown), m_duration), QColor(255, 255, 255, 89));
     double played = w * fraction(shown, m_duration);
-    capsule(played, palette().color(QPalette::Highlight));
+    capsule(played, LibraryStyle::accent());
     p.setBrush(Qt::white);
     p.drawEllipse(QRectF(played - kKnob / 2, (height() - kKnob) / 2, kKnob, kKnob));
 }

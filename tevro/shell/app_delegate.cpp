@@ -53,6 +53,8 @@ std::string AppDelegate::urlFromArgument(const std::string& argument,
 }
 
 void AppDelegate::didFinishLaunching() {
+    if (m_services.startUpdates)
+        m_services.startUpdates();
     m_services.engine();
     if (m_services.startAutomation)
         m_services.startAutomation();

@@ -24,6 +24,8 @@ class AppDelegate : public QObject {
 public:
     // What the delegate starts and stops; a part that is not built yet stays unset.
     struct Services {
+        // Starts the update controller (first, before the engine).
+        std::function<void()> startUpdates;
         // Creates the engine on first call.
         std::function<TorrentEngine&()> engine;
         std::function<void()> startAutomation;
@@ -48,7 +50,7 @@ public:
     static std::string urlFromArgument(const std::string& argument,
                                        const std::string& workingFolder);
 
-    // Engine, automation server, then the control server on TEVRO_CONTROL_PORT.
+    // Updates, engine, automation server, then the control server on TEVRO_CONTROL_PORT.
     void didFinishLaunching();
     // Appends the URLs in order, unchecked, in one change of the pending opens.
     void openURLs(const std::vector<std::string>& urls);

@@ -1,6 +1,7 @@
 #include "tevro/shell/application.h"
 
 #include <csignal>
+#include <utility>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,14 +13,19 @@
 
 #include "tevro/core/storage.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_context.h"
 #include "tevro/media/artwork_store.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/player_model.h"
+#include "tevro/player/player_window.h"
 #include "tevro/shell/app_delegate.h"
+#include "tevro/shell/app_updates.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/shell/single_instance.h"
+#include "tevro/shell/torrent_parts.h"
 #include "tevro/shell/window_opener.h"
+#include "tevro/torrent/file_manager.h"
 
 namespace tevro {
 
@@ -32,17 +38,12 @@ void onSignal(int) {
     [[maybe_unused]] auto written = ::write(gSignalPipe[1], &byte, 1);
 }
 
-// Shows a path in the file manager: its folder (the desktop's own file
-// manager decides how to point at the file).
-void revealInFileManager(const std::filesystem::path& target, bool select) {
-    std::filesystem::path folder = select ? target.parent_path() : target;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
-}
-
 } // namespace
 
 Application::Application(QObject* parent) : QObject(parent) {
     AppDelegate::Services services;
+    services.startUpdates = [] { AppUpdates::controller().start(); };
+    AppUpdates::setTerminate([this] { quit(); });
     services.engine = []() -> TorrentEngine& { return TorrentEngine::shared(); };
     services.hideWindows = [] {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -54,8 +55,12 @@ Application::Application(QObject* parent) : QObject(parent) {
 }
 
 Application::~Application() {
-    delete m_main;
-    delete m_player;
+    // The event filter must not see windows that are being destroyed.
+    MainWindow* main = std::exchange(m_main, nullptr);
+    QWidget* player = std::exchange(m_player, nullptr);
+    m_mainView = nullptr;
+    delete main;
+    delete player;
 }
 
 TorrentEngine& Application::engine() const {
@@ -80,7 +85,7 @@ bool Application::start(const std::vector<std::string>& urls) {
 
     QApplication::setQuitOnLastWindowClosed(false);
     TorrentEngine::Options options;
-    options.reveal = revealInFileManager;
+    options.reveal = FileManager::show;
     TorrentEngine::setSharedOptions(std::move(options));
     m_delegate->didFinishLaunching();
 
@@ -91,7 +96,10 @@ bool Application::start(const std::vector<std::string>& urls) {
         });
     };
     deps.videos = [](const std::vector<TorrentFile>& files) { return MediaMatcher::videos(files); };
+    deps.extractor = m_extractor;
     m_artwork = std::make_unique<ArtworkStore>(std::move(deps));
+    LibraryContext::setEngine(&TorrentEngine::shared());
+    LibraryContext::setArtworkStore(m_artwork.get());
 
     m_delegate->openURLs(urls);
     createWindows();
@@ -102,15 +110,16 @@ bool Application::start(const std::vector<std::string>& urls) {
 void Application::createWindows() {
     MainView::Parts parts;
     parts.openWindow = [this](const std::string& id) { openWindow(id); };
+    addTorrentParts(parts, engine(), ui(), &PlayerModel::shared());
     m_main =
         new MainWindow(engine(), ui(), &PlayerModel::shared(), m_artwork.get(), std::move(parts));
     m_main->installEventFilter(this);
-    // The player window's content comes with the player window module; until
-    // then the window exists with its title and size only.
-    m_player = new QWidget;
+    m_mainView = m_main->view();
+    m_mainView->installEventFilter(this);
+    m_player = new PlayerWindow(PlayerModel::shared(), engine());
     m_player->setObjectName(QStringLiteral("player"));
     m_player->setWindowTitle(QStringLiteral("Плеер"));
-    m_player->resize(1280, 760);
+    m_player->resize(PlayerWindow::kDefaultSize);
     m_player->installEventFilter(this);
     if (AppDelegate::backgroundMode()) {
         m_main->setWindowFlag(Qt::Tool);
@@ -128,7 +137,7 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
         // A window shown stores how to open the others.
         WindowOpener::shared().setAction([this](const std::string& id) { openWindow(id); });
     }
-    if (watched == m_main && event->type() == QEvent::Paint && !m_painted) {
+    if (m_mainView && watched == m_mainView && event->type() == QEvent::Paint && !m_painted) {
         m_painted = true;
         QMetaObject::invokeMethod(this, &Application::firstPaint, Qt::QueuedConnection);
     }
@@ -136,8 +145,8 @@ bool Application::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Application::openWindow(const std::string& identifier) {
-    QWidget* window = identifier == "main"     ? static_cast<QWidget*>(m_main.data())
-                      : identifier == "player" ? m_player.data()
+    QWidget* window = identifier == "main"     ? static_cast<QWidget*>(m_main)
+                      : identifier == "player" ? m_player
                                                : nullptr;
     if (!window)
         return;

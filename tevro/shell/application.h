@@ -5,6 +5,7 @@
 // artwork store wired to the engine, and the orderly quit on Ctrl+Q, SIGTERM
 // and SIGINT. Closing the last window does not quit.
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,9 @@ public:
     bool start(const std::vector<std::string>& urls);
     // The shutdown order, then the event loop ends; runs once.
     void quit();
+    // The frame extractor for covers, when it is not beside the executable
+    // (programs that run the application from another folder); before start().
+    void setFrameExtractor(std::filesystem::path path) { m_extractor = std::move(path); }
     // SIGTERM and SIGINT run quit() on the main thread.
     void watchSignals();
 
@@ -62,8 +66,11 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     AppDelegate* m_delegate = nullptr;
     std::unique_ptr<ArtworkStore> m_artwork;
-    QPointer<MainWindow> m_main;
-    QPointer<QWidget> m_player;
+    // Top-level windows without a parent: deleted here.
+    MainWindow* m_main = nullptr;
+    QWidget* m_player = nullptr;
+    QWidget* m_mainView = nullptr;
+    std::filesystem::path m_extractor;
     bool m_painted = false;
     bool m_quitting = false;
 };

@@ -14,10 +14,12 @@
 #include <QVBoxLayout>
 
 #include "tevro/engine/torrent_engine.h"
-#include "tevro/media/status_text.h"
+#include "tevro/library/torrent_status_text.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_view.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_button_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 #include "tevro/shell/sidebar_filter_list.h"
 
 namespace tevro {
@@ -28,12 +30,22 @@ QString colourName(const QColor& c) {
     return c.name(QColor::HexArgb);
 }
 
+// The symbol in the muted colour, white when the button is checked.
+QIcon symbolIcon(const std::string& symbol, int pixels,
+                 const QColor& colour = LibraryStyle::muted()) {
+    QIcon icon;
+    icon.addPixmap(Symbols::pixmap(symbol, colour, pixels, 2.0), QIcon::Normal, QIcon::Off);
+    icon.addPixmap(Symbols::pixmap(symbol, Qt::white, pixels, 2.0), QIcon::Normal, QIcon::On);
+    return icon;
+}
+
 QToolButton* plainButton(QWidget* parent, const std::string& symbol, const QString& help,
                          int pixels = 12) {
     auto* button = new QToolButton(parent);
     button->setAutoRaise(true);
-    button->setText(ShellStyle::glyph(symbol));
-    button->setFont(ShellStyle::font(pixels, QFont::Medium));
+    button->setIcon(symbolIcon(symbol, pixels));
+    button->setIconSize(QSize(pixels + 2, pixels + 2));
+    button->setFont(LibraryStyle::font(pixels, QFont::Medium));
     button->setToolTip(help);
     button->setAccessibleName(help);
     button->setFocusPolicy(Qt::NoFocus);
@@ -77,28 +89,30 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     title->setContentsMargins(0, 0, 0, 0);
     title->setSpacing(7);
     m_title = new QLabel(m_titleGroup);
-    QFont titleFont = ShellStyle::font(17, QFont::Medium);
+    QFont titleFont = LibraryStyle::font(17, QFont::Medium);
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.3);
     m_title->setFont(titleFont);
     m_badge = new QLabel(m_titleGroup);
-    m_badge->setFont(ShellStyle::font(11, QFont::Medium, true));
+    m_badge->setFont(LibraryStyle::font(11, QFont::Medium));
+    m_badge->setFixedHeight(20);
+    m_badge->setAlignment(Qt::AlignCenter);
     m_badge->setStyleSheet(
         QStringLiteral("color: %1; background: %2; border-radius: 9px;"
                        " padding: 3px 6px;")
-            .arg(colourName(ShellStyle::muted()), colourName(ShellStyle::raised())));
+            .arg(colourName(LibraryStyle::muted()), colourName(LibraryStyle::raised())));
     m_done = new QLabel(m_titleGroup);
-    m_done->setFont(ShellStyle::font(11));
-    m_done->setStyleSheet(QStringLiteral("color: %1").arg(colourName(ShellStyle::muted())));
+    m_done->setFont(LibraryStyle::font(11));
+    m_done->setStyleSheet(QStringLiteral("color: %1").arg(colourName(LibraryStyle::muted())));
     title->addWidget(m_title);
     title->addWidget(m_badge);
     title->addWidget(m_done);
-    m_titleGroup->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    m_titleGroup->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row->addWidget(m_titleGroup);
 
     auto separator = [this] {
         auto* line = new QFrame(this);
         line->setFixedSize(1, 20);
-        line->setStyleSheet(QStringLiteral("background: %1").arg(colourName(ShellStyle::line())));
+        line->setStyleSheet(QStringLiteral("background: %1").arg(colourName(LibraryStyle::line())));
         return line;
     };
     row->addSpacing(2);
@@ -111,9 +125,10 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     picker->setStyleSheet(QStringLiteral("#layoutPicker { background: %1; border-radius: 7px; }"
                                          " QToolButton { border-radius: 5px; color: %2; }"
                                          " QToolButton:checked { background: %3; color: white; }")
-                              .arg(colourName(ShellStyle::raised().darker(160)),
-                                   colourName(ShellStyle::muted()),
-                                   colourName(ShellStyle::raised())));
+                              .arg(colourName(LibraryStyle::raised().darker(160)),
+                                   colourName(LibraryStyle::muted()),
+                                   colourName(LibraryStyle::raised())));
+    picker->setFixedHeight(30);
     auto* pickerRow = new QHBoxLayout(picker);
     pickerRow->setContentsMargins(2, 2, 2, 2);
     pickerRow->setSpacing(2);
@@ -136,8 +151,9 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
 
     // Selection group.
     m_selectedText = new QLabel(this);
-    m_selectedText->setFont(ShellStyle::font(10));
-    m_selectedText->setStyleSheet(QStringLiteral("color: %1").arg(colourName(ShellStyle::muted())));
+    m_selectedText->setFont(LibraryStyle::font(10));
+    m_selectedText->setStyleSheet(
+        QStringLiteral("color: %1").arg(colourName(LibraryStyle::muted())));
     row->addWidget(m_selectedText);
     buildBatchActions();
     row->addWidget(m_resume);
@@ -151,7 +167,7 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     m_sort->setPopupMode(QToolButton::InstantPopup);
     m_sort->setStyleSheet(
         QStringLiteral("QToolButton { color: %1 } QToolButton::menu-indicator { image: none; }")
-            .arg(colourName(ShellStyle::muted())));
+            .arg(colourName(LibraryStyle::muted())));
     m_sortMenu = new QMenu(QStringLiteral("Сортировка"), m_sort);
     auto* group = new QActionGroup(m_sortMenu);
     for (LibrarySort sort : kAllLibrarySorts) {
@@ -186,19 +202,19 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     m_searchFrame->setStyleSheet(
         QStringLiteral("#searchField { background: %1; border-radius: 7px; }"
                        " QLineEdit { background: transparent; border: none; color: white; }")
-            .arg(colourName(ShellStyle::raised())));
+            .arg(colourName(LibraryStyle::raised())));
     auto* searchRow = new QHBoxLayout(m_searchFrame);
     searchRow->setContentsMargins(9, 0, 9, 0);
     searchRow->setSpacing(7);
-    auto* glass = new QLabel(ShellStyle::glyph("magnifyingglass"), m_searchFrame);
-    glass->setStyleSheet(QStringLiteral("color: %1").arg(colourName(ShellStyle::muted())));
+    auto* glass = new QLabel(m_searchFrame);
+    glass->setPixmap(Symbols::pixmap("magnifyingglass", LibraryStyle::muted(), 12, 2.0));
     m_search = new QLineEdit(m_searchFrame);
     m_search->setPlaceholderText(QStringLiteral("Поиск"));
     m_search->setAccessibleName(QStringLiteral("Поиск в медиатеке"));
-    m_search->setFont(ShellStyle::font(12));
+    m_search->setFont(LibraryStyle::font(12));
     m_clear = plainButton(m_searchFrame, "xmark.circle.fill", QStringLiteral("Очистить поиск"));
     m_clear->setToolTip(QString());
-    m_clear->setStyleSheet(QStringLiteral("color: %1").arg(colourName(ShellStyle::muted())));
+    m_clear->setStyleSheet(QStringLiteral("color: %1").arg(colourName(LibraryStyle::muted())));
     connect(m_clear, &QToolButton::clicked, this, [this] { m_view.ui().setSearch(""); });
     connect(m_search, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_view.ui().setSearch(text.toStdString()); });
@@ -210,11 +226,12 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
     // Add button and popover.
     m_add = new QPushButton(this);
     m_add->setFixedHeight(30);
-    m_add->setFont(ShellStyle::font(12, QFont::Medium));
+    m_add->setFont(LibraryStyle::font(12, QFont::Medium));
     m_add->setToolTip(QStringLiteral("Добавить торрент или magnet-ссылку"));
     m_add->setAccessibleName(QStringLiteral("Добавить"));
     m_add->setFocusPolicy(Qt::NoFocus);
     m_add->setCursor(Qt::PointingHandCursor);
+    m_add->setIcon(Symbols::icon("plus", LibraryStyle::background(), 12));
     connect(m_add, &QPushButton::clicked, this, &LibraryHeader::showAddPopover);
     row->addWidget(m_add);
 
@@ -226,17 +243,17 @@ LibraryHeader::LibraryHeader(MainView& view, QWidget* parent) : QWidget(parent),
             "#addPopover { background: #1c1d21; border: 1px solid %1; border-radius: 10px; }"
             " QPushButton { background: %2; color: white; border-radius: 9px;"
             " padding: 0 14px; text-align: left; min-height: 34px; }")
-            .arg(colourName(ShellStyle::line()), colourName(ShellStyle::raised())));
+            .arg(colourName(LibraryStyle::line()), colourName(LibraryStyle::raised())));
     auto* popoverColumn = new QVBoxLayout(m_popover);
     popoverColumn->setContentsMargins(10, 10, 10, 10);
     popoverColumn->setSpacing(6);
     const std::pair<const char*, const char*> items[] = {{"Открыть торрент…", "doc.badge.plus"},
                                                          {"Magnet-ссылка…", "link"}};
     for (int i = 0; i < 2; ++i) {
-        auto* button =
-            new QPushButton(ShellStyle::symbolText(items[i].second, items[i].first), m_popover);
+        auto* button = new QPushButton(QString::fromUtf8(items[i].first), m_popover);
         button->setAccessibleName(QString::fromUtf8(items[i].first));
-        button->setFont(ShellStyle::font(12, QFont::Medium));
+        LibraryButtonStyle::apply(button, false);
+        LibraryButtonStyle::setSymbol(button, items[i].second);
         connect(button, &QPushButton::clicked, this, [this, i] {
             m_popover->hide();
             if (i == 0)
@@ -278,7 +295,7 @@ void LibraryHeader::buildBatchActions() {
 
     m_selectionMenuButton = plainButton(this, "checkmark.circle", QString(), 11);
     m_selectionMenuButton->setPopupMode(QToolButton::InstantPopup);
-    m_selectionMenuButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    m_selectionMenuButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_selectionMenu = new QMenu(m_selectionMenuButton);
     for (QToolButton* b : {m_resume, m_pause, m_remove}) {
         QAction* action = m_selectionMenu->addAction(QString());
@@ -332,7 +349,8 @@ void LibraryHeader::refresh() {
     for (const auto& t : torrents)
         if (selection.contains(t.id))
             selected.push_back(t);
-    QString resume = QString::fromStdString(resumeTitle(selected)) + QStringLiteral(" выбранные");
+    QString resume = QString::fromStdString(TorrentStatusText::resumeTitle(selected)) +
+                     QStringLiteral(" выбранные");
     m_resume->setToolTip(resume);
     m_resume->setAccessibleName(resume);
     bool anySelected = !selection.empty();
@@ -342,8 +360,7 @@ void LibraryHeader::refresh() {
     for (QToolButton* b : {m_resume, m_pause, m_remove})
         b->setVisible(anySelected && wide);
     m_selectionMenuButton->setVisible(anySelected && !wide);
-    m_selectionMenuButton->setText(ShellStyle::glyph("checkmark.circle") + QLatin1Char(' ') +
-                                   count);
+    m_selectionMenuButton->setText(count);
     QString menuHelp = QStringLiteral("Действия с выбранными: ") + count;
     m_selectionMenuButton->setToolTip(menuHelp);
     m_selectionMenuButton->setAccessibleName(menuHelp);
@@ -352,9 +369,10 @@ void LibraryHeader::refresh() {
         {resume, "arrow.down.circle"},
         {QStringLiteral("Приостановить выбранные"), "pause.circle"},
         {QStringLiteral("Удалить выбранные…"), "trash"}};
-    for (int i = 0; i < 3; ++i)
-        actions[i]->setText(ShellStyle::glyph(menuItems[i].second) + QLatin1Char(' ') +
-                            menuItems[i].first);
+    for (int i = 0; i < 3; ++i) {
+        actions[i]->setText(menuItems[i].first);
+        actions[i]->setIcon(Symbols::icon(menuItems[i].second, Qt::white, 14));
+    }
 
     m_sort->setVisible(layout != LibraryLayout::table);
     QString sortHelp = QStringLiteral("Сортировка: ") + sortTitle(ui.preferences().sort);
@@ -371,7 +389,7 @@ void LibraryHeader::refresh() {
     m_details->setAccessibleName(detailsHelp);
     m_details->setStyleSheet(
         QStringLiteral("color: %1")
-            .arg(colourName(details ? ShellStyle::accent() : ShellStyle::muted())));
+            .arg(colourName(details ? LibraryStyle::accent() : LibraryStyle::muted())));
 
     QString search = QString::fromStdString(ui.search());
     if (m_search->text() != search)
@@ -380,12 +398,11 @@ void LibraryHeader::refresh() {
     m_searchFrame->setFixedWidth(m_class == WidthClass::compact ? 132 : 180);
 
     bool compact = m_class == WidthClass::compact;
-    m_add->setText(ShellStyle::glyph("plus") +
-                   (compact ? QString() : QStringLiteral("  Добавить")));
+    m_add->setText(compact ? QString() : QStringLiteral("Добавить"));
     m_add->setStyleSheet(
         QStringLiteral("QPushButton { color: %1; background: %2; border-radius: 7px;"
                        " padding: 0 %3px; border: none; }")
-            .arg(colourName(ShellStyle::background()), colourName(ShellStyle::accent()),
+            .arg(colourName(LibraryStyle::background()), colourName(LibraryStyle::accent()),
                  compact ? "10" : "12"));
 }
 

@@ -7,8 +7,9 @@
 
 #include "tevro/core/format.h"
 #include "tevro/media/media_presentation.h"
-#include "tevro/media/status_text.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/torrent_status_text.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 
 namespace tevro {
 
@@ -103,7 +104,7 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const {
     case ProgressRole:
         return t->displayProgress();
     case StatusSymbolRole:
-        return QString::fromStdString(statusSymbol(*t));
+        return QString::fromStdString(TorrentStatusText::statusSymbol(*t));
     case ErrorRole:
         return QString::fromStdString(t->error);
     case Qt::ToolTipRole:
@@ -116,7 +117,7 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const {
         if (index.column() == statusColumn) {
             if (!t->error.empty())
                 return QColor(Qt::red);
-            return (t->finished || t->seeding) ? ShellStyle::mint() : ShellStyle::muted();
+            return (t->finished || t->seeding) ? LibraryStyle::mint() : LibraryStyle::muted();
         }
         return {};
     case Qt::AccessibleTextRole:
@@ -129,7 +130,7 @@ QVariant LibraryModel::data(const QModelIndex& index, int role) const {
         case progressColumn:
             return QString::fromStdString(Format::percent(t->displayProgress()));
         case statusColumn:
-            return QString::fromStdString(statusText(*t));
+            return QString::fromStdString(TorrentStatusText::statusText(*t));
         case speedColumn:
             return speedText(*t);
         case remainingColumn:

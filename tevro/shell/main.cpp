@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QDir>
 
+#include "tevro/library/library_style.h"
 #include "tevro/shell/app_delegate.h"
 #include "tevro/shell/application.h"
 #include "tevro/shell/bundled_runtime.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 
 int main(int argc, char** argv) {
     tevro::BundledRuntime::configure();
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         urls.push_back(tevro::AppDelegate::urlFromArgument(argv[i], folder));
 
-    tevro::ShellStyle::applyTheme();
+    tevro::LibraryStyle::apply(app);
     tevro::Application application;
     application.watchSignals();
     if (!application.start(urls))

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -25,17 +26,24 @@
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/media/media_presentation.h"
-#include "tevro/media/status_text.h"
+#include "tevro/library/torrent_status_text.h"
 #include "tevro/player/player_model.h"
 #include "tevro/shell/app_actions.h"
 #include "tevro/shell/library_header.h"
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/main_ui_state.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_button_style.h"
+#include "tevro/library/featured_torrent.h"
+#include "tevro/library/library_item_view.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/sidebar_transfer_status.h"
+#include "tevro/library/torrent_grid_view.h"
+#include "tevro/library/torrent_list_model.h"
+#include "tevro/library/torrent_row_view.h"
+#include "tevro/library/symbols.h"
 #include "tevro/shell/sidebar_filter_list.h"
 #include "tevro/shell/sidebar_network_status.h"
 #include "tevro/shell/torrent_delegates.h"
-#include "tevro/shell/torrent_item_view.h"
 #include "tevro/shell/torrent_table.h"
 
 namespace tevro {
@@ -49,17 +57,8 @@ QString colourName(const QColor& c) {
 QPushButton* libraryButton(const QString& title, bool prominent, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
     button->setAccessibleName(title);
-    button->setFont(ShellStyle::font(12, QFont::Medium));
-    button->setFixedHeight(34);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
-                       " border-radius: 9px; padding: 0 14px; }"
-                       " QPushButton:pressed { background: %3; }")
-            .arg(
-                prominent ? colourName(ShellStyle::background()) : "white",
-                colourName(prominent ? ShellStyle::accent() : ShellStyle::raised()),
-                colourName((prominent ? ShellStyle::accent() : ShellStyle::raised()).darker(130))));
+    LibraryButtonStyle::apply(button, prominent);
     return button;
 }
 
@@ -71,11 +70,12 @@ std::vector<std::string> idsOf(const std::set<std::string>& ids) {
 
 MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
                    ArtworkStore* artwork, Parts parts, QWidget* parent)
-    : QWidget(parent), m_engine(engine), m_ui(ui), m_player(player), m_parts(std::move(parts)) {
+    : QWidget(parent), m_engine(engine), m_ui(ui), m_player(player), m_artwork(artwork),
+      m_parts(std::move(parts)) {
     setAcceptDrops(true);
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, ShellStyle::background());
+    pal.setColor(QPalette::Window, LibraryStyle::background());
     setPalette(pal);
 
     m_covers = new CoverCache(artwork, this);
@@ -89,7 +89,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     sidebar->setFixedWidth(196);
     sidebar->setAutoFillBackground(true);
     QPalette sp = sidebar->palette();
-    sp.setColor(QPalette::Window, ShellStyle::sidebar());
+    sp.setColor(QPalette::Window, LibraryStyle::sidebar());
     sidebar->setPalette(sp);
     buildSidebar(sidebar);
     row->addWidget(sidebar);
@@ -97,7 +97,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     divider->setFixedWidth(1);
     divider->setAutoFillBackground(true);
     QPalette dp = divider->palette();
-    dp.setColor(QPalette::Window, ShellStyle::line());
+    dp.setColor(QPalette::Window, LibraryStyle::line());
     divider->setPalette(dp);
     row->addWidget(divider);
 
@@ -108,12 +108,12 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
 
     m_toast = new QLabel(this);
     m_toast->setObjectName(QStringLiteral("toast"));
-    m_toast->setFont(ShellStyle::font(13));
+    m_toast->setFont(LibraryStyle::font(13));
     m_toast->setStyleSheet(
         QStringLiteral("#toast { color: white; background: rgba(44, 46, 52, 235);"
                        " border: 1px solid %1; border-radius: 17px;"
                        " padding: 8px 14px; }")
-            .arg(colourName(ShellStyle::line())));
+            .arg(colourName(LibraryStyle::line())));
     m_toast->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_toast->hide();
 
@@ -126,7 +126,9 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     connect(&ui, &MainUIState::preferencesChanged, this, &MainView::refreshLibrary);
     connect(&ui, &MainUIState::selectionChanged, this, [this] {
         m_model->setSelection(m_ui.selection());
+        m_cards->setSelection(m_ui.selection());
         m_table->syncFromState();
+        refreshFeatured(visible());
         refreshDetails();
     });
     connect(&ui, &MainUIState::showDetailsChanged, this, &MainView::refreshDetails);
@@ -167,10 +169,20 @@ void MainView::buildSidebar(QWidget* sidebar) {
     column->addWidget(scroll, 1);
     QWidget* summary = m_parts.sidebarSummary ? m_parts.sidebarSummary(sidebar) : nullptr;
     if (!summary) {
-        summary = new QWidget(sidebar);
-        auto* box = new QVBoxLayout(summary);
-        box->setContentsMargins(16, 12, 16, 16);
-        box->addWidget(new SidebarNetworkStatus(m_engine, summary));
+        auto* transfer = new SidebarTransferStatus(&m_engine, sidebar);
+        transfer->setNetworkStatus(new SidebarNetworkStatus(m_engine));
+        auto sync = [this, transfer] {
+            transfer->setCollapsed(m_ui.preferences().transferDetailsCollapsed);
+            transfer->setSettingsShown(m_ui.showSettings());
+        };
+        sync();
+        connect(&m_ui, &MainUIState::preferencesChanged, transfer, sync);
+        connect(&m_ui, &MainUIState::showSettingsChanged, transfer, sync);
+        connect(transfer, &SidebarTransferStatus::toggleRequested, this,
+                [this] { m_ui.toggleTransferDetails(); });
+        connect(transfer, &SidebarTransferStatus::settingsRequested, this,
+                [this] { m_ui.setShowSettings(true); });
+        summary = transfer;
     }
     column->addWidget(summary);
 }
@@ -182,11 +194,12 @@ QWidget* MainView::buildEmptyState() {
     column->addStretch(1);
     m_emptySymbol = new QLabel(empty);
     m_emptySymbol->setAlignment(Qt::AlignCenter);
-    m_emptySymbol->setFont(ShellStyle::font(42, QFont::ExtraLight));
-    m_emptySymbol->setStyleSheet(QStringLiteral("color: %1").arg(colourName(ShellStyle::accent())));
+    m_emptySymbol->setFont(LibraryStyle::font(42, QFont::ExtraLight));
+    m_emptySymbol->setStyleSheet(
+        QStringLiteral("color: %1").arg(colourName(LibraryStyle::accent())));
     m_emptyTitle = new QLabel(empty);
     m_emptyTitle->setAlignment(Qt::AlignCenter);
-    m_emptyTitle->setFont(ShellStyle::font(21, QFont::Medium));
+    m_emptyTitle->setFont(LibraryStyle::font(21, QFont::Medium));
     column->addWidget(m_emptySymbol);
     column->addWidget(m_emptyTitle);
 
@@ -231,38 +244,47 @@ QWidget* MainView::buildLibrary() {
     m_empty = buildEmptyState();
     m_content->addWidget(m_empty);
 
-    m_scroll = new QScrollArea;
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* inner = new QWidget;
-    m_scrollLayout = new QVBoxLayout(inner);
-    m_scrollLayout->setContentsMargins(28, 6, 28, 28);
-    m_scrollLayout->setSpacing(24);
-    m_grid = new TorrentItemView(TorrentItemView::Mode::grid, inner);
-    m_list = new TorrentItemView(TorrentItemView::Mode::list, inner);
-    for (TorrentItemView* view : {m_grid, m_list}) {
-        view->setModel(m_model);
-        view->setItemDelegate(new TorrentCardDelegate(m_covers, view == m_list, view));
-        m_scrollLayout->addWidget(view);
-        connect(view, &TorrentItemView::itemClicked, this, &MainView::selectItem);
-        connect(view, &TorrentItemView::itemActivated, this, &MainView::play);
-        connect(view, &TorrentItemView::contextMenuAt, this,
-                [this, view](const std::string& id, const QPoint& pos) {
-                    if (QMenu* menu = contextMenu(contextSelection(id), view)) {
-                        menu->setAttribute(Qt::WA_DeleteOnClose);
-                        menu->popup(pos);
-                    }
+    m_cards = new TorrentListModel(m_artwork, &m_engine, this);
+    m_items = new QWidget;
+    auto* items = new QVBoxLayout(m_items);
+    items->setContentsMargins(28, 6, 12, 0);
+    items->setSpacing(24);
+    m_featured = new FeaturedTorrent(m_artwork, &m_engine, m_items);
+    m_featured->hide();
+    items->addWidget(m_featured);
+    connect(m_featured, &FeaturedTorrent::playRequested, this,
+            [this] { play(m_featured->torrent().id); });
+    connect(m_featured, &FeaturedTorrent::detailsRequested, this,
+            [this] { inspect(m_featured->torrent().id); });
+    m_grid = new TorrentGridView(m_items);
+    m_list = new TorrentRowView(m_items);
+    for (LibraryItemView* view : {m_grid, m_list}) {
+        view->setTorrentModel(m_cards);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->installEventFilter(this);
+        items->addWidget(view, 1);
+        connect(view, &LibraryItemView::selectRequested, this,
+                [this](const QString& id, Qt::KeyboardModifiers modifiers) {
+                    selectItem(id.toStdString(), modifiers);
                 });
-        connect(view, &TorrentItemView::deletePressed, this, [this] {
-            if (!m_ui.selection().empty())
-                requestRemoval(m_ui.selection());
+        connect(view, &LibraryItemView::playRequested, this,
+                [this](const QString& id) { play(id.toStdString()); });
+        connect(view, &LibraryItemView::pauseRequested, this,
+                [this](const QString& id) { m_engine.togglePause(id.toStdString()); });
+        connect(view, &LibraryItemView::detailsRequested, this,
+                [this](const QString& id) { inspect(id.toStdString()); });
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            QModelIndex index = view->indexAt(pos);
+            if (!index.isValid())
+                return;
+            std::string id = index.data(TorrentListModel::IdRole).toString().toStdString();
+            if (QMenu* menu = contextMenu(contextSelection(id), view)) {
+                menu->setAttribute(Qt::WA_DeleteOnClose);
+                menu->popup(view->viewport()->mapToGlobal(pos));
+            }
         });
-        connect(view, &TorrentItemView::contentHeightChanged, this, &MainView::fitItemView);
     }
-    m_scrollLayout->addStretch(1);
-    m_scroll->setWidget(inner);
-    m_content->addWidget(m_scroll);
+    m_content->addWidget(m_items);
 
     auto* tableHolder = new QWidget;
     auto* tableBox = new QVBoxLayout(tableHolder);
@@ -272,11 +294,7 @@ QWidget* MainView::buildLibrary() {
     tableBox->addWidget(m_table);
     m_content->addWidget(tableHolder);
 
-    connect(m_covers, &CoverCache::coverArrived, this, [this] {
-        m_grid->viewport()->update();
-        m_list->viewport()->update();
-        m_table->viewport()->update();
-    });
+    connect(m_covers, &CoverCache::coverArrived, this, [this] { m_table->viewport()->update(); });
 
     m_split = new QSplitter(Qt::Vertical, library);
     m_split->setChildrenCollapsible(false);
@@ -318,12 +336,15 @@ void MainView::refreshLibrary() {
         ids.push_back(t.id);
     m_model->setTorrents(shown);
     m_model->setSelection(m_ui.selection());
+    m_cards->setTorrents(shown);
+    m_cards->setSelection(m_ui.selection());
 
     auto layout = m_ui.preferences().layout;
     if (shown.empty()) {
         bool none = m_engine.torrents().empty();
-        m_emptySymbol->setText(ShellStyle::glyph(
-            m_ui.search().empty() ? "play.rectangle.on.rectangle" : "magnifyingglass"));
+        m_emptySymbol->setPixmap(Symbols::pixmap(
+            m_ui.search().empty() ? "play.rectangle.on.rectangle" : "magnifyingglass",
+            LibraryStyle::accent(), 42, 2.0));
         m_emptyTitle->setText(none ? QStringLiteral("Медиатека пуста")
                                    : QStringLiteral("Ничего не найдено"));
         m_emptyAddButtons->setVisible(none);
@@ -334,21 +355,36 @@ void MainView::refreshLibrary() {
     } else {
         m_grid->setVisible(layout == LibraryLayout::grid);
         m_list->setVisible(layout == LibraryLayout::list);
-        m_content->setCurrentWidget(m_scroll);
-        fitItemView();
+        m_content->setCurrentWidget(m_items);
     }
     if (ids != m_visibleIds) {
         m_visibleIds = std::move(ids);
         reconcileSelection();
     }
+    refreshFeatured(shown);
     m_header->refresh();
     refreshScreen();
     emit refreshed();
 }
 
-void MainView::fitItemView() {
-    for (TorrentItemView* view : {m_grid, m_list})
-        view->setFixedHeight(std::max(1, view->contentHeight()));
+void MainView::refreshFeatured(const std::vector<TorrentStatus>& shown) {
+    // A video torrent above the grid: the first selected one, else the first one.
+    const TorrentStatus* pick = nullptr;
+    if (m_ui.preferences().layout == LibraryLayout::grid && m_ui.search().empty() &&
+        !m_ui.showDetails()) {
+        auto video = [](const TorrentStatus& t) {
+            return MediaPresentation(t.name).kind == MediaKind::video;
+        };
+        for (const auto& t : shown)
+            if (!pick && m_ui.selection().contains(t.id) && video(t))
+                pick = &t;
+        for (const auto& t : shown)
+            if (!pick && video(t))
+                pick = &t;
+    }
+    if (pick)
+        m_featured->setTorrent(*pick);
+    m_featured->setVisible(pick != nullptr);
 }
 
 void MainView::reconcileSelection() {
@@ -596,6 +632,9 @@ void MainView::showRemovalDialog() {
     auto* withFiles =
         box->addButton(QStringLiteral("Удалить вместе с файлами"), QMessageBox::DestructiveRole);
     auto* cancel = box->addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    LibraryButtonStyle::apply(keep, false);
+    LibraryButtonStyle::apply(withFiles, false);
+    LibraryButtonStyle::apply(cancel, true);
     keep->setObjectName(QStringLiteral("removeKeepFiles"));
     withFiles->setObjectName(QStringLiteral("removeWithFiles"));
     cancel->setObjectName(QStringLiteral("removeCancel"));
@@ -654,7 +693,7 @@ QMenu* MainView::contextMenu(const std::set<std::string>& ids, QWidget* parent) 
         menu->addAction(QStringLiteral("Файлы и сведения"), this, [this, id] { inspect(id); });
         menu->addSeparator();
     }
-    menu->addAction(QString::fromStdString(resumeTitle(matched)), this,
+    menu->addAction(QString::fromStdString(TorrentStatusText::resumeTitle(matched)), this,
                     [this, list] { m_engine.resume(list); });
     menu->addAction(QStringLiteral("Пауза"), this, [this, list] { m_engine.pause(list); });
     menu->addAction(QStringLiteral("Принудительный старт"), this,
@@ -730,11 +769,11 @@ void MainView::playChosen(const std::string& id, std::vector<TorrentFile> files)
     auto chosen = chooseVideo(videos, last);
     if (!chosen || !m_player)
         return;
-    QPointer<MainView> self(this);
-    m_player->open(id, *chosen, [self] {
-        if (self && self->m_parts.openWindow)
-            self->m_parts.openWindow("player");
-    });
+    // The window first: its video view gives the core the render context
+    // the file's video needs when it loads.
+    if (m_parts.openWindow)
+        m_parts.openWindow("player");
+    m_player->open(id, *chosen);
 }
 
 void MainView::openTorrentPanel() {
@@ -754,6 +793,18 @@ void MainView::dropURLs(const std::vector<std::string>& urls) {
         if (QFileInfo(url.path()).suffix().toLower() == QStringLiteral("torrent"))
             m_engine.appendPendingOpen(text);
     }
+}
+
+bool MainView::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == m_grid || watched == m_list) && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace) {
+            if (!m_ui.selection().empty())
+                requestRemoval(m_ui.selection());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainView::dragEnterEvent(QDragEnterEvent* event) {

@@ -39,7 +39,9 @@ class MainUIState;
 class PlayerModel;
 class SidebarFilterList;
 class TorrentEngine;
-class TorrentItemView;
+class FeaturedTorrent;
+class LibraryItemView;
+class TorrentListModel;
 class TorrentTable;
 
 class MainView : public QWidget {
@@ -74,6 +76,7 @@ public:
 
     MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player, ArtworkStore* artwork,
              Parts parts, QWidget* parent = nullptr);
+    ArtworkStore* artwork() const { return m_artwork; }
     ~MainView() override;
 
     // The torrents on display in display order, and the one the detail pane shows.
@@ -117,8 +120,11 @@ public:
     const std::optional<std::string>& limitsTarget() const { return m_limitsTarget; }
     LibraryHeader* header() const { return m_header; }
     SidebarFilterList* sidebar() const { return m_sidebar; }
-    TorrentItemView* grid() const { return m_grid; }
-    TorrentItemView* list() const { return m_list; }
+    LibraryItemView* grid() const { return m_grid; }
+    LibraryItemView* list() const { return m_list; }
+    // The cards' and rows' model; the table reads model().
+    TorrentListModel* cards() const { return m_cards; }
+    FeaturedTorrent* featured() const { return m_featured; }
     QTableView* table() const;
     QWidget* emptyState() const { return m_empty; }
     QLabel* emptyTitle() const { return m_emptyTitle; }
@@ -137,6 +143,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildSidebar(QWidget* sidebar);
@@ -146,7 +153,7 @@ private:
     void refreshScreen();
     void refreshDetails();
     void refreshToast();
-    void fitItemView();
+    void refreshFeatured(const std::vector<TorrentStatus>& shown);
     void showRemovalDialog();
     void presentAddSheet();
     void presentMagnetSheet();
@@ -158,6 +165,7 @@ private:
     TorrentEngine& m_engine;
     MainUIState& m_ui;
     QPointer<PlayerModel> m_player;
+    ArtworkStore* m_artwork = nullptr;
     Parts m_parts;
     TableSortOrder m_sortOrder = defaultTableSortOrder();
     std::set<std::string> m_pendingRemoval;
@@ -185,10 +193,11 @@ private:
     QLabel* m_emptyTitle = nullptr;
     QWidget* m_emptyAddButtons = nullptr;
     QWidget* m_emptyShowAll = nullptr;
-    QScrollArea* m_scroll = nullptr;
-    QVBoxLayout* m_scrollLayout = nullptr;
-    TorrentItemView* m_grid = nullptr;
-    TorrentItemView* m_list = nullptr;
+    QWidget* m_items = nullptr;
+    TorrentListModel* m_cards = nullptr;
+    FeaturedTorrent* m_featured = nullptr;
+    LibraryItemView* m_grid = nullptr;
+    LibraryItemView* m_list = nullptr;
     TorrentTable* m_table = nullptr;
     QLabel* m_toast = nullptr;
     QPointer<QMessageBox> m_removalDialog;

@@ -6,6 +6,7 @@
 
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/shell/app_actions.h"
+#include "tevro/shell/app_updates.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/window_opener.h"
 
@@ -31,6 +32,7 @@ void MainWindow::buildMenus() {
                            QStringLiteral("Tevro %1\nТоррент-клиент с видеоплеером и медиатекой.")
                                .arg(QApplication::applicationVersion()));
     });
+    app->addAction(AppUpdates::controller().menuItem(app));
     app->addSeparator();
     app->addAction(QStringLiteral("Настройки…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), this,
                    [] { WindowOpener::shared().open("settings"); });

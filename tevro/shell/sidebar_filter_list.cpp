@@ -6,7 +6,8 @@
 
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/shell/library_selection.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 
 namespace tevro {
 
@@ -15,7 +16,8 @@ namespace {
 // One filter row: title and count, drawn as selected when checked.
 class FilterRow : public QAbstractButton {
 public:
-    explicit FilterRow(const QString& title, QWidget* parent) : QAbstractButton(parent) {
+    FilterRow(const QString& title, std::string symbol, QWidget* parent)
+        : QAbstractButton(parent), m_symbol(std::move(symbol)) {
         setText(title);
         setCheckable(true);
         setAutoExclusive(false);
@@ -38,32 +40,32 @@ protected:
         bool selected = isChecked();
         QRectF r = rect();
         if (selected) {
-            QColor fill = ShellStyle::accent();
+            QColor fill = LibraryStyle::accent();
             fill.setAlphaF(0.12f);
             p.setPen(Qt::NoPen);
             p.setBrush(fill);
             p.drawRoundedRect(r, 9, 9);
-            p.setBrush(ShellStyle::accent());
+            p.setBrush(LibraryStyle::accent());
             p.drawRoundedRect(QRectF(1, (r.height() - 16) / 2, 3, 16), 1.5, 1.5);
         }
-        QColor fg = selected ? QColor(Qt::white) : ShellStyle::muted();
+        QColor fg = selected ? QColor(Qt::white) : LibraryStyle::muted();
         p.setPen(fg);
-        p.setBrush(fg);
-        p.drawEllipse(QRectF(13 + 5, r.height() / 2 - 4, 8, 8));
-        p.setFont(ShellStyle::font(12, selected ? QFont::DemiBold : QFont::Normal));
+        Symbols::paint(p, QRectF(13, (r.height() - 15) / 2, 18, 15), m_symbol, fg);
+        p.setFont(LibraryStyle::font(12, selected ? QFont::DemiBold : QFont::Normal));
         QRectF text(13 + 18 + 11, 0, r.width() - 13 - 18 - 11 - 13 - 30, r.height());
         p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, this->text());
         if (m_count > 0) {
             QColor countColour = fg;
             countColour.setAlphaF(0.65f);
             p.setPen(countColour);
-            p.setFont(ShellStyle::font(10, QFont::Medium, true));
+            p.setFont(LibraryStyle::font(10, QFont::Medium));
             p.drawText(QRectF(0, 0, r.width() - 13, r.height()), Qt::AlignRight | Qt::AlignVCenter,
                        QString::number(m_count));
         }
     }
 
 private:
+    std::string m_symbol;
     int m_count = 0;
 };
 
@@ -75,7 +77,7 @@ SidebarFilterList::SidebarFilterList(TorrentEngine& engine, MainUIState& ui, QWi
     column->setContentsMargins(12, 12, 12, 0);
     column->setSpacing(3);
     for (TorrentFilter filter : kAllTorrentFilters) {
-        auto* row = new FilterRow(title(filter), this);
+        auto* row = new FilterRow(title(filter), symbol(filter).toStdString(), this);
         row->setObjectName(QString::fromUtf8(rawValue(filter).data()));
         connect(row, &QAbstractButton::clicked, this, [this, filter] { choose(filter); });
         column->addWidget(row);

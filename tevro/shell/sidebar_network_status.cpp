@@ -7,9 +7,28 @@
 #include <QVBoxLayout>
 
 #include "tevro/engine/torrent_engine.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 
 namespace tevro {
+
+namespace {
+
+// A symbol and a label side by side, 4 pixels apart.
+QWidget* symbolRow(QWidget* parent, QLabel*& symbol, QLabel*& text) {
+    auto* row = new QWidget(parent);
+    auto* box = new QHBoxLayout(row);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(4);
+    symbol = new QLabel(row);
+    text = new QLabel(row);
+    text->setFont(LibraryStyle::font(9));
+    box->addWidget(symbol);
+    box->addWidget(text, 1);
+    return row;
+}
+
+} // namespace
 
 SidebarNetworkStatus::SidebarNetworkStatus(TorrentEngine& engine, QWidget* parent)
     : QWidget(parent), m_engine(engine) {
@@ -18,18 +37,21 @@ SidebarNetworkStatus::SidebarNetworkStatus(TorrentEngine& engine, QWidget* paren
     column->setSpacing(8);
     auto* top = new QHBoxLayout;
     top->setSpacing(4);
-    m_dht = new QLabel(this);
+    top->addWidget(symbolRow(this, m_dhtSymbol, m_dht), 1);
     m_profile = new QLabel(this);
-    top->addWidget(m_dht);
-    top->addStretch(1);
+    m_profile->setFont(LibraryStyle::font(9));
     top->addWidget(m_profile);
     column->addLayout(top);
-    m_port = new QLabel(this);
-    m_banned = new QLabel(this);
-    column->addWidget(m_port);
-    column->addWidget(m_banned);
-    for (QLabel* label : {m_dht, m_profile, m_port, m_banned})
-        label->setFont(ShellStyle::font(9, QFont::Normal, true));
+    m_portRow = symbolRow(this, m_portSymbol, m_port);
+    column->addWidget(m_portRow);
+    QLabel* bannedSymbol = nullptr;
+    m_bannedRow = symbolRow(this, bannedSymbol, m_banned);
+    bannedSymbol->setPixmap(Symbols::pixmap("hand.raised", LibraryStyle::muted(), 10, 2.0));
+    column->addWidget(m_bannedRow);
+    m_dhtSymbol->setPixmap(
+        Symbols::pixmap("point.3.connected.trianglepath.dotted", LibraryStyle::muted(), 10, 2.0));
+    for (QLabel* label : {m_dht, m_profile, m_banned})
+        label->setStyleSheet(QStringLiteral("color: %1").arg(LibraryStyle::muted().name()));
     connect(&engine, &TorrentEngine::sessionInfoChanged, this, &SidebarNetworkStatus::refresh);
     connect(&engine, &TorrentEngine::settingsChanged, this, &SidebarNetworkStatus::refresh);
     refresh();
@@ -86,17 +108,16 @@ std::string SidebarNetworkStatus::profileName(NetworkProfile profile) {
 void SidebarNetworkStatus::refresh() {
     const SessionInfo& info = m_engine.sessionInfo();
     const AppSettings& settings = m_engine.settings();
-    m_dht->setText(ShellStyle::symbolText("point.3.connected.trianglepath.dotted",
-                                          "DHT " + std::to_string(info.dhtNodes)));
+    m_dht->setText(QStringLiteral("DHT ") + QString::number(info.dhtNodes));
     m_profile->setText(QString::fromStdString(profileName(settings.profile)));
-    m_port->setText(ShellStyle::symbolText(info.incoming ? "checkmark.shield" : "shield",
-                                           portText(info, settings.listenPort)));
-    m_port->setToolTip(QString::fromStdString(listenSummary(info)));
-    QColor portColour = info.listenErrors.empty() ? ShellStyle::muted() : QColor(Qt::red);
+    QColor portColour = info.listenErrors.empty() ? LibraryStyle::muted() : LibraryStyle::red();
+    m_portSymbol->setPixmap(
+        Symbols::pixmap(info.incoming ? "checkmark.shield" : "shield", portColour, 10, 2.0));
+    m_port->setText(QString::fromStdString(portText(info, settings.listenPort)));
     m_port->setStyleSheet(QStringLiteral("color: %1").arg(portColour.name()));
-    m_banned->setVisible(info.banned >= 1);
-    m_banned->setText(
-        ShellStyle::symbolText("hand.raised", "Заблокировано: " + std::to_string(info.banned)));
+    m_portRow->setToolTip(QString::fromStdString(listenSummary(info)));
+    m_bannedRow->setVisible(info.banned >= 1);
+    m_banned->setText(QStringLiteral("Заблокировано: ") + QString::number(info.banned));
 }
 
 } // namespace tevro

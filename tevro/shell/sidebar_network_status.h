@@ -30,13 +30,21 @@ public:
     static std::string listenSummary(const SessionInfo& info);
     static std::string profileName(NetworkProfile profile);
 
+    QLabel* portLabel() const { return m_port; }
+    QLabel* bannedLabel() const { return m_banned; }
+    QWidget* bannedRow() const { return m_bannedRow; }
+
 private:
     void refresh();
 
     TorrentEngine& m_engine;
     QLabel* m_dht = nullptr;
+    QLabel* m_dhtSymbol = nullptr;
     QLabel* m_profile = nullptr;
+    QWidget* m_portRow = nullptr;
+    QLabel* m_portSymbol = nullptr;
     QLabel* m_port = nullptr;
+    QWidget* m_bannedRow = nullptr;
     QLabel* m_banned = nullptr;
 };
 

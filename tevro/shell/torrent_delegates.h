@@ -1,8 +1,8 @@
 #pragma once
 
-// Painting of the library's cards, rows and table progress cells over the
-// library model. Covers come from the artwork store; a missing cover is a
-// plain tile with the title.
+// Painting of the table's name and progress cells over the library model.
+// Covers come from the artwork store; a missing cover is the library's
+// pattern placeholder.
 
 #include <map>
 #include <optional>
@@ -32,19 +32,6 @@ private:
     QPointer<ArtworkStore> m_store;
     std::map<std::string, std::optional<QImage>> m_covers;
     std::map<std::string, std::string> m_asked;
-};
-
-class TorrentCardDelegate : public QStyledItemDelegate {
-    Q_OBJECT
-public:
-    TorrentCardDelegate(CoverCache* covers, bool listRow, QObject* parent = nullptr);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-private:
-    CoverCache* m_covers;
-    bool m_listRow;
 };
 
 // Name cell (cover, title, subtitle) and progress cell (percentage and bar) of the table.

@@ -11,7 +11,8 @@
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_view.h"
-#include "tevro/shell/shell_style.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 
 namespace tevro {
 
@@ -42,13 +43,20 @@ TorrentTable::TorrentTable(MainView& view, QWidget* parent) : QTableView(parent)
     setShowGrid(false);
     setFrameShape(QFrame::NoFrame);
     setWordWrap(false);
-    setFont(ShellStyle::font(11));
+    setFont(LibraryStyle::font(11));
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(40);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setSortIndicatorShown(false);
     horizontalHeader()->setStretchLastSection(false);
+    QPalette pal = palette();
+    QColor highlight = LibraryStyle::accent();
+    highlight.setAlphaF(0.22f);
+    pal.setColor(QPalette::Highlight, highlight);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::Base, LibraryStyle::background());
+    setPalette(pal);
     setModel(view.model());
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TorrentTable::sortBy);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QPainter>
 
+#include "tevro/library/file_pieces_bar.h"
+#include "tevro/library/media_artwork.h"
+#include "tevro/library/symbols.h"
 #include "tevro/media/check_state.h"
 #include "tevro/media/file_node.h"
 #include "tevro/torrent/file_tree_model.h"
@@ -14,15 +17,10 @@ namespace {
 // The folder progress tint.
 const QColor kFolderTint = QColor::fromRgbF(0.48f, 0.66f, 0.57f);
 
-QIcon kindIcon(const FileNode& node) {
-    QStyle* style = QApplication::style();
+std::string kindSymbol(const FileNode& node) {
     if (node.isFolder())
-        return style->standardIcon(QStyle::SP_DirIcon);
-    if (node.kind == MediaKind::video)
-        return style->standardIcon(QStyle::SP_MediaPlay);
-    if (node.kind == MediaKind::audio)
-        return style->standardIcon(QStyle::SP_MediaVolume);
-    return style->standardIcon(QStyle::SP_FileIcon);
+        return "folder";
+    return MediaArtwork::symbol(node.kind.value_or(MediaKind::other));
 }
 
 } // namespace
@@ -63,7 +61,8 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     case FileTreeModel::nameColumn: {
         QRect r = opt.rect.adjusted(2, 0, -2, 0);
         QRect iconRect(r.left(), r.center().y() - 8, 16, 16);
-        kindIcon(*node).paint(painter, iconRect);
+        Symbols::paint(*painter, iconRect, kindSymbol(*node),
+                       node->isFolder() ? opt.palette.color(QPalette::Highlight) : secondary);
         r.setLeft(iconRect.right() + 7);
         painter->setPen(off ? secondary : primary);
         painter->drawText(r, Qt::AlignVCenter | Qt::AlignLeft,
@@ -92,22 +91,20 @@ void FileRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
 void FileRowDelegate::paintCheck(QPainter* painter, const QStyleOptionViewItem& option,
                                  const QModelIndex& index) const {
-    QStyleOptionButton box;
-    box.rect = QRect(option.rect.center().x() - 7, option.rect.center().y() - 7, 15, 15);
-    box.state = QStyle::State_Enabled;
+    QRect box(option.rect.center().x() - 8, option.rect.center().y() - 8, 17, 17);
+    QColor accent = option.palette.color(QPalette::Highlight);
+    QColor secondary = option.palette.color(QPalette::Disabled, QPalette::Text);
     switch (static_cast<CheckState>(index.data(FileTreeModel::CheckRole).toInt())) {
     case CheckState::on:
-        box.state |= QStyle::State_On;
+        Symbols::paint(*painter, box, "checkmark.square.fill", accent);
         break;
     case CheckState::off:
-        box.state |= QStyle::State_Off;
+        Symbols::paint(*painter, box, "square", secondary);
         break;
     case CheckState::mixed:
-        box.state |= QStyle::State_NoChange;
+        Symbols::paint(*painter, box, "minus.square.fill", accent);
         break;
     }
-    QStyle* style = option.widget ? option.widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, option.widget);
 }
 
 void FileRowDelegate::paintProgress(QPainter* painter, const QStyleOptionViewItem& option,
@@ -118,6 +115,14 @@ void FileRowDelegate::paintProgress(QPainter* painter, const QStyleOptionViewIte
     QRect textRect(r.right() - 44, r.top(), 44, r.height());
     QRect bar(r.left(), r.center().y() - 3, std::max(10, textRect.left() - 6 - r.left()), 7);
     painter->setRenderHint(QPainter::Antialiasing);
+    auto* model = qobject_cast<const FileTreeModel*>(index.model());
+    const FileNode* node = model ? model->node(index) : nullptr;
+    if (node && node->file) {
+        FilePiecesBar::paint(*painter, bar, m_pieceMap, *node->file);
+        painter->setPen(option.palette.color(QPalette::Text));
+        painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignRight, option.text);
+        return;
+    }
     painter->setPen(Qt::NoPen);
     QColor track = option.palette.color(QPalette::Mid);
     painter->setBrush(track);

@@ -21,6 +21,8 @@
 #include "tevro/core/format.h"
 #include "tevro/core/media_kind.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 #include "tevro/media/file_tree.h"
 #include "tevro/media/media_matcher.h"
 #include "tevro/player/player_model.h"
@@ -46,9 +48,9 @@ QFrame* divider(int height) {
     return line;
 }
 
-QToolButton* toolButton(const QString& label, QStyle::StandardPixmap icon, QWidget* parent) {
+QToolButton* toolButton(const QString& label, std::string_view symbol, QWidget* parent) {
     auto* b = new QToolButton(parent);
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(Symbols::icon(symbol, LibraryStyle::text(), 15));
     b->setText(label);
     b->setToolTip(label);
     b->setAccessibleName(label);
@@ -93,7 +95,7 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     });
     bar->addWidget(m_filter);
 
-    m_quick = toolButton(QStringLiteral("Выделить файлы"), QStyle::SP_FileDialogDetailedView, this);
+    m_quick = toolButton(QStringLiteral("Выделить файлы"), "checklist", this);
     m_quick->setPopupMode(QToolButton::InstantPopup);
     auto* quickMenu = new QMenu(m_quick);
     for (QuickSelect q : kAllQuickSelects)
@@ -103,14 +105,13 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     bar->addWidget(m_quick);
     bar->addWidget(divider(18));
 
-    m_want = toolButton(QStringLiteral("Скачивать"), QStyle::SP_ArrowDown, this);
+    m_want = toolButton(QStringLiteral("Скачивать"), "arrow.down.circle", this);
     connect(m_want, &QToolButton::clicked, this, [this] { setPriority(FilePriority::normal); });
     bar->addWidget(m_want);
-    m_skip = toolButton(QStringLiteral("Не скачивать"), QStyle::SP_DialogCancelButton, this);
+    m_skip = toolButton(QStringLiteral("Не скачивать"), "xmark.circle", this);
     connect(m_skip, &QToolButton::clicked, this, [this] { setPriority(FilePriority::skip); });
     bar->addWidget(m_skip);
-    m_priority =
-        toolButton(QStringLiteral("Приоритет"), QStyle::SP_ToolBarVerticalExtensionButton, this);
+    m_priority = toolButton(QStringLiteral("Приоритет"), "arrow.up.arrow.down", this);
     m_priority->setPopupMode(QToolButton::InstantPopup);
     auto* prioMenu = new QMenu(m_priority);
     for (FilePriority p : {FilePriority::high, FilePriority::normal, FilePriority::low})
@@ -125,10 +126,10 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     m_summary->setAccessibleName(QStringLiteral("Выбрано"));
     m_summary->hide();
     bar->addWidget(m_summary);
-    m_play = toolButton(QStringLiteral("Смотреть"), QStyle::SP_MediaPlay, this);
+    m_play = toolButton(QStringLiteral("Смотреть"), "play.rectangle.fill", this);
     connect(m_play, &QToolButton::clicked, this, [this] { playSelectedOrFirst(); });
     bar->addWidget(m_play);
-    m_close = toolButton(QStringLiteral("Закрыть сведения"), QStyle::SP_TitleBarCloseButton, this);
+    m_close = toolButton(QStringLiteral("Закрыть сведения"), "xmark", this);
     m_close->hide();
     connect(m_close, &QToolButton::clicked, this, &FilesView::closeRequested);
     bar->addWidget(m_close);
@@ -183,6 +184,7 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
         *saved = m_restoreOnReset ? TreeViewState::capture(m_tree, *m_model) : TreeViewState{};
     });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this, saved] {
+        m_hasVideo = !MediaMatcher::videos(files()).empty();
         saved->restore(m_tree, *m_model);
         refreshToolbar();
     });
@@ -333,8 +335,9 @@ void FilesView::pass(std::uint64_t ticket) {
 }
 
 void FilesView::storeFiles(std::vector<TorrentFile> files) {
-    if (m_model->setFiles(std::move(files), m_filter->text().toStdString()))
-        refreshToolbar();
+    // A new shape resets the model, whose handler redoes the toolbar; rows
+    // changed in place change nothing the toolbar shows.
+    m_model->setFiles(std::move(files), m_filter->text().toStdString());
     refreshPlaceholder();
 }
 
@@ -350,7 +353,7 @@ void FilesView::refreshToolbar() {
     m_summary->setVisible(!m_leading && any);
     if (m_summary->isVisible())
         m_summary->setText(selectionSummary());
-    m_play->setEnabled(!MediaMatcher::videos(files()).empty());
+    m_play->setEnabled(m_hasVideo);
 }
 
 void FilesView::play(const TorrentFile& file) {
@@ -453,12 +456,15 @@ void FilesView::resizeEvent(QResizeEvent* event) {
 }
 
 void FilesView::layoutColumns() {
+    // Fixed widths but the name's, which takes what is left (never below 160).
+    const int check = 26, size = 75, progress = 120, priority = 112;
     int w = m_tree->viewport()->width();
-    m_tree->setColumnWidth(FileTreeModel::checkColumn, 26);
-    m_tree->setColumnWidth(FileTreeModel::nameColumn, std::max(160, w - 26 - 75 - 120 - 100));
-    m_tree->setColumnWidth(FileTreeModel::sizeColumn, 75);
-    m_tree->setColumnWidth(FileTreeModel::progressColumn, 120);
-    m_tree->setColumnWidth(FileTreeModel::priorityColumn, 100);
+    m_tree->setColumnWidth(FileTreeModel::checkColumn, check);
+    m_tree->setColumnWidth(FileTreeModel::nameColumn,
+                           std::max(160, w - check - size - progress - priority));
+    m_tree->setColumnWidth(FileTreeModel::sizeColumn, size);
+    m_tree->setColumnWidth(FileTreeModel::progressColumn, progress);
+    m_tree->setColumnWidth(FileTreeModel::priorityColumn, priority);
 }
 
 bool FilesView::eventFilter(QObject* watched, QEvent* event) {
@@ -475,6 +481,8 @@ bool FilesView::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+        layoutColumns();
     if (watched == m_tree->viewport() && event->type() == QEvent::ContextMenu) {
         auto* e = static_cast<QContextMenuEvent*>(event);
         QModelIndex index = m_tree->indexAt(e->pos());

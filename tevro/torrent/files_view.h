@@ -70,6 +70,8 @@ public:
     void activate(const std::unordered_set<std::string>& ids);
     // The context menu for the given rows (the selection when empty); the caller owns it.
     QMenu* menu(const std::unordered_set<std::string>& ids);
+    // Stores a fetched file list as a refresh pass does (changed rows in place).
+    void storeFiles(std::vector<TorrentFile> files);
 
     FileTreeModel* model() const { return m_model; }
     QTreeView* treeView() const { return m_tree; }
@@ -90,7 +92,6 @@ protected:
 
 private:
     void pass(std::uint64_t ticket);
-    void storeFiles(std::vector<TorrentFile> files);
     void refreshToolbar();
     void refreshPlaceholder();
     void layoutColumns();
@@ -103,6 +104,8 @@ private:
     QString m_torrentID;
     bool m_loaded = false;
     bool m_restoreOnReset = true;
+    // Whether the torrent has a video to play; only a new shape of the tree changes it.
+    bool m_hasVideo = false;
     RefreshLoop* m_loop = nullptr;
 
     QWidget* m_toolbar = nullptr;

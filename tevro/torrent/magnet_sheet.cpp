@@ -38,6 +38,9 @@ MagnetSheet::MagnetSheet(TorrentEngine& engine, const QString& initial, QWidget*
     m_text->setFont(mono);
     m_text->setFixedHeight(90);
     m_text->setTabChangesFocus(true);
+    // The editor's outline: a hairline with rounded corners.
+    m_text->setStyleSheet(QStringLiteral(
+        "QPlainTextEdit { border: 1px solid rgba(255, 255, 255, 46); border-radius: 4px; }"));
     connect(m_text, &QPlainTextEdit::textChanged, this, [this] { refreshState(); });
     v->addWidget(m_text);
 

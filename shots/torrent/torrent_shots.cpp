@@ -1,0 +1,177 @@
+// Draws the torrent views on a real engine (temporary data folder, a season
+// downloading from a loopback seeder, a loopback tracker): the add and magnet
+// sheets, the files view, each detail tab, the limits sheet and the contents
+// page in both layouts, as PNGs in the folder given as the first argument.
+
+#include <filesystem>
+#include <iostream>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeView>
+
+#include "tests/support/qt_app.h"
+#include "tests/support/swarm/generated_torrent.h"
+#include "tests/support/swarm/loopback_engine_settings.h"
+#include "tests/support/swarm/seeder.h"
+#include "tests/torrent/loopback_tracker.h"
+#include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_context.h"
+#include "tevro/library/library_style.h"
+#include "tevro/media/file_tree.h"
+#include "tevro/torrent/add_torrent_sheet.h"
+#include "tevro/torrent/detail_pane.h"
+#include "tevro/torrent/file_tree_model.h"
+#include "tevro/torrent/files_view.h"
+#include "tevro/torrent/info_view.h"
+#include "tevro/torrent/limits_sheet.h"
+#include "tevro/torrent/magnet_sheet.h"
+#include "tevro/torrent/torrent_contents_view.h"
+
+using namespace tevro;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString g_out;
+int g_written = 0;
+
+void settle(std::chrono::milliseconds time = 300ms) {
+    test::spinFor(time);
+}
+
+void save(QWidget& w, const QString& name) {
+    w.show();
+    w.raise();
+    settle();
+    const QString path = QDir(g_out).filePath(name + QStringLiteral(".png"));
+    if (w.grab().save(path))
+        ++g_written;
+    else
+        std::cerr << "could not write " << path.toStdString() << "\n";
+}
+
+std::vector<swarm::GeneratedFile> season() {
+    std::vector<swarm::GeneratedFile> files;
+    for (int e = 1; e <= 8; ++e)
+        files.push_back(
+            {"Severance.S01E0" + std::to_string(e) + ".1080p.WEB-DL.mkv", (3 + e % 3) << 20});
+    files.push_back({"Subs/Severance.S01E01.ru.srt", 40000});
+    files.push_back({"Subs/Severance.S01E02.ru.srt", 41000});
+    files.push_back({"Extras/Featurette.mkv", 2 << 20});
+    files.push_back({"Severance.S01E01.sample.mkv", 300000});
+    files.push_back({"readme.txt", 900});
+    return files;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    LibraryStyle::apply(app);
+    g_out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(g_out);
+
+    QTemporaryDir tmp;
+    fs::path dir = tmp.path().toStdString();
+    int port = swarm::freeLoopbackPort();
+    swarm::writeLoopbackEngineSettings(dir / "home", port, dir / "downloads");
+    TorrentEngine::Options options;
+    options.dataFolder = dir / "home";
+    options.refreshTrackersAtStart = false;
+    TorrentEngine engine(options);
+    LibraryContext::setEngine(&engine);
+
+    test::LoopbackTracker tracker;
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Severance.S01.1080p.WEB-DL";
+    o.files = season();
+    o.pieceSize = 256 * 1024;
+    o.trackers = {tracker.url("/announce")};
+    auto torrent = swarm::GeneratedTorrent::create(dir / "seed", o);
+    swarm::Seeder seeder;
+    seeder.seed(torrent);
+    seeder.setUploadLimit(3 << 20);
+
+    // The add sheet before the torrent is in the engine.
+    {
+        AddTorrentSheet sheet(engine, torrent.torrentPath());
+        sheet.show();
+        test::waitUntil([&] { return sheet.preview().has_value(); });
+        for (const FileNode& n : FileTree::flatten(sheet.tree()))
+            if (n.name == "Extras" || n.name == "readme.txt")
+                sheet.set({n.id}, sheet.tree(), false);
+        sheet.treeView()->expandAll();
+        save(sheet, "torrent-add-sheet");
+    }
+    {
+        MagnetSheet sheet(engine, QString::fromStdString(torrent.magnet()));
+        save(sheet, "torrent-magnet-sheet");
+    }
+
+    auto added = engine.addTorrent(torrent.torrentPath(), (dir / "downloads").string(),
+                                   std::nullopt, false, false);
+    if (!added) {
+        std::cerr << added.error().message << "\n";
+        return 1;
+    }
+    std::string id = added->id;
+    test::waitUntil(
+        [&] {
+            seeder.connect(torrent, port);
+            auto t = engine.torrent(id);
+            return t && t->progress > 0.45;
+        },
+        60s);
+    seeder.setUploadLimit(400000);
+    engine.setPriority(id, {10}, FilePriority::skip);
+    engine.setPriority(id, {2}, FilePriority::high);
+    settle(1500ms);
+
+    {
+        DetailPane pane(engine, true);
+        pane.resize(900, 460);
+        pane.setTorrentID(QString::fromStdString(id));
+        pane.show();
+        test::waitUntil([&] { return pane.filesView()->loaded(); });
+        pane.filesView()->treeView()->expandAll();
+        save(pane, "torrent-files-view");
+        for (auto [tab, name] : {std::pair{DetailPane::Tab::info, "torrent-detail-info"},
+                                 {DetailPane::Tab::peers, "torrent-detail-peers"},
+                                 {DetailPane::Tab::trackers, "torrent-detail-trackers"}}) {
+            pane.setTab(tab);
+            settle(2500ms);
+            save(pane, name);
+        }
+        LimitsSheet* limits = pane.infoView()->showLimits();
+        settle();
+        save(*limits, "torrent-limits-sheet");
+        limits->reject();
+    }
+    {
+        TorrentContentsView page(engine);
+        page.resize(1100, 860);
+        page.setTorrent(*engine.torrent(id));
+        page.show();
+        test::waitUntil([&] { return page.loaded(); });
+        QObject::connect(&engine, &TorrentEngine::torrentsChanged, &page,
+                         [&] { page.setTorrent(*engine.torrent(id)); });
+        settle(1500ms);
+        save(page, "torrent-contents-tiles");
+        page.setCompact(true);
+        save(page, "torrent-contents-list");
+        page.setAllFiles(true);
+        settle(1000ms);
+        save(page, "torrent-contents-all-files");
+        page.setAllFiles(false);
+        page.setQuery("серия 3");
+        save(page, "torrent-contents-search");
+    }
+    engine.shutdown();
+    std::cout << "wrote " << g_written << " pictures to " << g_out.toStdString() << "\n";
+    return g_written > 0 ? 0 : 1;
+}

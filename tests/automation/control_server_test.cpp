@@ -1,0 +1,365 @@
+#include "tevro/automation/control_server.h"
+
+#include <QTcpSocket>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "tests/engine/fake_probe.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/swarm/generated_torrent.h"
+#include "tests/support/swarm/loopback_engine_settings.h"
+#include "tests/support/temp_dir.h"
+#include "tevro/automation/command_layer.h"
+#include "tevro/automation/control_routes.h"
+#include "tevro/engine/torrent_engine.h"
+
+using namespace tevro;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Reply {
+    bool closed = false;
+    QByteArray bytes;
+    std::string body() const {
+        int at = bytes.indexOf("\r\n\r\n");
+        return at < 0 ? std::string() : bytes.mid(at + 4).toStdString();
+    }
+    Json json() const { return Json::parse(body(), nullptr, false); }
+};
+
+class ControlServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureQtApp();
+        swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(),
+                                           dir / "downloads");
+        TorrentEngine::Options o;
+        o.dataFolder = dir / "home";
+        o.probe = std::make_shared<test::FakeProbe>();
+        o.refreshTrackersAtStart = false;
+        engine = std::make_unique<TorrentEngine>(o);
+        commands = std::make_unique<CommandLayer>(*engine);
+        routes = std::make_unique<ControlRoutes>(*commands);
+        startServer({});
+    }
+
+    void TearDown() override {
+        server.reset();
+        engine->shutdown();
+    }
+
+    void startServer(ControlServer::Options options) {
+        server = std::make_unique<ControlServer>(*routes, options);
+        ASSERT_TRUE(server->start(0));
+        host = "127.0.0.1:" + std::to_string(server->port());
+    }
+
+    std::unique_ptr<QTcpSocket> open() {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, server->port());
+        EXPECT_TRUE(socket->waitForConnected(5000));
+        return socket;
+    }
+
+    // Sends the pieces one by one (each flushed) and reads until the server closes.
+    Reply exchange(const std::vector<std::string>& pieces, std::chrono::milliseconds gap = 0ms) {
+        auto socket = open();
+        for (const std::string& p : pieces) {
+            socket->write(p.data(), static_cast<qint64>(p.size()));
+            socket->flush();
+            if (gap > 0ms)
+                test::spinFor(gap);
+        }
+        return finish(*socket);
+    }
+
+    Reply finish(QTcpSocket& socket, std::chrono::milliseconds timeout = 10s) {
+        Reply r;
+        test::waitUntil(
+            [&] {
+                r.bytes += socket.readAll();
+                return socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            timeout);
+        r.bytes += socket.readAll();
+        r.closed = socket.state() == QAbstractSocket::UnconnectedState;
+        return r;
+    }
+
+    Reply get(const std::string& target) {
+        return exchange({"GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n"});
+    }
+
+    std::string addTorrent() {
+        swarm::GeneratedTorrent::Options o;
+        o.name = "Alpha";
+        o.files = {{"Alpha/video.mkv", 1 << 20}, {"Alpha/notes.txt", 1000}};
+        torrent = swarm::GeneratedTorrent::create(dir / "seed", o);
+        Json reply =
+            get("/add?paused=1&save=" +
+                QUrl::toPercentEncoding(QString::fromStdString((dir / "downloads").string()))
+                    .toStdString() +
+                "&path=" +
+                QUrl::toPercentEncoding(QString::fromStdString(torrent->torrentPath().string()))
+                    .toStdString())
+                .json();
+        EXPECT_EQ(reply["duplicate"], false) << reply.dump();
+        std::string id = reply.value("id", "");
+        EXPECT_TRUE(test::waitUntil([&] { return engine->torrent(id).has_value(); }));
+        return id;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<TorrentEngine> engine;
+    std::unique_ptr<CommandLayer> commands;
+    std::unique_ptr<ControlRoutes> routes;
+    std::unique_ptr<ControlServer> server;
+    std::optional<swarm::GeneratedTorrent> torrent;
+    std::string host;
+};
+
+} // namespace
+
+TEST_F(ControlServerTest, StateRouteAndFraming) {
+    std::string id = addTorrent();
+    for (std::string line :
+         {"GET /state HTTP/1.1", "POST /state?x=1 HTTP/1.1", "MADEUP  /state  HTTP/1.1"}) {
+        Reply r = exchange({line + "\r\nHost: " + host + "\r\n\r\n"});
+        ASSERT_TRUE(r.closed);
+        EXPECT_TRUE(r.bytes.startsWith("HTTP/1.1 200 OK\r\n")) << line;
+        EXPECT_TRUE(r.bytes.contains("Content-Type: application/json; charset=utf-8\r\n"));
+        EXPECT_TRUE(r.bytes.contains("Connection: close\r\n"));
+        // The status text is Russian: the length counts bytes.
+        EXPECT_TRUE(r.bytes.contains("Content-Length: " + QByteArray::number(r.body().size())));
+        Json state = r.json();
+        ASSERT_TRUE(state.is_object()) << r.body();
+        for (const char* key : {"session", "torrents", "ui", "player", "trackers", "toast"})
+            EXPECT_TRUE(state.contains(key)) << key;
+        ASSERT_EQ(state["torrents"].size(), 1u);
+        const Json& t = state["torrents"][0];
+        EXPECT_EQ(t["id"], id);
+        EXPECT_EQ(t["name"], "Alpha");
+        EXPECT_EQ(t["paused"], true);
+        EXPECT_EQ(t.size(), 22u);
+        EXPECT_FALSE(t["status"].get<std::string>().empty());
+        EXPECT_TRUE(t["checkingETA"].is_null());
+        EXPECT_EQ(state["session"].size(), 9u);
+        EXPECT_FALSE(state["player"].contains("item"));
+        EXPECT_EQ(state["player"]["firstFrameAfter"], -1.0);
+    }
+    // Keys come out sorted, compact.
+    std::string body = get("/state").body();
+    EXPECT_LT(body.find("\"player\""), body.find("\"session\""));
+    EXPECT_EQ(body.find(": "), std::string::npos);
+
+    // A long body after the head is never read as a request, and the reply
+    // still arrives whole (no reset for the unread bytes).
+    Reply withBody =
+        exchange({"POST /state HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 3000000\r\n\r\n",
+                  std::string(1 << 20, 'x'), std::string(2000000, 'y')});
+    EXPECT_TRUE(withBody.json().contains("torrents")) << withBody.bytes.left(200).toStdString();
+
+    EXPECT_EQ(get("/State").json(), Json({{"error", "unknown"}}));
+    EXPECT_EQ(get("/state/").json(), Json({{"error", "unknown"}}));
+    EXPECT_EQ(exchange({"GET\r\nHost: " + host + "\r\n\r\n"}).json(), Json({{"error", "unknown"}}));
+}
+
+TEST_F(ControlServerTest, TorrentRoutesChangeTheEngine) {
+    std::string id = addTorrent();
+    EXPECT_EQ(get("/action?a=resume&id=" + id).json(), Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+
+    // A request line that arrives in several segments still runs whole.
+    Reply split = exchange(
+        {"GET /action?a=pa", "use&id=" + id + " HTTP/1.1\r\nHo", "st: " + host + "\r\n\r\n"}, 50ms);
+    EXPECT_EQ(split.json(), Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return engine->torrent(id)->paused; }));
+
+    EXPECT_EQ(get("/limits?id=" + id + "&down=100").json(), Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return engine->torrent(id)->downloadLimit == 102400; }));
+    EXPECT_LT(engine->torrent(id)->uploadLimit, 1);
+
+    // Rates whose byte count would overflow, and counts past 32 bits, change nothing.
+    for (std::string query : {"down=2097152", "up=-1", "down=99999999999999999999",
+                              "conn=2147483648", "slots=-2147483649"}) {
+        EXPECT_EQ(get("/limits?id=" + id + "&" + query).json(), Json({{"error", "limits"}}))
+            << query;
+    }
+    EXPECT_EQ(get("/limits?id=" + id + "&down=2097151&up=x").json(), Json({{"ok", true}}));
+    EXPECT_TRUE(
+        test::waitUntil([&] { return engine->torrent(id)->downloadLimit == 2097151ll * 1024; }));
+
+    EXPECT_EQ(get("/settings?down=2097152").json(), Json({{"error", "limits"}}));
+    EXPECT_EQ(engine->settings().downloadLimitKiB, 0);
+    Json settings = get("/settings?down=300&connections=-5&alt=0").json();
+    EXPECT_EQ(settings["ok"], true);
+    EXPECT_EQ(engine->settings().downloadLimitKiB, 300);
+    EXPECT_EQ(engine->settings().maxConnections, 0);
+
+    Json files = get("/files?id=" + id).json();
+    ASSERT_TRUE(files.is_array()) << files.dump();
+    std::int64_t notes = -1;
+    for (const Json& f : files)
+        if (f["path"].get<std::string>().ends_with("notes.txt"))
+            notes = f["i"];
+    ASSERT_GE(notes, 0) << files.dump();
+    EXPECT_EQ(get("/prio?id=" + id + "&files=" + std::to_string(notes) + ",,x&p=0").json(),
+              Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] {
+        bool skipped = false;
+        engine->files(id, [&](std::vector<TorrentFile> f) {
+            for (const TorrentFile& file : f)
+                if (file.i == notes)
+                    skipped = file.prio == 0;
+        });
+        test::spinFor(50ms);
+        return skipped;
+    }));
+
+    EXPECT_EQ(get("/remove?id=" + id).json(), Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return !engine->torrent(id).has_value(); }));
+    EXPECT_EQ(get("/state").json()["torrents"], Json::array());
+}
+
+TEST_F(ControlServerTest, RefusesBadHeadsAndForeignCallersWithoutRunning) {
+    startServer({.readTimeout = 300ms, .connectionTimeout = 15s});
+    std::string id = addTorrent();
+    std::string action = "/action?a=resume&id=" + id;
+    auto badRequest = Json({{"error", "bad request"}});
+    auto forbidden = Json({{"error", "forbidden"}});
+
+    // Truncated (the head never ends in time), oversized and malformed heads.
+    std::vector<std::string> bad = {
+        "GET " + action,
+        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\n",
+        "GET " + action + std::string(70000, 'a'),
+        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\nbroken\r\n\r\n",
+        "GET " + action + "\xff HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
+    };
+    for (const std::string& request : bad) {
+        Reply r = exchange({request});
+        EXPECT_TRUE(r.closed);
+        EXPECT_EQ(r.json(), badRequest) << request.substr(0, 80);
+    }
+    // Another site's page, a foreign host name (DNS rebinding), no Host at all.
+    std::vector<std::string> foreign = {
+        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\nOrigin: http://evil.test\r\n\r\n",
+        "GET " + action + " HTTP/1.1\r\nHost: evil.test:" + std::to_string(server->port()) +
+            "\r\n\r\n",
+        "GET " + action + " HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n",
+        "GET " + action + " HTTP/1.1\r\n\r\n",
+    };
+    for (const std::string& request : foreign) {
+        Reply r = exchange({request});
+        EXPECT_TRUE(r.bytes.startsWith("HTTP/1.1 403 Forbidden\r\n")) << request;
+        EXPECT_EQ(r.json(), forbidden);
+    }
+    test::spinFor(300ms);
+    EXPECT_TRUE(engine->torrent(id)->paused);
+
+    // The same request from a local client runs; localhost is as good as the address.
+    std::string local = "localhost:" + std::to_string(server->port());
+    EXPECT_EQ(exchange({"GET " + action + " HTTP/1.1\r\nHost: " + local + "\r\n\r\n"}).json(),
+              Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+}
+
+TEST_F(ControlServerTest, CapsAndTimesOutConnections) {
+    startServer({.readTimeout = 60s, .connectionTimeout = 800ms});
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < ControlServer::kMaxConnections; ++i)
+        idle.push_back(open());
+    ASSERT_TRUE(test::waitUntil([&] { return server->openConnections() == 16; }));
+
+    // The 17th is closed at once, without a reply.
+    auto extra = open();
+    extra->write("GET /state HTTP/1.1\r\nHost: " + QByteArray::fromStdString(host) + "\r\n\r\n");
+    Reply refused = finish(*extra, 700ms);
+    EXPECT_TRUE(refused.closed);
+    EXPECT_TRUE(refused.bytes.isEmpty());
+
+    // Idle connections are closed when their time is up, and the server serves again.
+    for (auto& s : idle)
+        EXPECT_TRUE(finish(*s).closed);
+    EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
+    EXPECT_TRUE(get("/state").json().contains("torrents"));
+}
+
+TEST_F(ControlServerTest, AddAndOpenRoutes) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Beta";
+    o.files = {{"a.mkv", 1 << 20}, {"b.txt", 1000}};
+    auto beta = swarm::GeneratedTorrent::create(dir / "seed", o);
+    auto encoded = [](const fs::path& p) {
+        return QUrl::toPercentEncoding(QString::fromStdString(p.string())).toStdString();
+    };
+    EXPECT_EQ(get("/add").json(), Json({{"error", "path"}}));
+    Json missing = get("/add?path=" + encoded(dir / "none.torrent")).json();
+    ASSERT_TRUE(missing.contains("error"));
+    EXPECT_FALSE(missing["error"].get<std::string>().empty());
+
+    // Only the listed file is wanted.
+    TorrentPreview preview = engine->preview(beta.torrentPath());
+    ASSERT_TRUE(preview.files);
+    std::int64_t wantedFile = -1;
+    for (const auto& f : *preview.files)
+        if (f.path.ends_with("b.txt"))
+            wantedFile = f.i;
+    Json added = get("/add?paused=1&files=" + std::to_string(wantedFile) + ",x&save=" +
+                     encoded(dir / "downloads") + "&path=" + encoded(beta.torrentPath()))
+                     .json();
+    std::string id = added.value("id", "");
+    ASSERT_FALSE(id.empty()) << added.dump();
+    Json files;
+    ASSERT_TRUE(test::waitUntil([&] {
+        files = get("/files?id=" + id).json();
+        return files.is_array() && !files.empty();
+    }));
+    for (const Json& f : files) {
+        if (!f["path"].get<std::string>().contains(".pad")) {
+            EXPECT_EQ(f["prio"], f["i"] == wantedFile ? 4 : 0) << f.dump();
+        }
+    }
+    EXPECT_EQ(get("/add?path=" + encoded(beta.torrentPath())).json()["duplicate"], true);
+
+    EXPECT_EQ(get("/open").json(), Json({{"error", "path"}}));
+    EXPECT_EQ(get("/open?path=magnet:%3Fxt%3Durn:btih:abc").json(), Json({{"ok", true}}));
+    ASSERT_FALSE(engine->pendingOpen().empty());
+    EXPECT_EQ(engine->pendingOpen().back(), "magnet:?xt=urn:btih:abc");
+}
+
+TEST_F(ControlServerTest, StartsOnTheEnvironmentsPortOnly) {
+    ControlServer other(*routes);
+    qputenv("TEVRO_CONTROL_PORT", "70000");
+    EXPECT_FALSE(other.startFromEnvironment());
+    qunsetenv("TEVRO_CONTROL_PORT");
+    EXPECT_FALSE(other.startFromEnvironment());
+    int port = swarm::freeLoopbackPort();
+    qputenv("TEVRO_CONTROL_PORT", QByteArray("+") + QByteArray::number(port));
+    EXPECT_TRUE(other.startFromEnvironment());
+    qunsetenv("TEVRO_CONTROL_PORT");
+    EXPECT_EQ(other.port(), port);
+    EXPECT_EQ(other.openConnections(), 0);
+}
+
+TEST_F(ControlServerTest, EngineQueryRoutesPassTheEnginesText) {
+    std::string id = addTorrent();
+    EXPECT_TRUE(get("/diagnostics").json().is_object());
+    EXPECT_TRUE(get("/peers?id=" + id).json().is_array());
+    EXPECT_EQ(get("/files?id=unknown").json(), Json::array());
+    // A file index that is no number, or does not fit, means the whole torrent.
+    Json whole = get("/pieces?id=" + id + "&file=-1").json();
+    ASSERT_TRUE(whole["map"].is_string()) << whole.dump();
+    EXPECT_EQ(whole["map"].get<std::string>().find_first_not_of("012"), std::string::npos);
+    for (std::string file : {"x", "99999999999", ""})
+        EXPECT_EQ(get("/pieces?id=" + id + "&file=" + file).json(), whole) << file;
+    Json settings = get("/settings?profile=china&subs=never&audioLang=eng&autoplay=0").json();
+    EXPECT_EQ(settings["ok"], true);
+    EXPECT_EQ(settings["libtorrent"], engine->settings().libtorrentSettings());
+    EXPECT_EQ(engine->settings().subtitleMode, SubtitleMode::never);
+    EXPECT_EQ(engine->settings().audioLanguages, "eng");
+    EXPECT_FALSE(engine->settings().autoplayNext);
+}

@@ -1,0 +1,125 @@
+#include "tevro/automation/command_layer.h"
+
+#include <limits>
+
+#include "tevro/bridge/torrent_bridge.h"
+#include "tevro/engine/torrent_engine.h"
+#include "tevro/library/torrent_status_text.h"
+
+namespace tevro {
+
+CommandLayer::CommandLayer(TorrentEngine& engine, Sources sources)
+    : m_engine(engine), m_sources(std::move(sources)) {}
+
+Json CommandLayer::torrentObject(const TorrentStatus& t) {
+    Json o = Json::object();
+    o["id"] = t.id;
+    o["name"] = t.name;
+    o["state"] = t.state;
+    o["status"] = TorrentStatusText::statusText(t);
+    o["paused"] = t.paused;
+    o["progress"] = t.progress;
+    o["wanted"] = t.wanted;
+    o["wantedDone"] = t.wantedDone;
+    o["downloadRate"] = t.downloadRate;
+    o["uploadRate"] = t.uploadRate;
+    o["peers"] = t.peers;
+    o["seeds"] = t.seeds;
+    o["swarmSeeds"] = t.swarmSeeds;
+    o["swarmPeers"] = t.swarmPeers;
+    o["uploadLimit"] = t.uploadLimit;
+    o["downloadLimit"] = t.downloadLimit;
+    o["sequential"] = t.sequential;
+    o["error"] = t.error;
+    o["savePath"] = t.savePath;
+    o["checkingRate"] = t.checkingRate ? Json(static_cast<double>(*t.checkingRate)) : Json();
+    auto eta = t.checkingETA();
+    o["checkingETA"] = eta ? Json(*eta) : Json();
+    o["displayProgress"] = t.displayProgress();
+    return o;
+}
+
+Json CommandLayer::idleUi() {
+    return Json{{"selection", Json::array()},
+                {"tab", "files"},
+                {"filter", "all"},
+                {"addSheet", ""},
+                {"magnetSheet", false},
+                {"layout", "grid"},
+                {"sort", "newest"},
+                {"details", false},
+                {"search", ""},
+                {"contents", ""},
+                {"transferDetailsCollapsed", false},
+                {"settings", false},
+                {"settingsPage", "downloads"}};
+}
+
+Json CommandLayer::idlePlayer() {
+    return Json{{"loaded", false},
+                {"position", 0.0},
+                {"duration", 0.0},
+                {"paused", false},
+                {"buffering", false},
+                {"waitingAfterSeek", false},
+                {"cacheTime", 0.0},
+                {"ended", false},
+                {"hasVideo", false},
+                {"error", ""},
+                {"controlsVisible", false},
+                {"volume", 100.0},
+                {"tracksReadyAfter", -1.0},
+                {"firstFrameAfter", -1.0},
+                {"downloadedRanges", 0},
+                {"audio", Json::array()},
+                {"subtitles", Json::array()},
+                {"next", ""}};
+}
+
+Json CommandLayer::state() const {
+    Json torrents = Json::array();
+    for (const TorrentStatus& t : m_engine.torrents())
+        torrents.push_back(torrentObject(t));
+
+    const SessionInfo& s = m_engine.sessionInfo();
+    Json session = {{"download", s.download},
+                    {"upload", s.upload},
+                    {"dhtNodes", s.dhtNodes},
+                    {"incoming", s.incoming},
+                    {"listening", s.listening},
+                    {"listenErrors", s.listenErrors},
+                    {"banned", s.banned},
+                    {"portmap", s.portmap},
+                    // The address itself never leaves the process.
+                    {"externalIP", s.externalIP.empty() ? "" : "set"}};
+
+    Json trackers = {{"fetched", m_engine.settings().fetchedTrackers.size()},
+                     {"status", m_engine.trackerFetchStatus().value_or("")}};
+
+    Json doc = Json::object();
+    doc["session"] = std::move(session);
+    doc["torrents"] = std::move(torrents);
+    doc["ui"] = m_sources.ui ? m_sources.ui() : idleUi();
+    doc["player"] = m_sources.player ? m_sources.player() : idlePlayer();
+    doc["trackers"] = std::move(trackers);
+    doc["toast"] = m_engine.toast().value_or("");
+    return doc;
+}
+
+std::expected<void, std::string>
+CommandLayer::setTorrentLimits(const std::string& id, std::int64_t downKiB, std::int64_t upKiB,
+                               std::int64_t connections, std::int64_t uploadSlots) {
+    constexpr std::int64_t low = std::numeric_limits<int>::min();
+    constexpr std::int64_t high = std::numeric_limits<int>::max();
+    if (!validLimitKiB(downKiB) || !validLimitKiB(upKiB) || connections < low ||
+        connections > high || uploadSlots < low || uploadSlots > high)
+        return std::unexpected(std::string("limits"));
+    if (m_engine.session())
+        tb_set_limits(m_engine.session(), id.c_str(), static_cast<int>(downKiB * 1024),
+                      static_cast<int>(upKiB * 1024), static_cast<int>(connections),
+                      static_cast<int>(uploadSlots));
+    m_engine.poll();
+    return {};
+}
+
+} // namespace tevro

@@ -1,0 +1,191 @@
+#include "tevro/automation/control_routes.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+
+#include "tevro/automation/command_layer.h"
+#include "tevro/automation/control_request.h"
+#include "tevro/engine/torrent_engine.h"
+
+namespace tevro {
+
+namespace {
+
+constexpr std::int64_t kIntMin = std::numeric_limits<int>::min();
+constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
+
+Json ok() {
+    return Json{{"ok", true}};
+}
+Json error(const std::string& word) {
+    return Json{{"error", word}};
+}
+
+// Comma list of integers, empty pieces and non-numbers dropped.
+std::vector<std::int64_t> integerList(const std::string& text) {
+    std::vector<std::int64_t> out;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t comma = text.find(',', at);
+        if (comma == std::string::npos)
+            comma = text.size();
+        if (auto v = parseInteger(std::string_view(text).substr(at, comma - at)))
+            out.push_back(*v);
+        at = comma + 1;
+    }
+    return out;
+}
+
+FilePriority priorityFrom(std::optional<std::int64_t> p) {
+    if (!p)
+        return FilePriority::normal;
+    if (*p == 0)
+        return FilePriority::skip;
+    if (*p >= 1 && *p <= 3)
+        return FilePriority::low;
+    if (*p == 4 || *p == 5)
+        return FilePriority::normal;
+    return FilePriority::high;
+}
+
+} // namespace
+
+std::string ControlRoutes::json(const Json& value) {
+    if (!value.is_object() && !value.is_array())
+        return "{}";
+    try {
+        return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    } catch (const Json::exception&) {
+        return "{}";
+    }
+}
+
+void ControlRoutes::route(std::string_view target, std::function<void(std::string)> done) {
+    auto reply = [&done](const Json& value) { done(json(value)); };
+    auto parsed = ControlRequest::parse(target);
+    if (!parsed)
+        return reply(error("bad request"));
+    const ControlRequest& q = *parsed;
+    TorrentEngine& engine = m_commands.engine();
+    const std::string& path = q.path;
+
+    if (path == "/state")
+        return reply(m_commands.state());
+    if (path == "/diagnostics")
+        return engine.networkDiagnostics([done](std::string text) { done(std::move(text)); });
+    if (path == "/peers")
+        return engine.peerDiagnostics(q.text("id"),
+                                      [done](std::string text) { done(std::move(text)); });
+    if (path == "/add") {
+        if (!q.has("path"))
+            return reply(error("path"));
+        std::filesystem::path file(q.text("path"));
+        std::optional<std::vector<int>> priorities;
+        if (q.has("files")) {
+            TorrentPreview preview = engine.preview(file);
+            if (preview.files && !preview.files->empty()) {
+                auto chosen = integerList(q.text("files"));
+                std::set<std::int64_t> wanted(chosen.begin(), chosen.end());
+                priorities.emplace();
+                for (const auto& f : *preview.files)
+                    priorities->push_back(wanted.contains(f.i) ? 4 : 0);
+            }
+        }
+        std::string save = q.has("save") ? q.text("save") : engine.settings().downloadDirectory;
+        auto added =
+            engine.addTorrent(file, save, priorities, q.flag("paused"), q.flag("sequential"));
+        if (!added)
+            return reply(error(added.error().message));
+        return reply(Json{{"id", added->id}, {"duplicate", added->duplicate}});
+    }
+    if (path == "/open") {
+        if (!q.has("path"))
+            return reply(error("path"));
+        engine.appendPendingOpen(q.text("path"));
+        return reply(ok());
+    }
+    if (path == "/files") {
+        return engine.files(q.text("id"), [done](std::vector<TorrentFile> files) {
+            Json out = Json::array();
+            for (const TorrentFile& f : files)
+                out.push_back(Json{{"i", f.i},
+                                   {"path", f.path},
+                                   {"size", f.size},
+                                   {"done", f.done},
+                                   {"prio", f.prio}});
+            done(json(out));
+        });
+    }
+    if (path == "/pieces") {
+        int file = static_cast<int>(q.integer("file", kIntMin, kIntMax).value_or(-1));
+        return engine.pieces(q.text("id"), file, [done](std::string map) {
+            done(json(Json{{"map", map}}));
+        });
+    }
+    if (path == "/prio") {
+        std::vector<int> files;
+        for (std::int64_t i : integerList(q.text("files")))
+            if (i >= 0 && i <= kIntMax) // no file has an index past these
+                files.push_back(static_cast<int>(i));
+        FilePriority priority =
+            priorityFrom(q.has("p") ? q.integer("p") : std::optional<std::int64_t>(4));
+        engine.setPriority(q.text("id"), files, priority);
+        return reply(ok());
+    }
+    if (path == "/action") {
+        engine.action(q.text("a"), {q.text("id")});
+        return reply(ok());
+    }
+    if (path == "/limits") {
+        auto value = [&q](const char* key) -> std::optional<std::int64_t> {
+            if (!q.has(key))
+                return 0;
+            auto v = q.integer(key);
+            // Text that is not a number counts as 0; a number out of range is refused.
+            if (!v)
+                return parseDouble(q.text(key)) ? std::nullopt : std::optional<std::int64_t>(0);
+            return v;
+        };
+        auto down = value("down"), up = value("up"), conn = value("conn"),
+             uploadSlots = value("slots");
+        if (!down || !up || !conn || !uploadSlots)
+            return reply(error("limits"));
+        auto set = m_commands.setTorrentLimits(q.text("id"), *down, *up, *conn, *uploadSlots);
+        return reply(set ? ok() : error(set.error()));
+    }
+    if (path == "/remove") {
+        engine.remove({q.text("id")}, q.flag("data"));
+        return reply(ok());
+    }
+    if (path == "/settings") {
+        AppSettings s = engine.settings();
+        for (const char* key : {"down", "up"}) {
+            if (!q.has(key))
+                continue;
+            auto v = q.integer(key);
+            if (!v && !parseDouble(q.text(key)))
+                continue; // not a number: left as it is
+            if (!v || !CommandLayer::validLimitKiB(*v))
+                return reply(error("limits"));
+            (std::string_view(key) == "down" ? s.downloadLimitKiB : s.uploadLimitKiB) = *v;
+        }
+        if (auto v = q.integer("connections"))
+            s.maxConnections = std::clamp<std::int64_t>(*v, 0, kIntMax);
+        if (q.has("alt"))
+            s.altSpeedEnabled = q.flag("alt");
+        if (auto profile = networkProfileFromRaw(q.text("profile")))
+            s.adopt(*profile);
+        if (auto mode = subtitleModeFromRaw(q.text("subs")))
+            s.subtitleMode = *mode;
+        if (q.has("audioLang"))
+            s.audioLanguages = q.text("audioLang");
+        if (q.has("autoplay"))
+            s.autoplayNext = q.flag("autoplay");
+        engine.setSettings(s);
+        return reply(Json{{"ok", true}, {"libtorrent", engine.settings().libtorrentSettings()}});
+    }
+    return reply(error("unknown"));
+}
+
+} // namespace tevro

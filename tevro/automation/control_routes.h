@@ -1,0 +1,31 @@
+#pragma once
+
+// The control server's command vocabulary: one request target in, one JSON
+// reply text out (through `done`, on the main thread, possibly later for the
+// routes that wait for the engine).
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "tevro/core/json_value.h"
+
+namespace tevro {
+
+class CommandLayer;
+
+class ControlRoutes {
+public:
+    explicit ControlRoutes(CommandLayer& commands) : m_commands(commands) {}
+
+    void route(std::string_view target, std::function<void(std::string)> done);
+
+    // Compact, keys sorted, invalid UTF-8 repaired; "{}" for anything but
+    // an object or array.
+    static std::string json(const Json& value);
+
+private:
+    CommandLayer& m_commands;
+};
+
+} // namespace tevro
