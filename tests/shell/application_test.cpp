@@ -130,8 +130,12 @@ TEST(Application, SigtermWritesTheDataFilesAndExits) {
     fs::path home = dir / "home";
     prepareHome(home, dir / "downloads");
     fs::remove(home / "settings.json.tmp");
+    fs::path xdg = dir / "xdg";
+    fs::create_directories(xdg);
     QProcess tevro;
-    tevro.setProcessEnvironment(environmentFor(home));
+    QProcessEnvironment env = environmentFor(home);
+    env.insert("XDG_DATA_HOME", QString::fromStdString(xdg.string()));
+    tevro.setProcessEnvironment(env);
     tevro.start(TEVRO_EXECUTABLE, {});
     ASSERT_TRUE(tevro.waitForStarted());
     SingleInstance probe(home);
@@ -144,6 +148,9 @@ TEST(Application, SigtermWritesTheDataFilesAndExits) {
     EXPECT_EQ(tevro.exitCode(), 0) << tevro.readAllStandardError().toStdString();
     for (const char* name : {"settings.json", "torrents.json", "library.json"})
         EXPECT_TRUE(fs::exists(home / name)) << name;
+    // Tevro never starts the kit's statistics: none of its files appear.
+    for (const auto& entry : fs::recursive_directory_iterator(xdg))
+        EXPECT_NE(entry.path().filename(), "QuorvelKit") << entry.path();
 }
 
 // TEVRO_CONTROL_PORT starts the control server of the running executable.
