@@ -99,6 +99,7 @@ constexpr std::array kTable = {
     Entry{"trash", Kind::glyph, 0xe872},                                 // delete
     Entry{"terminal", Kind::glyph, 0xeb8e},                              // terminal
     Entry{"speedometer", Kind::glyph, 0xe9e4},                           // speed
+    Entry{"network", Kind::glyph, 0xe80b},                               // public
     Entry{"tablecells", Kind::glyph, 0xe265},                            // table_chart
     Entry{"bolt.horizontal.circle", Kind::glyph, 0xe932},                // offline_bolt
     Entry{"link", Kind::glyph, 0xe157},                                  // link
