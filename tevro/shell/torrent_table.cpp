@@ -71,9 +71,13 @@ TorrentTable::TorrentTable(MainView& view, QWidget* parent) : QTableView(parent)
 
 void TorrentTable::updateColumnWidths() {
     static const int widths[] = {0, 65, 75, 125, 85, 95};
-    for (int c = 1; c < LibraryModel::columnCount_; ++c)
+    int others = 0;
+    for (int c = 1; c < LibraryModel::columnCount_; ++c) {
         setColumnWidth(c, widths[c]);
-    setColumnWidth(LibraryModel::nameColumn, std::max(140, viewport()->width() - 520));
+        others += widths[c];
+    }
+    // Qt's columns carry no spacing of their own, so the name takes all that is left.
+    setColumnWidth(LibraryModel::nameColumn, std::max(140, viewport()->width() - others));
 }
 
 void TorrentTable::resizeEvent(QResizeEvent* event) {
