@@ -28,6 +28,7 @@
 #include "tevro/torrent/quick_select.h"
 #include "tevro/torrent/save_path_check.h"
 #include "tevro/torrent/tree_selection.h"
+#include "tevro/torrent/sheet_parts.h"
 
 namespace tevro {
 
@@ -90,10 +91,7 @@ QWidget* AddTorrentSheet::buildReady() {
 
     auto* header = new QHBoxLayout;
     m_title = new QLabel;
-    QFont tf = m_title->font();
-    tf.setBold(true);
-    tf.setPixelSize(14);
-    m_title->setFont(tf);
+    SheetParts::makeTitle(m_title);
     m_title->setWordWrap(true);
     m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
     header->addWidget(m_title, 1);
@@ -178,19 +176,11 @@ QWidget* AddTorrentSheet::buildReady() {
     m_sequential = new QCheckBox(QStringLiteral("Последовательно"));
     bottom->addWidget(m_sequential);
     bottom->addStretch();
-    m_error = new QLabel;
-    m_error->setStyleSheet(QStringLiteral("color: #e5484d"));
-    m_error->setWordWrap(true);
+    m_error = SheetParts::errorLabel();
     m_error->setMaximumWidth(260);
-    m_error->hide();
     bottom->addWidget(m_error);
-    auto* cancel = new QPushButton(QStringLiteral("Отмена"));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    bottom->addWidget(cancel);
-    m_addButton = new QPushButton(QStringLiteral("Добавить"));
-    m_addButton->setDefault(true);
+    m_addButton = SheetParts::addButtons(bottom, this, QStringLiteral("Добавить"));
     connect(m_addButton, &QPushButton::clicked, this, [this] { add(); });
-    bottom->addWidget(m_addButton);
     v->addLayout(bottom);
     return ready;
 }

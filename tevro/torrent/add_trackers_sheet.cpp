@@ -1,4 +1,5 @@
 #include "tevro/torrent/add_trackers_sheet.h"
+#include "tevro/torrent/sheet_parts.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -16,16 +17,11 @@ AddTrackersSheet::AddTrackersSheet(const QString& text, QWidget* parent) : QDial
     v->setContentsMargins(20, 20, 20, 20);
     v->setSpacing(12);
     auto* title = new QLabel(QStringLiteral("Добавить трекеры"));
-    QFont tf = title->font();
-    tf.setBold(true);
-    tf.setPixelSize(14);
-    title->setFont(tf);
+    SheetParts::makeTitle(title);
     v->addWidget(title);
     m_text = new QPlainTextEdit;
     m_text->setAccessibleName(QStringLiteral("Адреса трекеров"));
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(12);
-    m_text->setFont(mono);
+    m_text->setFont(SheetParts::editorFont());
     m_text->setFixedSize(460, 160);
     m_text->setTabChangesFocus(true);
     // The editor's outline: a hairline with rounded corners.
@@ -35,18 +31,13 @@ AddTrackersSheet::AddTrackersSheet(const QString& text, QWidget* parent) : QDial
     v->addWidget(m_text);
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* cancel = new QPushButton(QStringLiteral("Отмена"));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    row->addWidget(cancel);
-    m_add = new QPushButton(QStringLiteral("Добавить"));
-    m_add->setDefault(true);
+    m_add = SheetParts::addButtons(row, this, QStringLiteral("Добавить"));
     connect(m_add, &QPushButton::clicked, this, [this] {
         if (!canAdd())
             return;
         emit addRequested(this->text());
         accept();
     });
-    row->addWidget(m_add);
     v->addLayout(row);
     connect(m_text, &QPlainTextEdit::textChanged, this, [this] { m_add->setEnabled(canAdd()); });
     m_add->setEnabled(canAdd());

@@ -11,6 +11,7 @@
 
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/torrent/sheet_parts.h"
 
 namespace tevro {
 
@@ -45,10 +46,7 @@ LimitsSheet::LimitsSheet(TorrentEngine& engine, const QString& torrentID, QWidge
     v->setContentsMargins(20, 20, 20, 20);
     v->setSpacing(14);
     m_title = new QLabel;
-    QFont tf = m_title->font();
-    tf.setBold(true);
-    tf.setPixelSize(14);
-    m_title->setFont(tf);
+    SheetParts::makeTitle(m_title);
     m_title->setWordWrap(true);
     v->addWidget(m_title);
     auto* form = new QFormLayout;
@@ -66,13 +64,8 @@ LimitsSheet::LimitsSheet(TorrentEngine& engine, const QString& torrentID, QWidge
     v->addLayout(form);
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* cancel = new QPushButton(QStringLiteral("Отмена"));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    row->addWidget(cancel);
-    auto* ok = new QPushButton(QStringLiteral("Применить"));
-    ok->setDefault(true);
+    QPushButton* ok = SheetParts::addButtons(row, this, QStringLiteral("Применить"));
     connect(ok, &QPushButton::clicked, this, [this] { apply(); });
-    row->addWidget(ok);
     v->addLayout(row);
 }
 

@@ -12,6 +12,7 @@
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/torrent/elided_label.h"
 #include "tevro/torrent/save_path_check.h"
+#include "tevro/torrent/sheet_parts.h"
 
 namespace tevro {
 
@@ -25,17 +26,12 @@ MagnetSheet::MagnetSheet(TorrentEngine& engine, const QString& initial, QWidget*
     v->setContentsMargins(18, 18, 18, 18);
     v->setSpacing(12);
     auto* title = new QLabel(QStringLiteral("Magnet-ссылка"));
-    QFont tf = title->font();
-    tf.setBold(true);
-    tf.setPixelSize(14);
-    title->setFont(tf);
+    SheetParts::makeTitle(title);
     v->addWidget(title);
 
     m_text = new QPlainTextEdit;
     m_text->setAccessibleName(QStringLiteral("Magnet-ссылка"));
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(12);
-    m_text->setFont(mono);
+    m_text->setFont(SheetParts::editorFont());
     m_text->setFixedHeight(90);
     m_text->setTabChangesFocus(true);
     // The editor's outline: a hairline with rounded corners.
@@ -67,19 +63,11 @@ MagnetSheet::MagnetSheet(TorrentEngine& engine, const QString& initial, QWidget*
     v->addWidget(m_startNow);
 
     auto* bottom = new QHBoxLayout;
-    m_error = new QLabel;
-    m_error->setStyleSheet(QStringLiteral("color: #e5484d"));
-    m_error->setWordWrap(true);
-    m_error->hide();
+    m_error = SheetParts::errorLabel();
     bottom->addWidget(m_error, 1);
     bottom->addStretch();
-    auto* cancel = new QPushButton(QStringLiteral("Отмена"));
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    bottom->addWidget(cancel);
-    m_addButton = new QPushButton(QStringLiteral("Добавить"));
-    m_addButton->setDefault(true);
+    m_addButton = SheetParts::addButtons(bottom, this, QStringLiteral("Добавить"));
     connect(m_addButton, &QPushButton::clicked, this, [this] { add(); });
-    bottom->addWidget(m_addButton);
     v->addLayout(bottom);
     refreshState();
 }
