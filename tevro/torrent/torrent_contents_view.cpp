@@ -474,7 +474,9 @@ void TorrentContentsView::refreshContent() {
 }
 
 void TorrentContentsView::layoutEpisodes() {
-    int width = m_episodes->viewport()->width();
+    // The list wraps an item that reaches its last pixel column, so a row of
+    // cells must end one pixel short of the viewport's width.
+    int width = m_episodes->viewport()->width() - 1;
     if (width <= 0)
         return;
     QSize size;
