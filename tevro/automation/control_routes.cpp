@@ -10,6 +10,8 @@
 #include "tevro/engine/torrent_engine.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QUrl>
 #include <QTimer>
 
 using namespace std::chrono_literals;
@@ -116,7 +118,14 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
     if (path == "/open") {
         if (!q.has("path"))
             return reply(error("path"));
-        engine.appendPendingOpen(q.text("path"));
+        // Links as given; anything else names a file, handed on as its file URL.
+        std::string target = q.text("path");
+        if (!target.starts_with("magnet:"))
+            target =
+                QUrl::fromLocalFile(QFileInfo(QString::fromStdString(target)).absoluteFilePath())
+                    .toString(QUrl::FullyEncoded)
+                    .toStdString();
+        engine.appendPendingOpen(target);
         return reply(ok());
     }
     if (path == "/files") {
