@@ -166,6 +166,10 @@ TEST(ControlApplication, CurlDrivesTheRunningApplication) {
     EXPECT_FALSE(decodePng(dir / "x.png/shot.png").isNull());
     EXPECT_EQ(decodePng(dir / "x.png/shot-video.png").size(), QSize(960, 540));
     EXPECT_FALSE(fs::exists(dir / "x-video.png"));
+    // A path without the suffix takes both images, the video's last.
+    EXPECT_EQ(get("/snapshot?window=player&video=1&path=" + encoded(dir / "both")),
+              Json({{"ok", true}, {"video", true}}));
+    EXPECT_EQ(decodePng(dir / "both").size(), QSize(960, 540));
 
     // Pause, seek, tracks and keys act on the real player.
     EXPECT_EQ(get("/pause?on=1"), Json({{"ok", true}}));
