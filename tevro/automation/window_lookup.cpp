@@ -37,6 +37,9 @@ bool WindowLookup::isSheet(const QWidget* window) {
 }
 
 std::vector<QWidget*> WindowLookup::windows() {
+    // A program without widgets (a plain QCoreApplication) has no windows.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return {};
     std::vector<QWidget*> shown;
     for (QWindow* handle : QGuiApplication::topLevelWindows()) {
         for (QWidget* w : QApplication::topLevelWidgets())
