@@ -44,14 +44,18 @@ Json stringMap(const std::map<std::string, std::string>& map) {
 } // namespace
 
 bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
-    auto reply = [&done](const Json& value) { done(json(value)); };
+    // Replies and reports the route as handled.
+    auto reply = [&done](const Json& value) {
+        done(json(value));
+        return true;
+    };
     PlayerModel* player = m_commands.player();
     const std::string& path = q.path;
 
     if (path == "/player-diagnostics") {
         auto core = player ? player->core() : nullptr;
         if (!core)
-            return reply(Json::object()), true;
+            return reply(Json::object());
         std::weak_ptr<MPVCore> weak = core;
         core->diagnostics([done, weak](std::map<std::string, std::string> values) {
             // The layer's counters win over the core's on a shared name.
@@ -65,7 +69,7 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
     if (path == "/play") {
         auto file = q.integer("file");
         if (!q.has("id") || !file)
-            return reply(error("id/file")), true;
+            return reply(error("id/file"));
         std::string id = q.text("id");
         // Copies: the reply may come after the routes are gone.
         auto openWindow = m_commands.sources().openWindow;
@@ -90,36 +94,36 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
         auto it = q.has("option") ? std::ranges::find(options, q.text("option"), &TrackOption::id)
                                   : options.end();
         if (it == options.end())
-            return reply(error("option")), true;
+            return reply(error("option"));
         player->select(*it, audio);
-        return reply(ok()), true;
+        return reply(ok());
     }
     if (path == "/seek") {
         if (player)
             player->seek(q.number("t").value_or(0));
-        return reply(ok()), true;
+        return reply(ok());
     }
     if (path == "/pause") {
         if (auto core = player ? player->core() : nullptr)
             core->set("pause", q.flag("on") ? "yes" : "no");
-        return reply(ok()), true;
+        return reply(ok());
     }
     if (path == "/key") {
         auto code = q.integer("code", 0, 65535);
         if (!code)
-            return reply(error("code")), true;
+            return reply(error("code"));
         // Only the player's key table sees the key; a code it does not bind
         // stands for no key at all.
         int key = qtKeyForMacKeyCode(static_cast<int>(*code)).value_or(Qt::Key_unknown);
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-        return reply(Json{{"handled", player && player->handleKey(event)}}), true;
+        return reply(Json{{"handled", player && player->handleKey(event)}});
     }
     if (path == "/stop") {
         if (player)
             player->stop();
         if (QWidget* window = m_commands.window("player"))
             window->close();
-        return reply(ok()), true;
+        return reply(ok());
     }
     return false;
 }

@@ -51,7 +51,11 @@ bool videoSnapshot(PlayerModel* player, const QString& path) {
 } // namespace
 
 bool ControlRoutes::routeWindows(const ControlRequest& q, const Done& done) {
-    auto reply = [&done](const Json& value) { done(json(value)); };
+    // Replies and reports the route as handled.
+    auto reply = [&done](const Json& value) {
+        done(json(value));
+        return true;
+    };
     const std::string& path = q.path;
 
     if (path == "/window") {
@@ -75,19 +79,19 @@ bool ControlRoutes::routeWindows(const ControlRequest& q, const Done& done) {
                                    {"w", double(frame.width())},
                                    {"h", double(frame.height())}});
         }
-        return reply(Json{{"windows", std::move(windows)}}), true;
+        return reply(Json{{"windows", std::move(windows)}});
     }
     if (path == "/snapshot") {
         QWidget* window = q.has("window") ? m_commands.window(q.text("window")) : nullptr;
         if (!window || !q.has("path"))
-            return reply(Json{{"error", "window/path"}}), true;
+            return reply(Json{{"error", "window/path"}});
         QString file = QString::fromStdString(q.text("path"));
         bool ok = WindowSnapshot::write(window, file);
         if (q.text("window") == "player" && q.flag("video")) {
             bool video = videoSnapshot(m_commands.player(), WindowSnapshot::videoPath(file));
-            return reply(Json{{"ok", ok}, {"video", video}}), true;
+            return reply(Json{{"ok", ok}, {"video", video}});
         }
-        return reply(Json{{"ok", ok}}), true;
+        return reply(Json{{"ok", ok}});
     }
     return false;
 }
