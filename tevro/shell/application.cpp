@@ -56,8 +56,8 @@ Application::Application(QObject* parent) : QObject(parent) {
     services.player = []() -> PlayerModel* { return &PlayerModel::shared(); };
     services.startAutomation = [this] {
         if (!m_automation)
-            m_automation = std::make_unique<AutomationService>(engine(), CommandLayer::Sources{},
-                                                               Storage::home());
+            m_automation = std::make_unique<AutomationService>(
+                engine(), ControlService::sources([this] { quit(); }), Storage::home());
         m_automation->start();
     };
     services.stopAutomation = [this] {
