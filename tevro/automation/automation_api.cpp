@@ -336,7 +336,10 @@ AutomationAPI::Result AutomationAPI::controlPlayer(const Json& arguments) {
     std::shared_ptr<MPVCore> core = player ? player->core() : nullptr;
     if (!player || !player->item() || !core)
         return failure("No file is open in the player.");
-    auto number = [&](const char* key) { return json::as<double>(arguments[key]).value_or(0); };
+    auto number = [&](const char* key) {
+        auto it = arguments.find(key);
+        return it == arguments.end() ? 0.0 : json::as<double>(*it).value_or(0.0);
+    };
     if (action == "pause") {
         core->set("pause", "yes");
     } else if (action == "resume") {
