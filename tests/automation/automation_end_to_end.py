@@ -227,6 +227,13 @@ class AutomationEndToEnd(unittest.TestCase):
                 ({"action": "speed", "value": 4}, lambda p: True)]:
             self.assertEqual(c.call("control_player", action), {"accepted": True})
             wait_for(lambda: check(self.player()), what=json.dumps(action))
+        # Resuming after the end starts the file again.
+        duration = self.player()["duration"]
+        c.call("control_player", {"action": "seek", "seconds": max(duration - 0.3, 0)})
+        wait_for(lambda: self.player()["ended"], what="the end of the file")
+        c.call("control_player", {"action": "resume"})
+        wait_for(lambda: not self.player()["ended"] and self.player()["position"] < duration - 1,
+                 what="playback from the start")
         audio = wait_for(lambda: len(self.player()["audio"]) >= 2 and self.player()["audio"],
                          what="two audio tracks")
         other = next(o for o in audio if not o["selected"])
