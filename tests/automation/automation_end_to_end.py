@@ -360,6 +360,8 @@ class AutomationEndToEnd(unittest.TestCase):
             finally:
                 quit_app(locked)
         lock.close()
+        with open(os.path.join(self.temp.name, "locked.log")) as log:
+            self.assertNotIn("Tevro automation unavailable", log.read())
 
         # Quit: the endpoint goes, the lock file stays.
         self.assertEqual(quit_app(self.app), 0)
