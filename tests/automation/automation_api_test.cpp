@@ -9,6 +9,7 @@
 #include "tests/support/temp_dir.h"
 #include "tevro/automation/command_layer.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/player/player_model.h"
 
 using namespace tevro;
 namespace fs = std::filesystem;
@@ -241,4 +242,54 @@ TEST(AutomationAPIPaths, AbsoluteLocalPathsOnly) {
                       "Use an absolute local path without control characters.");
         }
     }
+}
+
+TEST_F(AutomationAPITest, PlayerToolsCheckTheirArgumentsAndTheFile) {
+    PlayerModel player(*engine);
+    CommandLayer::Sources sources;
+    sources.player = &player;
+    std::vector<std::string> opened;
+    sources.openWindow = [&](const std::string& id) { opened.push_back(id); };
+    commands->setSources(sources);
+    std::string id = add();
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id).has_value(); }));
+
+    const std::string onlyOne = "Provide only the parameter required by this player action.";
+    struct Case {
+        Json args;
+        std::string expected;
+    } cases[] = {
+        {Json{{"action", "seek"}}, onlyOne},
+        {Json{{"action", "seek"}, {"seconds", 1}, {"value", 1}}, onlyOne},
+        {Json{{"action", "stop"}, {"value", 1}}, onlyOne},
+        {Json{{"action", "volume"}, {"seconds", 1}}, onlyOne},
+        {Json{{"action", "audio"}, {"value", 1}}, onlyOne},
+        {Json{{"action", "pause"}, {"option", "a1"}}, onlyOne},
+        {Json{{"action", "stop"}}, R"(ok: {"accepted":true})"},
+        {Json{{"action", "pause"}}, "No file is open in the player."},
+        {Json{{"action", "speed"}, {"value", 2}}, "No file is open in the player."},
+        {Json{{"action", "subtitle"}, {"option", "off"}}, "No file is open in the player."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(error("control_player", c.args), c.expected) << c.args.dump();
+
+    int text = -1, padding = -1;
+    for (const TorrentFile& f : files(id)) {
+        if (f.pad)
+            padding = static_cast<int>(f.i);
+        else if (f.path.ends_with("notes.txt"))
+            text = static_cast<int>(f.i);
+    }
+    for (int index : {text, padding, 999})
+        EXPECT_EQ(error("play_file", Json{{"id", id}, {"file", index}}),
+                  "Playable audio/video file not found.")
+            << index;
+    EXPECT_TRUE(opened.empty());
+    EXPECT_FALSE(player.item());
+}
+
+TEST(AutomationAPIText, SpeedIsWrittenWithAFractionalPart) {
+    for (auto [value, text] : std::initializer_list<std::pair<double, const char*>>{
+             {2, "2.0"}, {4, "4.0"}, {0.25, "0.25"}, {1.1, "1.1"}, {1.0 / 3, "0.3333333333333333"}})
+        EXPECT_EQ(AutomationAPI::decimalText(value), text);
 }

@@ -1,6 +1,7 @@
 #include "tevro/automation/automation_api.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -13,10 +14,13 @@
 #include "tevro/automation/automation_catalog.h"
 #include "tevro/automation/command_layer.h"
 #include "tevro/core/file_priority.h"
+#include "tevro/core/media_kind.h"
 #include "tevro/core/peer_info.h"
 #include "tevro/core/torrent_file.h"
 #include "tevro/core/tracker_info.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/player/mpv_core.h"
+#include "tevro/player/player_model.h"
 
 namespace tevro {
 
@@ -143,6 +147,10 @@ void AutomationAPI::run(const std::string& name, const Json& arguments, const Do
         return done(settings(engine().settings()));
     if (name == "update_settings")
         return done(updateSettings(arguments));
+    if (name == "play_file")
+        return playFile(id, arguments, done);
+    if (name == "control_player")
+        return done(controlPlayer(arguments));
     done(failure("Unknown tool."));
 }
 
@@ -277,8 +285,98 @@ AutomationAPI::Result AutomationAPI::removeTorrent(const std::string& id, const 
             confirm->get<std::string>() != engine().torrent(id)->name)
             return failure("Deleting data requires confirm_name matching the torrent name.");
     }
+    PlayerModel* player = m_commands.player();
+    if (player && player->item() && player->item()->torrentID == id)
+        player->stop();
     engine().remove({id}, deleteFiles);
     return accepted();
+}
+
+void AutomationAPI::playFile(const std::string& id, const Json& arguments, const Done& done) {
+    auto index = integerArgument(arguments, "file", 0, INT32_MAX);
+    if (!index)
+        return done(failure(index.error()));
+    QPointer<AutomationAPI> self(this);
+    engine().files(id, [self, id, index = *index, done](std::vector<TorrentFile> files) {
+        if (!self)
+            return;
+        auto file = std::find_if(files.begin(), files.end(),
+                                 [&](const TorrentFile& f) { return f.i == index; });
+        MediaKind kind = file == files.end() ? MediaKind::other : mediaKindForPath(file->path);
+        if (file == files.end() || file->pad ||
+            (kind != MediaKind::video && kind != MediaKind::audio))
+            return done(failure("Playable audio/video file not found."));
+        PlayerModel* player = self->m_commands.player();
+        if (!player)
+            return done(failure("No file is open in the player."));
+        self->m_commands.openWindow("player");
+        QPointer<PlayerModel> guard(player);
+        player->open(id, *file, [guard, done] {
+            if (guard && guard->error())
+                return done(failure(*guard->error()));
+            done(accepted());
+        });
+    });
+}
+
+AutomationAPI::Result AutomationAPI::controlPlayer(const Json& arguments) {
+    std::string action = stringArgument(arguments, "action");
+    const char* parameter = action == "seek"                            ? "seconds"
+                            : action == "volume" || action == "speed"   ? "value"
+                            : action == "audio" || action == "subtitle" ? "option"
+                                                                        : nullptr;
+    if (arguments.size() != (parameter ? 2u : 1u) || (parameter && !arguments.contains(parameter)))
+        return failure("Provide only the parameter required by this player action.");
+    PlayerModel* player = m_commands.player();
+    if (action == "stop") {
+        if (player)
+            player->stop();
+        return accepted();
+    }
+    std::shared_ptr<MPVCore> core = player ? player->core() : nullptr;
+    if (!player || !player->item() || !core)
+        return failure("No file is open in the player.");
+    auto number = [&](const char* key) {
+        auto it = arguments.find(key);
+        return it == arguments.end() ? 0.0 : json::as<double>(*it).value_or(0.0);
+    };
+    if (action == "pause") {
+        core->set("pause", "yes");
+    } else if (action == "resume") {
+        if (player->ended())
+            player->seek(0);
+        core->set("pause", "no");
+    } else if (action == "seek") {
+        if (!player->loaded() || !(player->duration() > 0))
+            return failure("File is still loading; seek is not available yet.");
+        player->seek(number("seconds"));
+    } else if (action == "volume") {
+        player->setVolume(number("value"));
+    } else if (action == "speed") {
+        double speed = number("value");
+        if (!(speed >= 0.25 && speed <= 4))
+            return failure("Playback speed must be between 0.25 and 4.");
+        core->set("speed", decimalText(speed));
+    } else if (action == "audio" || action == "subtitle") {
+        bool audio = action == "audio";
+        std::string wanted = stringArgument(arguments, "option");
+        auto options = audio ? player->audioOptions() : player->subtitleOptions();
+        auto found = std::find_if(options.begin(), options.end(),
+                                  [&](const TrackOption& o) { return o.id == wanted; });
+        if (found == options.end())
+            return failure("Track option not found; read get_state for current options.");
+        player->select(*found, audio);
+    }
+    return accepted();
+}
+
+std::string AutomationAPI::decimalText(double value) {
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    std::string out(text, ec == std::errc() ? end : text);
+    if (out.find_first_of(".en") == std::string::npos)
+        out += ".0";
+    return out;
 }
 
 Json AutomationAPI::settings(const AppSettings& s) {

@@ -42,6 +42,9 @@ public:
     // An absolute path, "." and ".." resolved by name, no trailing slash;
     // refused when relative or holding control or format characters.
     static std::expected<std::string, AutomationError> absolutePath(const std::string& path);
+    // The shortest decimal text that reads back as `value`, always with a
+    // fractional part ("2.0", "0.25").
+    static std::string decimalText(double value);
     // Creates the folder as needed; refused when it cannot be written.
     static std::expected<void, AutomationError> prepareDirectory(const std::string& folder);
 
@@ -54,6 +57,8 @@ private:
     Result removeTorrent(const std::string& id, const Json& arguments);
     void details(const std::string& id, const Done& done);
     void setFilePriority(const std::string& id, const Json& arguments, const Done& done);
+    void playFile(const std::string& id, const Json& arguments, const Done& done);
+    Result controlPlayer(const Json& arguments);
 
     TorrentEngine& engine() const;
 
