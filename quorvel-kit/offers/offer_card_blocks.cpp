@@ -8,13 +8,13 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
 
 #include "quorvel-kit/offers/offer_card_glyphs.h"
 #include "quorvel-kit/offers/offer_card_picture.h"
+#include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/offer_flow.h"
 #include "quorvel-kit/offers/offers_engine.h"
 
@@ -132,13 +132,8 @@ public:
         : QWidget(parent), m_arrowSize(arrowSize), m_accent(accent) {
         auto* row = box(QBoxLayout::LeftToRight, this, 6);
         row->setContentsMargins(16, 9, 16, 9);
-        auto* text = new QLabel(caption, this);
-        text->setTextFormat(Qt::PlainText);
-        text->setWordWrap(true);
-        text->setFont(font);
-        QPalette pal = text->palette();
-        pal.setColor(QPalette::WindowText, accent);
-        text->setPalette(pal);
+        auto* text = new OfferCardText(caption, font, true, this);
+        text->setColor(accent);
         row->addWidget(text);
         row->addSpacing(int(std::ceil(arrowSize)));
         setAccessibleName(caption);
@@ -181,7 +176,8 @@ QWidget* OfferCardLayout::column(QWidget* numbers, QWidget* list) {
     const QString name = qs(m_offer.appName()).toUpper();
     QFont nameFont = cardFont(11, QFont::Bold);
     nameFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.7);
-    headerRow->addWidget(textLine(name, nameFont, false), 1);
+    headerRow->addWidget(textLine(name, nameFont, false));
+    headerRow->addStretch();
     header->setAccessibleName(name);
     stack->addWidget(header);
 
@@ -196,13 +192,11 @@ QWidget* OfferCardLayout::column(QWidget* numbers, QWidget* list) {
     stack->addLayout(titleRow);
 
     if (!m_offer.body.empty()) {
-        QWidget* body = textLine(qs(m_offer.body), cardFont(14, QFont::Normal), true);
+        auto* body = new OfferCardText(qs(m_offer.body), cardFont(14, QFont::Normal), true);
         body->setObjectName(QStringLiteral("body"));
-        QPalette pal = body->palette();
-        QColor faded = pal.color(QPalette::WindowText);
+        QColor faded = color(m_offer.design.foreground);
         faded.setAlphaF(0.9f);
-        pal.setColor(QPalette::WindowText, faded);
-        body->setPalette(pal);
+        body->setColor(faded);
         stack->addWidget(body);
     }
     for (QWidget* block : {numbers, list})

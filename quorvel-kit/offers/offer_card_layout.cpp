@@ -8,11 +8,11 @@
 
 #include <QBoxLayout>
 #include <QEvent>
-#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 
 #include "quorvel-kit/offers/offer_card_picture.h"
+#include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/pressable_card.h"
 #include "quorvel-kit/offers/uneven_corners.h"
 
@@ -173,16 +173,7 @@ QFont OfferCardLayout::cardFont(qreal base, int weight) const {
 }
 
 QWidget* OfferCardLayout::textLine(const QString& text, const QFont& font, bool wraps) {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(wraps);
-    label->setFont(font);
-    if (wraps) {
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-        policy.setHeightForWidth(true);
-        label->setSizePolicy(policy);
-    }
-    return label;
+    return new OfferCardText(text, font, wraps);
 }
 
 void OfferCardLayout::rebuild() {

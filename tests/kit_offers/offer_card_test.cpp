@@ -7,10 +7,10 @@
 #include <QAbstractButton>
 #include <QEnterEvent>
 #include <QGridLayout>
-#include <QLabel>
 #include <QTest>
 
 #include "quorvel-kit/offers/offer_card_layout.h"
+#include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/pressable_card.h"
 #include "tests/support/qt_app.h"
 
@@ -38,8 +38,8 @@ Offer withPicture(Offer o) {
 
 std::vector<QString> texts(const QWidget* root) {
     std::vector<QString> out;
-    for (const QLabel* label : root->findChildren<QLabel*>())
-        out.push_back(label->text());
+    for (const OfferCardText* text : root->findChildren<OfferCardText*>())
+        out.push_back(text->text());
     return out;
 }
 
@@ -87,7 +87,7 @@ TEST(OfferCardLayout, ScalesTextWithTheUserUpToHalfAgain) {
         EXPECT_NEAR(corner.wideColumnWidth(), c.cornerColumn, 1e-9);
         EXPECT_NEAR(side.wideColumnWidth(), c.sideColumn, 1e-9);
         EXPECT_EQ(corner.findChild<QWidget*>("column")->width(), std::lround(c.cornerColumn));
-        EXPECT_EQ(corner.findChild<QLabel*>("title")->font().pixelSize(), std::lround(c.title));
+        EXPECT_EQ(corner.findChild<QWidget*>("title")->font().pixelSize(), std::lround(c.title));
     }
 }
 
@@ -178,9 +178,12 @@ TEST(OfferCardLayout, ServiceTextsArePlainText) {
     o.title = "<b>bold</b><img src=x>";
     o.bullets = {"<a href='https://evil'>link</a>"};
     OfferCardLayout card(o, false);
-    for (const QLabel* label : card.findChildren<QLabel*>())
-        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
     EXPECT_TRUE(has(texts(&card), "<b>bold</b><img src=x>"));
+    // Laid out letter for letter, tags included.
+    auto* title = card.findChild<OfferCardText*>("title");
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->sizeHint().width(),
+              std::ceil(QFontMetricsF(title->font()).horizontalAdvance(title->text())));
 }
 
 TEST(OfferCardLayout, PicturePlacementFollowsTheCardWidth) {
