@@ -55,7 +55,8 @@ Application::Application(QObject* parent) : QObject(parent) {
     services.player = []() -> PlayerModel* { return &PlayerModel::shared(); };
     services.startControlServer = [this](std::uint16_t port) {
         if (!m_control)
-            m_control = std::make_unique<ControlService>(engine());
+            m_control = std::make_unique<ControlService>(
+                engine(), ControlService::sources([this] { quit(); }));
         m_control->start(port);
     };
     m_delegate = new AppDelegate(std::move(services), this);

@@ -1,12 +1,12 @@
-// The offer views need a widgets application, which must exist before any test
-// makes a plain core application.
+// The offer views need a widgets application, which must exist before any
+// test makes a plain core application.
 
 #include <QApplication>
 #include <gtest/gtest.h>
 
 namespace {
 
-class OfferWidgetsEnvironment : public ::testing::Environment {
+class WidgetsEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         if (QCoreApplication::instance())
@@ -19,6 +19,6 @@ public:
 };
 
 [[maybe_unused]] const auto* registered =
-    ::testing::AddGlobalTestEnvironment(new OfferWidgetsEnvironment);
+    ::testing::AddGlobalTestEnvironment(new WidgetsEnvironment);
 
 } // namespace
