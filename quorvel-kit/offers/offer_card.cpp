@@ -45,6 +45,12 @@ public:
     QSize minimumSizeHint() const override { return m_narrow->minimumSizeHint(); }
 
 protected:
+    bool event(QEvent* event) override {
+        // A form's height changed (a picture arrived): tell the card.
+        if (event->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QWidget::event(event);
+    }
     void resizeEvent(QResizeEvent*) override {
         OfferCardLayout* form = shown();
         OfferCardLayout* other = form == m_wide ? m_narrow : m_wide;
@@ -143,6 +149,12 @@ QSize OfferCard::sizeHint() const {
 
 QSize OfferCard::minimumSizeHint() const {
     return m_button->label()->minimumSizeHint();
+}
+
+bool OfferCard::event(QEvent* event) {
+    if (event->type() == QEvent::LayoutRequest)
+        updateGeometry(); // the host lays the card out again at its new height
+    return QWidget::event(event);
 }
 
 void OfferCard::resizeEvent(QResizeEvent*) {

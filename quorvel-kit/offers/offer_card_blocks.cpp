@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 
 #include "quorvel-kit/offers/offer_card_glyphs.h"
-#include "quorvel-kit/offers/offer_card_picture.h"
 #include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/offer_flow.h"
+#include "quorvel-kit/offers/offer_picture.h"
 #include "quorvel-kit/offers/offers_engine.h"
 
 namespace quorvel {
@@ -169,7 +169,7 @@ QWidget* OfferCardLayout::column(QWidget* numbers, QWidget* list) {
 
     auto* header = new QWidget(column);
     auto* headerRow = box(QBoxLayout::LeftToRight, header, 10);
-    QWidget* icon = offer_card_picture::make(m_offer.design.iconURL, std::nullopt, header);
+    QWidget* icon = new OfferPicture(m_offer.design.iconURL, std::nullopt, header);
     icon->setFixedSize(40, 40);
     dropShadow(icon, 0.3, 4, 3);
     headerRow->addWidget(icon);
@@ -286,7 +286,7 @@ QWidget* OfferCardLayout::bulletIcon(int index) {
     const auto& icons = m_offer.design.bulletIconURLs;
     if (index < 0 || size_t(index) >= icons.size())
         return nullptr;
-    QWidget* icon = offer_card_picture::make(icons[size_t(index)], std::nullopt, nullptr);
+    QWidget* icon = new OfferPicture(icons[size_t(index)]);
     icon->setFixedSize(32, 32);
     icon->setObjectName(QStringLiteral("bulletIcon"));
     return icon;

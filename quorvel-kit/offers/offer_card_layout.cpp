@@ -11,8 +11,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-#include "quorvel-kit/offers/offer_card_picture.h"
 #include "quorvel-kit/offers/offer_card_text.h"
+#include "quorvel-kit/offers/offer_picture.h"
 #include "quorvel-kit/offers/pressable_card.h"
 #include "quorvel-kit/offers/uneven_corners.h"
 
@@ -37,13 +37,17 @@ public:
     PictureSlot(std::function<int(int)> height, QWidget* parent)
         : QWidget(parent), m_height(std::move(height)) {
         setObjectName(QStringLiteral("pictureSlot"));
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
     }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override { return m_height(width); }
-    QSize sizeHint() const override { return {0, m_height(std::max(width(), 0))}; }
+    QSize sizeHint() const override {
+        // Before the first layout the card's width stands in for the slot's.
+        const QWidget* card = parentWidget() ? parentWidget() : this;
+        return {0, m_height(width() > 0 ? width() : std::max(card->width(), 0))};
+    }
     QSize minimumSizeHint() const override { return {0, 0}; }
 
 private:
@@ -182,13 +186,19 @@ void OfferCardLayout::rebuild() {
     m_picture = nullptr;
     if (hasPicture()) {
         const bool bottom = m_offer.design.layout == OfferDesign::Layout::bottom;
-        m_picture = offer_card_picture::make(
-            m_offer.imageURL, bottom ? std::nullopt : std::optional<qreal>(12), this);
+        m_picture = new OfferPicture(m_offer.imageURL,
+                                     bottom ? std::nullopt : std::optional<qreal>(12), this);
         m_picture->setObjectName(QStringLiteral("picture"));
+        m_picture->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_picture->installEventFilter(this);
-        offer_card_picture::whenChanged(m_picture, this, [this] {
+        connect(m_picture, &OfferPicture::loaded, this, [this] {
+            // The picture's height changes the card's at once, not a few
+            // layout passes later.
             if (m_slot)
                 m_slot->updateGeometry();
+            if (m_content && m_content->layout())
+                m_content->layout()->invalidate();
+            layout()->invalidate();
             updateGeometry();
             update();
         });
@@ -212,7 +222,10 @@ void OfferCardLayout::rebuild() {
 }
 
 qreal OfferCardLayout::pictureHeight(qreal width) const {
-    return m_picture ? offer_card_picture::heightFor(m_picture, width) : 0;
+    const QImage image = m_picture ? m_picture->image() : QImage();
+    if (image.isNull() || image.width() <= 0)
+        return 0;
+    return width * image.height() / image.width();
 }
 
 QWidget* OfferCardLayout::corner() {
@@ -399,7 +412,7 @@ QSize OfferCardLayout::minimumSizeHint() const {
 
 bool OfferCardLayout::eventFilter(QObject* watched, QEvent* event) {
     // The picture is drawn by the card, turned and scaled; never by itself.
-    if (watched == m_picture && event->type() == QEvent::Paint && !m_paintingPicture)
+    if (watched == m_picture && event->type() == QEvent::Paint)
         return true;
     return QWidget::eventFilter(watched, event);
 }
@@ -434,10 +447,7 @@ void OfferCardLayout::paintScreenshot(QPainter& painter, const PicturePlacement&
     shape.addRoundedRect(QRectF(QPointF(0, 0), frame.size()), 12, 12);
     paintShadow(painter, 0, shape, frame.size(), 20 + 8 * r,
                 frame.topLeft() + QPointF(0, 12 + 6 * r), 0.35 + 0.10 * r);
-    auto* self = const_cast<OfferCardLayout*>(this);
-    self->m_paintingPicture = true;
-    offer_card_picture::paint(m_picture, painter, frame);
-    self->m_paintingPicture = false;
+    OfferPicture::paint(painter, frame, m_picture->image(), m_picture->corner());
 }
 
 void OfferCardLayout::paintBottomPicture(QPainter& painter,
@@ -448,10 +458,7 @@ void OfferCardLayout::paintBottomPicture(QPainter& painter,
     paintShadow(painter, 1, shape, frame.size(), 15 + 7 * r, frame.topLeft() + QPointF(0, -4),
                 0.30 + 0.12 * r);
     painter.setClipPath(shape.translated(frame.topLeft()), Qt::IntersectClip);
-    auto* self = const_cast<OfferCardLayout*>(this);
-    self->m_paintingPicture = true;
-    offer_card_picture::paint(m_picture, painter, frame);
-    self->m_paintingPicture = false;
+    OfferPicture::paint(painter, frame, m_picture->image(), m_picture->corner());
 }
 
 } // namespace quorvel

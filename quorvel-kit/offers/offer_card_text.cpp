@@ -94,9 +94,13 @@ void OfferCardText::paintEvent(QPaintEvent*) {
             if (rtl)
                 line.setPosition(QPointF(width - line.naturalTextWidth(), line.position().y()));
         }
-        void finish(QTextLayout& layout) const { layout.draw(&painter, QPointF(0, 0)); }
+        qreal top = 0;
+        void finish(QTextLayout& layout) const { layout.draw(&painter, QPointF(0, top)); }
     };
-    layOut(m_text, font(), m_wraps ? width : -1, Draw{painter, rtl, width});
+    // Given more height than it needs (beside a taller icon), the text sits in the middle.
+    const qreal needed = heightForWidth(int(width));
+    const qreal top = std::max<qreal>(0, (height() - needed) / 2);
+    layOut(m_text, font(), m_wraps ? width : -1, Draw{painter, rtl, width, top});
 }
 
 } // namespace quorvel
