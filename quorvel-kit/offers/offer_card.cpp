@@ -7,16 +7,15 @@
 #include <QResizeEvent>
 
 #include "quorvel-kit/offers/offer_card_glyphs.h"
+#include "quorvel-kit/offers/offer_card_parts.h"
 #include "quorvel-kit/offers/offer_card_layout.h"
 #include "quorvel-kit/offers/pressable_card.h"
 
 namespace quorvel {
 
-namespace {
+using offer_card_parts::color;
 
-QColor color(const OfferDesign::RGB& rgb) {
-    return QColor::fromRgbF(rgb.red, rgb.green, rgb.blue);
-}
+namespace {
 
 // Both forms of a card's content; shows the wide one whenever it fits.
 class FitContent : public QWidget {

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "quorvel-kit/offers/offer_card_glyphs.h"
+#include "quorvel-kit/offers/offer_card_parts.h"
 #include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/offer_flow.h"
 #include "quorvel-kit/offers/offer_picture.h"
@@ -20,14 +21,13 @@
 
 namespace quorvel {
 
+using offer_card_parts::box;
+using offer_card_parts::color;
+
 namespace {
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QColor color(const OfferDesign::RGB& rgb) {
-    return QColor::fromRgbF(rgb.red, rgb.green, rgb.blue);
 }
 
 // Chips and tiles stand out from the card: darker on light text, lighter on dark.
@@ -41,13 +41,6 @@ void dropShadow(QWidget* widget, qreal opacity, qreal radius, qreal down) {
     effect->setBlurRadius(radius * 2);
     effect->setOffset(0, down);
     widget->setGraphicsEffect(effect);
-}
-
-QBoxLayout* box(QBoxLayout::Direction direction, QWidget* owner, int spacing) {
-    auto* layout = new QBoxLayout(direction, owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
 }
 
 // A statistic as a capsule: its value large, then its label.

@@ -11,6 +11,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include "quorvel-kit/offers/offer_card_parts.h"
 #include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/offer_picture.h"
 #include "quorvel-kit/offers/pressable_card.h"
@@ -18,18 +19,10 @@
 
 namespace quorvel {
 
+using offer_card_parts::box;
+using offer_card_parts::color;
+
 namespace {
-
-QColor color(const OfferDesign::RGB& rgb) {
-    return QColor::fromRgbF(rgb.red, rgb.green, rgb.blue);
-}
-
-QBoxLayout* box(QBoxLayout::Direction direction, QWidget* owner, int spacing) {
-    auto* layout = new QBoxLayout(direction, owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
 
 // The laid-out place of a picture: as tall as the picture is for its width.
 class PictureSlot : public QWidget {
@@ -228,20 +221,24 @@ qreal OfferCardLayout::pictureHeight(qreal width) const {
     return width * image.height() / image.width();
 }
 
+QWidget* OfferCardLayout::wideForm(QWidget* content, QWidget* text, int leastHeight) {
+    // The column at its own width; the picture has the rest of the card.
+    auto* row = box(QBoxLayout::LeftToRight, content, 0);
+    row->setContentsMargins(22, 22, 22, 22);
+    text->setFixedWidth(int(std::lround(wideColumnWidth())));
+    row->addWidget(text, 0, Qt::AlignTop);
+    row->addStretch();
+    row->addStrut(leastHeight);
+    return content;
+}
+
 QWidget* OfferCardLayout::corner() {
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("corner"));
     QWidget* text = column(hero(), bullets());
     text->setObjectName(QStringLiteral("column"));
-    if (m_wide) {
-        auto* row = box(QBoxLayout::LeftToRight, content, 0);
-        row->setContentsMargins(22, 22, 22, 22);
-        text->setFixedWidth(int(std::lround(wideColumnWidth())));
-        row->addWidget(text, 0, Qt::AlignTop);
-        row->addStretch();
-        row->addStrut(356);
-        return content;
-    }
+    if (m_wide)
+        return wideForm(content, text, 356);
     auto* stack = box(QBoxLayout::TopToBottom, content, 0);
     stack->setContentsMargins(22, 22, 22, hasPicture() ? 36 : 22);
     stack->addWidget(text);
@@ -259,15 +256,8 @@ QWidget* OfferCardLayout::side() {
     content->setObjectName(QStringLiteral("side"));
     QWidget* text = column(chips(), bullets());
     text->setObjectName(QStringLiteral("column"));
-    if (m_wide) {
-        auto* row = box(QBoxLayout::LeftToRight, content, 0);
-        row->setContentsMargins(22, 22, 22, 22);
-        text->setFixedWidth(int(std::lround(wideColumnWidth())));
-        row->addWidget(text, 0, Qt::AlignTop);
-        row->addStretch();
-        row->addStrut(348);
-        return content;
-    }
+    if (m_wide)
+        return wideForm(content, text, 348);
     auto* stack = box(QBoxLayout::TopToBottom, content, 0);
     auto* band = new QWidget(content);
     band->setObjectName(QStringLiteral("pictureSlot"));

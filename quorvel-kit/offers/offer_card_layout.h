@@ -71,6 +71,7 @@ protected:
 
 private:
     void rebuild();
+    QWidget* wideForm(QWidget* content, QWidget* text, int leastHeight);
     QWidget* corner();
     QWidget* side();
     QWidget* bottom();
