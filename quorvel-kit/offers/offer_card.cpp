@@ -7,16 +7,15 @@
 #include <QResizeEvent>
 
 #include "quorvel-kit/offers/offer_card_glyphs.h"
+#include "quorvel-kit/offers/offer_card_parts.h"
 #include "quorvel-kit/offers/offer_card_layout.h"
 #include "quorvel-kit/offers/pressable_card.h"
 
 namespace quorvel {
 
-namespace {
+using offer_card_parts::color;
 
-QColor color(const OfferDesign::RGB& rgb) {
-    return QColor::fromRgbF(rgb.red, rgb.green, rgb.blue);
-}
+namespace {
 
 // Both forms of a card's content; shows the wide one whenever it fits.
 class FitContent : public QWidget {
@@ -45,6 +44,12 @@ public:
     QSize minimumSizeHint() const override { return m_narrow->minimumSizeHint(); }
 
 protected:
+    bool event(QEvent* event) override {
+        // A form's height changed (a picture arrived): tell the card.
+        if (event->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QWidget::event(event);
+    }
     void resizeEvent(QResizeEvent*) override {
         OfferCardLayout* form = shown();
         OfferCardLayout* other = form == m_wide ? m_narrow : m_wide;
@@ -143,6 +148,12 @@ QSize OfferCard::sizeHint() const {
 
 QSize OfferCard::minimumSizeHint() const {
     return m_button->label()->minimumSizeHint();
+}
+
+bool OfferCard::event(QEvent* event) {
+    if (event->type() == QEvent::LayoutRequest)
+        updateGeometry(); // the host lays the card out again at its new height
+    return QWidget::event(event);
 }
 
 void OfferCard::resizeEvent(QResizeEvent*) {

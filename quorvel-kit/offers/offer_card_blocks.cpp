@@ -8,26 +8,26 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
 
 #include "quorvel-kit/offers/offer_card_glyphs.h"
-#include "quorvel-kit/offers/offer_card_picture.h"
+#include "quorvel-kit/offers/offer_card_parts.h"
+#include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/offer_flow.h"
+#include "quorvel-kit/offers/offer_picture.h"
 #include "quorvel-kit/offers/offers_engine.h"
 
 namespace quorvel {
+
+using offer_card_parts::box;
+using offer_card_parts::color;
 
 namespace {
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-QColor color(const OfferDesign::RGB& rgb) {
-    return QColor::fromRgbF(rgb.red, rgb.green, rgb.blue);
 }
 
 // Chips and tiles stand out from the card: darker on light text, lighter on dark.
@@ -41,13 +41,6 @@ void dropShadow(QWidget* widget, qreal opacity, qreal radius, qreal down) {
     effect->setBlurRadius(radius * 2);
     effect->setOffset(0, down);
     widget->setGraphicsEffect(effect);
-}
-
-QBoxLayout* box(QBoxLayout::Direction direction, QWidget* owner, int spacing) {
-    auto* layout = new QBoxLayout(direction, owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
 }
 
 // A statistic as a capsule: its value large, then its label.
@@ -132,13 +125,8 @@ public:
         : QWidget(parent), m_arrowSize(arrowSize), m_accent(accent) {
         auto* row = box(QBoxLayout::LeftToRight, this, 6);
         row->setContentsMargins(16, 9, 16, 9);
-        auto* text = new QLabel(caption, this);
-        text->setTextFormat(Qt::PlainText);
-        text->setWordWrap(true);
-        text->setFont(font);
-        QPalette pal = text->palette();
-        pal.setColor(QPalette::WindowText, accent);
-        text->setPalette(pal);
+        auto* text = new OfferCardText(caption, font, true, this);
+        text->setColor(accent);
         row->addWidget(text);
         row->addSpacing(int(std::ceil(arrowSize)));
         setAccessibleName(caption);
@@ -174,14 +162,15 @@ QWidget* OfferCardLayout::column(QWidget* numbers, QWidget* list) {
 
     auto* header = new QWidget(column);
     auto* headerRow = box(QBoxLayout::LeftToRight, header, 10);
-    QWidget* icon = offer_card_picture::make(m_offer.design.iconURL, std::nullopt, header);
+    QWidget* icon = new OfferPicture(m_offer.design.iconURL, std::nullopt, header);
     icon->setFixedSize(40, 40);
     dropShadow(icon, 0.3, 4, 3);
     headerRow->addWidget(icon);
     const QString name = qs(m_offer.appName()).toUpper();
     QFont nameFont = cardFont(11, QFont::Bold);
     nameFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.7);
-    headerRow->addWidget(textLine(name, nameFont, false), 1);
+    headerRow->addWidget(textLine(name, nameFont, false));
+    headerRow->addStretch();
     header->setAccessibleName(name);
     stack->addWidget(header);
 
@@ -196,13 +185,11 @@ QWidget* OfferCardLayout::column(QWidget* numbers, QWidget* list) {
     stack->addLayout(titleRow);
 
     if (!m_offer.body.empty()) {
-        QWidget* body = textLine(qs(m_offer.body), cardFont(14, QFont::Normal), true);
+        auto* body = new OfferCardText(qs(m_offer.body), cardFont(14, QFont::Normal), true);
         body->setObjectName(QStringLiteral("body"));
-        QPalette pal = body->palette();
-        QColor faded = pal.color(QPalette::WindowText);
+        QColor faded = color(m_offer.design.foreground);
         faded.setAlphaF(0.9f);
-        pal.setColor(QPalette::WindowText, faded);
-        body->setPalette(pal);
+        body->setColor(faded);
         stack->addWidget(body);
     }
     for (QWidget* block : {numbers, list})
@@ -292,7 +279,7 @@ QWidget* OfferCardLayout::bulletIcon(int index) {
     const auto& icons = m_offer.design.bulletIconURLs;
     if (index < 0 || size_t(index) >= icons.size())
         return nullptr;
-    QWidget* icon = offer_card_picture::make(icons[size_t(index)], std::nullopt, nullptr);
+    QWidget* icon = new OfferPicture(icons[size_t(index)]);
     icon->setFixedSize(32, 32);
     icon->setObjectName(QStringLiteral("bulletIcon"));
     return icon;

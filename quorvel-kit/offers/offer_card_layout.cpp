@@ -8,28 +8,21 @@
 
 #include <QBoxLayout>
 #include <QEvent>
-#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 
-#include "quorvel-kit/offers/offer_card_picture.h"
+#include "quorvel-kit/offers/offer_card_parts.h"
+#include "quorvel-kit/offers/offer_card_text.h"
+#include "quorvel-kit/offers/offer_picture.h"
 #include "quorvel-kit/offers/pressable_card.h"
 #include "quorvel-kit/offers/uneven_corners.h"
 
 namespace quorvel {
 
+using offer_card_parts::box;
+using offer_card_parts::color;
+
 namespace {
-
-QColor color(const OfferDesign::RGB& rgb) {
-    return QColor::fromRgbF(rgb.red, rgb.green, rgb.blue);
-}
-
-QBoxLayout* box(QBoxLayout::Direction direction, QWidget* owner, int spacing) {
-    auto* layout = new QBoxLayout(direction, owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
 
 // The laid-out place of a picture: as tall as the picture is for its width.
 class PictureSlot : public QWidget {
@@ -37,13 +30,17 @@ public:
     PictureSlot(std::function<int(int)> height, QWidget* parent)
         : QWidget(parent), m_height(std::move(height)) {
         setObjectName(QStringLiteral("pictureSlot"));
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
     }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override { return m_height(width); }
-    QSize sizeHint() const override { return {0, m_height(std::max(width(), 0))}; }
+    QSize sizeHint() const override {
+        // Before the first layout the card's width stands in for the slot's.
+        const QWidget* card = parentWidget() ? parentWidget() : this;
+        return {0, m_height(width() > 0 ? width() : std::max(card->width(), 0))};
+    }
     QSize minimumSizeHint() const override { return {0, 0}; }
 
 private:
@@ -173,16 +170,7 @@ QFont OfferCardLayout::cardFont(qreal base, int weight) const {
 }
 
 QWidget* OfferCardLayout::textLine(const QString& text, const QFont& font, bool wraps) {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(wraps);
-    label->setFont(font);
-    if (wraps) {
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-        policy.setHeightForWidth(true);
-        label->setSizePolicy(policy);
-    }
-    return label;
+    return new OfferCardText(text, font, wraps);
 }
 
 void OfferCardLayout::rebuild() {
@@ -191,13 +179,19 @@ void OfferCardLayout::rebuild() {
     m_picture = nullptr;
     if (hasPicture()) {
         const bool bottom = m_offer.design.layout == OfferDesign::Layout::bottom;
-        m_picture = offer_card_picture::make(
-            m_offer.imageURL, bottom ? std::nullopt : std::optional<qreal>(12), this);
+        m_picture = new OfferPicture(m_offer.imageURL,
+                                     bottom ? std::nullopt : std::optional<qreal>(12), this);
         m_picture->setObjectName(QStringLiteral("picture"));
+        m_picture->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_picture->installEventFilter(this);
-        offer_card_picture::whenChanged(m_picture, this, [this] {
+        connect(m_picture, &OfferPicture::loaded, this, [this] {
+            // The picture's height changes the card's at once, not a few
+            // layout passes later.
             if (m_slot)
                 m_slot->updateGeometry();
+            if (m_content && m_content->layout())
+                m_content->layout()->invalidate();
+            layout()->invalidate();
             updateGeometry();
             update();
         });
@@ -221,7 +215,21 @@ void OfferCardLayout::rebuild() {
 }
 
 qreal OfferCardLayout::pictureHeight(qreal width) const {
-    return m_picture ? offer_card_picture::heightFor(m_picture, width) : 0;
+    const QImage image = m_picture ? m_picture->image() : QImage();
+    if (image.isNull() || image.width() <= 0)
+        return 0;
+    return width * image.height() / image.width();
+}
+
+QWidget* OfferCardLayout::wideForm(QWidget* content, QWidget* text, int leastHeight) {
+    // The column at its own width; the picture has the rest of the card.
+    auto* row = box(QBoxLayout::LeftToRight, content, 0);
+    row->setContentsMargins(22, 22, 22, 22);
+    text->setFixedWidth(int(std::lround(wideColumnWidth())));
+    row->addWidget(text, 0, Qt::AlignTop);
+    row->addStretch();
+    row->addStrut(leastHeight);
+    return content;
 }
 
 QWidget* OfferCardLayout::corner() {
@@ -229,15 +237,8 @@ QWidget* OfferCardLayout::corner() {
     content->setObjectName(QStringLiteral("corner"));
     QWidget* text = column(hero(), bullets());
     text->setObjectName(QStringLiteral("column"));
-    if (m_wide) {
-        auto* row = box(QBoxLayout::LeftToRight, content, 0);
-        row->setContentsMargins(22, 22, 22, 22);
-        text->setFixedWidth(int(std::lround(wideColumnWidth())));
-        row->addWidget(text, 0, Qt::AlignTop);
-        row->addStretch();
-        row->addStrut(356);
-        return content;
-    }
+    if (m_wide)
+        return wideForm(content, text, 356);
     auto* stack = box(QBoxLayout::TopToBottom, content, 0);
     stack->setContentsMargins(22, 22, 22, hasPicture() ? 36 : 22);
     stack->addWidget(text);
@@ -255,15 +256,8 @@ QWidget* OfferCardLayout::side() {
     content->setObjectName(QStringLiteral("side"));
     QWidget* text = column(chips(), bullets());
     text->setObjectName(QStringLiteral("column"));
-    if (m_wide) {
-        auto* row = box(QBoxLayout::LeftToRight, content, 0);
-        row->setContentsMargins(22, 22, 22, 22);
-        text->setFixedWidth(int(std::lround(wideColumnWidth())));
-        row->addWidget(text, 0, Qt::AlignTop);
-        row->addStretch();
-        row->addStrut(348);
-        return content;
-    }
+    if (m_wide)
+        return wideForm(content, text, 348);
     auto* stack = box(QBoxLayout::TopToBottom, content, 0);
     auto* band = new QWidget(content);
     band->setObjectName(QStringLiteral("pictureSlot"));
@@ -408,7 +402,7 @@ QSize OfferCardLayout::minimumSizeHint() const {
 
 bool OfferCardLayout::eventFilter(QObject* watched, QEvent* event) {
     // The picture is drawn by the card, turned and scaled; never by itself.
-    if (watched == m_picture && event->type() == QEvent::Paint && !m_paintingPicture)
+    if (watched == m_picture && event->type() == QEvent::Paint)
         return true;
     return QWidget::eventFilter(watched, event);
 }
@@ -443,10 +437,7 @@ void OfferCardLayout::paintScreenshot(QPainter& painter, const PicturePlacement&
     shape.addRoundedRect(QRectF(QPointF(0, 0), frame.size()), 12, 12);
     paintShadow(painter, 0, shape, frame.size(), 20 + 8 * r,
                 frame.topLeft() + QPointF(0, 12 + 6 * r), 0.35 + 0.10 * r);
-    auto* self = const_cast<OfferCardLayout*>(this);
-    self->m_paintingPicture = true;
-    offer_card_picture::paint(m_picture, painter, frame);
-    self->m_paintingPicture = false;
+    OfferPicture::paint(painter, frame, m_picture->image(), m_picture->corner());
 }
 
 void OfferCardLayout::paintBottomPicture(QPainter& painter,
@@ -457,10 +448,7 @@ void OfferCardLayout::paintBottomPicture(QPainter& painter,
     paintShadow(painter, 1, shape, frame.size(), 15 + 7 * r, frame.topLeft() + QPointF(0, -4),
                 0.30 + 0.12 * r);
     painter.setClipPath(shape.translated(frame.topLeft()), Qt::IntersectClip);
-    auto* self = const_cast<OfferCardLayout*>(this);
-    self->m_paintingPicture = true;
-    offer_card_picture::paint(m_picture, painter, frame);
-    self->m_paintingPicture = false;
+    OfferPicture::paint(painter, frame, m_picture->image(), m_picture->corner());
 }
 
 } // namespace quorvel

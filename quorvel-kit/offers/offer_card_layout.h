@@ -18,6 +18,8 @@ class QBoxLayout;
 
 namespace quorvel {
 
+class OfferPicture;
+
 class OfferCardLayout : public QWidget {
     Q_OBJECT
 public:
@@ -69,6 +71,7 @@ protected:
 
 private:
     void rebuild();
+    QWidget* wideForm(QWidget* content, QWidget* text, int leastHeight);
     QWidget* corner();
     QWidget* side();
     QWidget* bottom();
@@ -83,11 +86,11 @@ private:
     bool m_wide;
     qreal m_textScale = 1;
     QWidget* m_content = nullptr;
-    // Drawn by the card under its transforms, never on its own.
-    QWidget* m_picture = nullptr;
+    // Loads while the card is shown; drawn by the card under its transforms,
+    // never on its own.
+    OfferPicture* m_picture = nullptr;
     // The laid-out place of the picture in the narrow forms and in bottom.
     QPointer<QWidget> m_slot;
-    bool m_paintingPicture = false;
 };
 
 } // namespace quorvel

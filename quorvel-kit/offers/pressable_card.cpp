@@ -52,6 +52,9 @@ PressableCard::PressableCard(QWidget* label, QWidget* parent)
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
+    // The content is text on the card, not a button's caption.
+    setBackgroundRole(QPalette::Window);
+    setForegroundRole(QPalette::WindowText);
     setProperty(kOfferRevealKey, qreal(0));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

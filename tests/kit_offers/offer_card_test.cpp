@@ -7,12 +7,14 @@
 #include <QAbstractButton>
 #include <QEnterEvent>
 #include <QGridLayout>
-#include <QLabel>
 #include <QTest>
 
 #include "quorvel-kit/offers/offer_card_layout.h"
+#include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/pressable_card.h"
+#include "tests/support/offers_service.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 
 namespace quorvel {
 namespace {
@@ -38,8 +40,8 @@ Offer withPicture(Offer o) {
 
 std::vector<QString> texts(const QWidget* root) {
     std::vector<QString> out;
-    for (const QLabel* label : root->findChildren<QLabel*>())
-        out.push_back(label->text());
+    for (const OfferCardText* text : root->findChildren<OfferCardText*>())
+        out.push_back(text->text());
     return out;
 }
 
@@ -87,7 +89,7 @@ TEST(OfferCardLayout, ScalesTextWithTheUserUpToHalfAgain) {
         EXPECT_NEAR(corner.wideColumnWidth(), c.cornerColumn, 1e-9);
         EXPECT_NEAR(side.wideColumnWidth(), c.sideColumn, 1e-9);
         EXPECT_EQ(corner.findChild<QWidget*>("column")->width(), std::lround(c.cornerColumn));
-        EXPECT_EQ(corner.findChild<QLabel*>("title")->font().pixelSize(), std::lround(c.title));
+        EXPECT_EQ(corner.findChild<QWidget*>("title")->font().pixelSize(), std::lround(c.title));
     }
 }
 
@@ -178,9 +180,12 @@ TEST(OfferCardLayout, ServiceTextsArePlainText) {
     o.title = "<b>bold</b><img src=x>";
     o.bullets = {"<a href='https://evil'>link</a>"};
     OfferCardLayout card(o, false);
-    for (const QLabel* label : card.findChildren<QLabel*>())
-        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
     EXPECT_TRUE(has(texts(&card), "<b>bold</b><img src=x>"));
+    // Laid out letter for letter, tags included.
+    auto* title = card.findChild<OfferCardText*>("title");
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->sizeHint().width(),
+              std::ceil(QFontMetricsF(title->font()).horizontalAdvance(title->text())));
 }
 
 TEST(OfferCardLayout, PicturePlacementFollowsTheCardWidth) {
@@ -297,6 +302,45 @@ TEST(OfferCard, RightToLeftOffersMirror) {
     // button on its left.
     EXPECT_EQ(onCard.right(), 520 - 22 - 1);
     EXPECT_EQ(onCard.left(), 520 - 22 - 262 + 30);
+}
+
+TEST(OfferCardLayout, TheBottomPictureRunsToTheEdgeUnderTopRoundedCorners) {
+    tevro::test::TempDir root;
+    setenv("QUORVEL_TEST_ROOT", root.path().c_str(), 1);
+    tevro::test::OffersService service;
+    service.route("/shot.png", {.body = tevro::test::OffersService::png(400, 200, Qt::red)});
+    Offer o = offer(OfferDesign::Layout::bottom);
+    o.imageURL = service.url("/shot.png");
+    OfferCardLayout card(o, false);
+    card.resize(380, card.heightForWidth(380));
+    card.show();
+    ASSERT_TRUE(waitUntil(
+        [&] { return card.picturePlacement() && card.picturePlacement()->frame.height() > 0; },
+        std::chrono::seconds(20)));
+    QCoreApplication::processEvents(); // the card takes the picture's height
+    card.resize(380, card.heightForWidth(380));
+    QCoreApplication::processEvents();
+
+    const auto placement = card.picturePlacement();
+    ASSERT_TRUE(placement);
+    const QRectF frame = placement->frame;
+    EXPECT_EQ(frame.width(), 380 - 2 * 20);   // inset 20 on each side in the narrow form
+    EXPECT_EQ(frame.height(), 170);           // its own proportions
+    EXPECT_EQ(frame.bottom(), card.height()); // no padding below it
+    QImage drawn(card.size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    card.render(&drawn, {}, {}, QWidget::DrawChildren);
+    auto at = [&](QPointF p) { return drawn.pixelColor(placement->transform.map(p).toPoint()); };
+    auto red = [](QColor c) { return c.red() > 200 && c.green() < 60 && c.blue() < 60; };
+    EXPECT_TRUE(red(at({frame.center().x(), frame.top() + 4})));
+    EXPECT_FALSE(red(at(frame.topLeft() + QPointF(1.5, 1.5))));   // rounded
+    EXPECT_FALSE(red(at(frame.topRight() + QPointF(-1.5, 1.5)))); // rounded
+    EXPECT_TRUE(red(at(frame.bottomLeft() + QPointF(10, -2))));   // square
+    EXPECT_TRUE(red(at(frame.bottomRight() + QPointF(-10, -2))));
+    // Tilted back at rest: the top edge is narrower than the bottom.
+    const qreal top = placement->transform.map(frame.topRight()).x() -
+                      placement->transform.map(frame.topLeft()).x();
+    EXPECT_LT(top, frame.width() - 4);
 }
 
 } // namespace
