@@ -5,6 +5,7 @@
 #include <set>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QStandardPaths>
 #include <QTimer>
@@ -27,7 +28,13 @@ constexpr double kLongestWaitSeconds = 86'400;
 OfferImages& OfferImages::shared() {
     // Never destroyed, like the facade: its thread must not stop after the
     // application object is gone.
-    static OfferImages* images = new OfferImages;
+    static OfferImages* images = [] {
+        auto* made = new OfferImages;
+        // Downloads must not run on while the process ends: the network
+        // libraries are torn down then.
+        qAddPostRoutine([] { shared().stop(); });
+        return made;
+    }();
     return *images;
 }
 
@@ -49,6 +56,12 @@ OfferImages::OfferImages(std::shared_ptr<OffersTransport> transport)
 }
 
 OfferImages::~OfferImages() {
+    stop();
+}
+
+void OfferImages::stop() {
+    if (!m_queue)
+        return;
     // The transport's session belongs to the loader's thread: end it there.
     m_queue->sync([this] {
         {
@@ -58,6 +71,12 @@ OfferImages::~OfferImages() {
         m_transport.reset();
     });
     m_queue.reset();
+}
+
+void OfferImages::post(std::function<void()> task) {
+    // Once stopped, nothing runs any more.
+    if (m_queue)
+        m_queue->post(std::move(task));
 }
 
 QImage OfferImages::cached(const QUrl& url) const {
@@ -73,13 +92,13 @@ size_t OfferImages::downloadsRunning() const {
 
 void OfferImages::load(const QUrl& url, std::function<void(QImage)> done) {
     if (!OffersEngine::isSafe(url)) {
-        m_queue->post([done = std::move(done)] { done(QImage()); });
+        post([done = std::move(done)] { done(QImage()); });
         return;
     }
     {
         std::lock_guard guard(m_lock);
         if (auto hit = m_images.find(url); hit != m_images.end()) {
-            m_queue->post([image = hit->second, done = std::move(done)] { done(image); });
+            post([image = hit->second, done = std::move(done)] { done(image); });
             return;
         }
         auto joined = m_loading.find(url);
@@ -90,7 +109,7 @@ void OfferImages::load(const QUrl& url, std::function<void(QImage)> done) {
         m_loading[url].push_back(std::move(done));
         m_waiting.push_back(url);
     }
-    m_queue->post([this] { pump(); });
+    post([this] { pump(); });
 }
 
 void OfferImages::pump() {
@@ -175,7 +194,7 @@ void OfferImages::prefetch(const std::vector<QUrl>& urls, double timeout,
         }
     };
     auto progress = std::make_shared<Progress>(Progress{pending.size(), false, std::move(done)});
-    m_queue->post([this, progress, pending = std::move(pending), wait] {
+    post([this, progress, pending = std::move(pending), wait] {
         QTimer::singleShot(wait, [progress] { progress->end(); });
         for (const QUrl& url : pending)
             load(url, [progress](const QImage&) {

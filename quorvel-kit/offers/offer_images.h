@@ -65,6 +65,9 @@ public:
     size_t downloadsRunning() const;
 
 private:
+    // Cancels what runs and ends the loader's thread; nothing loads afterwards.
+    void stop();
+    void post(std::function<void()> task);
     void pump();
     void download(const QUrl& url);
     void finish(const QUrl& url, const QImage& image);

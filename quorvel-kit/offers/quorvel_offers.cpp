@@ -58,6 +58,10 @@ void QuorvelOffers::available(bool refresh, std::function<void(OffersEngine::Ans
         for (const Offer& offer : *answer)
             for (QUrl& url : offer.imageURLs())
                 pictures.push_back(std::move(url));
+        if (pictures.empty()) {
+            done(std::move(answer));
+            return;
+        }
         // The pictures come first, so the views draw them in their first frame,
         // but never for longer than a short while.
         OfferImages::shared().prefetch(pictures, kPictureWaitSeconds,

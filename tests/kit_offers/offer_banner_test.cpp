@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QTest>
 
+#include "quorvel-kit/offers/offer_images.h"
 #include "quorvel-kit/offers/offer_picture.h"
+#include "quorvel-kit/offers/url_session_offers_transport.h"
 
 namespace quorvel {
 namespace {
@@ -22,7 +24,8 @@ Offer sample(const std::string& id) {
     o.ctaURL = QUrl("https://n.test/get");
     o.stats = {{"4.9", "оценка"}, {"1M", "пользователей"}};
     o.bullets = {"Первый", "Второй", "Третий"};
-    o.design.bulletIconURLs = {QUrl("https://n.test/b1.png")};
+    // Refused before any request: the icon stays empty.
+    o.design.bulletIconURLs = {QUrl("http://127.0.0.1:9/b1.png")};
     return o;
 }
 
@@ -35,6 +38,7 @@ QStringList labelTexts(const QWidget* widget) {
 
 // A banner in a left-to-right window of its own.
 struct Shown {
+    OfferImages images{std::make_shared<URLSessionOffersTransport>()};
     QWidget window;
     OfferBanner* banner;
     int opened = 0;
@@ -44,7 +48,7 @@ struct Shown {
         window.setLayoutDirection(Qt::LeftToRight);
         banner = new OfferBanner(
             offer, QStringLiteral("Скрыть"), [this] { ++opened; }, [this] { ++hidden; }, 220,
-            &window);
+            &window, &images);
         banner->resize(300, 760);
         window.resize(300, 760);
         window.show();
