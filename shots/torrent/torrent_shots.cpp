@@ -153,6 +153,20 @@ int main(int argc, char** argv) {
         limits->reject();
     }
     {
+        // A torrent the engine does not hold: the tabs' empty states.
+        DetailPane pane(engine, true);
+        pane.resize(900, 300);
+        pane.setTorrentID(QStringLiteral("0000000000000000000000000000000000000000"));
+        pane.setTab(DetailPane::Tab::files);
+        pane.show();
+        test::waitUntil([&] { return pane.filesView()->loaded(); });
+        settle();
+        save(pane, "torrent-files-empty");
+        pane.setTab(DetailPane::Tab::peers);
+        settle(1500ms);
+        save(pane, "torrent-peers-empty");
+    }
+    {
         TorrentContentsView page(engine);
         page.resize(1100, 860);
         page.setTorrent(*engine.torrent(id));

@@ -189,7 +189,8 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
         refreshToolbar();
     });
     v->addWidget(m_tree, 1);
-    m_placeholder = new EmptyState(QStringLiteral("Ожидание метаданных"), {}, m_tree->viewport());
+    m_placeholder =
+        new EmptyState(QStringLiteral("Ожидание метаданных"), {}, "hourglass", m_tree->viewport());
     layoutColumns();
     refreshToolbar();
 }

@@ -42,7 +42,8 @@ PeersView::PeersView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
         m_table->setColumnWidth(c, std::max(ideal[c], minimum[c]));
     m_table->horizontalHeader()->setStretchLastSection(true);
     v->addWidget(m_table);
-    m_empty = new EmptyState(QStringLiteral("Нет подключений"), {}, m_table->viewport());
+    m_empty = new EmptyState(QStringLiteral("Нет подключений"), {}, "person.2.slash",
+                             m_table->viewport());
     m_empty->show();
 }
 

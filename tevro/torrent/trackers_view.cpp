@@ -13,6 +13,8 @@
 
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/symbols.h"
 #include "tevro/torrent/add_trackers_sheet.h"
 #include "tevro/torrent/refresh_loop.h"
 #include "tevro/torrent/trackers_model.h"
@@ -57,12 +59,12 @@ TrackersView::TrackersView(TorrentEngine& engine, QWidget* parent)
     v->setSpacing(0);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(10, 6, 10, 6);
-    auto* refresh = new QPushButton(style()->standardIcon(QStyle::SP_BrowserReload),
+    auto* refresh = new QPushButton(Symbols::icon("arrow.clockwise", LibraryStyle::text(), 14),
                                     QStringLiteral("Обновить"));
     connect(refresh, &QPushButton::clicked, this, [this] { reannounce(); });
     header->addWidget(refresh);
-    auto* add = new QPushButton(QStringLiteral("+ Добавить…"));
-    add->setAccessibleName(QStringLiteral("Добавить…"));
+    auto* add = new QPushButton(Symbols::icon("plus", LibraryStyle::text(), 14),
+                                QStringLiteral("Добавить…"));
     connect(add, &QPushButton::clicked, this, [this] { showAddSheet(); });
     header->addWidget(add);
     header->addStretch();
