@@ -13,6 +13,7 @@
 namespace tevro {
 
 class CommandLayer;
+struct ControlRequest;
 
 class ControlRoutes {
 public:
@@ -25,6 +26,12 @@ public:
     static std::string json(const Json& value);
 
 private:
+    using Done = std::function<void(std::string)>;
+
+    // The player's and the windows' routes; false when `path` is none of them.
+    bool routePlayer(const ControlRequest& request, const Done& done);
+    bool routeWindows(const ControlRequest& request, const Done& done);
+
     CommandLayer& m_commands;
 };
 

@@ -118,9 +118,17 @@ bool writeAtomically(const fs::path& target, const std::string& bytes, mode_t mo
     ok = ::close(fd) == 0 && ok;
     if (ok)
         ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok)
+    if (!ok) {
         ::unlink(tmp.c_str());
-    return ok;
+        return false;
+    }
+    // The rename is durable only once the folder's entry is on disk.
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 bool save(const Json& value, const fs::path& target, mode_t mode) {
