@@ -54,6 +54,8 @@ TEST(Application, LaunchesHandOverQuitClosesAndCtrlQStopsInOrder) {
     fs::path home = dir / "home";
     prepareHome(home, dir / "downloads");
     setenv("TEVRO_HOME", home.c_str(), 1);
+    // A test run: the offers service is asked only on this machine.
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
     ASSERT_EQ(Storage::home(), home);
 
     std::string missing =
@@ -197,6 +199,7 @@ TEST(Application, SettingsScreenShowsTheChosenPage) {
     fs::path home = dir / "home";
     prepareHome(home, dir / "downloads");
     setenv("TEVRO_HOME", home.c_str(), 1);
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
     Application app;
     ASSERT_TRUE(app.start({}));
     MainWindow* window = app.mainWindow();
