@@ -2,9 +2,13 @@
 
 #include <QProcess>
 
+#include "quorvel-kit/offers/offer_images.h"
+
 namespace quorvel {
 
 namespace {
+
+constexpr double kPictureWaitSeconds = 6;
 
 bool openWithDesktop(const QUrl& url) {
     return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
@@ -45,7 +49,24 @@ void QuorvelOffers::available(bool refresh, std::function<void(OffersEngine::Ans
         done(std::nullopt);
         return;
     }
-    current->available(refresh, std::move(done));
+    current->available(refresh, [done = std::move(done)](OffersEngine::Answer answer) {
+        if (!answer) {
+            done(std::nullopt);
+            return;
+        }
+        std::vector<QUrl> pictures;
+        for (const Offer& offer : *answer)
+            for (QUrl& url : offer.imageURLs())
+                pictures.push_back(std::move(url));
+        if (pictures.empty()) {
+            done(std::move(answer));
+            return;
+        }
+        // The pictures come first, so the views draw them in their first frame,
+        // but never for longer than a short while.
+        OfferImages::shared().prefetch(pictures, kPictureWaitSeconds,
+                                       [done, answer = std::move(answer)] { done(answer); });
+    });
 }
 
 void QuorvelOffers::markShown(const std::vector<Offer>& offers) {

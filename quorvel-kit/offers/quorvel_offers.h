@@ -27,8 +27,9 @@ public:
     // As above with chosen dependencies (tests, other hosts).
     void configure(const OffersConfiguration& configuration, OffersDependencies dependencies);
 
-    // The engine's answer, or none before `configure`. `done` runs on the
-    // engine's queue.
+    // The engine's answer, or none before `configure`, once the offers'
+    // pictures are in memory or 6 seconds have passed. `done` runs on the
+    // engine's queue or the picture loader's thread.
     void available(bool refresh, std::function<void(OffersEngine::Answer)> done);
     // Fire and forget.
     void markShown(const std::vector<Offer>& offers);

@@ -363,3 +363,23 @@ TEST_F(ControlServerTest, EngineQueryRoutesPassTheEnginesText) {
     EXPECT_EQ(engine->settings().audioLanguages, "eng");
     EXPECT_FALSE(engine->settings().autoplayNext);
 }
+
+// Without a window system, a player or a main window, the routes that need
+// them still answer, and nothing is run.
+TEST_F(ControlServerTest, RoutesWithoutWindowsOrPlayerStillAnswer) {
+    const std::pair<std::string, Json> cases[] = {
+        {"/window?open=player&size=10x10&name=main&back=1", {{"windows", Json::array()}}},
+        {"/snapshot?window=main&path=/tmp/none.png", {{"error", "window/path"}}},
+        {"/offers?action=present", CommandLayer::idleOffers()},
+        {"/key?code=49", {{"handled", false}}},
+        {"/player-diagnostics", Json::object()},
+        {"/track?option=off", {{"error", "option"}}},
+        {"/stop", {{"ok", true}}},
+        {"/select?settings=1", {{"ok", true}}},
+        {"/contents-action?action=recheck", {{"ok", false}}},
+        {"/play?id=x&file=0", {{"error", "file"}}},
+    };
+    for (const auto& [target, expected] : cases)
+        EXPECT_EQ(get(target).json(), expected) << target;
+    EXPECT_EQ(get("/state").json()["ui"], CommandLayer::idleUi());
+}

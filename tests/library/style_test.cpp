@@ -3,7 +3,10 @@
 #include <QPainter>
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QCheckBox>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QVBoxLayout>
 #include <QRawFont>
 #include <QTest>
@@ -137,6 +140,45 @@ TEST(LibraryButtonStyleTest, LayoutsGiveThePillItsHeight) {
     window.show();
     QApplication::processEvents();
     EXPECT_EQ(button->height(), 34) << "window " << window.height();
+}
+
+// Check boxes and radio buttons show on the black window whether or not
+// they are on; the ones that are on carry the accent.
+TEST(ApplicationStyleTest, IndicatorsAreVisibleOnBlackInEveryState) {
+    test::ensureWidgetsApp();
+    auto indicator = [](QAbstractButton& button) {
+        button.resize(button.sizeHint());
+        const QImage image = test::render(button);
+        QStyleOptionButton option;
+        option.initFrom(&button);
+        const QRect box = button.style()->subElementRect(qobject_cast<QCheckBox*>(&button)
+                                                             ? QStyle::SE_CheckBoxIndicator
+                                                             : QStyle::SE_RadioButtonIndicator,
+                                                         &option, &button);
+        int lit = 0, accent = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                lit += c.lightness() > 60;
+                accent += test::near(c, LibraryStyle::accent(), 30);
+            }
+        return std::pair{lit, accent};
+    };
+    for (bool checked : {false, true}) {
+        SCOPED_TRACE(checked ? "on" : "off");
+        QCheckBox box(QStringLiteral("Последовательно"));
+        QRadioButton radio(QStringLiteral("Случайный"));
+        for (QAbstractButton* b :
+             {static_cast<QAbstractButton*>(&box), static_cast<QAbstractButton*>(&radio)}) {
+            b->setChecked(checked);
+            const auto [lit, accent] = indicator(*b);
+            EXPECT_GT(lit, 8);
+            if (checked)
+                EXPECT_GT(accent, 8);
+            else
+                EXPECT_EQ(accent, 0);
+        }
+    }
 }
 
 } // namespace

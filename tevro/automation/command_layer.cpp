@@ -2,11 +2,34 @@
 
 #include <limits>
 
+#include "tevro/automation/window_lookup.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/library/torrent_status_text.h"
+#include "tevro/player/player_model.h"
 
 namespace tevro {
+
+namespace {
+
+std::string lastComponent(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+Json trackObjects(const std::vector<TrackOption>& options) {
+    Json out = Json::array();
+    for (const TrackOption& o : options)
+        out.push_back(Json{{"id", o.id},
+                           {"label", o.label},
+                           {"detail", o.detail.value_or("")},
+                           {"selected", o.selected}});
+    return out;
+}
+
+} // namespace
+
+CommandLayer::CommandLayer(TorrentEngine& engine) : m_engine(engine) {}
 
 CommandLayer::CommandLayer(TorrentEngine& engine, Sources sources)
     : m_engine(engine), m_sources(std::move(sources)) {}
@@ -76,6 +99,53 @@ Json CommandLayer::idlePlayer() {
                 {"next", ""}};
 }
 
+Json CommandLayer::playerState(const PlayerModel& p) {
+    auto next = p.nextFile();
+    Json doc = Json{{"loaded", p.loaded()},
+                    {"position", p.position()},
+                    {"duration", p.duration()},
+                    {"paused", p.paused()},
+                    {"buffering", p.buffering()},
+                    {"waitingAfterSeek", p.waitingAfterSeek()},
+                    {"cacheTime", p.cacheTime()},
+                    {"ended", p.ended()},
+                    {"hasVideo", p.hasVideo()},
+                    {"error", p.error().value_or("")},
+                    {"controlsVisible", p.controlsVisible()},
+                    {"volume", p.volume()},
+                    {"tracksReadyAfter", p.tracksReadyAfter().value_or(-1.0)},
+                    {"firstFrameAfter", p.firstFrameAfter().value_or(-1.0)},
+                    {"downloadedRanges", p.downloadedRanges().size()},
+                    {"audio", trackObjects(p.audioOptions())},
+                    {"subtitles", trackObjects(p.subtitleOptions())},
+                    {"next", next ? lastComponent(next->path) : std::string()}};
+    if (const auto& item = p.item())
+        doc["item"] = Json{{"id", item->torrentID},
+                           {"file", item->file.i},
+                           {"name", lastComponent(item->file.path)}};
+    return doc;
+}
+
+Json CommandLayer::idleOffers() {
+    return Json{{"visible", false},
+                {"presented", false},
+                {"refreshing", false},
+                {"sheetCount", 0},
+                {"page", 0},
+                {"pages", 0},
+                {"pageOffers", Json::array()},
+                {"offers", Json::array()}};
+}
+
+void CommandLayer::openWindow(const std::string& identifier) const {
+    if (m_sources.openWindow)
+        m_sources.openWindow(identifier);
+}
+
+QWidget* CommandLayer::window(const std::string& name) const {
+    return WindowLookup::find(name);
+}
+
 Json CommandLayer::state() const {
     Json torrents = Json::array();
     for (const TorrentStatus& t : m_engine.torrents())
@@ -100,7 +170,7 @@ Json CommandLayer::state() const {
     doc["session"] = std::move(session);
     doc["torrents"] = std::move(torrents);
     doc["ui"] = m_sources.ui ? m_sources.ui() : idleUi();
-    doc["player"] = m_sources.player ? m_sources.player() : idlePlayer();
+    doc["player"] = m_sources.player ? playerState(*m_sources.player) : idlePlayer();
     doc["trackers"] = std::move(trackers);
     doc["toast"] = m_engine.toast().value_or("");
     return doc;

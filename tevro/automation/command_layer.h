@@ -1,21 +1,25 @@
 #pragma once
 
 // The commands both local servers share: the state document and the changes
-// they make to the engine. Neither server reaches into views; the main
-// window and the player lend their state through the sources below, which
-// the shell installs.
+// they make to the engine, the player and the windows. Neither server
+// reaches into views; the main window lends its state and the application
+// its window opener through the sources below, which the shell installs.
 
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 
 #include "tevro/core/json_value.h"
 #include "tevro/core/torrent_status.h"
 
+class QWidget;
+
 namespace tevro {
 
+class PlayerModel;
 class TorrentEngine;
 
 class CommandLayer {
@@ -23,16 +27,34 @@ public:
     // Largest rate limit in KiB/s: its byte count still fits a signed 32-bit integer.
     static constexpr std::int64_t kMaxLimitKiB = 2'097'151;
 
+    // A request's query, percent-decoded; the last of a repeated name wins.
+    using QueryMap = std::map<std::string, std::string>;
+    using Reply = std::function<void(Json)>;
+
+    // What the shell lends; an unset source means the part is not there
+    // (no main window, no player) and commands on it do nothing.
     struct Sources {
-        // The main window's state ("ui") and the player's ("player"); the
-        // documents of a closed window and an idle player when not set.
+        // The main window's state ("ui"); the document of a closed window when not set.
         std::function<Json()> ui;
-        std::function<Json()> player;
+        // Applies a "/select" query to the main window's state.
+        std::function<void(const QueryMap& query)> select;
+        // The torrent whose contents page is open, if any.
+        std::function<std::optional<std::string>()> openedTorrent;
+        // The application's player: the "player" document and every player command.
+        PlayerModel* player = nullptr;
+        // Opens "main", "player" or "settings" (the window opener).
+        std::function<void(const std::string& identifier)> openWindow;
+        // The offers panel: runs the query's action, then replies the status object.
+        std::function<void(const QueryMap& query, Reply reply)> offers;
+        // Asks the application for its orderly quit.
+        std::function<void()> quit;
     };
 
-    explicit CommandLayer(TorrentEngine& engine, Sources sources = {});
+    explicit CommandLayer(TorrentEngine& engine);
+    CommandLayer(TorrentEngine& engine, Sources sources);
 
     TorrentEngine& engine() const { return m_engine; }
+    const Sources& sources() const { return m_sources; }
     void setSources(Sources sources) { m_sources = std::move(sources); }
 
     // The whole state document: session, torrents, ui, player, trackers, toast.
@@ -40,9 +62,20 @@ public:
     static Json torrentObject(const TorrentStatus& torrent);
     static Json idleUi();
     static Json idlePlayer();
+    static Json playerState(const PlayerModel& player);
+    // The offers status of an empty model that was never presented.
+    static Json idleOffers();
+
+    // The player, or null when the application has none.
+    PlayerModel* player() const { return m_sources.player; }
+    // Opens a window by identifier; nothing without a window opener.
+    void openWindow(const std::string& identifier) const;
+    // The first application window a short name finds ("main", "player",
+    // "settings", "sheet"); hidden windows included. Null when none.
+    QWidget* window(const std::string& name) const;
 
     // Per-torrent limits: rates in KiB/s (0 = none), connections and upload
-    // uploadSlots (below 1 = none). Refused, with nothing changed, when a rate is
+    // slots (below 1 = none). Refused, with nothing changed, when a rate is
     // outside 0...kMaxLimitKiB or a count does not fit a signed 32-bit integer.
     std::expected<void, std::string> setTorrentLimits(const std::string& id, std::int64_t downKiB,
                                                       std::int64_t upKiB, std::int64_t connections,

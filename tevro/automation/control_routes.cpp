@@ -6,7 +6,15 @@
 
 #include "tevro/automation/command_layer.h"
 #include "tevro/automation/control_request.h"
+#include "tevro/automation/window_lookup.h"
 #include "tevro/engine/torrent_engine.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QUrl>
+#include <QTimer>
+
+using namespace std::chrono_literals;
 
 namespace tevro {
 
@@ -72,6 +80,14 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
 
     if (path == "/state")
         return reply(m_commands.state());
+    if (path == "/offers") {
+        if (const auto& offers = m_commands.sources().offers)
+            return offers(q.query, [done](Json status) { done(json(status)); });
+        Json status = CommandLayer::idleOffers();
+        status["sheetCount"] =
+            std::ranges::count_if(WindowLookup::windows(), WindowLookup::isSheet);
+        return reply(status);
+    }
     if (path == "/diagnostics")
         return engine.networkDiagnostics([done](std::string text) { done(std::move(text)); });
     if (path == "/peers")
@@ -102,7 +118,14 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
     if (path == "/open") {
         if (!q.has("path"))
             return reply(error("path"));
-        engine.appendPendingOpen(q.text("path"));
+        // Links as given; anything else names a file, handed on as its file URL.
+        std::string target = q.text("path");
+        if (!target.starts_with("magnet:"))
+            target =
+                QUrl::fromLocalFile(QFileInfo(QString::fromStdString(target)).absoluteFilePath())
+                    .toString(QUrl::FullyEncoded)
+                    .toStdString();
+        engine.appendPendingOpen(target);
         return reply(ok());
     }
     if (path == "/files") {
@@ -185,6 +208,42 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
         engine.setSettings(s);
         return reply(Json{{"ok", true}, {"libtorrent", engine.settings().libtorrentSettings()}});
     }
+    if (path == "/select") {
+        if (const auto& select = m_commands.sources().select)
+            select(q.query);
+        return reply(ok());
+    }
+    if (path == "/contents-action") {
+        auto opened = m_commands.sources().openedTorrent ? m_commands.sources().openedTorrent()
+                                                         : std::nullopt;
+        auto torrent = opened ? engine.torrent(*opened) : std::nullopt;
+        std::string action = q.text("action");
+        if (!torrent)
+            return reply(Json{{"ok", false}});
+        if (action == "togglePause") {
+            engine.togglePause(torrent->id);
+            return reply(ok());
+        }
+        if (action == "recheck" && torrent->hasMetadata && torrent->state != "checking" &&
+            !torrent->moving) {
+            engine.action("recheck", {torrent->id});
+            return reply(ok());
+        }
+        return reply(Json{{"ok", false}});
+    }
+    if (path == "/quit") {
+        reply(ok());
+        // Not after the routes are gone: their owner may be what quits.
+        if (auto quit = m_commands.sources().quit)
+            QTimer::singleShot(200ms, QCoreApplication::instance(),
+                               [quit, alive = std::weak_ptr<int>(m_alive)] {
+                                   if (!alive.expired())
+                                       quit();
+                               });
+        return;
+    }
+    if (routePlayer(q, done) || routeWindows(q, done))
+        return;
     return reply(error("unknown"));
 }
 

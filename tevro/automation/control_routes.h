@@ -5,6 +5,7 @@
 // routes that wait for the engine).
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 namespace tevro {
 
 class CommandLayer;
+struct ControlRequest;
 
 class ControlRoutes {
 public:
@@ -25,7 +27,15 @@ public:
     static std::string json(const Json& value);
 
 private:
+    using Done = std::function<void(std::string)>;
+
+    // The player's and the windows' routes; false when `path` is none of them.
+    bool routePlayer(const ControlRequest& request, const Done& done);
+    bool routeWindows(const ControlRequest& request, const Done& done);
+
     CommandLayer& m_commands;
+    // Expires with the routes, for the delayed work they leave behind.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace tevro

@@ -2,7 +2,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QStyleFactory>
+
+#include "tevro/library/application_style.h"
 
 namespace tevro {
 
@@ -107,8 +108,7 @@ QPalette LibraryStyle::palette() {
 }
 
 void LibraryStyle::apply(QApplication& app) {
-    if (auto* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
+    QApplication::setStyle(new ApplicationStyle);
     QApplication::setPalette(palette());
     app.setFont(font(13));
 }

@@ -35,7 +35,7 @@ public:
 
     // A dark QPalette built from the colours above.
     static QPalette palette();
-    // Sets the dark palette, the font and the Fusion style on the application once.
+    // Sets the dark palette, the font and the application style once.
     static void apply(QApplication& app);
 };
 

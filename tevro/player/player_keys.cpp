@@ -30,4 +30,11 @@ std::optional<PlayerKey> playerKey(int qtKey) {
     return std::nullopt;
 }
 
+std::optional<int> qtKeyForMacKeyCode(int macKeyCode) {
+    for (const auto& b : kBindings)
+        if (b.macKeyCode == macKeyCode)
+            return b.qtKey;
+    return std::nullopt;
+}
+
 } // namespace tevro

@@ -32,5 +32,8 @@ struct PlayerKeyBinding {
 
 // The command of a Qt key (QKeyEvent::key()); nothing for other keys.
 std::optional<PlayerKey> playerKey(int qtKey);
+// The Qt key standing for a Mac virtual key code of the table; nothing for
+// codes the player does not bind.
+std::optional<int> qtKeyForMacKeyCode(int macKeyCode);
 
 } // namespace tevro

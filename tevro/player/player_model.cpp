@@ -146,6 +146,10 @@ void PlayerModel::finishOpen(const std::string& torrentID, const TorrentFile& fi
     m_reloading = false;
     m_appliedReadahead = 10;
     m_core->set("demuxer-readahead-secs", "10");
+    // A track picked in the last file is a global option to mpv: without this
+    // the next file would start on that track number instead of its own choice.
+    m_core->set("aid", "auto");
+    m_core->set("sid", "auto");
     m_openedAt = Clock::now();
     setTracksReadyAfter(std::nullopt);
     setFirstFrameAfter(std::nullopt);

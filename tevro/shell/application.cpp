@@ -21,6 +21,7 @@
 #include "tevro/shell/app_delegate.h"
 #include "tevro/settings/settings_screen.h"
 #include "tevro/shell/app_updates.h"
+#include "tevro/shell/automation_service.h"
 #include "tevro/shell/control_service.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
@@ -53,9 +54,20 @@ Application::Application(QObject* parent) : QObject(parent) {
     };
     services.artwork = [this] { return m_artwork.get(); };
     services.player = []() -> PlayerModel* { return &PlayerModel::shared(); };
+    services.startAutomation = [this] {
+        if (!m_automation)
+            m_automation = std::make_unique<AutomationService>(
+                engine(), ControlService::sources([this] { quit(); }), Storage::home());
+        m_automation->start();
+    };
+    services.stopAutomation = [this] {
+        if (m_automation)
+            m_automation->stop();
+    };
     services.startControlServer = [this](std::uint16_t port) {
         if (!m_control)
-            m_control = std::make_unique<ControlService>(engine());
+            m_control = std::make_unique<ControlService>(
+                engine(), ControlService::sources([this] { quit(); }));
         m_control->start(port);
     };
     m_delegate = new AppDelegate(std::move(services), this);

@@ -20,6 +20,7 @@ namespace tevro {
 
 class AppDelegate;
 class ArtworkStore;
+class AutomationService;
 class ControlService;
 class MainUIState;
 
@@ -67,6 +68,7 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     AppDelegate* m_delegate = nullptr;
     std::unique_ptr<ArtworkStore> m_artwork;
+    std::unique_ptr<AutomationService> m_automation;
     std::unique_ptr<ControlService> m_control;
     // Top-level windows without a parent: deleted here.
     MainWindow* m_main = nullptr;
