@@ -1,6 +1,7 @@
 #include "tevro/library/application_style.h"
 
 #include <QAbstractSpinBox>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleFactory>
@@ -88,6 +89,18 @@ void ApplicationStyle::drawPrimitive(PrimitiveElement element, const QStyleOptio
         }
     }
     painter->restore();
+}
+
+void ApplicationStyle::polish(QWidget* widget) {
+    QProxyStyle::polish(widget);
+    if (qobject_cast<QMenu*>(widget)) {
+        // Fusion fills a menu with the base colour and edges it with the
+        // window colour darkened, both black here.
+        QPalette p = widget->palette();
+        p.setColor(QPalette::Base, LibraryStyle::raised());
+        p.setColor(QPalette::Window, QColor::fromRgbF(0.4f, 0.4f, 0.4f));
+        widget->setPalette(p);
+    }
 }
 
 void ApplicationStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,

@@ -3,7 +3,8 @@
 // The application's widget style: Fusion, with check boxes, radio buttons,
 // text fields and spin boxes drawn to be seen on the black window. Fusion
 // outlines them in a shade of the window colour, which on black is black, so
-// an unchecked box or an unfocused field vanished.
+// an unchecked box or an unfocused field vanished. Menus are drawn on the
+// raised grey with a visible edge, so they stand out over the black window.
 
 #include <QProxyStyle>
 
@@ -16,6 +17,8 @@ public:
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget = nullptr) const override;
+    using QProxyStyle::polish;
+    void polish(QWidget* widget) override;
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                             QPainter* painter, const QWidget* widget = nullptr) const override;
 };
