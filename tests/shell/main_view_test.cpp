@@ -468,6 +468,11 @@ TEST_F(MainViewTest, TableSelectionIsTheWindowSelectionAndTheFeaturedCardFollows
     ui->setSearch("Film");
     EXPECT_FALSE(v.featured()->isVisible());
     ui->setSearch("");
+    // An open detail pane hides it at once, closing the pane brings it back.
+    ui->setShowDetails(true);
+    EXPECT_FALSE(v.featured()->isVisible());
+    ui->setShowDetails(false);
+    EXPECT_TRUE(v.featured()->isVisible());
 
     LibraryPreferences p = ui->preferences();
     p.layout = LibraryLayout::table;

@@ -133,7 +133,10 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
         refreshFeatured(visible());
         refreshDetails();
     });
-    connect(&ui, &MainUIState::showDetailsChanged, this, &MainView::refreshDetails);
+    connect(&ui, &MainUIState::showDetailsChanged, this, [this] {
+        refreshFeatured(visible());
+        refreshDetails();
+    });
     connect(&ui, &MainUIState::showSettingsChanged, this, &MainView::refreshScreen);
     connect(&ui, &MainUIState::openedTorrentIDChanged, this, &MainView::refreshScreen);
     connect(&ui, &MainUIState::addURLChanged, this, [this] {
