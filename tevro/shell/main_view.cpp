@@ -461,6 +461,8 @@ void MainView::refreshDetails() {
     bool wanted = m_ui.showDetails() && shown && m_parts.detailPane;
     if (!wanted) {
         if (m_detailPane) {
+            // Gone from the screen now, deleted once control is back in the event loop.
+            m_detailPane->hide();
             m_detailPane->deleteLater();
             m_detailPane = nullptr;
             m_detailFor.clear();
