@@ -198,6 +198,21 @@ int main(int argc, char** argv) {
     shot("search");
     ui.setSearch("");
 
+    // The detail pane under the grid, the contents page of the series and settings.
+    ui.setSelection({ids[2]});
+    ui.setTab(DetailTab::info);
+    ui.setShowDetails(true);
+    shot("details");
+    ui.setShowDetails(false);
+    ui.setOpenedTorrentID(ids[1]);
+    test::spinFor(2500ms);
+    shot("contents");
+    ui.setOpenedTorrentID(std::nullopt);
+    ui.setShowSettings(true);
+    shot("settings");
+    ui.setShowSettings(false);
+    ui.setSelection({});
+
     // The context menu of a selection of two.
     ui.setSelection({ids[0], ids[1]});
     QRect card = view->grid()->visualRect(view->cards()->indexOf(ids[1]));

@@ -4,11 +4,10 @@
 #include <memory>
 
 #include <QApplication>
-#include <QPalette>
-#include <QStyleFactory>
 #include <QTimer>
 #include <QWidget>
 
+#include "tevro/library/library_style.h"
 #include "quorvel-kit/updates/application_updates.h"
 
 namespace {
@@ -32,33 +31,14 @@ public:
     UpdateSnapshot current{UpdatePhase::idle(), {UpdateAction::check}};
 };
 
-// The application's dark look, as the host sets it.
-void darkTheme(QApplication& app) {
-    app.setStyle(QStyleFactory::create("Fusion"));
-    QPalette p;
-    const QColor raised = QColor::fromRgbF(0.12f, 0.12f, 0.12f);
-    p.setColor(QPalette::Window, Qt::black);
-    p.setColor(QPalette::WindowText, Qt::white);
-    p.setColor(QPalette::Base, QColor::fromRgbF(0.08f, 0.08f, 0.08f));
-    p.setColor(QPalette::Text, Qt::white);
-    p.setColor(QPalette::Button, raised);
-    p.setColor(QPalette::ButtonText, Qt::white);
-    p.setColor(QPalette::Highlight, QColor::fromRgbF(0.64f, 0.91f, 0.73f));
-    p.setColor(QPalette::HighlightedText, Qt::black);
-    p.setColor(QPalette::PlaceholderText, QColor::fromRgbF(0.64f, 0.67f, 0.73f));
-    app.setPalette(p);
-    QFont font("DejaVu Sans");
-    font.setPixelSize(13);
-    app.setFont(font);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2)
         return 2;
     QApplication app(argc, argv);
-    darkTheme(app);
+    // The host's look: the update window takes the application's style.
+    tevro::LibraryStyle::apply(app);
     const std::filesystem::path out = argv[1];
     std::filesystem::create_directories(out);
     UserDefaults::setStandardFolder(out / ".defaults");

@@ -453,6 +453,37 @@ TEST_F(MainViewTest, ADownloadFromALoopbackSeederShowsItsProgressToTheEnd) {
 
 namespace {
 
+TEST_F(MainViewTest, TheDetailPaneComesAndGoesWithTheWindowFlag) {
+    int made = 0;
+    parts.detailPane = [&](QWidget* parent, const std::string&, std::function<void()>) {
+        ++made;
+        auto* pane = new QWidget(parent);
+        pane->setObjectName(QStringLiteral("pane"));
+        return pane;
+    };
+    std::string film = add("Film.2020.1080p");
+    MainView& v = show();
+    auto panes = [&] {
+        int shown = 0;
+        for (QWidget* w : v.findChildren<QWidget*>(QStringLiteral("pane")))
+            shown += w->isVisible();
+        return shown;
+    };
+    ui->setSelection({film});
+    ui->setShowDetails(true);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(panes(), 1);
+    ui->setShowDetails(false);
+    EXPECT_TRUE(test::waitUntil([&] { return panes() == 0; }));
+    // Through another screen and back, the library keeps it closed.
+    ui->setShowSettings(true);
+    ui->setShowSettings(false);
+    ui->setSelection({});
+    test::spinFor(300ms);
+    EXPECT_EQ(panes(), 0);
+    EXPECT_EQ(made, 1);
+}
+
 TEST_F(MainViewTest, TableSelectionIsTheWindowSelectionAndTheFeaturedCardFollowsIt) {
     std::string docs = add("Notes and papers");
     std::string film = add("Film.2020.1080p");
@@ -468,6 +499,11 @@ TEST_F(MainViewTest, TableSelectionIsTheWindowSelectionAndTheFeaturedCardFollows
     ui->setSearch("Film");
     EXPECT_FALSE(v.featured()->isVisible());
     ui->setSearch("");
+    // An open detail pane hides it at once, closing the pane brings it back.
+    ui->setShowDetails(true);
+    EXPECT_FALSE(v.featured()->isVisible());
+    ui->setShowDetails(false);
+    EXPECT_TRUE(v.featured()->isVisible());
 
     LibraryPreferences p = ui->preferences();
     p.layout = LibraryLayout::table;

@@ -136,7 +136,10 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
         refreshFeatured(visible());
         refreshDetails();
     });
-    connect(&ui, &MainUIState::showDetailsChanged, this, &MainView::refreshDetails);
+    connect(&ui, &MainUIState::showDetailsChanged, this, [this] {
+        refreshFeatured(visible());
+        refreshDetails();
+    });
     connect(&ui, &MainUIState::showSettingsChanged, this, &MainView::refreshScreen);
     connect(&ui, &MainUIState::openedTorrentIDChanged, this, [this] {
         // Opening a torrent's contents leaves the offers page.
@@ -495,6 +498,8 @@ void MainView::refreshDetails() {
     bool wanted = m_ui.showDetails() && shown && m_parts.detailPane;
     if (!wanted) {
         if (m_detailPane) {
+            // Gone from the screen now, deleted once control is back in the event loop.
+            m_detailPane->hide();
             m_detailPane->deleteLater();
             m_detailPane = nullptr;
             m_detailFor.clear();
