@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 
+#include "quorvel-kit/offers/offer_banner.h"
 #include "quorvel-kit/offers/offer_card.h"
 #include "quorvel-kit/offers/offer_card_glyphs.h"
 
@@ -74,13 +75,6 @@ protected:
         p.fillRect(rect(), line);
     }
 };
-
-// The row's banner of one offer.
-QWidget* makeBanner(const Offer& offer, const QString& hideLabel, std::function<void()> open,
-                    std::function<void()> hide, int imageHeight) {
-    (void)offer, (void)hideLabel, (void)open, (void)hide, (void)imageHeight;
-    return new QWidget;
-}
 
 } // namespace
 
@@ -162,7 +156,7 @@ QWidget* OffersShowroom::makeView(const Offer& offer) {
     auto open = [this, offer] { m_model.open(offer); };
     auto hide = [this, offer] { m_model.hide(offer); };
     if (m_layout == Layout::columns)
-        return makeBanner(offer, m_labels.hide, open, hide, kBannerImageHeight);
+        return new OfferBanner(offer, m_labels.hide, open, hide, kBannerImageHeight);
     return new OfferCard(offer, m_labels.hide, open, hide);
 }
 

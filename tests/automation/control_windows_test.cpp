@@ -410,4 +410,11 @@ TEST_F(ControlRoutesTest, OffersContentsActionAndQuit) {
     EXPECT_EQ(get("/quit"), Json({{"ok", true}}));
     EXPECT_EQ(quits, 0) << "the reply goes out first";
     EXPECT_TRUE(test::waitUntil([&] { return quits == 1; }));
+
+    // Routes gone before the delay is up quit nothing.
+    EXPECT_EQ(get("/quit"), Json({{"ok", true}}));
+    server.reset();
+    routes.reset();
+    test::spinFor(400ms);
+    EXPECT_EQ(quits, 1);
 }

@@ -1,6 +1,8 @@
 // A bridge session's settings, listening sockets, diagnostics and state file.
 
+#include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -140,6 +142,52 @@ TEST(Session, NullHandlesAreHarmless) {
     EXPECT_EQ(tb_add_magnet(nullptr, "magnet:?", "", nullptr), nullptr);
     auto inspected = nlohmann::json::parse(BridgeString(tb_inspect_torrent(nullptr)).view());
     EXPECT_TRUE(inspected.contains("error"));
+}
+
+// The report keeps each torrent's row from one call to the next: a change to
+// one torrent of several (here a value the session keeps itself) rewrites its
+// row alone, and rows come and go with their torrents.
+TEST(Session, StatusRowsFollowEachTorrent) {
+    TempDir root;
+    BridgeSession session{root / "state"};
+    auto rows = [&] {
+        std::map<std::string, std::string> out;
+        auto report = nlohmann::json::parse(BridgeString(tb_status_json(session.get())).view());
+        for (const auto& row : report["torrents"])
+            out[row["id"]] = row.dump();
+        return out;
+    };
+    auto magnet = [](int n) {
+        char hex[41];
+        std::snprintf(hex, sizeof hex, "%040x", n + 0x777);
+        return std::string("magnet:?xt=urn:btih:") + hex + "&dn=T" + std::to_string(n);
+    };
+    std::vector<std::string> ids;
+    for (int i = 0; i < 4; ++i) {
+        auto added = session.addMagnet(magnet(i), addOptions(root / "dl", "paused=1"));
+        ASSERT_FALSE(added.id.empty()) << added.error;
+        ids.push_back(added.id);
+    }
+    auto before = rows();
+    ASSERT_EQ(before.size(), 4u);
+    EXPECT_EQ(rows(), before);
+
+    ASSERT_EQ(tb_set_limits(session.get(), ids[1].c_str(), 5000, 0, 0, 0), 1);
+    auto after = rows();
+    ASSERT_EQ(after.size(), 4u);
+    for (const auto& id : ids)
+        EXPECT_EQ(after[id] == before[id], id != ids[1]) << id;
+    EXPECT_EQ(nlohmann::json::parse(after[ids[1]])["downloadLimit"], 5000);
+
+    ASSERT_EQ(tb_remove(session.get(), ids[2].c_str(), 0), 1);
+    auto added = session.addMagnet(magnet(9), addOptions(root / "dl", "paused=1"));
+    ASSERT_FALSE(added.id.empty());
+    auto last = rows();
+    EXPECT_EQ(last.size(), 4u);
+    EXPECT_FALSE(last.contains(ids[2]));
+    EXPECT_TRUE(last.contains(added.id));
+    EXPECT_EQ(last[ids[0]], before[ids[0]]);
+    EXPECT_EQ(last[ids[1]], after[ids[1]]);
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tests/support/swarm/seeder.h"
 #include "tests/support/temp_dir.h"
+#include "tevro/bridge/bridge_string.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/key_value_text.h"
 #include "tevro/core/storage.h"
@@ -440,4 +441,67 @@ TEST_F(EngineTest, SeedingLimitRule) {
         EXPECT_EQ(engine->settingsLimitReached(t), c.reached)
             << c.ratio << " " << c.minutes << " " << c.uploaded << " " << c.seedingTime;
     }
+}
+
+// The published list follows the bridge poll after poll: a change to one
+// torrent of several reaches that torrent's record alone, and after adds and
+// removals every record is the bridge's own row, newest added first.
+TEST_F(EngineTest, PublishedListFollowsChangesAddsAndRemovals) {
+    auto engine = start();
+    auto add = [&](int n) {
+        char hex[41];
+        std::snprintf(hex, sizeof hex, "%040x", n + 0x4242);
+        auto added = engine->addMagnet(std::string("magnet:?xt=urn:btih:") + hex + "&dn=T" +
+                                           std::to_string(n),
+                                       (dir / "downloads").string(), false, true, false);
+        EXPECT_TRUE(added);
+        return added ? added->id : std::string();
+    };
+    // The bridge's report now, in display order.
+    auto report = [&] {
+        auto text = takeBridgeString(tb_status_json(engine->session()));
+        auto snapshot = StatusSnapshot::decode(text.value_or(""));
+        EXPECT_TRUE(snapshot);
+        auto rows = snapshot ? snapshot->torrents : std::vector<TorrentStatus>{};
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+            return a.added != b.added ? a.added > b.added : a.name < b.name;
+        });
+        return rows;
+    };
+    auto published = [&](size_t count) {
+        return test::waitUntil(
+            [&] {
+                engine->poll();
+                test::spinFor(50ms);
+                return engine->torrents().size() == count && engine->torrents() == report();
+            },
+            20s);
+    };
+
+    std::vector<std::string> ids;
+    for (int i = 0; i < 5; ++i)
+        ids.push_back(add(i));
+    ASSERT_TRUE(published(5));
+    auto before = engine->torrents();
+
+    QSignalSpy changed(engine.get(), &TorrentEngine::torrentsChanged);
+    engine->action("sequential_on", {ids[2]});
+    ASSERT_TRUE(waitFor(*engine, ids[2], [](auto& t) { return t.sequential; }));
+    EXPECT_EQ(changed.count(), 1);
+    const auto& after = engine->torrents();
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].id, before[i].id);
+        EXPECT_EQ(after[i] == before[i], after[i].id != ids[2]) << after[i].name;
+    }
+
+    engine->remove({ids[0], ids[3]}, false);
+    ASSERT_TRUE(published(3));
+    ids.push_back(add(7));
+    ASSERT_TRUE(published(4));
+    EXPECT_FALSE(engine->torrent(ids[0]));
+    ASSERT_TRUE(engine->torrent(ids[2]));
+    EXPECT_TRUE(engine->torrent(ids[2])->sequential);
+    ASSERT_TRUE(engine->torrent(ids.back()));
+    EXPECT_EQ(engine->torrent(ids.back())->name, "T7");
 }

@@ -286,6 +286,10 @@ TEST(OfferCard, ActionsIdentifiersAndTheHideButton) {
         QTest::mouseClick(card.button(), Qt::LeftButton, {}, QPoint(2, 2));
         EXPECT_EQ(opened, 1);
         EXPECT_EQ(hidden, 1);
+        // The keyboard opens the focused card.
+        card.button()->setFocus();
+        QTest::keyClick(card.button(), Qt::Key_Space);
+        EXPECT_EQ(opened, 2);
     }
 }
 

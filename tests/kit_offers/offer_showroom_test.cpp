@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "quorvel-kit/offers/offer_banner.h"
 #include "quorvel-kit/offers/offer_card.h"
 #include "tests/support/qt_app.h"
 
@@ -34,12 +35,25 @@ TEST(OffersShowroom, ColumnsShowEveryOfferInOneRow) {
     showroom.show();
     const auto views = showroom.offerViews();
     ASSERT_EQ(views.size(), 6u);
+    for (size_t i = 0; i < views.size(); ++i) {
+        auto* banner = qobject_cast<OfferBanner*>(views[i]);
+        ASSERT_TRUE(banner);
+        EXPECT_EQ(banner->imageHeight(), 96);
+        EXPECT_EQ(banner->hideButton()->accessibleName(), "Скрыть");
+    }
     for (size_t i = 1; i < views.size(); ++i) {
         EXPECT_EQ(views[i]->y(), views[0]->y());
         EXPECT_GT(views[i]->x(), views[i - 1]->x());
         EXPECT_NEAR(views[i]->width(), views[0]->width(), 1);
     }
     EXPECT_FALSE(showroom.scrollArea());
+
+    // A banner's hide button hides its offer through the model.
+    QTest::mouseClick(qobject_cast<OfferBanner*>(views[4])->hideButton(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(model.offers().size(), 5u);
+    EXPECT_EQ(showroom.offerViews().size(), 5u);
+    EXPECT_FALSE(showroom.findChild<QWidget*>("offer.o4"));
 }
 
 TEST(OffersShowroom, ListScrollsThroughCardsAndHidingTheLastCloses) {

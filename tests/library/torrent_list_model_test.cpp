@@ -125,6 +125,30 @@ TEST(TorrentGridViewTest, ThousandTorrentsWithoutWidgetsAndClicksOnPaintedParts)
     ASSERT_TRUE(test::waitUntil([&] { return view.visualRect(first).height() > before; }));
 }
 
+TEST(TorrentGridViewTest, CardsKeepBetweenTheMinimumAndMaximumWidthAndStartAtThePadding) {
+    test::ensureWidgetsApp();
+    TorrentListModel model;
+    model.setTorrents({make("a"), make("b"), make("c")});
+    TorrentGridView view;
+    view.setTorrentModel(&model);
+    view.show();
+    struct Case {
+        int width;
+        int columns;
+    };
+    for (const Case& c : {Case{420, 1}, Case{560, 2}, Case{1100, 4}}) {
+        view.resize(c.width, 600);
+        QApplication::processEvents();
+        EXPECT_EQ(view.columns(), c.columns) << c.width;
+        EXPECT_GE(view.cardWidth(), TorrentGridView::kMinCardWidth) << c.width;
+        EXPECT_LE(view.cardWidth(), TorrentGridView::kMaxCardWidth) << c.width;
+        // The first card stands at the side padding from the view's edge.
+        const QPoint first =
+            view.viewport()->mapTo(&view, view.visualRect(model.index(0)).topLeft());
+        EXPECT_EQ(first.x(), LibraryItemView::kSidePadding) << c.width;
+    }
+}
+
 // Records the regions the viewport repaints.
 struct PaintLog : QObject {
     QRegion painted;

@@ -75,7 +75,7 @@ public:
     QWidget* window(const std::string& name) const;
 
     // Per-torrent limits: rates in KiB/s (0 = none), connections and upload
-    // uploadSlots (below 1 = none). Refused, with nothing changed, when a rate is
+    // slots (below 1 = none). Refused, with nothing changed, when a rate is
     // outside 0...kMaxLimitKiB or a count does not fit a signed 32-bit integer.
     std::expected<void, std::string> setTorrentLimits(const std::string& id, std::int64_t downKiB,
                                                       std::int64_t upKiB, std::int64_t connections,

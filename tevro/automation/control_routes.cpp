@@ -233,8 +233,13 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
     }
     if (path == "/quit") {
         reply(ok());
+        // Not after the routes are gone: their owner may be what quits.
         if (auto quit = m_commands.sources().quit)
-            QTimer::singleShot(200ms, QCoreApplication::instance(), std::move(quit));
+            QTimer::singleShot(200ms, QCoreApplication::instance(),
+                               [quit, alive = std::weak_ptr<int>(m_alive)] {
+                                   if (!alive.expired())
+                                       quit();
+                               });
         return;
     }
     if (routePlayer(q, done) || routeWindows(q, done))

@@ -5,6 +5,7 @@
 // routes that wait for the engine).
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,8 @@ private:
     bool routeWindows(const ControlRequest& request, const Done& done);
 
     CommandLayer& m_commands;
+    // Expires with the routes, for the delayed work they leave behind.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace tevro

@@ -86,6 +86,12 @@ JsonWriter& JsonWriter::text(std::string_view v) {
     return *this;
 }
 
+JsonWriter& JsonWriter::raw(std::string_view json) {
+    beforeValue();
+    m_out += json;
+    return *this;
+}
+
 void JsonWriter::appendText(std::string& out, std::string_view v) {
     out += '"';
     while (!v.empty()) {

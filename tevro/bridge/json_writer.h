@@ -24,7 +24,10 @@ public:
     JsonWriter& real(double v);
     JsonWriter& boolean(bool v);
     JsonWriter& text(std::string_view v);
+    // A value already written by a writer, copied as it is.
+    JsonWriter& raw(std::string_view json);
 
+    void reserve(std::size_t bytes) { m_out.reserve(bytes); }
     const std::string& str() const { return m_out; }
     std::string take() { return std::move(m_out); }
 

@@ -35,6 +35,7 @@ void PieceHold::wait(const lt::torrent_handle& handle, const std::string& id, co
         } else {
             giveBack(held, needed);
         }
+        keep(held);
     } catch (const std::exception&) {
         // The torrent is gone; expire() drops the entry.
     }
@@ -86,7 +87,7 @@ void PieceHold::prioritize(const lt::torrent_handle& handle, const std::string& 
     Priorities apply;
     for (const auto& [piece, priority] : changes) {
         int p = static_cast<int>(piece);
-        if (priority == lt::dont_download || held.needed.count(p)) {
+        if (priority == lt::dont_download || held.needed.count(p) || held.keepers.count(p)) {
             held.aside.erase(p);
             apply.emplace_back(piece, priority);
         } else {
@@ -96,6 +97,44 @@ void PieceHold::prioritize(const lt::torrent_handle& handle, const std::string& 
     }
     if (!apply.empty())
         handle.prioritize_pieces(apply);
+}
+
+void PieceHold::pieceFinished(const lt::torrent_handle& handle) {
+    std::lock_guard lock(m_mutex);
+    for (auto& [id, held] : m_torrents) {
+        if (held.handle != handle)
+            continue;
+        try {
+            keep(held);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void PieceHold::keep(Held& held) {
+    if (held.aside.empty() || !held.handle.is_valid())
+        return;
+    lt::torrent_status st = held.handle.status(lt::torrent_handle::query_pieces);
+    auto have = [&](int p) {
+        return p < st.pieces.size() && st.pieces.get_bit(lt::piece_index_t(p));
+    };
+    std::erase_if(held.keepers, have);
+    if (held.keepers.size() >= kKeepers)
+        return;
+    // The held pieces right after the first one a reader needs, else the first held.
+    int from = held.needed.empty() ? 0 : *held.needed.begin();
+    std::vector<int> picked;
+    for (auto it = held.aside.upper_bound(from);
+         it != held.aside.end() && held.keepers.size() + picked.size() < kKeepers; ++it)
+        if (!have(it->first))
+            picked.push_back(it->first);
+    for (auto it = held.aside.begin(); it != held.aside.end() && it->first <= from &&
+                                       held.keepers.size() + picked.size() < kKeepers;
+         ++it)
+        if (!have(it->first))
+            picked.push_back(it->first);
+    held.keepers.insert(picked.begin(), picked.end());
+    giveBack(held, picked);
 }
 
 void PieceHold::expire(Clock::time_point now) {

@@ -8,6 +8,11 @@
 // disk is at priority 0, and the priorities readers set meanwhile are kept
 // aside. A second after the last waiting reader was served, every held piece
 // gets its priority back and the whole torrent downloads again.
+//
+// Two more missing pieces, those right after what the readers need, stay
+// wanted as keepers, replaced as they arrive: with every wanted piece on disk
+// libtorrent would take the torrent for finished, announce it so and drop its
+// connections to seeds, which a stream then waits a minute to get back.
 
 #include <chrono>
 #include <map>
@@ -41,6 +46,8 @@ public:
     void prioritize(const lt::torrent_handle& handle, const std::string& id,
                     const Priorities& changes, const void* reader = nullptr,
                     const std::vector<int>& needed = {});
+    // A piece of the torrent behind `handle` arrived: keepers that did are replaced.
+    void pieceFinished(const lt::torrent_handle& handle);
     // A closed reader needs nothing more.
     void forget(const std::string& id, const void* reader);
     // Gives back holds whose readers were served more than kGrace ago (or all).
@@ -54,11 +61,14 @@ private:
         std::set<const void*> waiting;
         std::set<int> needed;                         // union of the readers' next pieces
         std::map<int, lt::download_priority_t> aside; // held piece -> its priority
+        std::set<int> keepers;                        // given back to stay unfinished
         Clock::time_point servedAt{};
     };
 
     static void giveBack(Held& held, const std::vector<int>& pieces);
     static bool wantsAny(const Held& held);
+    static void keep(Held& held);
+    static constexpr std::size_t kKeepers = 2;
     static void setNeeded(Held& held, const void* reader, const std::vector<int>& needed);
 
     std::mutex m_mutex; // taken alone; library calls run under it

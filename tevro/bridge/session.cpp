@@ -10,6 +10,7 @@
 
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/reader_registry.h"
+#include "tevro/bridge/status_rows.h"
 #include "tevro/bridge/settings_text.h"
 #include "tevro/bridge/state_files.h"
 
@@ -18,8 +19,8 @@ namespace tevro::bridge {
 using namespace std::chrono_literals;
 
 Session::Session(std::string stateDir)
-    : m_dir(std::move(stateDir)), m_pieces(std::make_shared<PieceCache>()),
-      m_readers(std::make_shared<ReaderRegistry>()) {}
+    : m_dir(std::move(stateDir)), m_statusRows(std::make_unique<StatusRows>()),
+      m_pieces(std::make_shared<PieceCache>()), m_readers(std::make_shared<ReaderRegistry>()) {}
 
 Session::~Session() = default;
 

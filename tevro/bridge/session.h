@@ -23,6 +23,7 @@
 #include <libtorrent/alert.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/torrent_handle.hpp>
+#include <libtorrent/torrent_status.hpp>
 
 #include "tevro/bridge/event_queue.h"
 #include "tevro/bridge/torrent_rec.h"
@@ -36,6 +37,7 @@ namespace tevro::bridge {
 struct AddOptions;
 class PieceCache;
 class ReaderRegistry;
+class StatusRows;
 
 class Session {
 public:
@@ -95,6 +97,10 @@ private:
     void remember(const lt::torrent_handle& handle, const std::string& id,
                   const std::set<int>& expected);
     void checkFiles(const std::string& id, TorrentRec& rec);
+    // The same with a status already taken; one not `fresh` is taken again
+    // before a file is called missing.
+    void checkFiles(const std::string& id, TorrentRec& rec, const lt::torrent_status& st,
+                    bool fresh);
     bool resetMissing(const std::string& id, TorrentRec& rec);
     void applyTrackers(TorrentRec& rec);
     void savePresence(const std::string& id, const TorrentRec& rec);
@@ -146,6 +152,10 @@ private:
     // Alert thread only.
     std::optional<Clock::time_point> m_lastBanScan;
     std::optional<Clock::time_point> m_lastFileScan;
+
+    // The status report's rows as last written; under the state lock.
+    std::unique_ptr<StatusRows> m_statusRows;
+    std::size_t m_statusSize = 0; // of the last report
 
     std::shared_ptr<PieceCache> m_pieces;
     std::shared_ptr<ReaderRegistry> m_readers;

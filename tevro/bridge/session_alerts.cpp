@@ -103,6 +103,7 @@ void Session::handleAlert(lt::alert* alert) {
     switch (alert->type()) {
     case lt::piece_finished_alert::alert_type:
         m_pieces->wakeAll();
+        m_readers->hold().pieceFinished(static_cast<lt::piece_finished_alert*>(alert)->handle);
         break;
 
     case lt::read_piece_alert::alert_type: {

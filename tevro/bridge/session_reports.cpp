@@ -10,6 +10,7 @@
 
 #include "tevro/bridge/json_writer.h"
 #include "tevro/bridge/piece_span.h"
+#include "tevro/bridge/status_rows.h"
 #include "tevro/bridge/tracker_fold.h"
 #include "tevro/bridge/tracker_rule.h"
 
@@ -89,6 +90,7 @@ std::string Session::statusJson() {
 
     JsonWriter w;
     std::lock_guard lock(m_stateMutex);
+    w.reserve(m_statusSize + m_statusSize / 8);
     w.beginObject().key("session").beginObject();
     w.key("download").integer(down);
     w.key("upload").integer(up);
@@ -108,7 +110,7 @@ std::string Session::statusJson() {
     w.endObject();
 
     w.key("torrents").beginArray();
-    for (const auto& st : statuses) {
+    for (auto& st : statuses) {
         std::string id = idOf(st.handle);
         auto it = m_torrents.find(id);
         // Between the library's add and our registration, or after a removal.
@@ -122,49 +124,50 @@ std::string Session::statusJson() {
             }
         }
         bool missing = !rec.missingText.empty();
-        w.beginObject();
-        w.key("id").text(id);
-        w.key("name").text(st.name);
-        w.key("state").text(missing ? "missing" : stateName(st.state));
-        w.key("paused").boolean(has(st, lt::torrent_flags::paused));
-        w.key("autoManaged").boolean(has(st, lt::torrent_flags::auto_managed));
-        w.key("sequential").boolean(has(st, lt::torrent_flags::sequential_download));
-        w.key("private").boolean(rec.isPrivate);
-        w.key("hasMetadata").boolean(st.has_metadata);
-        w.key("finished").boolean(st.is_finished && !missing);
-        w.key("seeding").boolean(st.is_seeding && !missing);
-        w.key("moving").boolean(st.moving_storage);
-        w.key("progress").real(st.progress);
-        w.key("total").integer(st.total);
-        w.key("totalDone").integer(st.total_done);
-        w.key("wanted").integer(st.total_wanted);
-        w.key("wantedDone").integer(st.total_wanted_done);
-        w.key("downloadRate").integer(st.download_payload_rate);
-        w.key("uploadRate").integer(st.upload_payload_rate);
-        w.key("peers").integer(st.num_peers - st.num_seeds);
-        w.key("seeds").integer(st.num_seeds);
-        w.key("swarmPeers").integer(st.num_incomplete);
-        w.key("swarmSeeds").integer(st.num_complete);
-        w.key("connectCandidates").integer(st.connect_candidates);
-        w.key("uploaded").integer(st.all_time_upload);
-        w.key("downloaded").integer(st.all_time_download);
-        w.key("added").integer(st.added_time);
-        w.key("completed").integer(st.completed_time);
-        w.key("activeTime").integer(st.active_duration.count());
-        w.key("seedingTime").integer(st.seeding_duration.count());
-        w.key("downloadLimit").integer(rec.downloadLimit);
-        w.key("uploadLimit").integer(rec.uploadLimit);
-        w.key("connectionsLimit").integer(st.connections_limit);
-        w.key("uploadsLimit").integer(st.uploads_limit);
-        w.key("queue").integer(static_cast<int>(st.queue_position));
-        w.key("pieces").integer(st.num_pieces);
-        w.key("availability").real(st.distributed_copies);
-        w.key("savePath").text(st.save_path);
-        w.key("tracker").text(st.current_tracker);
-        w.key("error").text(missing ? rec.missingText : errorText(st));
-        w.endObject();
+        StatusRows::Values v;
+        v.name = std::move(st.name);
+        v.state = missing ? "missing" : stateName(st.state);
+        v.paused = has(st, lt::torrent_flags::paused);
+        v.autoManaged = has(st, lt::torrent_flags::auto_managed);
+        v.sequential = has(st, lt::torrent_flags::sequential_download);
+        v.isPrivate = rec.isPrivate;
+        v.hasMetadata = st.has_metadata;
+        v.finished = st.is_finished && !missing;
+        v.seeding = st.is_seeding && !missing;
+        v.moving = st.moving_storage;
+        v.progress = st.progress;
+        v.total = st.total;
+        v.totalDone = st.total_done;
+        v.wanted = st.total_wanted;
+        v.wantedDone = st.total_wanted_done;
+        v.downloadRate = st.download_payload_rate;
+        v.uploadRate = st.upload_payload_rate;
+        v.peers = st.num_peers - st.num_seeds;
+        v.seeds = st.num_seeds;
+        v.swarmPeers = st.num_incomplete;
+        v.swarmSeeds = st.num_complete;
+        v.connectCandidates = st.connect_candidates;
+        v.uploaded = st.all_time_upload;
+        v.downloaded = st.all_time_download;
+        v.added = st.added_time;
+        v.completed = st.completed_time;
+        v.activeTime = st.active_duration.count();
+        v.seedingTime = st.seeding_duration.count();
+        v.downloadLimit = rec.downloadLimit;
+        v.uploadLimit = rec.uploadLimit;
+        v.connectionsLimit = st.connections_limit;
+        v.uploadsLimit = st.uploads_limit;
+        v.queue = static_cast<int>(st.queue_position);
+        v.pieces = st.num_pieces;
+        v.availability = st.distributed_copies;
+        v.savePath = std::move(st.save_path);
+        v.tracker = std::move(st.current_tracker);
+        v.error = missing ? rec.missingText : errorText(st);
+        w.raw(m_statusRows->row(id, std::move(v)));
     }
+    m_statusRows->sweep();
     w.endArray().endObject();
+    m_statusSize = w.str().size();
     return w.take();
 }
 

@@ -217,17 +217,32 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec) {
         const lt::torrent_handle& h = rec.handle;
         if (!h.is_valid())
             return;
-        lt::torrent_status st =
-            h.status(lt::torrent_handle::query_save_path | lt::torrent_handle::query_name);
+        checkFiles(id, rec,
+                   h.status(lt::torrent_handle::query_save_path | lt::torrent_handle::query_name),
+                   true);
+    } catch (const std::exception&) {
+    }
+}
+
+void Session::checkFiles(const std::string& id, TorrentRec& rec, const lt::torrent_status& st,
+                         bool fresh) {
+    if (!rec.missingText.empty())
+        return;
+    try {
+        const lt::torrent_handle& h = rec.handle;
+        if (!h.is_valid())
+            return;
         std::shared_ptr<const lt::torrent_info> ti = h.torrent_file();
         if (!st.has_metadata || !ti || st.moving_storage)
             return;
         const lt::file_storage& fs = ti->files();
         bool checking = st.state == lt::torrent_status::checking_files ||
                         st.state == lt::torrent_status::checking_resume_data;
-        if (!checking) {
+        // A file completes only with a piece: nothing new since the last look.
+        if (!checking && st.total_done != rec.scannedDone) {
             std::vector<std::int64_t> progress;
             h.file_progress(progress);
+            rec.scannedDone = st.total_done;
             bool grew = false;
             for (int i = 0; i < fs.num_files() && i < static_cast<int>(progress.size()); ++i) {
                 lt::file_index_t f(i);
@@ -239,6 +254,8 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec) {
             if (grew)
                 savePresence(id, rec);
         }
+        if (rec.present.empty())
+            return;
         std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
         for (int index : rec.present) {
             if (index >= fs.num_files() || !wanted(priorities, index))
@@ -248,6 +265,11 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec) {
                 continue;
             if (!isGone(fs.file_path(f, st.save_path)))
                 continue;
+            // A status from the start of a scan may predate a move: look again.
+            if (!fresh) {
+                checkFiles(id, rec);
+                return;
+            }
             std::string name = fs.file_path(f);
             if (auto slash = name.find_last_of('/'); slash != std::string::npos)
                 name.erase(0, slash + 1);
@@ -271,6 +293,7 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
         return false;
     rec.missingText.clear();
     rec.present.clear();
+    rec.scannedDone = -1;
     savePresence(id, rec);
     m_pieces->forget(id);
     try {
@@ -309,9 +332,18 @@ void Session::applyTrackers(TorrentRec& rec) {
 }
 
 void Session::scanFiles() {
-    std::lock_guard lock(m_stateMutex);
-    for (auto& [id, rec] : m_torrents)
-        checkFiles(id, rec);
+    // One status query for every torrent rather than one each, and the state
+    // lock one torrent at a time: with thousands of torrents the scan would
+    // otherwise hold the lock, and the library's thread, most of each second.
+    std::vector<lt::torrent_status> statuses = m_session->get_torrent_status(
+        [](const lt::torrent_status& st) { return st.has_metadata && !st.moving_storage; },
+        lt::torrent_handle::query_save_path | lt::torrent_handle::query_name);
+    for (const auto& st : statuses) {
+        std::lock_guard lock(m_stateMutex);
+        std::string id = idOf(st.handle);
+        if (auto it = m_torrents.find(id); it != m_torrents.end())
+            checkFiles(id, it->second, st, false);
+    }
 }
 
 void Session::scanBannedPeers() {

@@ -2,6 +2,7 @@
 
 // What the session keeps about one registered torrent, under its state lock.
 
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -15,9 +16,10 @@ struct TorrentRec {
     // Every hash the torrent was known by, so a hybrid .torrent and its v1
     // magnet are found to be the same torrent.
     lt::info_hash_t hashes;
-    std::set<int> present;   // files known to have been complete on disk
-    std::string missingText; // non-empty: flagged missing until an action clears it
-    int recheckAttempts = 0; // automatic rechecks after read errors, at most 3
+    std::set<int> present;         // files known to have been complete on disk
+    std::string missingText;       // non-empty: flagged missing until an action clears it
+    int recheckAttempts = 0;       // automatic rechecks after read errors, at most 3
+    std::int64_t scannedDone = -1; // bytes done when the present set was last grown
     bool isPrivate = false;
     bool applied = false; // the tracker rule has run
     // Per-torrent rate limits as last set (bytes/s, below 1 unlimited).

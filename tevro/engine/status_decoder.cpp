@@ -1,5 +1,13 @@
 #include "tevro/engine/status_decoder.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include <QString>
+
+#include "tevro/core/json_value.h"
+#include "tevro/core/status_snapshot.h"
+
 namespace tevro {
 
 namespace {
@@ -28,18 +36,44 @@ std::size_t objectEnd(std::string_view text, std::size_t from) {
     return std::string_view::npos;
 }
 
+// The id a row starts with, as the bridge writes rows; empty for any other start.
+std::string_view rowId(std::string_view text, std::size_t at) {
+    constexpr std::string_view kPrefix = "{\"id\":\"";
+    if (text.substr(at, kPrefix.size()) != kPrefix)
+        return {};
+    std::size_t from = at + kPrefix.size();
+    std::size_t end = text.find('"', from);
+    if (end == std::string_view::npos)
+        return {};
+    std::string_view id = text.substr(from, end - from);
+    return id.find('\\') == std::string_view::npos ? id : std::string_view();
+}
+
+// Names compare by code points of their canonical composition.
+std::string sortKey(const std::string& name) {
+    return QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
+}
+
 } // namespace
 
-std::optional<StatusSnapshot> StatusDecoder::decode(std::string_view text) {
+std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
+    const std::string_view text = owned;
     // A quote inside a string is escaped, so this can only be the key itself.
     constexpr std::string_view kRows = ",\"torrents\":[";
     std::size_t rows = text.find(kRows);
     if (rows == std::string_view::npos || text.empty() || text.front() != '{') {
-        auto whole = StatusSnapshot::decode(text);
-        m_rows.clear();
-        return whole ? std::optional(std::move(*whole)) : std::nullopt;
+        // Not laid out as the bridge writes it: decode it whole, compare nothing.
+        auto snapshot = StatusSnapshot::decode(text);
+        m_valid = false;
+        if (!snapshot)
+            return std::nullopt;
+        StatusDelta out;
+        out.session = std::move(snapshot->session);
+        m_records = std::move(snapshot->torrents);
+        publishWhole(out);
+        return out;
     }
-    StatusSnapshot out;
+    StatusDelta out;
     try {
         Json head = Json::parse(std::string(text.substr(0, rows)) + "}");
         auto session = head.find("session");
@@ -50,32 +84,116 @@ std::optional<StatusSnapshot> StatusDecoder::decode(std::string_view text) {
         return std::nullopt;
     }
 
-    std::unordered_map<std::string, TorrentStatus> seen;
+    // Each row: where it is, and the last text's row it repeats (or none).
+    struct Seen {
+        Row row;
+        std::size_t from;
+    };
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<Seen> seen;
+    seen.reserve(m_rows.size());
+    std::vector<std::pair<std::size_t, TorrentStatus>> decoded; // rows whose text is new
     std::size_t at = rows + kRows.size();
     while (at < text.size() && text[at] != ']') {
         if (text[at] == ',') {
             ++at;
             continue;
         }
-        std::size_t end = text[at] == '{' ? objectEnd(text, at) : std::string_view::npos;
-        if (end == std::string_view::npos)
+        if (text[at] != '{')
             return std::nullopt;
-        std::string row(text.substr(at, end - at));
-        at = end;
-        if (auto cached = m_rows.find(row); cached != m_rows.end()) {
-            out.torrents.push_back(cached->second);
-        } else if (auto decoded = json::decode<TorrentStatus>(row)) {
-            out.torrents.push_back(std::move(*decoded));
-        } else {
-            return std::nullopt;
+        const std::size_t i = seen.size();
+        std::size_t from = kNone;
+        if (std::string_view id = rowId(text, at); m_valid && !id.empty()) {
+            std::size_t j = kNone;
+            if (i < m_records.size() && m_records[i].id == id)
+                j = i;
+            else if (auto it = m_index.find(std::string(id)); it != m_index.end())
+                j = it->second;
+            // The same bytes as a whole object of the last text are that object.
+            if (j != kNone) {
+                const Row& old = m_rows[j];
+                std::size_t after = at + old.length;
+                if (after < text.size() && (text[after] == ',' || text[after] == ']') &&
+                    text.substr(at, old.length) ==
+                        std::string_view(m_text).substr(old.offset, old.length))
+                    from = j;
+            }
         }
-        seen.try_emplace(std::move(row), out.torrents.back());
+        std::size_t end;
+        if (from != kNone) {
+            end = at + m_rows[from].length;
+        } else {
+            end = objectEnd(text, at);
+            if (end == std::string_view::npos)
+                return std::nullopt;
+            auto record = json::decode<TorrentStatus>(text.substr(at, end - at));
+            if (!record)
+                return std::nullopt;
+            decoded.emplace_back(i, std::move(*record));
+        }
+        seen.push_back({{at, end - at}, from});
+        at = end;
     }
     // The array and the object close, and nothing follows.
     if (text.substr(at) != "]}")
         return std::nullopt;
-    m_rows = std::move(seen);
+
+    bool whole = !m_valid || seen.size() != m_records.size();
+    for (std::size_t i = 0; !whole && i < seen.size(); ++i)
+        whole = seen[i].from != kNone && seen[i].from != i;
+    for (std::size_t k = 0; !whole && k < decoded.size(); ++k) {
+        const auto& [i, t] = decoded[k];
+        const TorrentStatus& was = m_records[i];
+        whole = t.id != was.id || t.name != was.name || t.added != was.added;
+    }
+
+    if (!whole) {
+        for (auto& [i, t] : decoded) {
+            m_records[i] = t;
+            out.positions.push_back(m_display[i]);
+            out.rows.push_back(std::move(t));
+        }
+    } else {
+        std::vector<TorrentStatus> records;
+        records.reserve(seen.size());
+        auto next = decoded.begin();
+        for (const auto& s : seen)
+            records.push_back(s.from != kNone ? m_records[s.from] : std::move((next++)->second));
+        m_records = std::move(records);
+        publishWhole(out);
+    }
+    m_rows.clear();
+    for (const auto& s : seen)
+        m_rows.push_back(s.row);
+    m_text = std::move(owned);
+    m_valid = true;
     return out;
+}
+
+void StatusDecoder::publishWhole(StatusDelta& out) {
+    m_index.clear();
+    for (std::size_t i = 0; i < m_records.size(); ++i)
+        m_index.emplace(m_records[i].id, i);
+    std::vector<std::pair<std::string, std::size_t>> keys;
+    keys.reserve(m_records.size());
+    for (std::size_t i = 0; i < m_records.size(); ++i)
+        keys.emplace_back(sortKey(m_records[i].name), i);
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const auto& ta = m_records[a.second];
+        const auto& tb = m_records[b.second];
+        if (ta.added != tb.added)
+            return ta.added > tb.added;
+        return a.first < b.first;
+    });
+    m_display.assign(m_records.size(), 0);
+    out.whole = true;
+    out.rows.clear();
+    out.positions.clear();
+    out.rows.reserve(keys.size());
+    for (std::size_t p = 0; p < keys.size(); ++p) {
+        m_display[keys[p].second] = p;
+        out.rows.push_back(m_records[keys[p].second]);
+    }
 }
 
 } // namespace tevro

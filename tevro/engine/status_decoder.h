@@ -1,25 +1,54 @@
 #pragma once
 
-// Decodes the bridge's status text poll after poll, decoding again only the
-// torrent rows whose text changed: with thousands of torrents most rows are
-// the same from one second to the next. Used on the engine queue only.
+// Decodes the bridge's status text poll after poll into what changed since
+// the last poll, in display order (newest added first, then by name). A row
+// whose text is the same as last time is not decoded again, and the list goes
+// out whole only when torrents came or went or a name or add time changed:
+// with thousands of torrents most rows are the same from one second to the
+// next. Used on the engine queue only.
 
+#include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
+#include <vector>
 
-#include "tevro/core/status_snapshot.h"
+#include "tevro/core/session_info.h"
+#include "tevro/core/torrent_status.h"
 
 namespace tevro {
 
+struct StatusDelta {
+    SessionInfo session;
+    // Every torrent, in display order; else only the rows that changed.
+    bool whole = false;
+    std::vector<TorrentStatus> rows;
+    // With a partial delta, each row's place in the list last given whole.
+    std::vector<std::size_t> positions;
+};
+
 class StatusDecoder {
 public:
-    // Nothing when the text does not decode (one bad row fails it whole).
-    std::optional<StatusSnapshot> decode(std::string_view text);
+    // Nothing when the text does not decode (one bad row fails it whole);
+    // the next text is then compared with the last good one.
+    std::optional<StatusDelta> decode(std::string text);
+    // The next decode gives the whole list.
+    void reset() { m_valid = false; }
 
 private:
-    std::unordered_map<std::string, TorrentStatus> m_rows; // row text -> its decoding
+    // Sorts m_records into display order and gives them all.
+    void publishWhole(StatusDelta& out);
+
+    struct Row {
+        std::size_t offset = 0; // in m_text
+        std::size_t length = 0;
+    };
+    bool m_valid = false;
+    std::string m_text;                                   // the last good text
+    std::vector<Row> m_rows;                              // its rows, in the bridge's order
+    std::vector<TorrentStatus> m_records;                 // their decoding
+    std::vector<std::size_t> m_display;                   // each row's place in display order
+    std::unordered_map<std::string, std::size_t> m_index; // id -> row
 };
 
 } // namespace tevro

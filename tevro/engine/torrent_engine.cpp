@@ -23,11 +23,6 @@ bool isActiveCheck(const TorrentStatus& t) {
     return t.state == "checking" && !t.paused && t.error.empty();
 }
 
-// Names compare by code points of their canonical composition.
-std::string sortKey(const std::string& name) {
-    return QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
-}
-
 } // namespace
 
 namespace {
@@ -180,7 +175,7 @@ void TorrentEngine::poll() {
     }
     m_pollInFlight = true;
     struct Result {
-        std::optional<StatusSnapshot> snapshot;
+        std::optional<StatusDelta> delta;
         std::vector<TorrentEvent> events;
         PollTimings timings;
     };
@@ -196,7 +191,7 @@ void TorrentEngine::poll() {
             auto eventsText = takeBridgeString(tb_poll_events(s));
             auto t1 = Clock::now();
             if (status)
-                r.snapshot = decoder->decode(*status);
+                r.delta = decoder->decode(std::move(*status));
             if (eventsText)
                 if (auto events = json::decodeArray<TorrentEvent>(*eventsText))
                     r.events = std::move(*events);
@@ -207,8 +202,8 @@ void TorrentEngine::poll() {
         [this](Result r) {
             m_pollInFlight = false;
             auto start = std::chrono::steady_clock::now();
-            bool applied = r.snapshot.has_value();
-            apply(std::move(r.snapshot), std::move(r.events));
+            bool applied = r.delta.has_value();
+            apply(std::move(r.delta), std::move(r.events));
             if (applied) {
                 r.timings.apply =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -229,68 +224,87 @@ void TorrentEngine::poll() {
     }
 }
 
-void TorrentEngine::apply(std::optional<StatusSnapshot> snapshot,
-                          std::vector<TorrentEvent> events) {
-    if (!snapshot || m_isShutDown) {
+void TorrentEngine::apply(std::optional<StatusDelta> delta, std::vector<TorrentEvent> events) {
+    if (!delta || m_isShutDown) {
         emit polled();
         return;
     }
-    if (snapshot->session != m_sessionInfo) {
-        m_sessionInfo = snapshot->session;
+    if (delta->session != m_sessionInfo) {
+        m_sessionInfo = delta->session;
         emit sessionInfoChanged();
     }
-    double now = m_probe->now();
-    if (!m_checkingProgress.tracks.empty()) {
-        std::set<std::string> ids;
-        for (const auto& t : snapshot->torrents)
-            ids.insert(t.id);
-        m_checkingProgress.retain(ids);
+    if (!applyRows(*delta, m_probe->now())) {
+        // Out of step with the decoder (never expected): the next poll gives
+        // the whole list again.
+        auto decoder = m_statusDecoder;
+        m_queue->post([decoder] { decoder->reset(); });
+        m_pollAgain = true;
     }
-    bool anyChecking = false;
-    for (auto& t : snapshot->torrents) {
-        bool active = isActiveCheck(t);
-        anyChecking |= active;
-        t.checkingRate = m_checkingProgress.update(t.id, t.progress, t.total, active, now);
-    }
-    // The order changes only with the set of torrents, their names and add
-    // times: most polls reuse the last one.
-    const auto& rows = snapshot->torrents;
-    bool sameOrder = rows.size() == m_orderRows.size();
-    for (size_t i = 0; sameOrder && i < rows.size(); ++i)
-        sameOrder = rows[i].id == m_orderRows[i].id && rows[i].added == m_orderRows[i].added &&
-                    rows[i].name == m_orderRows[i].name;
-    if (!sameOrder) {
-        std::vector<std::pair<std::string, size_t>> keys;
-        keys.reserve(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i)
-            keys.emplace_back(sortKey(rows[i].name), i);
-        std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-            const auto& ta = rows[a.second];
-            const auto& tb = rows[b.second];
-            if (ta.added != tb.added)
-                return ta.added > tb.added;
-            return a.first < b.first;
-        });
-        m_order.clear();
-        for (const auto& k : keys)
-            m_order.push_back(k.second);
-        m_orderRows.clear();
-        for (const auto& t : rows)
-            m_orderRows.push_back({t.id, t.name, t.added});
-    }
-    std::vector<TorrentStatus> sorted;
-    sorted.reserve(m_order.size());
-    for (size_t i : m_order)
-        sorted.push_back(std::move(snapshot->torrents[i]));
-    if (sorted != m_torrents) {
-        m_torrents = std::move(sorted);
-        emit torrentsChanged();
-    }
-    setPollInterval(anyChecking ? 0.25 : 1.0);
+    setPollInterval(m_activeChecks.empty() ? 1.0 : 0.25);
     for (const auto& e : events)
         handle(e);
     enforceSeedLimits();
     emit polled();
+}
+
+bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
+    auto checking = [&](TorrentStatus& t) {
+        bool active = isActiveCheck(t);
+        if (active)
+            m_activeChecks.insert(t.id);
+        else
+            m_activeChecks.erase(t.id);
+        t.checkingRate = m_checkingProgress.update(t.id, t.progress, t.total, active, now);
+    };
+    if (delta.whole) {
+        if (!m_checkingProgress.tracks.empty()) {
+            std::set<std::string> ids;
+            for (const auto& t : delta.rows)
+                ids.insert(t.id);
+            m_checkingProgress.retain(ids);
+        }
+        m_activeChecks.clear();
+        for (auto& t : delta.rows)
+            checking(t);
+        if (delta.rows != m_torrents) {
+            m_torrents = std::move(delta.rows);
+            m_positions.clear();
+            for (size_t i = 0; i < m_torrents.size(); ++i)
+                m_positions.emplace(m_torrents[i].id, i);
+            emit torrentsChanged();
+        }
+        return true;
+    }
+    // Only the rows that changed, and the speeds of the checks still running.
+    bool changed = false;
+    std::unordered_set<std::string> seen;
+    for (size_t k = 0; k < delta.rows.size(); ++k) {
+        size_t at = k < delta.positions.size() ? delta.positions[k] : m_torrents.size();
+        TorrentStatus& t = delta.rows[k];
+        if (at >= m_torrents.size() || m_torrents[at].id != t.id)
+            return false;
+        checking(t);
+        if (!m_activeChecks.empty())
+            seen.insert(t.id);
+        if (t != m_torrents[at]) {
+            m_torrents[at] = std::move(t);
+            changed = true;
+        }
+    }
+    for (const auto& id : m_activeChecks) {
+        auto at = m_positions.find(id);
+        if (seen.contains(id) || at == m_positions.end())
+            continue;
+        TorrentStatus& t = m_torrents[at->second];
+        auto rate = m_checkingProgress.update(t.id, t.progress, t.total, true, now);
+        if (rate != t.checkingRate) {
+            t.checkingRate = rate;
+            changed = true;
+        }
+    }
+    if (changed)
+        emit torrentsChanged();
+    return true;
 }
 
 void TorrentEngine::handle(const TorrentEvent& e) {

@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <QCoreApplication>
@@ -171,7 +173,9 @@ signals:
 private:
     void setPollInterval(double seconds);
     void onTimer();
-    void apply(std::optional<StatusSnapshot> snapshot, std::vector<TorrentEvent> events);
+    void apply(std::optional<StatusDelta> delta, std::vector<TorrentEvent> events);
+    // The rows of a delta in m_torrents; false when it does not fit them.
+    bool applyRows(StatusDelta& delta, double now);
     void enforceSeedLimits();
     void settingsChain();
     void applyEngineSettings();
@@ -209,14 +213,10 @@ private:
     std::unique_ptr<SerialQueue> m_streamQueue;
     // Used on the engine queue only.
     std::shared_ptr<StatusDecoder> m_statusDecoder = std::make_shared<StatusDecoder>();
-    // The last poll's rows (as the bridge listed them) and their display order.
-    struct OrderRow {
-        std::string id;
-        std::string name;
-        std::int64_t added = 0;
-    };
-    std::vector<OrderRow> m_orderRows;
-    std::vector<size_t> m_order;
+    // Each published torrent's place in m_torrents, and the ids of those
+    // being hash-checked right now (their speed moves without a new row).
+    std::unordered_map<std::string, size_t> m_positions;
+    std::unordered_set<std::string> m_activeChecks;
     QTimer m_timer;
     double m_pollInterval = 0;
     std::optional<double> m_lastTimerTick;

@@ -87,9 +87,8 @@ TorrentPreview TorrentEngine::preview(const std::filesystem::path& torrentFile) 
 }
 
 std::optional<TorrentStatus> TorrentEngine::torrent(const std::string& id) const {
-    for (const auto& t : m_torrents)
-        if (t.id == id)
-            return t;
+    if (auto at = m_positions.find(id); at != m_positions.end() && at->second < m_torrents.size())
+        return m_torrents[at->second];
     return std::nullopt;
 }
 
@@ -274,16 +273,15 @@ void TorrentEngine::refreshForAutomation(std::function<void()> done) {
             done();
         return;
     }
-    onQueue<std::optional<StatusSnapshot>>(
-        [](tb_session* s) -> std::optional<StatusSnapshot> {
+    onQueue<std::optional<StatusDelta>>(
+        [decoder = m_statusDecoder](tb_session* s) -> std::optional<StatusDelta> {
             if (auto text = takeBridgeString(tb_status_json(s)))
-                if (auto snap = StatusSnapshot::decode(*text))
-                    return std::move(*snap);
+                return decoder->decode(std::move(*text));
             return std::nullopt;
         },
-        [this, done = std::move(done)](std::optional<StatusSnapshot> snap) {
-            if (snap)
-                apply(std::move(snap), {});
+        [this, done = std::move(done)](std::optional<StatusDelta> delta) {
+            if (delta)
+                apply(std::move(delta), {});
             if (done)
                 done();
         });

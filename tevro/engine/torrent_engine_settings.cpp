@@ -130,16 +130,18 @@ void TorrentEngine::enforceSeedLimits() {
     if (!(m_settings.ratioLimit > 0) && m_settings.seedTimeLimitMinutes < 1)
         return;
     // Pausing shows a message, which must not disturb the list being walked.
-    std::vector<TorrentStatus> rows = m_torrents;
-    for (const auto& t : rows) {
+    std::vector<std::pair<std::string, std::string>> reached; // id, name
+    for (const auto& t : m_torrents) {
         if (!t.seeding || t.paused)
             continue;
         if (auto it = m_meta.find(t.id); it != m_meta.end() && it->second.ignoreSeedLimits)
             continue;
-        if (settingsLimitReached(t)) {
-            tb_action(m_session, t.id.c_str(), "pause");
-            show("Раздача «" + t.name + "» остановлена по лимиту");
-        }
+        if (settingsLimitReached(t))
+            reached.emplace_back(t.id, t.name);
+    }
+    for (const auto& [id, name] : reached) {
+        tb_action(m_session, id.c_str(), "pause");
+        show("Раздача «" + name + "» остановлена по лимиту");
     }
 }
 

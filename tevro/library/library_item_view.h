@@ -16,6 +16,9 @@ class TorrentListModel;
 class LibraryItemView : public QListView {
     Q_OBJECT
 public:
+    // The space between the view's edges and its items, scroll bar aside.
+    static constexpr int kSidePadding = 28;
+
     LibraryItemView(LibraryItemDelegate* delegate, QWidget* parent = nullptr);
 
     void setTorrentModel(TorrentListModel* model);

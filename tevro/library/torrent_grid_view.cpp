@@ -1,5 +1,7 @@
 #include "tevro/library/torrent_grid_view.h"
 
+#include <algorithm>
+
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -16,6 +18,8 @@ TorrentGridView::TorrentGridView(QWidget* parent)
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
     setSpacing(kSpacing);
+    // The spacing already lies before the first column and after the last.
+    setViewportMargins(kSidePadding - kSpacing, 0, kSidePadding - kSpacing, 0);
     setUniformItemSizes(false);
     setLayoutMode(QListView::SinglePass);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -31,7 +35,8 @@ void TorrentGridView::fitColumns() {
     // The spacing lies before each card and after the last one.
     const int width = viewport()->width() - 1;
     const int columns = std::max(1, (width - kSpacing) / (kMinCardWidth + kSpacing));
-    const int rounded = std::max(120, (width - (columns + 1) * kSpacing) / columns);
+    const int rounded =
+        std::clamp((width - (columns + 1) * kSpacing) / columns, 120, kMaxCardWidth);
     if (columns == m_columns && rounded == m_cards->cardWidth())
         return;
     m_columns = columns;

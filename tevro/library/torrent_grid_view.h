@@ -1,7 +1,7 @@
 #pragma once
 
 // The library's grid: cards in as many columns of at least the minimum card
-// width as fit, filling the width.
+// width as fit, filling the width up to the maximum card width.
 
 #include "tevro/library/library_item_view.h"
 
@@ -12,7 +12,8 @@ class TorrentCardItemDelegate;
 class TorrentGridView : public LibraryItemView {
     Q_OBJECT
 public:
-    static constexpr int kMinCardWidth = 240;
+    static constexpr int kMinCardWidth = 220;
+    static constexpr int kMaxCardWidth = 340;
     static constexpr int kSpacing = 18;
 
     explicit TorrentGridView(QWidget* parent = nullptr);

@@ -8,6 +8,8 @@ TorrentRowView::TorrentRowView(QWidget* parent) : LibraryItemView(new TorrentRow
     setViewMode(QListView::ListMode);
     setUniformItemSizes(true);
     setSpacing(kSpacing / 2);
+    // Half the spacing already lies on each side of a row.
+    setViewportMargins(kSidePadding - kSpacing / 2, 0, kSidePadding - kSpacing / 2, 0);
     setResizeMode(QListView::Adjust);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAccessibleName(QStringLiteral("Список торрентов"));

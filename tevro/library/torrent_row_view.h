@@ -9,7 +9,7 @@ namespace tevro {
 class TorrentRowView : public LibraryItemView {
     Q_OBJECT
 public:
-    static constexpr int kSpacing = 8;
+    static constexpr int kSpacing = 10;
 
     explicit TorrentRowView(QWidget* parent = nullptr);
 

@@ -16,6 +16,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -82,6 +83,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     setPalette(pal);
 
     m_covers = new CoverCache(artwork, this);
+    m_covers->setEngine(&m_engine);
     m_model = new LibraryModel(this);
 
     auto* row = new QHBoxLayout(this);
@@ -266,17 +268,25 @@ QWidget* MainView::buildLibrary() {
     m_cards = new TorrentListModel(m_artwork, &m_engine, this);
     m_items = new QWidget;
     auto* items = new QVBoxLayout(m_items);
-    items->setContentsMargins(28, 6, 12, 0);
+    // The views keep the 28-point side padding inside their own margins, so
+    // their scroll bars stand at the window's edge.
+    items->setContentsMargins(0, 6, 0, 0);
     items->setSpacing(24);
     m_featured = new FeaturedTorrent(m_artwork, &m_engine, m_items);
     m_featured->hide();
-    items->addWidget(m_featured);
+    auto* featuredRow = new QHBoxLayout;
+    featuredRow->addWidget(m_featured);
+    items->addLayout(featuredRow);
     connect(m_featured, &FeaturedTorrent::playRequested, this,
             [this] { play(m_featured->torrent().id); });
     connect(m_featured, &FeaturedTorrent::detailsRequested, this,
             [this] { inspect(m_featured->torrent().id); });
     m_grid = new TorrentGridView(m_items);
     m_list = new TorrentRowView(m_items);
+    // The featured item lines up with the cards, left of the grid's scroll bar.
+    featuredRow->setContentsMargins(
+        LibraryItemView::kSidePadding, 0,
+        LibraryItemView::kSidePadding + m_grid->verticalScrollBar()->sizeHint().width(), 0);
     for (LibraryItemView* view : {m_grid, m_list}) {
         view->setTorrentModel(m_cards);
         view->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -1,19 +1,24 @@
 #include "tevro/shell/torrent_delegates.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QDateTime>
 #include <QListView>
 #include <QPainter>
 #include <QPainterPath>
 
 #include "tevro/core/format.h"
 #include "tevro/core/torrent_status.h"
+#include "tevro/engine/torrent_engine.h"
 #include "tevro/media/artwork_store.h"
 #include "tevro/media/media_presentation.h"
 #include "tevro/library/torrent_status_text.h"
 #include "tevro/shell/library_model.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/media_artwork.h"
+#include "tevro/library/piece_map_loader.h"
 #include "tevro/library/symbols.h"
+#include "tevro/library/transfer_progress.h"
 
 namespace tevro {
 
@@ -42,6 +47,36 @@ const QImage* CoverCache::cover(const TorrentStatus& torrent) {
     return it != m_covers.end() && it->second ? &*it->second : nullptr;
 }
 
+const PieceMap& CoverCache::pieces(const TorrentStatus& torrent) {
+    Pieces& entry = m_pieces[torrent.id];
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (m_engine && !entry.inFlight && torrent.state != "checking" &&
+        (entry.fetched == 0 || now - entry.fetched >= PieceMapLoader::kRefreshMs)) {
+        entry.inFlight = true;
+        // Never from inside a paint: the answer may come at once.
+        QMetaObject::invokeMethod(
+            this, [this, id = torrent.id] { fetchPieces(id); }, Qt::QueuedConnection);
+    }
+    return entry.map;
+}
+
+void CoverCache::fetchPieces(const std::string& id) {
+    if (!m_engine)
+        return;
+    QPointer<CoverCache> self(this);
+    m_engine->pieceMap(id, [self, id](PieceMap map) {
+        if (!self)
+            return;
+        Pieces& entry = self->m_pieces[id];
+        entry.inFlight = false;
+        entry.fetched = QDateTime::currentMSecsSinceEpoch();
+        if (map == entry.map)
+            return;
+        entry.map = std::move(map);
+        emit self->coverArrived();
+    });
+}
+
 namespace {
 
 void drawCover(QPainter* p, const QRectF& rect, const QImage* image, const TorrentStatus& torrent,
@@ -52,18 +87,6 @@ void drawCover(QPainter* p, const QRectF& rect, const QImage* image, const Torre
     p->setClipPath(clip);
     MediaArtwork::paint(*p, rect, torrent, std::nullopt, showsTitle, image ? *image : QImage());
     p->restore();
-}
-
-void drawBar(QPainter* p, const QRectF& rect, double fraction, const QColor& colour) {
-    p->setPen(Qt::NoPen);
-    p->setBrush(QColor::fromRgbF(1, 1, 1, 0.12f));
-    p->drawRoundedRect(rect, rect.height() / 2, rect.height() / 2);
-    if (fraction > 0) {
-        QRectF done = rect;
-        done.setWidth(rect.width() * std::clamp(fraction, 0.0, 1.0));
-        p->setBrush(colour);
-        p->drawRoundedRect(done, rect.height() / 2, rect.height() / 2);
-    }
 }
 
 } // namespace
@@ -81,6 +104,20 @@ void TorrentTableDelegate::paint(QPainter* p, const QStyleOptionViewItem& option
                                  const QModelIndex& index) const {
     auto* model = qobject_cast<const LibraryModel*>(index.model());
     const TorrentStatus* t = model ? model->status(index.row()) : nullptr;
+    if (t && index.column() == LibraryModel::statusColumn) {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        o.font = LibraryStyle::font(11);
+        const QColor colour = index.data(Qt::ForegroundRole).value<QColor>();
+        // A status keeps its colour on a selected row.
+        o.palette.setColor(QPalette::HighlightedText, colour);
+        o.icon = Symbols::icon(TorrentStatusText::statusSymbol(*t), colour, 12);
+        o.decorationSize = QSize(12, 12);
+        o.features |= QStyleOptionViewItem::HasDecoration;
+        QStyle* style = o.widget ? o.widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &o, p, o.widget);
+        return;
+    }
     if (!t || (index.column() != LibraryModel::nameColumn &&
                index.column() != LibraryModel::progressColumn)) {
         QStyleOptionViewItem o = option;
@@ -119,8 +156,10 @@ void TorrentTableDelegate::paint(QPainter* p, const QStyleOptionViewItem& option
         p->setFont(LibraryStyle::font(11));
         p->drawText(QRectF(r.left() + 4, r.top() + 6, r.width() - 8, 14),
                     Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
-        drawBar(p, QRectF(r.left() + 4, r.top() + 26, r.width() - 12, 5), t->displayProgress(),
-                LibraryStyle::accent());
+        const PieceMap empty;
+        const PieceMap& map = m_covers ? m_covers->pieces(*t) : empty;
+        TransferProgress::paint(*p, QRectF(r.left() + 4, r.top() + 26, r.width() - 12, 5), *t, map,
+                                t->id);
     }
     p->restore();
 }

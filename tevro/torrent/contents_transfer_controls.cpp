@@ -67,10 +67,14 @@ ContentsTransferControls::ContentsTransferControls(TorrentEngine& engine, QWidge
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(10);
     auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(5);
+    m_statusSymbol = new QLabel;
+    statusRow->addWidget(m_statusSymbol);
     m_status = new QLabel;
     m_status->setFont(LibraryStyle::font(12, QFont::Medium));
     statusRow->addWidget(m_status);
     statusRow->addStretch();
+    statusRow->addSpacing(12);
     m_percent = new QLabel;
     m_percent->setFont(LibraryStyle::font(12, QFont::Medium));
     statusRow->addWidget(m_percent);
@@ -131,10 +135,12 @@ void ContentsTransferControls::setTorrent(const TorrentStatus& t) {
     m_torrent = t;
     const bool checking = t.state == "checking";
     m_status->setText(QString::fromStdString(TorrentStatusText::statusText(t)));
+    const QColor& tint = t.error.empty() ? LibraryStyle::accent() : LibraryStyle::red();
     QPalette sp = m_status->palette();
-    sp.setColor(QPalette::WindowText,
-                t.error.empty() ? LibraryStyle::accent() : LibraryStyle::red());
+    sp.setColor(QPalette::WindowText, tint);
     m_status->setPalette(sp);
+    m_statusSymbol->setPixmap(Symbols::pixmap(TorrentStatusText::statusSymbol(t), tint, 12,
+                                              m_statusSymbol->devicePixelRatioF()));
     m_percent->setText(QString::fromStdString(Format::percent(doneFraction(t))));
     m_progress->setTorrent(t);
     m_checking->setVisible(checking);

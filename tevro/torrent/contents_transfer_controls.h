@@ -45,6 +45,7 @@ signals:
 private:
     TorrentEngine& m_engine;
     TorrentStatus m_torrent;
+    QLabel* m_statusSymbol = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_percent = nullptr;
     TransferProgress* m_progress = nullptr;

@@ -1,0 +1,77 @@
+#include "tevro/bridge/status_rows.h"
+
+#include <iterator>
+
+#include "tevro/bridge/json_writer.h"
+
+namespace tevro::bridge {
+
+std::string_view StatusRows::row(const std::string& id, Values values) {
+    auto [it, added] = m_rows.try_emplace(id);
+    Entry& e = it->second;
+    if (added || e.values != values) {
+        e.text = write(id, values);
+        e.values = std::move(values);
+    }
+    if (!e.used) {
+        e.used = true;
+        ++m_used;
+    }
+    return e.text;
+}
+
+void StatusRows::sweep() {
+    if (m_used != m_rows.size())
+        std::erase_if(m_rows, [](const auto& entry) { return !entry.second.used; });
+    for (auto& [id, e] : m_rows)
+        e.used = false;
+    m_used = 0;
+}
+
+std::string StatusRows::write(const std::string& id, const Values& v) {
+    JsonWriter w;
+    w.beginObject();
+    w.key("id").text(id);
+    w.key("name").text(v.name);
+    w.key("state").text(v.state);
+    w.key("paused").boolean(v.paused);
+    w.key("autoManaged").boolean(v.autoManaged);
+    w.key("sequential").boolean(v.sequential);
+    w.key("private").boolean(v.isPrivate);
+    w.key("hasMetadata").boolean(v.hasMetadata);
+    w.key("finished").boolean(v.finished);
+    w.key("seeding").boolean(v.seeding);
+    w.key("moving").boolean(v.moving);
+    w.key("progress").real(v.progress);
+    w.key("total").integer(v.total);
+    w.key("totalDone").integer(v.totalDone);
+    w.key("wanted").integer(v.wanted);
+    w.key("wantedDone").integer(v.wantedDone);
+    w.key("downloadRate").integer(v.downloadRate);
+    w.key("uploadRate").integer(v.uploadRate);
+    w.key("peers").integer(v.peers);
+    w.key("seeds").integer(v.seeds);
+    w.key("swarmPeers").integer(v.swarmPeers);
+    w.key("swarmSeeds").integer(v.swarmSeeds);
+    w.key("connectCandidates").integer(v.connectCandidates);
+    w.key("uploaded").integer(v.uploaded);
+    w.key("downloaded").integer(v.downloaded);
+    w.key("added").integer(v.added);
+    w.key("completed").integer(v.completed);
+    w.key("activeTime").integer(v.activeTime);
+    w.key("seedingTime").integer(v.seedingTime);
+    w.key("downloadLimit").integer(v.downloadLimit);
+    w.key("uploadLimit").integer(v.uploadLimit);
+    w.key("connectionsLimit").integer(v.connectionsLimit);
+    w.key("uploadsLimit").integer(v.uploadsLimit);
+    w.key("queue").integer(v.queue);
+    w.key("pieces").integer(v.pieces);
+    w.key("availability").real(v.availability);
+    w.key("savePath").text(v.savePath);
+    w.key("tracker").text(v.tracker);
+    w.key("error").text(v.error);
+    w.endObject();
+    return w.take();
+}
+
+} // namespace tevro::bridge

@@ -1,0 +1,79 @@
+#pragma once
+
+// The torrent rows of the status report, kept from one report to the next:
+// a row is written again only when a value it shows changed. With thousands
+// of torrents most rows are the same from one second to the next, and writing
+// them costs more than the library's status query itself.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace tevro::bridge {
+
+class StatusRows {
+public:
+    // Everything one row shows, in the row's own terms.
+    struct Values {
+        std::string name;
+        std::string state;
+        bool paused = false;
+        bool autoManaged = false;
+        bool sequential = false;
+        bool isPrivate = false;
+        bool hasMetadata = false;
+        bool finished = false;
+        bool seeding = false;
+        bool moving = false;
+        float progress = 0;
+        std::int64_t total = 0;
+        std::int64_t totalDone = 0;
+        std::int64_t wanted = 0;
+        std::int64_t wantedDone = 0;
+        std::int64_t downloadRate = 0;
+        std::int64_t uploadRate = 0;
+        std::int64_t peers = 0;
+        std::int64_t seeds = 0;
+        std::int64_t swarmPeers = 0;
+        std::int64_t swarmSeeds = 0;
+        std::int64_t connectCandidates = 0;
+        std::int64_t uploaded = 0;
+        std::int64_t downloaded = 0;
+        std::int64_t added = 0;
+        std::int64_t completed = 0;
+        std::int64_t activeTime = 0;
+        std::int64_t seedingTime = 0;
+        std::int64_t downloadLimit = 0;
+        std::int64_t uploadLimit = 0;
+        std::int64_t connectionsLimit = 0;
+        std::int64_t uploadsLimit = 0;
+        std::int64_t queue = 0;
+        std::int64_t pieces = 0;
+        float availability = 0;
+        std::string savePath;
+        std::string tracker;
+        std::string error;
+
+        bool operator==(const Values&) const = default;
+    };
+
+    // The row of torrent `id` showing `values`, as one JSON object. Valid
+    // until the next call for the same id or the next sweep.
+    std::string_view row(const std::string& id, Values values);
+    // Forgets the rows not asked for since the last sweep (removed torrents).
+    void sweep();
+
+    static std::string write(const std::string& id, const Values& values);
+
+private:
+    struct Entry {
+        Values values;
+        std::string text;
+        bool used = false;
+    };
+    std::unordered_map<std::string, Entry> m_rows;
+    std::size_t m_used = 0;
+};
+
+} // namespace tevro::bridge
