@@ -161,6 +161,19 @@ TEST_F(SidebarOffersTest, OffersShowTheEntryAndThePageWithBannersAndPaging) {
     EXPECT_EQ(window->minimumSize(), minimum);
     EXPECT_FALSE(entry->entry()->isChecked());
     EXPECT_TRUE(main.sidebar()->row(TorrentFilter::all)->isChecked());
+
+    // While a load runs the entry shows the spinner and takes no clicks.
+    service.route("/v1/offers",
+                  {.body = OffersService::body(list), .dribbleBytes = 64, .dribbleMs = 20});
+    state->refresh(true);
+    EXPECT_FALSE(entry->entry()->isEnabled());
+    EXPECT_TRUE(entry->spinner()->isVisible());
+    EXPECT_EQ(entry->spinner()->accessibleName(), "Загрузка предложений");
+    QTest::mouseClick(entry->entry(), Qt::LeftButton);
+    ASSERT_TRUE(loaded());
+    EXPECT_FALSE(state->isPresented());
+    EXPECT_TRUE(entry->entry()->isEnabled());
+    EXPECT_FALSE(entry->spinner()->isVisible());
 }
 
 TEST_F(SidebarOffersTest, NotModifiedKeepsTheListAndTheETagIsSent) {
