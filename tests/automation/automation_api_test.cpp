@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/fake_probe.h"
+#include "tests/automation/loopback_engine.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
@@ -20,13 +20,7 @@ class AutomationAPITest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ensureQtApp();
-        swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(),
-                                           dir / "downloads");
-        TorrentEngine::Options o;
-        o.dataFolder = dir / "home";
-        o.probe = std::make_shared<test::FakeProbe>();
-        o.refreshTrackersAtStart = false;
-        engine = std::make_unique<TorrentEngine>(o);
+        engine = test::loopbackEngine(dir.path());
         commands = std::make_unique<CommandLayer>(*engine);
         api = std::make_unique<AutomationAPI>(*commands);
         swarm::GeneratedTorrent::Options t;

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/automation/automation_test_client.h"
-#include "tests/engine/fake_probe.h"
+#include "tests/automation/loopback_engine.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tests/support/temp_dir.h"
 #include "tevro/automation/automation_api.h"
@@ -32,13 +32,7 @@ protected:
     void SetUp() override {
         test::ensureQtApp();
         unsetenv("TEVRO_MCP_DISABLED");
-        swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(),
-                                           dir / "downloads");
-        TorrentEngine::Options o;
-        o.dataFolder = dir / "home";
-        o.probe = std::make_shared<test::FakeProbe>();
-        o.refreshTrackersAtStart = false;
-        engine = std::make_unique<TorrentEngine>(o);
+        engine = test::loopbackEngine(dir.path());
         commands = std::make_unique<CommandLayer>(*engine);
         api = std::make_unique<AutomationAPI>(*commands);
     }

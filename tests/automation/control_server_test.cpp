@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/fake_probe.h"
+#include "tests/automation/loopback_engine.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
@@ -34,13 +34,7 @@ class ControlServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ensureQtApp();
-        swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(),
-                                           dir / "downloads");
-        TorrentEngine::Options o;
-        o.dataFolder = dir / "home";
-        o.probe = std::make_shared<test::FakeProbe>();
-        o.refreshTrackersAtStart = false;
-        engine = std::make_unique<TorrentEngine>(o);
+        engine = test::loopbackEngine(dir.path());
         commands = std::make_unique<CommandLayer>(*engine);
         routes = std::make_unique<ControlRoutes>(*commands);
         startServer({});

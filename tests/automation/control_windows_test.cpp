@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/automation/control_curl.h"
-#include "tests/engine/fake_probe.h"
+#include "tests/automation/loopback_engine.h"
 #include "tests/support/playback/widget_app.h"
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
@@ -178,13 +178,7 @@ class ControlRoutesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         playback::ensureWidgetApp();
-        swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(),
-                                           dir / "downloads");
-        TorrentEngine::Options o;
-        o.dataFolder = dir / "home";
-        o.probe = std::make_shared<test::FakeProbe>();
-        o.refreshTrackersAtStart = false;
-        engine = std::make_unique<TorrentEngine>(o);
+        engine = test::loopbackEngine(dir.path());
         ui = std::make_unique<MainUIState>(dir / "home");
         player = std::make_unique<PlayerModel>(*engine);
 
