@@ -9,9 +9,9 @@
 
 namespace tevro::test {
 
-LoopbackHttpsServer::LoopbackHttpsServer() {
+QSslConfiguration trustedLoopbackTls(const std::filesystem::path& folder) {
     const TestTls tls = makeTestTls();
-    const auto caFile = m_dir / "ca.pem";
+    const auto caFile = folder / "ca.pem";
     writeAll(caFile, tls.caPem.toStdString());
     ::setenv("SSL_CERT_FILE", caFile.c_str(), 1);
 
@@ -19,7 +19,11 @@ LoopbackHttpsServer::LoopbackHttpsServer() {
     configuration.setLocalCertificate(QSslCertificate(tls.serverCertificatePem, QSsl::Pem));
     configuration.setPrivateKey(QSslKey(tls.serverKeyPem, QSsl::Ec, QSsl::Pem));
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-    m_server.setSslConfiguration(configuration);
+    return configuration;
+}
+
+LoopbackHttpsServer::LoopbackHttpsServer() {
+    m_server.setSslConfiguration(trustedLoopbackTls(m_dir.path()));
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QSslServer::pendingConnectionAvailable, this, [this] {
         while (QTcpSocket* s = m_server.nextPendingConnection())

@@ -12,12 +12,17 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QSslConfiguration>
 #include <QSslServer>
 
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_pki.h"
 
 namespace tevro::test {
+
+// Fresh test keys: their authority is written into `folder` and trusted by
+// this process through SSL_CERT_FILE; the result is the server side's TLS.
+QSslConfiguration trustedLoopbackTls(const std::filesystem::path& folder);
 
 class LoopbackHttpsServer : public QObject {
     Q_OBJECT

@@ -12,21 +12,12 @@
 #include <QTimer>
 #include <QtEndian>
 
-#include "tests/support/test_pki.h"
+#include "tests/support/loopback_https_server.h"
 
 namespace tevro::test {
 
 OffersService::OffersService() {
-    const TestTls tls = makeTestTls();
-    const auto caFile = m_dir / "ca.pem";
-    writeAll(caFile, tls.caPem.toStdString());
-    ::setenv("SSL_CERT_FILE", caFile.c_str(), 1);
-
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setLocalCertificate(QSslCertificate(tls.serverCertificatePem, QSsl::Pem));
-    configuration.setPrivateKey(QSslKey(tls.serverKeyPem, QSsl::Ec, QSsl::Pem));
-    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-    m_server.setSslConfiguration(configuration);
+    m_server.setSslConfiguration(trustedLoopbackTls(m_dir.path()));
     m_server.listen(QHostAddress::LocalHost, 0);
     connect(&m_server, &QSslServer::pendingConnectionAvailable, this, [this] {
         while (QTcpSocket* s = m_server.nextPendingConnection())
