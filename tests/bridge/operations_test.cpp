@@ -159,6 +159,19 @@ TEST_F(Operations, FilePriorities) {
     EXPECT_GE(wanted, 40'000);
     EXPECT_LT(wanted, 40'000 + 2 * 16 * 1024);
 
+    // Changes made back to back each keep the others: libtorrent applies a
+    // priority change later, so none may be built from the list it reports.
+    for (auto [file, priority] : {std::pair{1, 4}, std::pair{2, 1}, std::pair{0, 0}}) {
+        const int one[] = {file};
+        EXPECT_EQ(tb_set_file_priorities(session.get(), id.c_str(), one, 1, priority), 1);
+    }
+    EXPECT_TRUE(swarm::waitUntil(
+        [&] {
+            return priorities(id) == std::vector<std::int64_t>{0, 4, 1};
+        },
+        5s))
+        << priorities(id)[0] << priorities(id)[1] << priorities(id)[2];
+
     auto chosen = swarm::GeneratedTorrent::create(root / "src2", threeFiles(2));
     auto none =
         session.addTorrent(chosen.torrentPath(), addOptions(root / "dl", "paused=1\nchoose=1")).id;

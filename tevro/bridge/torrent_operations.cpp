@@ -211,13 +211,13 @@ bool Session::setFilePriorities(const std::string& id, const int* indices, int c
         if (!ti)
             return false;
         int files = ti->num_files();
-        std::vector<lt::download_priority_t> priorities = handle->get_file_priorities();
-        priorities.resize(static_cast<std::size_t>(files), lt::default_priority);
         lt::download_priority_t p(static_cast<std::uint8_t>(std::clamp(priority, 0, 7)));
+        // One file at a time: libtorrent queues these behind a change still
+        // on its way to the disk, where a whole list built from the
+        // priorities it reports now would undo that change.
         for (int k = 0; indices && k < count; ++k)
             if (indices[k] >= 0 && indices[k] < files)
-                priorities[static_cast<std::size_t>(indices[k])] = p;
-        handle->prioritize_files(priorities);
+                handle->file_priority(lt::file_index_t(indices[k]), p);
     } catch (const std::exception&) {
         return false;
     }
