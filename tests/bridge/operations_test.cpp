@@ -66,6 +66,9 @@ protected:
 
 TEST_F(Operations, PauseResumeForceStartAndSequential) {
     auto [t, id] = seeded("data");
+    // A seed reports its size: libtorrent itself leaves "total" at 0 there.
+    EXPECT_EQ(session.torrent(id)->total, session.torrent(id)->totalDone);
+    EXPECT_GT(session.torrent(id)->total, 0);
     auto act = [&](const char* name) { return tb_action(session.get(), id.c_str(), name); };
     struct Step {
         const char* action;

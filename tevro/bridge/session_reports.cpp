@@ -136,7 +136,8 @@ std::string Session::statusJson() {
         v.seeding = st.is_seeding && !missing;
         v.moving = st.moving_storage;
         v.progress = st.progress;
-        v.total = st.total;
+        // libtorrent leaves the byte count of a seed at 0; all of it is on disk.
+        v.total = st.total == 0 && st.has_metadata ? st.total_done : st.total;
         v.totalDone = st.total_done;
         v.wanted = st.total_wanted;
         v.wantedDone = st.total_wanted_done;
