@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include <QPointer>
 #include <QWidget>
 
 class QAbstractButton;

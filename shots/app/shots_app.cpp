@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
     swarm::writeLoopbackEngineSettings(home, port, root / "downloads");
     setenv("TEVRO_HOME", home.c_str(), 1);
     setenv("TEVRO_SILENT", "1", 1);
+    // The kit's test channel: no offers service off this machine.
+    setenv("QUORVEL_TEST_ROOT", (root / "kit").c_str(), 1);
 
     QApplication qapp(argc, argv);
     std::setlocale(LC_NUMERIC, "C");

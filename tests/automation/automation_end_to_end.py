@@ -47,8 +47,10 @@ def free_port():
 
 def environment(home, control_port=None):
     env = dict(os.environ)
+    # The kit's test channel asks the offers service only on loopback.
     env.update({"TEVRO_HOME": home, "QT_QPA_PLATFORM": "offscreen", "TEVRO_SILENT": "1",
-                "ASAN_OPTIONS": "detect_leaks=0"})
+                "ASAN_OPTIONS": "detect_leaks=0",
+                "QUORVEL_TEST_ROOT": os.path.join(home, "kit")})
     env.pop("TEVRO_MCP_DISABLED", None)
     env.pop("TEVRO_CONTROL_PORT", None)
     if control_port:

@@ -73,6 +73,8 @@ TEST(ControlApplication, CurlDrivesTheRunningApplication) {
     writeHome(home, enginePort, dir / "downloads");
     int port = swarm::freeLoopbackPort();
     setenv("TEVRO_HOME", home.c_str(), 1);
+    // The kit's test channel: the offers service is asked only on loopback.
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
     setenv("TEVRO_CONTROL_PORT", std::to_string(port).c_str(), 1);
     Application app;
     ASSERT_TRUE(app.start({}));
@@ -226,6 +228,7 @@ TEST(ControlApplication, QuitEndsTheExecutable) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TEVRO_HOME", QString::fromStdString(home.string()));
     env.insert("TEVRO_CONTROL_PORT", QString::number(port));
+    env.insert("QUORVEL_TEST_ROOT", QString::fromStdString((dir / "kit").string()));
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TEVRO_SILENT", "1");
     env.insert("ASAN_OPTIONS", "detect_leaks=0");

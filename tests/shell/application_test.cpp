@@ -37,6 +37,8 @@ QProcessEnvironment environmentFor(const fs::path& home) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TEVRO_SILENT", "1");
     env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    // The kit's test channel asks the offers service only on loopback.
+    env.insert("QUORVEL_TEST_ROOT", QString::fromStdString((home / "kit").string()));
     return env;
 }
 
@@ -54,6 +56,8 @@ TEST(Application, LaunchesHandOverQuitClosesAndCtrlQStopsInOrder) {
     fs::path home = dir / "home";
     prepareHome(home, dir / "downloads");
     setenv("TEVRO_HOME", home.c_str(), 1);
+    // A test run: the offers service is asked only on this machine.
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
     ASSERT_EQ(Storage::home(), home);
 
     std::string missing =
@@ -197,6 +201,7 @@ TEST(Application, SettingsScreenShowsTheChosenPage) {
     fs::path home = dir / "home";
     prepareHome(home, dir / "downloads");
     setenv("TEVRO_HOME", home.c_str(), 1);
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
     Application app;
     ASSERT_TRUE(app.start({}));
     MainWindow* window = app.mainWindow();

@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QUrl>
 
+#include "quorvel-kit/offers/quorvel_offers.h"
 #include "tevro/core/storage.h"
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/library/library_context.h"
@@ -25,6 +26,7 @@
 #include "tevro/shell/control_service.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_window.h"
+#include "tevro/shell/sidebar_offers_state.h"
 #include "tevro/shell/single_instance.h"
 #include "tevro/shell/torrent_parts.h"
 #include "tevro/shell/window_opener.h"
@@ -35,6 +37,9 @@ namespace tevro {
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+
+// The maker's offers service; test and development runs name a loopback one.
+constexpr const char* kOffersEndpoint = "https://offers.quorvel.app/";
 
 void onSignal(int) {
     char byte = 1;
@@ -120,14 +125,22 @@ bool Application::start(const std::vector<std::string>& urls) {
     LibraryContext::setEngine(&TorrentEngine::shared());
     LibraryContext::setArtworkStore(m_artwork.get());
 
+    configureOffers();
     m_delegate->openURLs(urls);
     createWindows();
     openWindow("main");
     return true;
 }
 
+void Application::configureOffers() {
+    quorvel::QuorvelOffers::shared().configure(quorvel::OffersConfiguration(
+        "tevro", QUrl(QString::fromLatin1(kOffersEndpoint)), Storage::home() / "QuorvelKit", 20,
+        false, false, [] { return std::string("ru"); }));
+}
+
 void Application::createWindows() {
     MainView::Parts parts;
+    parts.offers = &SidebarOffersState::shared();
     parts.openWindow = [this](const std::string& id) { openWindow(id); };
     addTorrentParts(parts, engine(), ui(), &PlayerModel::shared());
     parts.settingsScreen = [this](QWidget* parent) -> QWidget* {

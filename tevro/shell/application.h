@@ -63,6 +63,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The offers service, once, before any window exists.
+    static void configureOffers();
     void createWindows();
 
     std::unique_ptr<SingleInstance> m_instance;

@@ -9,6 +9,8 @@
 #include "tevro/automation/control_server.h"
 #include "tevro/player/player_model.h"
 #include "tevro/shell/main_ui_state.h"
+#include "tevro/shell/offers_route.h"
+#include "tevro/shell/sidebar_offers_state.h"
 #include "tevro/shell/window_opener.h"
 
 namespace tevro {
@@ -44,6 +46,9 @@ CommandLayer::Sources ControlService::sources(std::function<void()> quit) {
     s.openedTorrent = [] { return MainUIState::shared().openedTorrentID(); };
     s.player = &PlayerModel::shared();
     s.openWindow = [](const std::string& identifier) { WindowOpener::shared().open(identifier); };
+    s.offers = [](const CommandLayer::QueryMap& query, CommandLayer::Reply reply) {
+        OffersRoute::run(SidebarOffersState::shared(), query, std::move(reply));
+    };
     s.quit = std::move(quit);
     return s;
 }

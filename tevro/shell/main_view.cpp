@@ -42,7 +42,10 @@
 #include "tevro/library/torrent_list_model.h"
 #include "tevro/library/torrent_row_view.h"
 #include "tevro/library/symbols.h"
+#include "tevro/shell/offers_page.h"
 #include "tevro/shell/sidebar_filter_list.h"
+#include "tevro/shell/sidebar_offers.h"
+#include "tevro/shell/sidebar_offers_state.h"
 #include "tevro/shell/sidebar_network_status.h"
 #include "tevro/shell/torrent_delegates.h"
 #include "tevro/shell/torrent_table.h"
@@ -138,7 +141,17 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
         refreshDetails();
     });
     connect(&ui, &MainUIState::showSettingsChanged, this, &MainView::refreshScreen);
-    connect(&ui, &MainUIState::openedTorrentIDChanged, this, &MainView::refreshScreen);
+    connect(&ui, &MainUIState::openedTorrentIDChanged, this, [this] {
+        // Opening a torrent's contents leaves the offers page.
+        if (m_parts.offers && m_ui.openedTorrentID())
+            m_parts.offers->close();
+        refreshScreen();
+    });
+    if (m_parts.offers)
+        connect(m_parts.offers, &SidebarOffersState::presentedChanged, this, [this] {
+            m_sidebar->refresh();
+            refreshScreen();
+        });
     connect(&ui, &MainUIState::addURLChanged, this, [this] {
         if (m_ui.addURL())
             presentAddSheet();
@@ -172,6 +185,12 @@ void MainView::buildSidebar(QWidget* sidebar) {
     m_sidebar->setAutoFillBackground(false);
     scroll->setWidget(m_sidebar);
     column->addWidget(scroll, 1);
+    if (m_parts.offers) {
+        m_offersEntry = new SidebarOffers(*m_parts.offers, sidebar);
+        column->addWidget(m_offersEntry);
+        SidebarOffersState* offers = m_parts.offers;
+        m_sidebar->setOffersPresented([offers] { return offers->isPresented(); });
+    }
     QWidget* summary = m_parts.sidebarSummary ? m_parts.sidebarSummary(sidebar) : nullptr;
     if (!summary) {
         auto* transfer = new SidebarTransferStatus(&m_engine, sidebar);
@@ -413,6 +432,8 @@ void MainView::reconcileSelection() {
 }
 
 QString MainView::screen() const {
+    if (m_screens->currentWidget() == m_offersPage && m_offersPage)
+        return QStringLiteral("offers");
     if (m_screens->currentWidget() == m_settingsScreen && m_settingsScreen)
         return QStringLiteral("settings");
     if (m_screens->currentWidget() == m_contentsScreen && m_contentsScreen)
@@ -421,6 +442,22 @@ QString MainView::screen() const {
 }
 
 void MainView::refreshScreen() {
+    // The offers page wins over every other screen.
+    if (m_parts.offers && m_parts.offers->isPresented()) {
+        if (!m_offersPage) {
+            m_offersPage = new OffersPage(*m_parts.offers, m_screens);
+            m_screens->addWidget(m_offersPage);
+        }
+        m_screens->setCurrentWidget(m_offersPage);
+        return;
+    }
+    if (m_offersPage) {
+        // Closing may come from a click inside the page.
+        m_screens->removeWidget(m_offersPage);
+        m_offersPage->hide();
+        m_offersPage->deleteLater();
+        m_offersPage = nullptr;
+    }
     // A screen whose module is not built yet leaves the library in view.
     if (m_ui.showSettings() && m_parts.settingsScreen) {
         if (!m_settingsScreen) {

@@ -37,7 +37,10 @@ class LibraryHeader;
 class LibraryModel;
 class MainUIState;
 class PlayerModel;
+class OffersPage;
 class SidebarFilterList;
+class SidebarOffers;
+class SidebarOffersState;
 class TorrentEngine;
 class FeaturedTorrent;
 class LibraryItemView;
@@ -72,6 +75,8 @@ public:
         std::function<void(QWidget* parent)> openTorrentPanel;
         // Opens another window ("player").
         std::function<void(const std::string& identifier)> openWindow;
+        // The offers entry of the sidebar and the offers page.
+        SidebarOffersState* offers = nullptr;
     };
 
     MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player, ArtworkStore* artwork,
@@ -130,7 +135,10 @@ public:
     QLabel* emptyTitle() const { return m_emptyTitle; }
     QLabel* toast() const { return m_toast; }
     LibraryModel* model() const { return m_model; }
-    // The screen on show: "library", "settings" or "contents".
+    SidebarOffers* offersEntry() const { return m_offersEntry; }
+    // Null unless the offers page is shown.
+    OffersPage* offersPage() const { return m_offersPage; }
+    // The screen on show: "library", "settings", "contents" or "offers".
     QString screen() const;
 
 signals:
@@ -182,6 +190,8 @@ private:
     QWidget* m_libraryScreen = nullptr;
     QWidget* m_settingsScreen = nullptr;
     QWidget* m_contentsScreen = nullptr;
+    SidebarOffers* m_offersEntry = nullptr;
+    OffersPage* m_offersPage = nullptr;
     std::string m_contentsFor;
     LibraryHeader* m_header = nullptr;
     QSplitter* m_split = nullptr;

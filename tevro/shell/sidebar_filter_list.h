@@ -28,9 +28,10 @@ public:
     QAbstractButton* row(TorrentFilter filter) const { return m_rows.at(filter); }
     // False while the offers page is shown; none until the offers module is there.
     void setOffersPresented(std::function<bool()> presented);
+    // Counts and the selected row afresh.
+    void refresh();
 
 private:
-    void refresh();
     void choose(TorrentFilter filter);
 
     TorrentEngine& m_engine;

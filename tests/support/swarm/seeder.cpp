@@ -37,7 +37,12 @@ Seeder::Seeder(const Options& options) {
     pack.set_int(lt::settings_pack::alert_mask, 0);
     // The rate limiter hands out its quota once a tick: at the default half
     // second a throttled seeder sends in bursts and answers a new peer late.
-    pack.set_int(lt::settings_pack::tick_interval, 100);
+    pack.set_int(lt::settings_pack::tick_interval, 25);
+    // A new connection's send buffer is sized from its upload rate of the last
+    // second: before its first second it holds one block, and each block then
+    // waits for the previous one's disk read. Let a fresh peer have several
+    // blocks in flight, as a seeder already sending would.
+    pack.set_int(lt::settings_pack::send_buffer_low_watermark, 1024 * 1024);
     if (!options.userAgent.empty())
         pack.set_str(lt::settings_pack::user_agent, options.userAgent);
     if (!options.peerFingerprint.empty())
