@@ -184,6 +184,11 @@ int main(int argc, char** argv) {
         page.setAllFiles(false);
         page.setQuery("серия 3");
         save(page, "torrent-contents-search");
+        if (QDialog* info = page.showInfo()) {
+            settle(1500ms);
+            save(*info, "torrent-contents-info");
+            info->reject();
+        }
     }
     engine.shutdown();
     std::cout << "wrote " << g_written << " pictures to " << g_out.toStdString() << "\n";

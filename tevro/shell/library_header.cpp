@@ -387,9 +387,12 @@ void LibraryHeader::refresh() {
         details ? QStringLiteral("Скрыть сведения") : QStringLiteral("Показать файлы и сведения");
     m_details->setToolTip(detailsHelp);
     m_details->setAccessibleName(detailsHelp);
-    m_details->setStyleSheet(
-        QStringLiteral("color: %1")
-            .arg(colourName(details ? LibraryStyle::accent() : LibraryStyle::muted())));
+    // The symbol is a picture: its colour changes with a new icon, not with a style sheet.
+    if (m_details->property("lit").toBool() != details || m_details->icon().isNull()) {
+        m_details->setProperty("lit", details);
+        m_details->setIcon(symbolIcon("rectangle.bottomthird.inset.filled", 14,
+                                      details ? LibraryStyle::accent() : LibraryStyle::muted()));
+    }
 
     QString search = QString::fromStdString(ui.search());
     if (m_search->text() != search)

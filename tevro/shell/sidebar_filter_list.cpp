@@ -1,6 +1,7 @@
 #include "tevro/shell/sidebar_filter_list.h"
 
 #include <QAbstractButton>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -51,16 +52,23 @@ protected:
         QColor fg = selected ? QColor(Qt::white) : LibraryStyle::muted();
         p.setPen(fg);
         Symbols::paint(p, QRectF(13, (r.height() - 15) / 2, 18, 15), m_symbol, fg);
-        p.setFont(LibraryStyle::font(12, selected ? QFont::DemiBold : QFont::Normal));
-        QRectF text(13 + 18 + 11, 0, r.width() - 13 - 18 - 11 - 13 - 30, r.height());
-        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, this->text());
-        if (m_count > 0) {
+        // The title takes what the count leaves (a spacer of at least 2 between them).
+        const QFont countFont = LibraryStyle::font(10, QFont::Medium);
+        const QString count = m_count > 0 ? QString::number(m_count) : QString();
+        const qreal countWidth =
+            count.isEmpty() ? 0 : QFontMetricsF(countFont).horizontalAdvance(count) + 2;
+        const QFont titleFont = LibraryStyle::font(12, selected ? QFont::DemiBold : QFont::Normal);
+        p.setFont(titleFont);
+        QRectF text(13 + 18 + 11, 0, r.width() - 13 - 18 - 11 - 13 - countWidth, r.height());
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetricsF(titleFont).elidedText(this->text(), Qt::ElideRight, text.width()));
+        if (!count.isEmpty()) {
             QColor countColour = fg;
             countColour.setAlphaF(0.65f);
             p.setPen(countColour);
-            p.setFont(LibraryStyle::font(10, QFont::Medium));
+            p.setFont(countFont);
             p.drawText(QRectF(0, 0, r.width() - 13, r.height()), Qt::AlignRight | Qt::AlignVCenter,
-                       QString::number(m_count));
+                       count);
         }
     }
 
