@@ -4,7 +4,8 @@
     automation_end_to_end.py TEVRO SEEDER
 
 TEVRO is the application, SEEDER the loopback seeding helper
-(automation_seeder). Runs with QT_QPA_PLATFORM=offscreen in temporary data
+(automation_seeder). The application runs on an X server of its own (Xvfb)
+where one is installed, else with QT_QPA_PLATFORM=offscreen, in temporary data
 folders; network traffic stays on 127.0.0.1.
 """
 
@@ -12,6 +13,7 @@ import fcntl
 import http.client
 import json
 import os
+import shutil
 import signal
 import socket
 import stat
@@ -25,6 +27,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from automation_client import AutomationClient, AutomationError, parse_reply  # noqa: E402
 
 TEVRO = SEEDER = None
+DISPLAY = None  # ":N" of the test's own Xvfb, or None for offscreen
 MALFORMED = {"error": "Unauthorized or malformed request", "ok": False}
 
 
@@ -48,9 +51,13 @@ def free_port():
 def environment(home, control_port=None):
     env = dict(os.environ)
     # The kit's test channel asks the offers service only on loopback.
-    env.update({"TEVRO_HOME": home, "QT_QPA_PLATFORM": "offscreen", "TEVRO_SILENT": "1",
+    env.update({"TEVRO_HOME": home, "TEVRO_SILENT": "1",
                 "ASAN_OPTIONS": "detect_leaks=0",
                 "QUORVEL_TEST_ROOT": os.path.join(home, "kit")})
+    if DISPLAY:
+        env.update({"DISPLAY": DISPLAY, "QT_QPA_PLATFORM": "xcb"})
+    else:
+        env["QT_QPA_PLATFORM"] = "offscreen"
     env.pop("TEVRO_MCP_DISABLED", None)
     env.pop("TEVRO_CONTROL_PORT", None)
     if control_port:
@@ -371,8 +378,33 @@ class AutomationEndToEnd(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(self.home, "automation", "server.lock")))
 
 
+def start_xvfb():
+    """An X server for this run on a free display; (process, ":N") or (None, None)."""
+    if not shutil.which("Xvfb"):
+        return None, None
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                               "1920x1080x24", "-nolisten", "tcp"],
+                              pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        server.kill()
+        server.wait()
+        return None, None
+    return server, ":" + number
+
+
 if __name__ == "__main__":
     TEVRO, SEEDER = sys.argv[1], sys.argv[2]
-    suite = unittest.TestLoader().loadTestsFromTestCase(AutomationEndToEnd)
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    xvfb, DISPLAY = start_xvfb()
+    try:
+        suite = unittest.TestLoader().loadTestsFromTestCase(AutomationEndToEnd)
+        result = unittest.TextTestRunner(verbosity=2).run(suite)
+    finally:
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
     sys.exit(0 if result.wasSuccessful() else 1)
