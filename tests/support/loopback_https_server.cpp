@@ -22,6 +22,24 @@ QSslConfiguration trustedLoopbackTls(const std::filesystem::path& folder) {
     return configuration;
 }
 
+std::optional<RequestHead> takeRequestHead(QByteArray& buffer) {
+    const qsizetype end = buffer.indexOf("\r\n\r\n");
+    if (end < 0)
+        return std::nullopt;
+    const QList<QByteArray> lines = buffer.left(end).split('\n');
+    buffer.remove(0, end + 4);
+    RequestHead head;
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    head.target = first.size() >= 2 ? first[1].toStdString() : "/";
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon > 0)
+            head.headers[lines[i].left(colon).trimmed().toLower().toStdString()] =
+                lines[i].mid(colon + 1).trimmed().toStdString();
+    }
+    return head;
+}
+
 LoopbackHttpsServer::LoopbackHttpsServer() {
     m_server.setSslConfiguration(trustedLoopbackTls(m_dir.path()));
     m_server.listen(QHostAddress::LocalHost, 0);
@@ -47,20 +65,10 @@ void LoopbackHttpsServer::serve(QSslSocket* socket) {
     connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QSslSocket::readyRead, this, [this, socket, buffer] {
         buffer->append(socket->readAll());
-        const qsizetype end = buffer->indexOf("\r\n\r\n");
-        if (end < 0)
+        std::optional<RequestHead> taken = takeRequestHead(*buffer);
+        if (!taken)
             return;
-        const QList<QByteArray> lines = buffer->left(end).split('\n');
-        buffer->remove(0, end + 4);
-        Request request;
-        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-        request.path = first.size() >= 2 ? first[1].toStdString() : "/";
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const qsizetype colon = lines[i].indexOf(':');
-            if (colon > 0)
-                request.headers[lines[i].left(colon).trimmed().toLower().toStdString()] =
-                    lines[i].mid(colon + 1).trimmed().toStdString();
-        }
+        Request request{taken->target, std::move(taken->headers)};
         m_log.push_back(request);
         auto it = m_routes.find(request.path);
         const Route r =

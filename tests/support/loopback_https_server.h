@@ -24,6 +24,14 @@ namespace tevro::test {
 // this process through SSL_CERT_FILE; the result is the server side's TLS.
 QSslConfiguration trustedLoopbackTls(const std::filesystem::path& folder);
 
+// One request head taken off the front of `buffer` once it is whole: the
+// request target (path and query) and the headers, names in lower case.
+struct RequestHead {
+    std::string target;
+    std::map<std::string, std::string> headers;
+};
+std::optional<RequestHead> takeRequestHead(QByteArray& buffer);
+
 class LoopbackHttpsServer : public QObject {
     Q_OBJECT
 public:

@@ -55,23 +55,15 @@ void OffersService::serve(QSslSocket* socket) {
     });
     connect(socket, &QSslSocket::readyRead, this, [this, socket, buffer] {
         buffer->append(socket->readAll());
-        const qsizetype end = buffer->indexOf("\r\n\r\n");
-        if (end < 0)
+        std::optional<RequestHead> head = takeRequestHead(*buffer);
+        if (!head)
             return;
-        const QList<QByteArray> lines = buffer->left(end).split('\n');
-        buffer->remove(0, end + 4);
         Request request;
-        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-        std::string target = first.size() >= 2 ? first[1].toStdString() : "/";
+        const std::string& target = head->target;
         auto mark = target.find('?');
         request.path = target.substr(0, mark);
         request.query = mark == std::string::npos ? "" : target.substr(mark + 1);
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const qsizetype colon = lines[i].indexOf(':');
-            if (colon > 0)
-                request.headers[lines[i].left(colon).trimmed().toLower().toStdString()] =
-                    lines[i].mid(colon + 1).trimmed().toStdString();
-        }
+        request.headers = std::move(head->headers);
         m_log.push_back(request);
         auto it = m_routes.find(request.path);
         Reply reply = it != m_routes.end() ? it->second
