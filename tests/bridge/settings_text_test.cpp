@@ -34,10 +34,13 @@ TEST(SettingsText, PresetsCanBeOverriddenButTheAlertMaskCannot) {
     SettingsText plain = SettingsText::parse(nullptr);
     EXPECT_EQ(plain.pack().get_int(sp::hashing_threads), 16);
     EXPECT_EQ(plain.pack().get_int(sp::checking_mem_usage), 16384);
+    EXPECT_EQ(plain.pack().get_int(sp::initial_picker_threshold), 0);
     EXPECT_EQ(plain.pack().get_int(sp::alert_mask), SettingsText::kAlertMask);
 
-    SettingsText t = SettingsText::parse("hashing_threads=4\nalert_mask=1\n");
+    SettingsText t =
+        SettingsText::parse("hashing_threads=4\ninitial_picker_threshold=4\nalert_mask=1\n");
     EXPECT_EQ(t.pack().get_int(sp::hashing_threads), 4);
+    EXPECT_EQ(t.pack().get_int(sp::initial_picker_threshold), 4);
     EXPECT_EQ(t.pack().get_int(sp::alert_mask), 0x40004D);
 }
 

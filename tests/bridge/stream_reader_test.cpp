@@ -3,6 +3,8 @@
 // prefetch and stream progress.
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <random>
 #include <thread>
@@ -307,6 +309,72 @@ TEST_F(Streaming, AWaitingReadComesBeforeThePiecesFurtherAhead) {
     EXPECT_TRUE(session.waitFor(
         id, [](const TorrentStatus& t) { return t.seeding; }, 60s))
         << BridgeString(tb_pieces(session.get(), id.c_str(), file)).str();
+    session.pollEvents();
+    EXPECT_EQ(session.countEvents("finished", id), 1);
+}
+
+// With all but five pieces on disk a hold leaves three wanted: the awaited
+// one and two far ones that keep the torrent unfinished. An unthrottled
+// seeder sends all three at once, before the hold can want the other two
+// again; the torrent still never counts as finished before it is.
+TEST_F(Streaming, AHoldNeverFinishesTheTorrentEarly) {
+    const int piece = 16 * 1024;
+    swarm::GeneratedTorrent::Options o;
+    o.name = "movie";
+    o.files = {{"cover.jpg", 10'000}, {"movie.mkv", 4 * 1024 * 1024}};
+    o.pieceSize = piece;
+    torrent = swarm::GeneratedTorrent::create(root / "seed", o);
+    const lt::file_storage& fs = torrent.info()->files();
+    for (int i = 0; i < torrent.numFiles(); ++i)
+        if (fs.file_name(lt::file_index_t(i)) == "movie.mkv")
+            file = i;
+    expected = torrent.expectedBytes(file);
+    seeder.seed(torrent);
+
+    std::int64_t fileOffset = fs.file_offset(lt::file_index_t(file));
+    auto size = static_cast<std::int64_t>(expected.size());
+    int first = static_cast<int>(fileOffset / piece);
+    int last = static_cast<int>((fileOffset + size - 1) / piece);
+    int awaited = first + 8; // needs the next 2 MiB and the last piece, all on disk
+    std::filesystem::create_directories(root / "dl");
+    for (int i = 0; i < torrent.numFiles(); ++i) {
+        if (fs.pad_file_at(lt::file_index_t(i)))
+            continue;
+        auto to = torrent.filePath(root / "dl", i);
+        std::filesystem::create_directories(to.parent_path());
+        std::filesystem::copy_file(torrent.filePath(torrent.savePath(), i), to);
+    }
+    {
+        std::fstream out(torrent.filePath(root / "dl", file),
+                         std::ios::in | std::ios::out | std::ios::binary);
+        const std::string zeros(piece, '\0');
+        for (int p : {awaited, last - 50, last - 40, last - 30, last - 20}) {
+            out.seekp(static_cast<std::int64_t>(p) * piece - fileOffset);
+            out.write(zeros.data(), piece);
+        }
+    }
+    id = session.addTorrent(torrent.torrentPath(), addOptions(root / "dl")).id;
+    ASSERT_FALSE(id.empty());
+    port = session.port();
+    ASSERT_TRUE(session.waitFor(
+        id, [](const TorrentStatus& t) { return t.state != "checking" && t.progress > 0.9; },
+        20s));
+
+    Reader r(tb_reader_open(session.get(), id.c_str(), file));
+    ASSERT_TRUE(r);
+    std::int64_t offset = static_cast<std::int64_t>(awaited) * piece - fileOffset;
+    ASSERT_EQ(tb_reader_seek(r.get(), offset), offset);
+    auto read = std::async(std::launch::async, [&] {
+        char buf[64];
+        return tb_reader_read(r.get(), buf, sizeof buf);
+    });
+    ASSERT_TRUE(swarm::waitUntil(
+        [&] { return tb_stream_progress(session.get(), id.c_str(), file) >= 0; }, 10s));
+    keepConnected();
+    ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
+    ASSERT_GT(read.get(), 0);
+    EXPECT_TRUE(session.waitFor(
+        id, [](const TorrentStatus& t) { return t.seeding; }, 60s));
     session.pollEvents();
     EXPECT_EQ(session.countEvents("finished", id), 1);
 }

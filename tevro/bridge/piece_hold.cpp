@@ -14,6 +14,7 @@ void PieceHold::wait(const lt::torrent_handle& handle, const std::string& id, co
     Held& held = it->second;
     held.waiting.insert(reader);
     setNeeded(held, reader, needed);
+    absorb(held);
     try {
         if (fresh) {
             held.handle = handle;
@@ -35,10 +36,12 @@ void PieceHold::wait(const lt::torrent_handle& handle, const std::string& id, co
         } else {
             giveBack(held, needed);
         }
+        order(held);
         keep(held);
     } catch (const std::exception&) {
         // The torrent is gone; expire() drops the entry.
     }
+    publish(held);
 }
 
 void PieceHold::served(const std::string& id, const void* reader) {
@@ -60,6 +63,7 @@ void PieceHold::forget(const std::string& id, const void* reader) {
     it->second.waiting.erase(reader);
     setNeeded(it->second, reader, {});
     it->second.reading.erase(reader);
+    publish(it->second);
 }
 
 void PieceHold::setNeeded(Held& held, const void* reader, const std::vector<int>& needed) {
@@ -80,23 +84,34 @@ void PieceHold::prioritize(const lt::torrent_handle& handle, const std::string& 
         return;
     }
     Held& held = it->second;
+    absorb(held);
     if (reader) {
         setNeeded(held, reader, needed);
         giveBack(held, needed);
     }
+    std::set<int> first = heads(held);
     Priorities apply;
     for (const auto& [piece, priority] : changes) {
         int p = static_cast<int>(piece);
-        if (priority == lt::dont_download || held.needed.count(p) || held.keepers.count(p)) {
+        if (held.needed.count(p) && !first.count(p) && priority > kLeadPriority) {
+            held.aside[p] = priority;
+            held.dimmed.insert(p);
+            apply.emplace_back(piece, kLeadPriority);
+        } else if (priority == lt::dont_download || held.needed.count(p) || held.keepers.count(p)) {
+            held.dimmed.erase(p);
             held.aside.erase(p);
             apply.emplace_back(piece, priority);
         } else {
             held.aside[p] = priority;
+            held.dimmed.erase(p);
             apply.emplace_back(piece, lt::dont_download);
         }
     }
     if (!apply.empty())
         handle.prioritize_pieces(apply);
+    if (reader)
+        order(held);
+    publish(held);
 }
 
 void PieceHold::pieceFinished(const lt::torrent_handle& handle) {
@@ -104,10 +119,12 @@ void PieceHold::pieceFinished(const lt::torrent_handle& handle) {
     for (auto& [id, held] : m_torrents) {
         if (held.handle != handle)
             continue;
+        absorb(held);
         try {
             keep(held);
         } catch (const std::exception&) {
         }
+        publish(held);
     }
 }
 
@@ -126,12 +143,12 @@ void PieceHold::keep(Held& held) {
     std::vector<int> picked;
     for (auto it = held.aside.upper_bound(from);
          it != held.aside.end() && held.keepers.size() + picked.size() < kKeepers; ++it)
-        if (!have(it->first))
+        if (!have(it->first) && !held.needed.count(it->first))
             picked.push_back(it->first);
     for (auto it = held.aside.begin(); it != held.aside.end() && it->first <= from &&
                                        held.keepers.size() + picked.size() < kKeepers;
          ++it)
-        if (!have(it->first))
+        if (!have(it->first) && !held.needed.count(it->first))
             picked.push_back(it->first);
     held.keepers.insert(picked.begin(), picked.end());
     giveBack(held, picked);
@@ -146,6 +163,10 @@ void PieceHold::expire(Clock::time_point now) {
         if (!release) {
             ++it;
             continue;
+        }
+        {
+            std::lock_guard spares(m_spareMutex);
+            m_spares.erase(held.handle);
         }
         std::vector<int> pieces;
         for (const auto& [p, priority] : held.aside)
@@ -170,6 +191,116 @@ bool PieceHold::wantsAny(const Held& held) {
     return false;
 }
 
+bool PieceHold::holds(const lt::torrent_handle& handle) {
+    std::lock_guard lock(m_spareMutex);
+    return m_spares.count(handle) > 0;
+}
+
+std::optional<std::pair<lt::piece_index_t, lt::download_priority_t>>
+PieceHold::takeSpare(const lt::torrent_handle& handle,
+                     const lt::typed_bitfield<lt::piece_index_t>& have) {
+    std::lock_guard lock(m_spareMutex);
+    auto it = m_spares.find(handle);
+    if (it == m_spares.end())
+        return std::nullopt;
+    auto& offered = it->second.offered;
+    for (auto spare = offered.begin(); spare != offered.end(); ++spare) {
+        auto [piece, priority] = *spare;
+        if (piece < have.size() && have.get_bit(lt::piece_index_t(piece)))
+            continue;
+        offered.erase(spare);
+        it->second.taken.push_back(piece);
+        return std::make_pair(lt::piece_index_t(piece), priority);
+    }
+    return std::nullopt;
+}
+
+void PieceHold::publish(const Held& held) {
+    if (!held.handle.is_valid())
+        return;
+    Spares next;
+    int from = held.needed.empty() ? 0 : *held.needed.begin();
+    for (auto it = held.aside.upper_bound(from);
+         it != held.aside.end() && next.offered.size() < kSpares; ++it)
+        if (!held.needed.count(it->first))
+            next.offered.emplace_back(it->first, it->second);
+    for (auto it = held.aside.begin();
+         it != held.aside.end() && it->first <= from && next.offered.size() < kSpares; ++it)
+        if (!held.needed.count(it->first))
+            next.offered.emplace_back(it->first, it->second);
+    std::lock_guard lock(m_spareMutex);
+    Spares& spares = m_spares[held.handle];
+    next.taken = std::move(spares.taken);
+    spares = std::move(next);
+}
+
+void PieceHold::absorb(Held& held) {
+    std::vector<int> taken;
+    {
+        std::lock_guard lock(m_spareMutex);
+        auto it = m_spares.find(held.handle);
+        if (it == m_spares.end())
+            return;
+        taken.swap(it->second.taken);
+    }
+    // Wanted again by the network thread: keepers from now on.
+    for (int p : taken)
+        if (held.aside.erase(p))
+            held.keepers.insert(p);
+}
+
+std::set<int> PieceHold::heads(const Held& held) {
+    std::set<int> out;
+    for (const auto& [reader, pieces] : held.reading)
+        if (!pieces.empty())
+            out.insert(pieces.front());
+    return out;
+}
+
+void PieceHold::order(Held& held) {
+    if (!held.handle.is_valid())
+        return;
+    std::set<int> first = heads(held);
+    lt::torrent_status st = held.handle.status(lt::torrent_handle::query_pieces);
+    auto have = [&](int p) {
+        return p < st.pieces.size() && st.pieces.get_bit(lt::piece_index_t(p));
+    };
+    std::vector<lt::download_priority_t> current = held.handle.get_piece_priorities();
+    auto at = [&](int p) {
+        auto i = static_cast<std::size_t>(p);
+        return i < current.size() ? current[i] : lt::dont_download;
+    };
+    Priorities changes;
+    for (int p : held.needed) {
+        if (first.count(p) || held.dimmed.count(p) || have(p) || at(p) <= kLeadPriority)
+            continue;
+        held.aside[p] = at(p);
+        held.dimmed.insert(p);
+        changes.emplace_back(lt::piece_index_t(p), kLeadPriority);
+    }
+    for (auto it = held.dimmed.begin(); it != held.dimmed.end();) {
+        int p = *it;
+        if (held.needed.count(p) && !first.count(p)) {
+            ++it;
+            continue;
+        }
+        it = held.dimmed.erase(it);
+        auto aside = held.aside.find(p);
+        if (aside == held.aside.end())
+            continue;
+        if (at(p) != kLeadPriority) {
+            held.aside.erase(aside); // set by someone else since
+        } else if (first.count(p)) {
+            changes.emplace_back(lt::piece_index_t(p), aside->second);
+            held.aside.erase(aside);
+        } else {
+            changes.emplace_back(lt::piece_index_t(p), lt::dont_download);
+        }
+    }
+    if (!changes.empty())
+        held.handle.prioritize_pieces(changes);
+}
+
 void PieceHold::giveBack(Held& held, const std::vector<int>& pieces) {
     if (held.aside.empty() || !held.handle.is_valid())
         return;
@@ -188,7 +319,8 @@ void PieceHold::giveBack(Held& held, const std::vector<int>& pieces) {
         held.aside.erase(aside);
         auto index = static_cast<std::size_t>(p);
         // Set by someone else since (a file priority change resets them all): leave it.
-        if (index >= current.size() || current[index] != lt::dont_download)
+        lt::download_priority_t ours = held.dimmed.erase(p) ? kLeadPriority : lt::dont_download;
+        if (index >= current.size() || current[index] != ours)
             continue;
         // A file skipped meanwhile stays skipped.
         bool wanted = false;

@@ -6,17 +6,23 @@
 // queues behind those requests. While any reader of a torrent waits, only the
 // pieces the waiting readers need next are wanted; every other piece not on
 // disk is at priority 0, and the priorities readers set meanwhile are kept
-// aside. A second after the last waiting reader was served, every held piece
+// aside. The piece each reader reads next keeps its priority and the rest of
+// what it needs waits one step lower, so peers ask for the awaited piece
+// first. A second after the last waiting reader was served, every held piece
 // gets its priority back and the whole torrent downloads again.
 //
 // Two more missing pieces, those right after what the readers need, stay
-// wanted as keepers, replaced as they arrive: with every wanted piece on disk
-// libtorrent would take the torrent for finished, announce it so and drop its
-// connections to seeds, which a stream then waits a minute to get back.
+// wanted as keepers, replaced as they arrive, so peers have more to send
+// than the few needed pieces. With every wanted piece on disk libtorrent
+// would take the torrent for finished, announce it so, tell its peers it
+// only uploads and drop its seeds, which a stream then waits a minute to get
+// back: HoldGuard, on the network thread, wants a held piece again before
+// that can happen, and the pieces it takes become keepers.
 
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -54,6 +60,13 @@ public:
     void expire(Clock::time_point now);
     void releaseAll() { expire(Clock::time_point::max()); }
 
+    // For the network thread (no library calls, no wait on the calls above):
+    // whether a hold stands on the torrent, and a held piece not in `have`
+    // to want again, with its priority, when the torrent would otherwise finish.
+    bool holds(const lt::torrent_handle& handle);
+    std::optional<std::pair<lt::piece_index_t, lt::download_priority_t>>
+    takeSpare(const lt::torrent_handle& handle, const lt::typed_bitfield<lt::piece_index_t>& have);
+
 private:
     struct Held {
         lt::torrent_handle handle;
@@ -62,17 +75,36 @@ private:
         std::set<int> needed;                         // union of the readers' next pieces
         std::map<int, lt::download_priority_t> aside; // held piece -> its priority
         std::set<int> keepers;                        // given back to stay unfinished
+        std::set<int> dimmed; // needed, at kLeadPriority behind what readers read next
         Clock::time_point servedAt{};
     };
 
     static void giveBack(Held& held, const std::vector<int>& pieces);
+    // The piece each reader reads next keeps its priority; the rest of what
+    // readers need waits at kLeadPriority behind it, so a peer queues it
+    // first. Pieces no longer needed are held again.
+    static void order(Held& held);
+    static std::set<int> heads(const Held& held);
+    static constexpr lt::download_priority_t kLeadPriority{4};
     static bool wantsAny(const Held& held);
     static void keep(Held& held);
     static constexpr std::size_t kKeepers = 2;
     static void setNeeded(Held& held, const void* reader, const std::vector<int>& needed);
 
-    std::mutex m_mutex; // taken alone; library calls run under it
+    // Offers the network thread the first held pieces after what the
+    // readers need; the ones it took become keepers.
+    void publish(const Held& held);
+    void absorb(Held& held);
+    static constexpr std::size_t kSpares = 4;
+    struct Spares {
+        std::vector<std::pair<int, lt::download_priority_t>> offered;
+        std::vector<int> taken;
+    };
+
+    std::mutex m_mutex; // library calls run under it
     std::map<std::string, Held> m_torrents;
+    std::mutex m_spareMutex; // taken after m_mutex or alone, never across a library call
+    std::map<lt::torrent_handle, Spares> m_spares;
 };
 
 } // namespace tevro::bridge

@@ -8,6 +8,7 @@
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
 
+#include "tevro/bridge/hold_guard.h"
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/reader_registry.h"
 #include "tevro/bridge/status_rows.h"
@@ -45,6 +46,7 @@ void Session::start(const char* settings) {
     params.settings = std::move(parsed.pack());
     try {
         m_session = std::make_unique<lt::session>(std::move(params));
+        m_session->add_extension(HoldGuard::factory(m_readers));
         restoreSaved();
         m_alertThread = std::thread([this] { alertLoop(); });
     } catch (const std::exception& e) {

@@ -34,6 +34,10 @@ SettingsText SettingsText::parse(const char* text) {
 
     out.m_pack.set_int(lt::settings_pack::hashing_threads, 16);
     out.m_pack.set_int(lt::settings_pack::checking_mem_usage, 16384);
+    // The library's opening picker takes random wanted pieces whatever their
+    // priority until a few are on disk: a stream's first pieces would queue
+    // behind any of them. Rarest first honours priorities from the start.
+    out.m_pack.set_int(lt::settings_pack::initial_picker_threshold, 0);
     for (const auto& [key, value] : lines) {
         int index = lt::setting_by_name(key);
         if (index < 0)

@@ -18,8 +18,9 @@ public:
 
     // Parses a text (null reads as empty). Unknown names are ignored; a value
     // holding CR or LF is refused; integers read like atoi, Booleans are true
-    // only for "1" and "true". The pack starts with hashing_threads 16 and
-    // checking_mem_usage 16384 and ends with alert_mask kAlertMask.
+    // only for "1" and "true". The pack starts with hashing_threads 16,
+    // checking_mem_usage 16384 and initial_picker_threshold 0 and ends with
+    // alert_mask kAlertMask.
     static SettingsText parse(const char* text);
 
     const lt::settings_pack& pack() const { return m_pack; }
