@@ -252,10 +252,8 @@ void PieceHold::absorb(Held& held) {
 std::set<int> PieceHold::heads(const Held& held) {
     std::set<int> out;
     for (const auto& [reader, pieces] : held.reading)
-        if (!pieces.empty()) {
+        if (!pieces.empty())
             out.insert(pieces.front());
-            out.insert(pieces.back());
-        }
     return out;
 }
 

@@ -6,11 +6,10 @@
 // queues behind those requests. While any reader of a torrent waits, only the
 // pieces the waiting readers need next are wanted; every other piece not on
 // disk is at priority 0, and the priorities readers set meanwhile are kept
-// aside. The piece each reader reads next and its file's last piece keep
-// their priority and the rest of what it needs waits one step lower, so
-// peers ask for those first. A second after the last waiting reader was
-// served, every held piece gets its priority back and the whole torrent
-// downloads again.
+// aside. The piece each reader reads next keeps its priority and the rest of
+// what it needs waits one step lower, so peers ask for the awaited piece
+// first. A second after the last waiting reader was served, every held piece
+// gets its priority back and the whole torrent downloads again.
 //
 // Two more missing pieces, those right after what the readers need, stay
 // wanted as keepers, replaced as they arrive, so peers have more to send
@@ -44,8 +43,7 @@ public:
     // the request queues in between.
     static constexpr std::chrono::milliseconds kGrace{1000};
 
-    // `reader` waits for the first of `needed`, the pieces it reads next (in
-    // order; the last, if past them, its file's last piece).
+    // `reader` waits for the first of `needed`, the pieces it reads next.
     void wait(const lt::torrent_handle& handle, const std::string& id, const void* reader,
               const std::vector<int>& needed);
     void served(const std::string& id, const void* reader);
@@ -82,10 +80,9 @@ private:
     };
 
     static void giveBack(Held& held, const std::vector<int>& pieces);
-    // The first and last of what each reader needs (the piece it reads next,
-    // the file's last piece, where container indexes sit) keep their
-    // priority; the rest waits at kLeadPriority behind them, so a peer
-    // queues them first. Pieces no longer needed are held again.
+    // The piece each reader reads next keeps its priority; the rest of what
+    // readers need waits at kLeadPriority behind it, so a peer queues it
+    // first. Pieces no longer needed are held again.
     static void order(Held& held);
     static std::set<int> heads(const Held& held);
     static constexpr lt::download_priority_t kLeadPriority{4};
