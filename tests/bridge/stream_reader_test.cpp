@@ -60,6 +60,23 @@ protected:
         });
     }
 
+    // Reads a few bytes at the reader's position, connecting the seeder
+    // only once the read waits for its piece; -2 when it never waits or
+    // never returns.
+    std::int64_t readOnceWaiting(tb_reader* r) {
+        auto read = std::async(std::launch::async, [r] {
+            char buf[64];
+            return tb_reader_read(r, buf, sizeof buf);
+        });
+        if (!swarm::waitUntil(
+                [&] { return tb_stream_progress(session.get(), id.c_str(), file) >= 0; }, 10s))
+            return -2;
+        keepConnected();
+        if (read.wait_for(30s) != std::future_status::ready)
+            return -2;
+        return read.get();
+    }
+
     void TearDown() override {
         m_stop = true;
         if (m_connector.joinable())
@@ -281,15 +298,7 @@ TEST_F(Streaming, AWaitingReadComesBeforeThePiecesFurtherAhead) {
     ASSERT_TRUE(r);
     auto size = static_cast<std::int64_t>(expected.size());
     ASSERT_EQ(tb_reader_seek(r.get(), size / 2), size / 2);
-    auto read = std::async(std::launch::async, [&] {
-        char buf[64];
-        return tb_reader_read(r.get(), buf, sizeof buf);
-    });
-    ASSERT_TRUE(swarm::waitUntil(
-        [&] { return tb_stream_progress(session.get(), id.c_str(), file) >= 0; }, 10s));
-    keepConnected();
-    ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
-    ASSERT_GT(read.get(), 0);
+    ASSERT_GT(readOnceWaiting(r.get()), 0);
     std::string pieces = BridgeString(tb_pieces(session.get(), id.c_str(), file)).str();
 
     auto f = session.files(id)[static_cast<std::size_t>(file)];
@@ -357,22 +366,13 @@ TEST_F(Streaming, AHoldNeverFinishesTheTorrentEarly) {
     ASSERT_FALSE(id.empty());
     port = session.port();
     ASSERT_TRUE(session.waitFor(
-        id, [](const TorrentStatus& t) { return t.state != "checking" && t.progress > 0.9; },
-        20s));
+        id, [](const TorrentStatus& t) { return t.state != "checking" && t.progress > 0.9; }, 20s));
 
     Reader r(tb_reader_open(session.get(), id.c_str(), file));
     ASSERT_TRUE(r);
     std::int64_t offset = static_cast<std::int64_t>(awaited) * piece - fileOffset;
     ASSERT_EQ(tb_reader_seek(r.get(), offset), offset);
-    auto read = std::async(std::launch::async, [&] {
-        char buf[64];
-        return tb_reader_read(r.get(), buf, sizeof buf);
-    });
-    ASSERT_TRUE(swarm::waitUntil(
-        [&] { return tb_stream_progress(session.get(), id.c_str(), file) >= 0; }, 10s));
-    keepConnected();
-    ASSERT_EQ(read.wait_for(30s), std::future_status::ready);
-    ASSERT_GT(read.get(), 0);
+    ASSERT_GT(readOnceWaiting(r.get()), 0);
     EXPECT_TRUE(session.waitFor(
         id, [](const TorrentStatus& t) { return t.seeding; }, 60s));
     session.pollEvents();
