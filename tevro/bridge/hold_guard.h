@@ -8,6 +8,7 @@
 // check, and if the torrent would finish with pieces still held back it makes
 // one of them wanted again there and then.
 
+#include <functional>
 #include <memory>
 
 #include <libtorrent/extensions.hpp>
