@@ -128,7 +128,9 @@ public:
         auto* text = new OfferCardText(caption, font, true, this);
         text->setColor(accent);
         row->addWidget(text);
-        row->addSpacing(int(std::ceil(arrowSize)));
+        // Room for the painted arrow and its gap: a layout puts no spacing
+        // beside a spacer.
+        row->addSpacing(row->spacing() + int(std::ceil(arrowSize)));
         setAccessibleName(caption);
         setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     }
