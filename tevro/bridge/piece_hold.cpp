@@ -138,18 +138,8 @@ void PieceHold::keep(Held& held) {
     std::erase_if(held.keepers, have);
     if (held.keepers.size() >= kKeepers)
         return;
-    // The held pieces right after the first one a reader needs, else the first held.
-    int from = held.needed.empty() ? 0 : *held.needed.begin();
-    std::vector<int> picked;
-    for (auto it = held.aside.upper_bound(from);
-         it != held.aside.end() && held.keepers.size() + picked.size() < kKeepers; ++it)
-        if (!have(it->first) && !held.needed.count(it->first))
-            picked.push_back(it->first);
-    for (auto it = held.aside.begin(); it != held.aside.end() && it->first <= from &&
-                                       held.keepers.size() + picked.size() < kKeepers;
-         ++it)
-        if (!have(it->first) && !held.needed.count(it->first))
-            picked.push_back(it->first);
+    std::vector<int> picked =
+        ahead(held, kKeepers - held.keepers.size(), [&](int p) { return !have(p); });
     held.keepers.insert(picked.begin(), picked.end());
     giveBack(held, picked);
 }
@@ -191,6 +181,23 @@ bool PieceHold::wantsAny(const Held& held) {
     return false;
 }
 
+std::vector<int> PieceHold::ahead(const Held& held, std::size_t count,
+                                  const std::function<bool(int)>& usable) {
+    // Those right after the first piece a reader needs, then from the first held.
+    int from = held.needed.empty() ? 0 : *held.needed.begin();
+    std::vector<int> out;
+    auto consider = [&](int p) {
+        if (!held.needed.count(p) && usable(p))
+            out.push_back(p);
+    };
+    for (auto it = held.aside.upper_bound(from); it != held.aside.end() && out.size() < count; ++it)
+        consider(it->first);
+    for (auto it = held.aside.begin();
+         it != held.aside.end() && it->first <= from && out.size() < count; ++it)
+        consider(it->first);
+    return out;
+}
+
 bool PieceHold::holds(const lt::torrent_handle& handle) {
     std::lock_guard lock(m_spareMutex);
     return m_spares.count(handle) > 0;
@@ -219,15 +226,8 @@ void PieceHold::publish(const Held& held) {
     if (!held.handle.is_valid())
         return;
     Spares next;
-    int from = held.needed.empty() ? 0 : *held.needed.begin();
-    for (auto it = held.aside.upper_bound(from);
-         it != held.aside.end() && next.offered.size() < kSpares; ++it)
-        if (!held.needed.count(it->first))
-            next.offered.emplace_back(it->first, it->second);
-    for (auto it = held.aside.begin();
-         it != held.aside.end() && it->first <= from && next.offered.size() < kSpares; ++it)
-        if (!held.needed.count(it->first))
-            next.offered.emplace_back(it->first, it->second);
+    for (int p : ahead(held, kSpares, [](int) { return true; }))
+        next.offered.emplace_back(p, held.aside.at(p));
     std::lock_guard lock(m_spareMutex);
     Spares& spares = m_spares[held.handle];
     next.taken = std::move(spares.taken);

@@ -20,6 +20,7 @@
 // that can happen, and the pieces it takes become keepers.
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -88,6 +89,10 @@ private:
     static constexpr lt::download_priority_t kLeadPriority{4};
     static bool wantsAny(const Held& held);
     static void keep(Held& held);
+    // Up to `count` held pieces no reader needs and `usable` accepts, in the
+    // order keepers are taken.
+    static std::vector<int> ahead(const Held& held, std::size_t count,
+                                  const std::function<bool(int)>& usable);
     static constexpr std::size_t kKeepers = 2;
     static void setNeeded(Held& held, const void* reader, const std::vector<int>& needed);
 

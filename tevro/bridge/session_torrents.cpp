@@ -211,15 +211,12 @@ void Session::savePresence(const std::string& id, const TorrentRec& rec) {
 }
 
 void Session::checkFiles(const std::string& id, TorrentRec& rec) {
-    if (!rec.missingText.empty())
-        return;
     try {
-        const lt::torrent_handle& h = rec.handle;
-        if (!h.is_valid())
-            return;
-        checkFiles(id, rec,
-                   h.status(lt::torrent_handle::query_save_path | lt::torrent_handle::query_name),
-                   true);
+        if (rec.missingText.empty() && rec.handle.is_valid())
+            checkFiles(id, rec,
+                       rec.handle.status(lt::torrent_handle::query_save_path |
+                                         lt::torrent_handle::query_name),
+                       true);
     } catch (const std::exception&) {
     }
 }
