@@ -1,6 +1,7 @@
 #include "tevro/core/storage.h"
 
 #include <csignal>
+#include <fstream>
 #include <random>
 #include <thread>
 
@@ -10,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/damaged_files.h"
 #include "tests/support/fake_machine.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 using namespace tevro;
@@ -72,29 +75,134 @@ TEST(Storage, SaveCreatesFoldersAndKeepsThePasswordPrivate) {
     EXPECT_EQ(Storage::loadSettings(target), s);
 }
 
-TEST(Storage, UnreadableFilesAreKeptAsCorrupt) {
+std::string startOf(const fs::path& file, std::size_t n) {
+    std::ifstream in(file, std::ios::binary);
+    std::string out(n, '\0');
+    in.read(out.data(), static_cast<std::streamsize>(n));
+    out.resize(static_cast<std::size_t>(in.gcount()));
+    return out;
+}
+
+// Every damage of both files: the app gets what could be read, and the
+// user's bytes survive: beside the file under a new name each time, or in
+// place when the file cannot be opened at all (and then it is never written).
+TEST(Storage, DamagedFilesAreSetAsideAndNeverReplaced) {
     test::ScopedFakeMachine m;
+    AppSettings chosen;
+    chosen.downloadLimitKiB = 321;
+    chosen.audioLanguages = "eng";
+    Json settings = chosen.encode();
+    Json wrongSettings = settings;
+    wrongSettings["downloadLimitKiB"] = "fast";
+    wrongSettings["encryption"] = "none";
+    Json unknownSettings = settings;
+    unknownSettings["futureKey"] = {{"x", 1}};
+
+    Json meta = {{"aaaa", {{"positions", {{"0", 12.5}}}, {"ignoreSeedLimits", true}}},
+                 {"bbbb", {{"positions", Json::object()}, {"ignoreSeedLimits", false}}}};
+    Json wrongMeta = meta;
+    wrongMeta["bbbb"]["positions"] = "x";
+    Json unknownMeta = meta;
+    unknownMeta["aaaa"]["rating"] = 5;
+
+    struct File {
+        const char* name;
+        test::DamageTexts texts;
+    } files[] = {
+        {"settings.json", {settings.dump(2), wrongSettings.dump(), unknownSettings.dump()}},
+        {"torrents.json", {meta.dump(2), wrongMeta.dump(), unknownMeta.dump()}},
+    };
+    for (const File& f : files) {
+        for (test::Damage damage : test::allDamages()) {
+            SCOPED_TRACE(std::string(f.name) + ", " + test::damageName(damage));
+            test::TempDir dir;
+            fs::path path = dir / f.name;
+            std::string bytes = test::applyDamage(damage, path, f.texts);
+            auto size = fs::file_size(path);
+            AppSettings loadedSettings;
+            TorrentMetaMap loadedMeta;
+            auto load = [&](FileCheck& check) {
+                if (f.name == std::string("settings.json"))
+                    loadedSettings = Storage::loadSettings(path, &check);
+                else
+                    loadedMeta = Storage::loadMeta(path, &check);
+            };
+            FileCheck check;
+            {
+                std::optional<test::Unprivileged> nobody;
+                if (damage == test::Damage::unreadable)
+                    nobody.emplace();
+                load(check);
+            }
+            EXPECT_TRUE(check.worthTelling());
+            EXPECT_FALSE(check.describe().empty());
+            if (damage == test::Damage::unreadable) {
+                EXPECT_EQ(check.result, FileCheck::Result::unreadable);
+                EXPECT_FALSE(check.writable());
+                ::chmod(path.c_str(), 0644);
+                EXPECT_EQ(test::readAll(path), bytes);
+                continue;
+            }
+            ASSERT_EQ(check.result, FileCheck::Result::setAside) << check.describe();
+            EXPECT_FALSE(fs::exists(path));
+            EXPECT_EQ(fs::file_size(check.copy), size);
+            EXPECT_EQ(startOf(check.copy, bytes.size()), bytes);
+            EXPECT_NE(check.copy.filename().string().find(".corrupt-"), std::string::npos);
+            // What could be read is used: valid keys and entries count.
+            if (damage == test::Damage::wrongTypes || damage == test::Damage::unknownKeys) {
+                if (f.name == std::string("settings.json")) {
+                    EXPECT_EQ(loadedSettings.audioLanguages, "eng");
+                    EXPECT_EQ(loadedSettings.downloadLimitKiB,
+                              damage == test::Damage::wrongTypes ? 0 : 321);
+                } else {
+                    EXPECT_EQ(loadedMeta.at("aaaa").positions.at(0), 12.5);
+                    EXPECT_EQ(loadedMeta.size(), damage == test::Damage::wrongTypes ? 1u : 2u);
+                    EXPECT_EQ(check.droppedEntries, damage == test::Damage::wrongTypes ? 1u : 0u);
+                }
+            }
+
+            // The same damage again within the second: a copy of its own.
+            test::applyDamage(damage, path, f.texts);
+            FileCheck again;
+            load(again);
+            ASSERT_EQ(again.result, FileCheck::Result::setAside);
+            EXPECT_NE(again.copy, check.copy);
+            EXPECT_EQ(startOf(check.copy, bytes.size()), bytes);
+        }
+    }
+
+    // Valid, missing, and read without a check: nothing moves.
     test::TempDir dir;
-    // A valid-JSON array is not a settings object.
-    test::writeAll(dir / "settings.json", "[1, 2]");
-    AppSettings loaded = Storage::loadSettings(dir / "settings.json");
-    EXPECT_EQ(loaded.encode().size(), AppSettings().encode().size());
-    EXPECT_EQ(test::readAll(dir / "settings.json.corrupt"), "[1, 2]");
-
-    test::writeAll(dir / "torrents.json",
-                   R"({"a":{"positions":{},"ignoreSeedLimits":true},)"
-                   R"("b":{"positions":{"x":1.0},"ignoreSeedLimits":false}})");
-    EXPECT_TRUE(Storage::loadMeta(dir / "torrents.json").empty());
-    EXPECT_TRUE(fs::exists(dir / "torrents.json.corrupt"));
-
-    // One copy, overwritten by the next unreadable file.
+    test::writeAll(dir / "settings.json", settings.dump());
+    FileCheck fine;
+    EXPECT_EQ(Storage::loadSettings(dir / "settings.json", &fine), chosen);
+    EXPECT_EQ(fine.result, FileCheck::Result::read);
+    FileCheck missing;
+    Storage::loadMeta(dir / "torrents.json", &missing);
+    EXPECT_EQ(missing.result, FileCheck::Result::missing);
+    EXPECT_FALSE(missing.worthTelling());
     test::writeAll(dir / "torrents.json", "{broken");
-    Storage::loadMeta(dir / "torrents.json");
-    EXPECT_EQ(test::readAll(dir / "torrents.json.corrupt"), "{broken");
+    EXPECT_TRUE(Storage::loadMeta(dir / "torrents.json").empty());
+    EXPECT_EQ(test::readAll(dir / "torrents.json"), "{broken");
+}
 
-    // A missing file is not corrupt.
-    Storage::loadMeta(dir / "missing.json");
-    EXPECT_FALSE(fs::exists(dir / "missing.json.corrupt"));
+TEST(Storage, AFailedWriteSaysWhyAndKeepsTheOldFile) {
+    test::TempDir dir;
+    fs::path target = dir / "torrents.json";
+    TorrentMetaMap map;
+    map["a"].ignoreSeedLimits = true;
+    ASSERT_TRUE(Storage::saveMeta(map, target));
+    map["b"].ignoreSeedLimits = true;
+    std::error_code error;
+    {
+        test::FileSizeLimit full(16);
+        EXPECT_FALSE(Storage::saveMeta(map, target, &error));
+    }
+    EXPECT_EQ(error, std::errc::file_too_large);
+    EXPECT_EQ(Storage::loadMeta(target).size(), 1u);
+    EXPECT_FALSE(fs::exists(dir / "torrents.json.tmp"));
+    EXPECT_EQ(writeFailureText(std::make_error_code(std::errc::no_space_on_device)),
+              "на диске нет места");
 }
 
 TEST(TorrentMeta, CodingAndStrictness) {

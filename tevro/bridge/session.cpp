@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include <libtorrent/bdecode.hpp>
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
 
@@ -32,15 +33,7 @@ void Session::start(const char* settings) {
         std::fprintf(stderr, "torrent state folder %s cannot be created: %s\n", m_dir.c_str(),
                      made.message().c_str());
 
-    lt::session_params params;
-    std::string saved = state_files::readWhole(state_files::sessionStatePath(m_dir));
-    if (!saved.empty()) {
-        try {
-            params = lt::read_session_params(saved, lt::session_handle::save_dht_state);
-        } catch (const std::exception&) {
-            params = lt::session_params();
-        }
-    }
+    lt::session_params params = readSessionState();
     SettingsText parsed = SettingsText::parse(settings);
     m_namedSettings = parsed.named();
     params.settings = std::move(parsed.pack());
@@ -54,6 +47,37 @@ void Session::start(const char* settings) {
         std::fprintf(stderr, "torrent session failed to start: %s\n", e.what());
         std::abort();
     }
+}
+
+lt::session_params Session::readSessionState() {
+    const std::string path = state_files::sessionStatePath(m_dir);
+    auto saved = state_files::read(path, 64u << 20);
+    std::lock_guard lock(m_stateMutex);
+    if (!saved) {
+        if (saved.error() == std::errc::file_too_large)
+            reportDamaged(path, "", "", "файл", true, "слишком большой файл");
+        else if (saved.error() != std::errc::no_such_file_or_directory)
+            reportDamaged(path, "", "", "файл", false, saved.error().message());
+        return {};
+    }
+    // Written with the DHT state alone: any other key is not ours, and the
+    // next save would drop it.
+    lt::error_code ec;
+    lt::bdecode_node root = lt::bdecode(*saved, ec);
+    bool ours = !ec && root.type() == lt::bdecode_node::dict_t;
+    for (int i = 0; ours && i < root.dict_size(); ++i)
+        ours = root.dict_at(i).first == "dht state";
+    if (ours) {
+        try {
+            return lt::read_session_params(*saved, lt::session_handle::save_dht_state);
+        } catch (const std::exception&) {
+        }
+    }
+    reportDamaged(path, "", "", "файл", true,
+                  saved->empty() ? "пустой файл"
+                  : ec           ? ec.message()
+                                 : "неизвестные ключи");
+    return {};
 }
 
 void Session::applySettings(const char* text) {
@@ -104,8 +128,8 @@ void Session::writeSessionState() {
         lt::session_params state = m_session->session_state(lt::session_handle::save_dht_state);
         std::vector<char> buf =
             lt::write_session_params_buf(state, lt::session_handle::save_dht_state);
-        state_files::writeAtomically(state_files::sessionStatePath(m_dir),
-                                     std::string_view(buf.data(), buf.size()));
+        writeStateFile("state", state_files::sessionStatePath(m_dir),
+                       std::string_view(buf.data(), buf.size()), "", "");
     } catch (const std::exception&) {
     }
 }

@@ -22,6 +22,7 @@
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert.hpp>
 #include <libtorrent/session.hpp>
+#include <libtorrent/session_params.hpp>
 #include <libtorrent/torrent_handle.hpp>
 #include <libtorrent/torrent_status.hpp>
 
@@ -66,6 +67,9 @@ public:
     Added addMagnet(const char* uri, const char* options);
     bool remove(const std::string& id, bool deleteFiles);
     bool action(const std::string& id, std::string_view name);
+    // Clears what a full disk left: the latch, and libtorrent's upload mode,
+    // which would keep the torrent from writing for good. State lock held.
+    void clearDiskFull(TorrentRec& rec);
     bool setFilePriorities(const std::string& id, const int* indices, int count, int priority);
     bool setLimits(const std::string& id, int down, int up, int connections, int slots);
     bool addTrackers(const std::string& id, std::string_view urls);
@@ -116,9 +120,30 @@ private:
     void alertLoop();
     void handleAlert(lt::alert* alert);
     void handleFileError(const lt::alert* alert);
+    // A torrent's write failed for want of space: stop it and say so once.
+    // State lock held.
+    void stopForFullDisk(const std::string& id, TorrentRec& rec, const std::string& name);
     bool requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags);
     void resumeAnswered(const lt::torrent_handle& handle);
     void writeSessionState();
+    // "session.state" as saved, or nothing when it is missing or damaged (then
+    // set aside and reported, or left alone when it cannot be read).
+    lt::session_params readSessionState();
+
+    // Writes of the state folder. A failed one queues "save_failed" once and
+    // is tried again every few seconds until it succeeds; `key` names the
+    // file ("resume:<id>", "presence:<id>", "state"). Returns success.
+    bool writeStateFile(const std::string& key, const std::string& path, std::string_view bytes,
+                        const std::string& id, const std::string& name);
+    // The same bookkeeping for a write done elsewhere; state lock held.
+    void noteWrite(const std::string& key, const std::error_code& error, const std::string& id,
+                   const std::string& name);
+    void retryUnsavedFiles();
+    // A file of the state folder that is there but not valid: moved aside and
+    // reported ("set_aside"); with `readable` false it is left in place and
+    // never written. State lock held.
+    void reportDamaged(const std::string& path, const std::string& id, const std::string& name,
+                       const std::string& what, bool readable, const std::string& reason);
 
     const std::string m_dir;
     std::unique_ptr<lt::session> m_session;
@@ -149,7 +174,13 @@ private:
     std::optional<Clock::time_point> m_sampleTime;
     std::set<int> m_namedSettings; // what the last settings text set
 
+    // State-folder files whose last write failed (keys of writeStateFile),
+    // and those that could not be read at start and are never written.
+    std::set<std::string> m_unsaved;
+    std::set<std::string> m_untouchable;
+
     // Alert thread only.
+    std::optional<Clock::time_point> m_lastRetry;
     std::optional<Clock::time_point> m_lastBanScan;
     std::optional<Clock::time_point> m_lastFileScan;
 

@@ -3,6 +3,7 @@
 
 #include "tevro/bridge/session.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include <boost/asio/error.hpp>
@@ -16,6 +17,7 @@
 #include "tevro/bridge/reader_registry.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/stream_reader.h"
+#include "tevro/core/file_check.h"
 
 namespace tevro::bridge {
 
@@ -61,6 +63,8 @@ void Session::alertLoop() {
             m_readers->hold().expire(std::chrono::steady_clock::now());
             if (due(m_lastFileScan, 1s))
                 scanFiles();
+            if (due(m_lastRetry, 5s))
+                retryUnsavedFiles();
             if (due(m_lastBanScan, 15s))
                 scanBannedPeers();
         } catch (const std::exception&) {
@@ -137,8 +141,9 @@ void Session::handleAlert(lt::alert* alert) {
             }
             if (!id.empty()) {
                 std::vector<char> buf = lt::write_resume_data_buf(a->params);
-                state_files::writeAtomically(state_files::resumePath(m_dir, id),
-                                             std::string_view(buf.data(), buf.size()));
+                writeStateFile("resume:" + id, state_files::resumePath(m_dir, id),
+                               std::string_view(buf.data(), buf.size()), id,
+                               a->params.ti ? a->params.ti->name() : a->params.name);
             }
         }
         resumeAnswered(a->handle);
@@ -197,7 +202,10 @@ void Session::handleAlert(lt::alert* alert) {
         auto* a = static_cast<lt::torrent_error_alert*>(alert);
         std::lock_guard lock(m_stateMutex);
         std::string id = idOf(a->handle);
-        if (!id.empty())
+        auto it = m_torrents.find(id);
+        // Reading what a full disk never stored fails too ("Bad address"):
+        // the full disk was said already.
+        if (it != m_torrents.end() && it->second.diskFullText.empty())
             m_events.push("error", id, a->torrent_name(), a->error.message());
         break;
     }
@@ -302,6 +310,13 @@ void Session::handleFileError(const lt::alert* alert) {
     if (it == m_torrents.end())
         return;
     TorrentRec& rec = it->second;
+    if (!rec.diskFullText.empty())
+        return;
+    if (a->error == boost::system::errc::no_space_on_device ||
+        (a->error.category() == boost::system::generic_category() && a->error.value() == EDQUOT)) {
+        stopForFullDisk(id, rec, a->torrent_name());
+        return;
+    }
     checkFiles(id, rec);
     if (!rec.missingText.empty())
         return;
@@ -324,6 +339,118 @@ void Session::handleFileError(const lt::alert* alert) {
         return;
     }
     m_events.push("error", id, a->torrent_name(), a->error.message() + ": " + a->filename());
+}
+
+} // namespace tevro::bridge
+
+namespace tevro::bridge {
+
+void Session::stopForFullDisk(const std::string& id, TorrentRec& rec, const std::string& name) {
+    std::string folder;
+    try {
+        folder = rec.handle.status(lt::torrent_handle::query_save_path).save_path;
+    } catch (const std::exception&) {
+    }
+    rec.diskFullText =
+        "На диске нет места для «" + folder + "». Освободите место и возобновите загрузку.";
+    // libtorrent has put it in upload mode, which the resume data keeps: a
+    // restart finds it by that and lets it go on.
+    try {
+        rec.handle.unset_flags(lt::torrent_flags::auto_managed);
+        rec.handle.pause();
+    } catch (const std::exception&) {
+    }
+    m_pieces->forget(id);
+    requestResume(rec.handle, lt::torrent_handle::save_info_dict);
+    m_events.push("error", id, name, rec.diskFullText);
+}
+
+void Session::clearDiskFull(TorrentRec& rec) {
+    rec.diskFullText.clear();
+    try {
+        rec.handle.unset_flags(lt::torrent_flags::upload_mode);
+    } catch (const std::exception&) {
+    }
+}
+
+bool Session::writeStateFile(const std::string& key, const std::string& path,
+                             std::string_view bytes, const std::string& id,
+                             const std::string& name) {
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_untouchable.count(key))
+            return false;
+    }
+    std::error_code error;
+    bool written = state_files::writeAtomically(path, bytes, &error);
+    std::lock_guard lock(m_stateMutex);
+    noteWrite(key, written ? std::error_code() : error, id, name);
+    return written;
+}
+
+void Session::noteWrite(const std::string& key, const std::error_code& error, const std::string& id,
+                        const std::string& name) {
+    if (!error) {
+        m_unsaved.erase(key);
+        return;
+    }
+    std::fprintf(stderr, "cannot write %s in %s: %s\n", key.c_str(), m_dir.c_str(),
+                 error.message().c_str());
+    if (!m_unsaved.insert(key).second)
+        return;
+    std::string why = writeFailureText(error) + "; Tevro повторит запись";
+    if (id.empty())
+        m_events.push("save_failed", "", "", "Не удалось сохранить «session.state»: " + why);
+    else
+        m_events.push("save_failed", id, name.empty() ? id : name,
+                      "не удалось сохранить состояние торрента: " + why);
+}
+
+void Session::retryUnsavedFiles() {
+    std::vector<lt::torrent_handle> resume;
+    bool state = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        // A copy: a presence file written now leaves the set.
+        for (const std::string& key : std::set<std::string>(m_unsaved)) {
+            auto colon = key.find(':');
+            std::string id = colon == std::string::npos ? "" : key.substr(colon + 1);
+            auto it = m_torrents.find(id);
+            if (key == "state")
+                state = true;
+            else if (it == m_torrents.end())
+                m_unsaved.erase(key);
+            else if (key.starts_with("resume:"))
+                resume.push_back(it->second.handle);
+            else if (key.starts_with("presence:"))
+                savePresence(id, it->second);
+        }
+    }
+    for (const auto& h : resume)
+        requestResume(h, lt::torrent_handle::save_info_dict);
+    if (state)
+        writeSessionState();
+}
+
+void Session::reportDamaged(const std::string& path, const std::string& id, const std::string& name,
+                            const std::string& what, bool readable, const std::string& reason) {
+    std::string subject = id.empty()     ? "«session.state»"
+                          : name.empty() ? "торрент " + id
+                                         : "торрент «" + name + "»";
+    std::string text;
+    if (!readable) {
+        m_untouchable.insert(id.empty() ? "state" : "resume:" + id);
+        text = subject + ": " + what + " не читается (" + reason + ") и оставлен как есть";
+    } else if (auto copy = setAsideFile(path)) {
+        text = subject + ": " + what + " повреждён (" + reason + "), оригинал сохранён как «" +
+               copy->filename().string() + "»";
+    } else {
+        m_untouchable.insert(id.empty() ? "state" : "resume:" + id);
+        text = subject + ": " + what + " повреждён (" + reason + ") и оставлен как есть";
+    }
+    if (!id.empty())
+        text += "; торрент не восстановлен";
+    m_events.push("set_aside", id, name, text);
 }
 
 } // namespace tevro::bridge

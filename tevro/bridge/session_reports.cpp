@@ -163,7 +163,9 @@ std::string Session::statusJson() {
         v.availability = st.distributed_copies;
         v.savePath = std::move(st.save_path);
         v.tracker = std::move(st.current_tracker);
-        v.error = missing ? rec.missingText : errorText(st);
+        v.error = missing                     ? rec.missingText
+                  : !rec.diskFullText.empty() ? rec.diskFullText
+                                              : errorText(st);
         w.raw(m_statusRows->row(id, std::move(v)));
     }
     m_statusRows->sweep();

@@ -22,10 +22,31 @@
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
 #include "tevro/bridge/tracker_rule.h"
+#include "tevro/bridge/utf8.h"
 
 namespace tevro::bridge {
 
 namespace {
+
+// Far more than the resume data of any torrent libtorrent loads.
+constexpr std::size_t kMaxResumeBytes = 256u << 20;
+
+// The torrent's name in a resume file that does not decode (cut short, say),
+// so the user learns which torrent it was: the first bencoded "name" value.
+std::string nameInDamagedResume(std::string_view bytes) {
+    std::size_t at = bytes.find("4:name");
+    if (at == std::string_view::npos)
+        return {};
+    std::size_t digits = at + 6, colon = digits;
+    while (colon < bytes.size() && colon - digits < 5 && bytes[colon] >= '0' && bytes[colon] <= '9')
+        ++colon;
+    if (colon == digits || colon >= bytes.size() || bytes[colon] != ':')
+        return {};
+    std::size_t length = std::stoul(std::string(bytes.substr(digits, colon - digits)));
+    if (length == 0 || length > 1024 || colon + 1 + length > bytes.size())
+        return {};
+    return repairUtf8(bytes.substr(colon + 1, length));
+}
 
 // ENOENT or ENOTDIR: the file is gone. Other stat errors never count.
 bool isGone(const std::string& path) {
@@ -136,16 +157,39 @@ void Session::restoreSaved() {
 }
 
 void Session::restoreOne(const std::string& fileName) {
-    std::string bytes = state_files::readWhole(m_dir + "/resume/" + fileName);
-    lt::error_code ec;
-    lt::add_torrent_params params = lt::read_resume_data(bytes, ec);
-    if (ec)
+    const std::string path = m_dir + "/resume/" + fileName;
+    std::string stem = fileName.substr(0, fileName.size() - 7);
+    auto damaged = [&](const std::string& name, bool readable, const std::string& reason) {
+        std::lock_guard lock(m_stateMutex);
+        reportDamaged(path, stem, name, "файл состояния", readable, reason);
+    };
+    auto bytes = state_files::read(path, kMaxResumeBytes);
+    if (!bytes) {
+        bool tooLarge = bytes.error() == std::errc::file_too_large;
+        damaged("", tooLarge, tooLarge ? "слишком большой файл" : bytes.error().message());
         return;
+    }
+    lt::error_code ec;
+    lt::add_torrent_params params = lt::read_resume_data(*bytes, ec);
+    if (ec) {
+        damaged(nameInDamagedResume(*bytes), true, bytes->empty() ? "пустой файл" : ec.message());
+        return;
+    }
     // A torrent comes back under the id its files were saved with, even when
     // its best info-hash has changed since.
-    std::string id = fileName.substr(0, fileName.size() - 7);
+    std::string id = stem;
     if (!isTorrentId(id))
         id = torrentId(params.ti ? params.ti->info_hashes() : params.info_hashes);
+    std::string name = params.ti ? params.ti->name() : params.name;
+    // Stopped by a full disk (only that puts a torrent in upload mode here):
+    // it goes on now, and writes again.
+    if (params.flags & lt::torrent_flags::upload_mode) {
+        params.flags &= ~lt::torrent_flags::upload_mode;
+        if (params.flags & lt::torrent_flags::paused) {
+            params.flags &= ~lt::torrent_flags::paused;
+            params.flags |= lt::torrent_flags::auto_managed;
+        }
+    }
 
     std::set<int> expected = expectedFiles(params);
     std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
@@ -171,8 +215,10 @@ void Session::restoreOne(const std::string& fileName) {
     params.flags |= lt::torrent_flags::duplicate_is_error;
 
     lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
-    if (ec)
+    if (ec) {
+        damaged(name, true, ec.message());
         return;
+    }
     std::lock_guard lock(m_stateMutex);
     if (m_torrents.count(id))
         return;
@@ -206,8 +252,19 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
 }
 
 void Session::savePresence(const std::string& id, const TorrentRec& rec) {
-    state_files::writeAtomically(state_files::presencePath(m_dir, id),
-                                 state_files::formatPresence(rec.present));
+    std::error_code error;
+    if (state_files::writeAtomically(state_files::presencePath(m_dir, id),
+                                     state_files::formatPresence(rec.present), &error)) {
+        noteWrite("presence:" + id, {}, id, "");
+        return;
+    }
+    std::string name;
+    try {
+        if (auto ti = rec.handle.torrent_file())
+            name = ti->name();
+    } catch (const std::exception&) {
+    }
+    noteWrite("presence:" + id, error, id, name);
 }
 
 void Session::checkFiles(const std::string& id, TorrentRec& rec) {

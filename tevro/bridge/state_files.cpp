@@ -1,39 +1,50 @@
 #include "tevro/bridge/state_files.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tevro::bridge::state_files {
 
-bool writeAtomically(const std::string& path, std::string_view bytes) {
+bool writeAtomically(const std::string& path, std::string_view bytes, std::error_code* error) {
+    auto fail = [error](int code) {
+        if (error)
+            *error = std::error_code(code, std::generic_category());
+        return false;
+    };
     std::string tmp = path + ".tmp";
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
-        return false;
-    bool ok = true;
+        return fail(errno);
+    int code = 0;
     std::size_t done = 0;
-    while (ok && done < bytes.size()) {
+    while (code == 0 && done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            ok = false;
+            code = n < 0 ? errno : EIO;
         else
             done += static_cast<std::size_t>(n);
     }
     // The bytes reach the disk before the name does: after a power loss the
     // file is the old one or the new one, never an empty one.
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code == 0 && ::rename(tmp.c_str(), path.c_str()) != 0)
+        code = errno;
+    if (code != 0) {
         ::unlink(tmp.c_str());
-        return false;
+        return fail(code);
     }
     syncFolderOf(path);
     return true;
@@ -56,6 +67,46 @@ std::string readWhole(const std::string& path) {
     if (!in)
         return {};
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::expected<std::string, std::error_code> read(const std::string& path, std::size_t maxBytes) {
+    auto failure = [](int code) {
+        return std::unexpected(std::error_code(code, std::generic_category()));
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return failure(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return failure(EFBIG);
+    }
+    std::string out;
+    out.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int code = errno;
+            ::close(fd);
+            return failure(code);
+        }
+        if (n == 0)
+            break;
+        out.append(buffer, static_cast<std::size_t>(n));
+        if (out.size() > maxBytes) {
+            ::close(fd);
+            return failure(EFBIG);
+        }
+    }
+    ::close(fd);
+    return out;
 }
 
 std::set<int> parsePresence(std::string_view text) {

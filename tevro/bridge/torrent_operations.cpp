@@ -17,6 +17,7 @@
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
+#include "tevro/core/file_check.h"
 
 namespace tevro::bridge {
 
@@ -75,6 +76,9 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
     options.applyTo(params, hasMetadata);
     lt::info_hash_t hashes = hasMetadata ? params.ti->info_hashes() : params.info_hashes;
     std::string id = torrentId(hashes);
+    // The file lock from the duplicate check on: a concurrent add of the same
+    // torrent waits here and then finds it registered.
+    std::lock_guard files(m_fileMutex);
     {
         std::lock_guard lock(m_stateMutex);
         // Matching any known hash finds a v1 magnet's torrent from its hybrid
@@ -82,32 +86,44 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
         for (const auto& [existing, rec] : m_torrents)
             if (existing == id || sameTorrent(rec.hashes, hashes))
                 return {existing, "duplicate"};
+        if (m_untouchable.count("resume:" + id))
+            return {std::nullopt, "Файл состояния этого торрента не читается, а заменять его "
+                                  "Tevro не станет: " +
+                                      state_files::resumePath(m_dir, id)};
     }
     params.flags |= lt::torrent_flags::duplicate_is_error;
     // The add parameters are the torrent's first resume file, written before
-    // the call returns: a crash right after an add keeps the torrent. The
-    // file lock keeps the later, fuller save from being overwritten by it.
+    // the torrent joins the session: an add that could not be made to last
+    // adds nothing, and a crash right after one keeps the torrent.
     lt::add_torrent_params initial = params;
     if (hasMetadata)
         initial.info_hashes = hashes;
-    std::lock_guard files(m_fileMutex);
+    const std::string resumeFile = state_files::resumePath(m_dir, id);
+    std::error_code written;
+    try {
+        std::vector<char> buf = lt::write_resume_data_buf(initial);
+        state_files::writeAtomically(resumeFile, std::string_view(buf.data(), buf.size()),
+                                     &written);
+    } catch (const std::exception&) {
+        written = std::make_error_code(std::errc::invalid_argument);
+    }
+    if (written) {
+        std::fprintf(stderr, "cannot write %s: %s\n", resumeFile.c_str(),
+                     written.message().c_str());
+        return {std::nullopt, "Не удалось сохранить торрент: " + writeFailureText(written)};
+    }
     lt::error_code ec;
     lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
     if (ec == lt::errors::duplicate_torrent) {
-        // Added by a concurrent call between the check and the add.
         std::lock_guard lock(m_stateMutex);
         for (const auto& [existing, rec] : m_torrents)
             if (sameTorrent(rec.hashes, hashes))
                 return {existing, "duplicate"};
         return {id, "duplicate"};
     }
-    if (ec)
+    if (ec) {
+        std::remove(resumeFile.c_str());
         return {std::nullopt, ec.message()};
-    try {
-        std::vector<char> buf = lt::write_resume_data_buf(initial);
-        state_files::writeAtomically(state_files::resumePath(m_dir, id),
-                                     std::string_view(buf.data(), buf.size()));
-    } catch (const std::exception&) {
     }
     {
         std::lock_guard lock(m_stateMutex);
@@ -128,6 +144,8 @@ bool Session::remove(const std::string& id, bool deleteFiles) {
         h = it->second.handle;
         m_ids.erase(h);
         m_torrents.erase(it);
+        m_unsaved.erase("resume:" + id);
+        m_unsaved.erase("presence:" + id);
         std::remove(state_files::resumePath(m_dir, id).c_str());
         std::remove(state_files::presencePath(m_dir, id).c_str());
     }
@@ -154,7 +172,11 @@ bool Session::action(const std::string& id, std::string_view name) {
     auto resetMissingOf = [&] {
         std::lock_guard lock(m_stateMutex);
         auto it = m_torrents.find(id);
-        return it != m_torrents.end() && resetMissing(id, it->second);
+        if (it == m_torrents.end())
+            return false;
+        // Whatever stopped it, the torrent writes again when told to go on.
+        clearDiskFull(it->second);
+        return resetMissing(id, it->second);
     };
     try {
         if (name == "resume") {

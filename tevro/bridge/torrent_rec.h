@@ -18,6 +18,9 @@ struct TorrentRec {
     lt::info_hash_t hashes;
     std::set<int> present;         // files known to have been complete on disk
     std::string missingText;       // non-empty: flagged missing until an action clears it
+    // Non-empty: stopped by a full disk until resumed; later errors of the
+    // torrent are that disk's doing and say nothing new.
+    std::string diskFullText;
     int recheckAttempts = 0;       // automatic rechecks after read errors, at most 3
     std::int64_t scannedDone = -1; // bytes done when the present set was last grown
     bool isPrivate = false;

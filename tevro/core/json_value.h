@@ -4,6 +4,7 @@
 // formats: strict (any missing, null or mistyped key fails the whole value)
 // and tolerant (a bad key keeps its default).
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <expected>
@@ -110,6 +111,36 @@ template <class T> void tolerant(const Json& obj, const char* key, T& out) {
         return;
     if (auto v = as<T>(*it))
         out = std::move(*v);
+}
+
+// True when `written` holds all that `read` holds: every key of every object
+// (a null in `read` counts as absent), arrays element by element, equal
+// scalars, numbers within a rounding of the last digits. A decoder whose
+// re-encoded value keeps its input lost nothing of it.
+inline bool keeps(const Json& written, const Json& read) {
+    if (read.is_object()) {
+        if (!written.is_object())
+            return false;
+        for (const auto& [key, value] : read.items()) {
+            auto it = written.find(key);
+            if (it == written.end() ? !value.is_null() : !keeps(*it, value))
+                return false;
+        }
+        return true;
+    }
+    if (read.is_array()) {
+        if (!written.is_array() || written.size() != read.size())
+            return false;
+        for (std::size_t i = 0; i < read.size(); ++i)
+            if (!keeps(written[i], read[i]))
+                return false;
+        return true;
+    }
+    if (read.is_number() && written.is_number()) {
+        double a = read.get<double>(), b = written.get<double>();
+        return a == b || std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+    }
+    return written == read;
 }
 
 // Parses text and decodes it with T's from_json; never throws.

@@ -1,7 +1,9 @@
 #include "tevro/core/storage.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 
 #include <fcntl.h>
@@ -93,7 +95,13 @@ std::string encode(const Json& value) {
     return out;
 }
 
-bool writeAtomically(const fs::path& target, const std::string& bytes, mode_t mode) {
+bool writeAtomically(const fs::path& target, const std::string& bytes, mode_t mode,
+                     std::error_code* error) {
+    auto fail = [error](int code) {
+        if (error)
+            *error = std::error_code(code, std::generic_category());
+        return false;
+    };
     std::error_code ec;
     if (target.has_parent_path())
         fs::create_directories(target.parent_path(), ec);
@@ -101,26 +109,28 @@ bool writeAtomically(const fs::path& target, const std::string& bytes, mode_t mo
     tmp += ".tmp";
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0)
-        return false;
+        return fail(errno);
     // A .tmp left by an earlier writer may carry wider permissions.
-    bool ok = ::fchmod(fd, mode) == 0;
+    int code = ::fchmod(fd, mode) == 0 ? 0 : errno;
     size_t done = 0;
-    while (ok && done < bytes.size()) {
+    while (code == 0 && done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            ok = false;
+            code = n < 0 ? errno : EIO;
         else
             done += static_cast<size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code == 0 && ::rename(tmp.c_str(), target.c_str()) != 0)
+        code = errno;
+    if (code != 0) {
         ::unlink(tmp.c_str());
-        return false;
+        return fail(code);
     }
     // The rename is durable only once the folder's entry is on disk.
     fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -131,80 +141,173 @@ bool writeAtomically(const fs::path& target, const std::string& bytes, mode_t mo
     return true;
 }
 
-bool save(const Json& value, const fs::path& target, mode_t mode) {
+bool save(const Json& value, const fs::path& target, mode_t mode, std::error_code* error) {
     std::string bytes;
     try {
         bytes = encode(value);
     } catch (const std::exception&) {
+        if (error)
+            *error = std::make_error_code(std::errc::invalid_argument);
         return false;
     }
-    return writeAtomically(target, bytes, mode);
+    return writeAtomically(target, bytes, mode, error);
 }
 
-std::optional<std::string> read(const fs::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::expected<std::string, std::error_code> read(const fs::path& path, std::size_t maxBytes) {
+    auto failure = [](int code) {
+        return std::unexpected(std::error_code(code, std::generic_category()));
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return std::nullopt;
+        return failure(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return failure(code);
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return failure(EFBIG);
+    }
     std::string out;
+    out.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
+            int code = errno;
             ::close(fd);
-            return std::nullopt;
+            return failure(code);
         }
         if (n == 0)
             break;
         out.append(buf, static_cast<size_t>(n));
+        if (out.size() > maxBytes) {
+            ::close(fd);
+            return failure(EFBIG);
+        }
     }
     ::close(fd);
     return out;
 }
 
-void keepCorrupt(const fs::path& path) {
-    auto bytes = read(path);
+std::optional<std::string> read(const fs::path& path) {
+    auto bytes = read(path, std::numeric_limits<std::size_t>::max());
     if (!bytes)
-        return;
-    fs::path copy = path;
-    copy += ".corrupt";
-    struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0600;
-    writeAtomically(copy, *bytes, mode);
+        return std::nullopt;
+    return std::move(*bytes);
 }
 
-AppSettings loadSettings(const fs::path& path) {
-    auto bytes = read(path);
-    if (!bytes)
-        return AppSettings();
+std::optional<Json> readJson(const fs::path& path, FileCheck& check) {
+    check.file = path;
+    auto bytes = read(path, kMaxDataFileBytes);
+    if (!bytes) {
+        if (bytes.error() == std::errc::no_such_file_or_directory) {
+            check.result = FileCheck::Result::missing;
+        } else if (bytes.error() == std::errc::file_too_large) {
+            check.setAside("слишком большой файл");
+        } else {
+            check.result = FileCheck::Result::unreadable;
+            check.reason = bytes.error().message();
+        }
+        return std::nullopt;
+    }
     Json j = Json::parse(*bytes, nullptr, false);
-    if (auto settings = AppSettings::decode(j))
-        return *settings;
-    keepCorrupt(path);
-    return AppSettings();
+    if (j.is_discarded()) {
+        check.setAside(bytes->empty() ? "пустой файл" : "не JSON");
+        return std::nullopt;
+    }
+    check.result = FileCheck::Result::read;
+    return j;
 }
 
-bool saveSettings(const AppSettings& settings, const fs::path& path) {
-    return save(settings.encode(), path, 0600);
-}
+namespace {
 
-TorrentMetaMap loadMeta(const fs::path& path) {
-    auto bytes = read(path);
+// A loader's check: the caller's, which may set files aside, or a scratch one
+// that leaves the disk alone.
+struct Checker {
+    explicit Checker(FileCheck* given) : check(given ? *given : scratch), moves(given) {}
+    void damaged(std::string why) {
+        if (moves)
+            check.setAside(std::move(why));
+        else
+            check.result = FileCheck::Result::keptInPlace;
+    }
+    FileCheck scratch;
+    FileCheck& check;
+    bool moves;
+};
+
+std::optional<Json> readJsonFor(const fs::path& path, Checker& c) {
+    if (c.moves)
+        return readJson(path, c.check);
+    // Reading alone must not move anything.
+    c.check.file = path;
+    auto bytes = read(path, kMaxDataFileBytes);
     if (!bytes)
-        return {};
-    auto decoded = json::decode<TorrentMetaMap>(*bytes);
-    if (decoded)
-        return *decoded;
-    keepCorrupt(path);
-    return {};
+        return std::nullopt;
+    Json j = Json::parse(*bytes, nullptr, false);
+    if (j.is_discarded())
+        return std::nullopt;
+    return j;
 }
 
-bool saveMeta(const TorrentMetaMap& meta, const fs::path& path) {
+} // namespace
+
+AppSettings loadSettings(const fs::path& path, FileCheck* check) {
+    Checker c(check);
+    auto j = readJsonFor(path, c);
+    if (!j)
+        return AppSettings();
+    auto settings = AppSettings::decode(*j);
+    if (!settings) {
+        c.damaged("не объект JSON");
+        return AppSettings();
+    }
+    // A key the decoder could not take would be lost by the next save.
+    if (!json::keeps(settings->encode(), *j))
+        c.damaged("неверные или неизвестные ключи");
+    return *settings;
+}
+
+bool saveSettings(const AppSettings& settings, const fs::path& path, std::error_code* error) {
+    return save(settings.encode(), path, 0600, error);
+}
+
+TorrentMetaMap loadMeta(const fs::path& path, FileCheck* check) {
+    Checker c(check);
+    auto j = readJsonFor(path, c);
+    if (!j)
+        return {};
+    if (!j->is_object()) {
+        c.damaged("не объект JSON");
+        return {};
+    }
+    TorrentMetaMap out;
+    bool lossless = true;
+    for (const auto& [id, value] : j->items()) {
+        try {
+            TorrentMeta meta = value.get<TorrentMeta>();
+            lossless = lossless && json::keeps(Json(meta), value);
+            out.emplace(id, std::move(meta));
+        } catch (const std::exception&) {
+            ++c.check.droppedEntries;
+            lossless = false;
+        }
+    }
+    if (!lossless)
+        c.damaged(c.check.droppedEntries ? "повреждённые записи" : "неизвестные ключи");
+    return out;
+}
+
+bool saveMeta(const TorrentMetaMap& meta, const fs::path& path, std::error_code* error) {
     Json j = Json::object();
     for (const auto& [id, m] : meta)
         j[id] = m;
-    return save(j, path);
+    return save(j, path, 0644, error);
 }
 
 } // namespace tevro::Storage

@@ -3,13 +3,17 @@
 // The data folder and the application's small JSON files: pretty-printed with
 // sorted keys, written to "<name>.tmp" and renamed into place.
 
+#include <cstddef>
+#include <expected>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include <sys/types.h>
 
 #include "tevro/core/app_settings.h"
+#include "tevro/core/file_check.h"
 #include "tevro/core/json_value.h"
 #include "tevro/core/torrent_meta.h"
 
@@ -30,26 +34,39 @@ inline constexpr const char* kLibraryFile = "library.json";
 std::string encode(const Json& value);
 
 // Writes bytes to "<target>.tmp" with `mode`, syncs and renames it over the
-// target, creating missing parent folders. False when any step fails; the old
-// file then stays as it was.
+// target, creating missing parent folders. False when any step fails, with
+// the reason in `error` when given; the old file then stays as it was.
 bool writeAtomically(const std::filesystem::path& target, const std::string& bytes,
-                     mode_t mode = 0644);
+                     mode_t mode = 0644, std::error_code* error = nullptr);
 
 // encode() then writeAtomically().
-bool save(const Json& value, const std::filesystem::path& target, mode_t mode = 0644);
+bool save(const Json& value, const std::filesystem::path& target, mode_t mode = 0644,
+          std::error_code* error = nullptr);
 
 std::optional<std::string> read(const std::filesystem::path& path);
+// The whole file unless it is larger than `maxBytes` (file_too_large then).
+std::expected<std::string, std::error_code> read(const std::filesystem::path& path,
+                                                 std::size_t maxBytes);
 
-// Copies an unreadable file to "<name>.corrupt" so the next save cannot lose it.
-void keepCorrupt(const std::filesystem::path& path);
+// Larger than any of the application's own files ever gets.
+inline constexpr std::size_t kMaxDataFileBytes = 64u << 20;
 
-// Tolerant load: defaults when the file is missing or not a JSON object.
-AppSettings loadSettings(const std::filesystem::path& path);
+// Reads a JSON file of the data folder: its value, or nothing with `check`
+// saying why (missing, unreadable; too large or not JSON: set aside).
+std::optional<Json> readJson(const std::filesystem::path& path, FileCheck& check);
+
+// The loaders: a damaged file gives what could be read of it (defaults for
+// the rest) and, with `check`, is set aside and described there. Without
+// `check` nothing on disk changes.
+// Settings are read tolerantly: every valid key counts.
+AppSettings loadSettings(const std::filesystem::path& path, FileCheck* check = nullptr);
 // Holds a proxy password: owner-only.
-bool saveSettings(const AppSettings& settings, const std::filesystem::path& path);
+bool saveSettings(const AppSettings& settings, const std::filesystem::path& path,
+                  std::error_code* error = nullptr);
 
-// Strict load: an empty map when anything in the file fails to decode.
-TorrentMetaMap loadMeta(const std::filesystem::path& path);
-bool saveMeta(const TorrentMetaMap& meta, const std::filesystem::path& path);
+// Each entry is read strictly; an entry that does not decode costs only itself.
+TorrentMetaMap loadMeta(const std::filesystem::path& path, FileCheck* check = nullptr);
+bool saveMeta(const TorrentMetaMap& meta, const std::filesystem::path& path,
+              std::error_code* error = nullptr);
 
 } // namespace tevro::Storage

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QString>
 
 #include "tevro/bridge/bridge_string.h"
@@ -54,13 +55,17 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
     m_fetcher = new TrackerListFetcher(this);
 
     // 2-4. Settings, with the download folder the environment names.
-    AppSettings settings = Storage::loadSettings(m_dataFolder / Storage::kSettingsFile);
+    AppSettings settings =
+        Storage::loadSettings(m_dataFolder / Storage::kSettingsFile, &m_settingsCheck);
     if (const char* dir = std::getenv("TEVRO_DOWNLOAD_DIR"); dir && *dir && isSafeTextValue(dir))
         settings.downloadDirectory = dir;
     m_settings = settings;
 
     // 5-6. Metadata and the state folder.
-    m_meta = Storage::loadMeta(m_dataFolder / Storage::kTorrentsFile);
+    m_meta = Storage::loadMeta(m_dataFolder / Storage::kTorrentsFile, &m_metaCheck);
+    for (const FileCheck* check : {&m_settingsCheck, &m_metaCheck})
+        if (check->worthTelling())
+            noteStartFinding(check->describe());
     std::error_code ec;
     const std::filesystem::path stateFolder = m_dataFolder / "state";
     std::filesystem::create_directories(stateFolder, ec);
@@ -91,13 +96,16 @@ TorrentEngine::TorrentEngine(Options options, QObject* parent)
     applyTrackers();
     applyBans();
     saveSettingsNow();
+    // The entries that could be read of a damaged file are on disk again at once.
+    if (m_metaCheck.result == FileCheck::Result::setAside)
+        saveMetaNow();
 
     m_saveSettingsTimer.setSingleShot(true);
     m_saveSettingsTimer.setInterval(500);
-    connect(&m_saveSettingsTimer, &QTimer::timeout, this, &TorrentEngine::saveSettingsNow);
+    connect(&m_saveSettingsTimer, &QTimer::timeout, this, [this] { saveSettingsNow(); });
     m_saveMetaTimer.setSingleShot(true);
     m_saveMetaTimer.setInterval(1000);
-    connect(&m_saveMetaTimer, &QTimer::timeout, this, &TorrentEngine::saveMetaNow);
+    connect(&m_saveMetaTimer, &QTimer::timeout, this, [this] { saveMetaNow(); });
     connect(&m_timer, &QTimer::timeout, this, &TorrentEngine::onTimer);
 
     if (stateFolderMissing)
@@ -167,6 +175,7 @@ void TorrentEngine::poll() {
     if (m_isShutDown)
         return;
     updateCheckingResources(false);
+    retryUnsaved();
     // A poll still in flight absorbs this one; one more follows it, so a
     // slow machine cannot pile polls up behind each other.
     if (m_pollInFlight) {
@@ -229,6 +238,8 @@ void TorrentEngine::apply(std::optional<StatusDelta> delta, std::vector<TorrentE
         emit polled();
         return;
     }
+    // The session's restore is in the first poll's events.
+    auto told = qScopeGuard([this] { tellStartFindings(); });
     if (delta->session != m_sessionInfo) {
         m_sessionInfo = delta->session;
         emit sessionInfoChanged();
@@ -320,16 +331,20 @@ void TorrentEngine::handle(const TorrentEvent& e) {
         show("«" + e.name + "»: проверка файлов");
     } else if (e.type == "listen_failed") {
         show("Порт недоступен: " + e.message);
+    } else if (e.type == "save_failed") {
+        show(e.name.empty() ? e.message : "«" + e.name + "»: " + e.message);
+    } else if (e.type == "set_aside") {
+        noteStartFinding(e.message);
     }
 }
 
-void TorrentEngine::show(const std::string& message) {
+void TorrentEngine::show(const std::string& message, int milliseconds) {
     if (m_toast != message) {
         m_toast = message;
         emit toastChanged();
     }
     QPointer<TorrentEngine> self(this);
-    QTimer::singleShot(5000, this, [self, message] {
+    QTimer::singleShot(milliseconds, this, [self, message] {
         if (self && self->m_toast == message) {
             self->m_toast.reset();
             emit self->toastChanged();
@@ -341,12 +356,95 @@ void TorrentEngine::scheduleMetaSave() {
     m_saveMetaTimer.start();
 }
 
-void TorrentEngine::saveSettingsNow() {
-    Storage::saveSettings(m_settings, m_dataFolder / Storage::kSettingsFile);
+namespace {
+
+std::unexpected<EngineError> untouchable(const FileCheck& check) {
+    return std::unexpected(EngineError{"«" + check.file.filename().string() +
+                                       "» не читается и не перезаписывается: изменение не "
+                                       "сохранено"});
 }
 
-void TorrentEngine::saveMetaNow() {
-    Storage::saveMeta(m_meta, m_dataFolder / Storage::kTorrentsFile);
+} // namespace
+
+std::expected<void, EngineError> TorrentEngine::saveSettingsNow() {
+    m_saveSettingsTimer.stop();
+    m_settingsUnsaved.invalidate();
+    if (!m_settingsCheck.writable())
+        return untouchable(m_settingsCheck);
+    return writeDataFile(Storage::kSettingsFile, [this] {
+        std::error_code error;
+        Storage::saveSettings(m_settings, m_dataFolder / Storage::kSettingsFile, &error);
+        return error;
+    });
+}
+
+std::expected<void, EngineError> TorrentEngine::saveMetaNow() {
+    if (!m_metaCheck.writable())
+        return untouchable(m_metaCheck);
+    return writeDataFile(Storage::kTorrentsFile, [this] {
+        std::error_code error;
+        Storage::saveMeta(m_meta, m_dataFolder / Storage::kTorrentsFile, &error);
+        return error;
+    });
+}
+
+std::expected<void, EngineError>
+TorrentEngine::writeDataFile(const std::string& name, std::function<std::error_code()> write) {
+    std::error_code error = write();
+    bool known = m_unsaved.contains(name);
+    if (!error) {
+        if (known) {
+            m_unsaved.erase(name);
+            if (!m_isShutDown)
+                show("«" + name + "» сохранён");
+        }
+        return {};
+    }
+    std::string text = "Не удалось сохранить «" + name + "»: " + writeFailureText(error);
+    std::fprintf(stderr, "tevro: cannot write %s: %s\n", (m_dataFolder / name).c_str(),
+                 error.message().c_str());
+    m_unsaved[name] = Unsaved{std::move(write)};
+    if (!known && !m_isShutDown)
+        show(text + ". Tevro повторит запись, когда это станет возможно");
+    return std::unexpected(EngineError{text});
+}
+
+std::vector<std::string> TorrentEngine::unsavedFiles() const {
+    std::vector<std::string> out;
+    for (const auto& [name, unsaved] : m_unsaved)
+        out.push_back(name);
+    return out;
+}
+
+void TorrentEngine::retryUnsaved() {
+    if (m_unsaved.empty() || (m_sinceRetry.isValid() && m_sinceRetry.elapsed() < 2000))
+        return;
+    m_sinceRetry.start();
+    // A copy: a write that succeeds leaves the map.
+    for (auto [name, unsaved] : m_unsaved)
+        writeDataFile(name, unsaved.write);
+}
+
+void TorrentEngine::noteStartFinding(const std::string& line) {
+    std::fprintf(stderr, "tevro: %s\n", line.c_str());
+    if (m_startTold) {
+        show(line, 15000);
+        return;
+    }
+    m_startFindings.push_back(line);
+}
+
+void TorrentEngine::tellStartFindings() {
+    if (m_startTold)
+        return;
+    m_startTold = true;
+    if (m_startFindings.empty())
+        return;
+    std::string text = "Повреждённые файлы данных: ";
+    for (std::size_t i = 0; i < m_startFindings.size(); ++i)
+        text += (i ? "; " : "") + m_startFindings[i];
+    // Read once per start, so it stays a while.
+    show(text, 15000);
 }
 
 void TorrentEngine::shutdown() {
@@ -361,6 +459,8 @@ void TorrentEngine::shutdown() {
     m_saveMetaTimer.stop();
     saveSettingsNow();
     saveMetaNow();
+    // What still cannot be written gets a last try; it is lost only now.
+    retryUnsaved();
     tb_session_destroy(m_session);
     m_session = nullptr;
 }

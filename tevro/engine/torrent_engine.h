@@ -14,16 +14,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
 #include "tevro/core/app_settings.h"
+#include "tevro/core/file_check.h"
 #include "tevro/core/file_priority.h"
 #include "tevro/core/peer_info.h"
 #include "tevro/core/piece_map.h"
@@ -84,6 +87,9 @@ public:
     const AppSettings& settings() const { return m_settings; }
     // Runs the settings chain when the value differs.
     void setSettings(const AppSettings& settings);
+    // setSettings(), then "settings.json" written at once: an error when the
+    // change is in force but could not be saved (it is saved once it can be).
+    std::expected<void, EngineError> commitSettings(const AppSettings& settings);
     const TorrentMetaMap& meta() const { return m_meta; }
     const std::optional<std::string>& toast() const { return m_toast; }
     const std::optional<std::string>& trackerFetchStatus() const { return m_trackerFetchStatus; }
@@ -106,9 +112,22 @@ public:
     void poll();
     // One bridge event: its message, or the focus request a magnet's metadata makes.
     void handle(const TorrentEvent& event);
-    void show(const std::string& message);
+    void show(const std::string& message, int milliseconds = 5000);
     void shutdown();
     void scheduleMetaSave();
+
+    // Writes a file of the data folder by name. A failed write is said in a
+    // message (once until it succeeds) and retried every few seconds with
+    // `write`, which writes the current value; the error when it failed now.
+    std::expected<void, EngineError> writeDataFile(const std::string& name,
+                                                   std::function<std::error_code()> write);
+    // Data-folder files whose last write failed, by name.
+    std::vector<std::string> unsavedFiles() const;
+    // A damaged or unreadable file, told in the one message of what the start
+    // found (before the first poll is applied; a message of its own after).
+    void noteStartFinding(const std::string& line);
+    const FileCheck& settingsCheck() const { return m_settingsCheck; }
+    const FileCheck& metaCheck() const { return m_metaCheck; }
 
     // Settings side.
     void refreshTrackers(bool force);
@@ -182,8 +201,10 @@ private:
     void applyTrackers();
     void applyBans();
     void observeMemoryPressure();
-    void saveSettingsNow();
-    void saveMetaNow();
+    std::expected<void, EngineError> saveSettingsNow();
+    std::expected<void, EngineError> saveMetaNow();
+    void retryUnsaved();
+    void tellStartFindings();
     std::string engineSettingsText() const;
     // Runs `job` on the engine queue with the session and hands its result to `done` on the
     // main thread unless the engine is gone.
@@ -235,7 +256,19 @@ private:
     double m_otherBusyCores = 0;
 
     QTimer m_saveSettingsTimer;
+    // Since the first change not yet in "settings.json": a stream of changes
+    // is saved at least every two seconds.
+    QElapsedTimer m_settingsUnsaved;
     QTimer m_saveMetaTimer;
+    FileCheck m_settingsCheck;
+    FileCheck m_metaCheck;
+    struct Unsaved {
+        std::function<std::error_code()> write;
+    };
+    std::map<std::string, Unsaved> m_unsaved;
+    QElapsedTimer m_sinceRetry;
+    std::vector<std::string> m_startFindings;
+    bool m_startTold = false;
     double m_lastStateSave = 0; // monotonic seconds
     std::string m_appliedSettings;
     std::string m_appliedTrackers;

@@ -3,11 +3,13 @@
 
 #include "tevro/engine/torrent_engine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QPointer>
 
 #include "tevro/bridge/torrent_bridge.h"
+#include "tevro/core/storage.h"
 #include "tevro/engine/tracker_list_fetcher.h"
 
 namespace tevro {
@@ -34,11 +36,23 @@ void TorrentEngine::setSettings(const AppSettings& settings) {
     settingsChain();
 }
 
+std::expected<void, EngineError> TorrentEngine::commitSettings(const AppSettings& settings) {
+    setSettings(settings);
+    if (!m_saveSettingsTimer.isActive() && !m_unsaved.contains(Storage::kSettingsFile))
+        return {};
+    return saveSettingsNow();
+}
+
 void TorrentEngine::settingsChain() {
     applyEngineSettings();
     applyTrackers();
     applyBans();
-    m_saveSettingsTimer.start();
+    // 0.5 s after the last change, but never more than 2 s after the first
+    // one not yet saved.
+    if (!m_settingsUnsaved.isValid())
+        m_settingsUnsaved.start();
+    qint64 left = 2000 - m_settingsUnsaved.elapsed();
+    m_saveSettingsTimer.start(static_cast<int>(std::clamp<qint64>(left, 0, 500)));
 }
 
 void TorrentEngine::applyEngineSettings() {

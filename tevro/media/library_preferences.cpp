@@ -22,16 +22,30 @@ void from_json(const Json& j, LibraryPreferences& v) {
     v = out;
 }
 
-LibraryPreferences LibraryPreferences::load(const std::filesystem::path& path) {
-    auto text = Storage::read(path);
-    if (!text)
+LibraryPreferences LibraryPreferences::load(const std::filesystem::path& path, FileCheck* check) {
+    if (!check) {
+        auto text = Storage::read(path);
+        if (!text)
+            return {};
+        auto decoded = json::decode<LibraryPreferences>(*text);
+        return decoded ? *decoded : LibraryPreferences{};
+    }
+    auto j = Storage::readJson(path, *check);
+    if (!j)
         return {};
-    auto decoded = json::decode<LibraryPreferences>(*text);
-    return decoded ? *decoded : LibraryPreferences{};
+    try {
+        LibraryPreferences out = j->get<LibraryPreferences>();
+        if (!json::keeps(Json(out), *j))
+            check->setAside("неизвестные ключи");
+        return out;
+    } catch (const std::exception&) {
+        check->setAside("неверные значения");
+        return {};
+    }
 }
 
-bool LibraryPreferences::save(const std::filesystem::path& path) const {
-    return Storage::save(Json(*this), path);
+bool LibraryPreferences::save(const std::filesystem::path& path, std::error_code* error) const {
+    return Storage::save(Json(*this), path, 0644, error);
 }
 
 } // namespace tevro

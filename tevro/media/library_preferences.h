@@ -4,7 +4,9 @@
 // transfer details panel is collapsed; stored as "library.json".
 
 #include <filesystem>
+#include <system_error>
 
+#include "tevro/core/file_check.h"
 #include "tevro/core/json_value.h"
 #include "tevro/media/library_layout.h"
 #include "tevro/media/library_sort.h"
@@ -19,10 +21,12 @@ struct LibraryPreferences {
     bool operator==(const LibraryPreferences&) const = default;
 
     // The stored preferences, or all defaults when the file is missing,
-    // unreadable or does not decode.
-    static LibraryPreferences load(const std::filesystem::path& path);
-    // Written whole through a ".tmp" file; false when writing fails.
-    bool save(const std::filesystem::path& path) const;
+    // unreadable or does not decode; with `check` a damaged file is set aside
+    // and described there (Storage::loadSettings).
+    static LibraryPreferences load(const std::filesystem::path& path, FileCheck* check = nullptr);
+    // Written whole through a ".tmp" file; false when writing fails, with
+    // the reason in `error` when given.
+    bool save(const std::filesystem::path& path, std::error_code* error = nullptr) const;
 };
 
 // Keys "layout", "sort", "transferDetailsCollapsed", all written. Decoding:

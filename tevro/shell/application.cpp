@@ -130,6 +130,13 @@ bool Application::start(const std::vector<std::string>& urls) {
     options.reveal = FileManager::show;
     TorrentEngine::setSharedOptions(std::move(options));
     m_delegate->didFinishLaunching();
+    // "library.json" is written, reported and retried like the engine's files,
+    // and what its reading found is told with theirs.
+    ui().setWriter([](const std::string& name, std::function<std::error_code()> write) {
+        TorrentEngine::shared().writeDataFile(name, std::move(write));
+    });
+    if (ui().libraryCheck().worthTelling())
+        engine().noteStartFinding(ui().libraryCheck().describe());
 
     ArtworkStore::Dependencies deps;
     deps.files = [](const std::string& id, ArtworkStore::FilesReply reply) {
@@ -223,7 +230,7 @@ void Application::quit() {
     m_delegate->willTerminate();
     // The library preferences are written at every change; writing them once
     // more at quit leaves all three files of the data folder in place.
-    ui().preferences().save(ui().libraryFile());
+    ui().savePreferences();
     QApplication::quit();
 }
 

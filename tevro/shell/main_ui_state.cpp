@@ -49,7 +49,25 @@ MainUIState& MainUIState::shared() {
 
 MainUIState::MainUIState(std::filesystem::path dataFolder, QObject* parent)
     : QObject(parent), m_libraryFile(std::move(dataFolder) / Storage::kLibraryFile),
-      m_preferences(LibraryPreferences::load(m_libraryFile)) {}
+      m_preferences(LibraryPreferences::load(m_libraryFile, &m_libraryCheck)) {
+    // What could be read of a damaged file is on disk again at once.
+    if (m_libraryCheck.result == FileCheck::Result::setAside)
+        savePreferences();
+}
+
+void MainUIState::savePreferences() {
+    if (!m_libraryCheck.writable())
+        return;
+    auto write = [this] {
+        std::error_code error;
+        m_preferences.save(m_libraryFile, &error);
+        return error;
+    };
+    if (m_writer)
+        m_writer(Storage::kLibraryFile, write);
+    else
+        write();
+}
 
 void MainUIState::closeOffers() {
     if (m_closeOffers)
@@ -118,7 +136,7 @@ void MainUIState::setContentsQuery(std::string query) {
 void MainUIState::setPreferences(const LibraryPreferences& preferences) {
     m_preferences = preferences;
     emit preferencesChanged();
-    m_preferences.save(m_libraryFile);
+    savePreferences();
 }
 
 void MainUIState::toggleTransferDetails() {

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include <QObject>
 
@@ -41,7 +42,8 @@ public:
     // The application's state over the data folder, created on first use.
     static MainUIState& shared();
 
-    // Reads "library.json" in `dataFolder`; defaults when it is missing or broken.
+    // Reads "library.json" in `dataFolder`; defaults when it is missing or broken,
+    // a damaged file set aside.
     explicit MainUIState(std::filesystem::path dataFolder, QObject* parent = nullptr);
 
     TorrentFilter filter() const { return m_filter; }
@@ -81,6 +83,15 @@ public:
     void toggleTransferDetails();
 
     const std::filesystem::path& libraryFile() const { return m_libraryFile; }
+    // How reading "library.json" went at creation.
+    const FileCheck& libraryCheck() const { return m_libraryCheck; }
+    // Writes "library.json" now, through the writer when one is set; never a
+    // file that could not be read.
+    void savePreferences();
+    // Runs a write of a data-folder file by name, reporting and retrying a
+    // failed one (the engine's); without one the file is written directly.
+    using Writer = std::function<void(const std::string& name, std::function<std::error_code()>)>;
+    void setWriter(Writer writer) { m_writer = std::move(writer); }
     // How the offers page is closed; none until the offers module is there.
     void setOffersCloser(std::function<void()> close) { m_closeOffers = std::move(close); }
 
@@ -105,6 +116,8 @@ private:
     void closeOffers();
 
     std::filesystem::path m_libraryFile;
+    FileCheck m_libraryCheck;
+    Writer m_writer;
     std::function<void()> m_closeOffers;
     TorrentFilter m_filter = TorrentFilter::all;
     std::set<std::string> m_selection;
