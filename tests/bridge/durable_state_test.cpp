@@ -88,6 +88,24 @@ TEST(DurableState, LeftoversOfInterruptedWritesAreClearedAtStart) {
     EXPECT_FALSE(fs::exists(root / "state" / "session.state.tmp"));
 }
 
+// A resume file the session cannot open (here a folder, which root cannot
+// read either) is reported and never replaced, even by adding its torrent.
+TEST(DurableState, AResumeFileThatCannotBeReadIsNeverReplaced) {
+    TempDir root;
+    auto torrent = smallTorrent(root / "data");
+    const fs::path blocked = root / "state" / "resume" / (torrent.expectedId() + ".resume");
+    fs::create_directories(blocked / "inside");
+    BridgeSession session(root / "state");
+    EXPECT_TRUE(session.status().torrents.empty());
+    EXPECT_EQ(session.countEvents("set_aside", torrent.expectedId()), 1);
+    EXPECT_NE(session.history().back().message.find("не читается"), std::string::npos)
+        << session.history().back().message;
+    auto added = session.addTorrent(torrent.torrentPath(), addOptions(root / "data"));
+    EXPECT_EQ(added.id, "");
+    EXPECT_NE(added.error.find("не читается"), std::string::npos) << added.error;
+    EXPECT_TRUE(fs::is_directory(blocked / "inside"));
+}
+
 TEST(DurableState, AStateFolderIsMadeWithItsParents) {
     TempDir root;
     const fs::path state = root / "deep" / "er" / "state";

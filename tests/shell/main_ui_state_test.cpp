@@ -1,8 +1,11 @@
 #include "tevro/shell/main_ui_state.h"
 
+#include <fstream>
+
 #include <QSignalSpy>
 
 #include "tests/shell/shell_fixture.h"
+#include "tests/support/damaged_files.h"
 #include "tevro/core/storage.h"
 #include "tevro/shell/window_opener.h"
 
@@ -54,6 +57,46 @@ TEST(MainUIState, PreferencesAreSavedOnEveryAssignmentAndReadAtStart) {
     }
     test::writeAll(dir / "library.json", R"({"layout": "mosaic"})");
     EXPECT_EQ(MainUIState(dir.path()).preferences(), LibraryPreferences{});
+}
+
+// Every damage of "library.json": the original survives, set aside or (when it
+// cannot be opened) in place and never written over.
+TEST(MainUIState, ADamagedLibraryFileIsNeverOverwritten) {
+    test::ensureWidgetsApp();
+    test::DamageTexts texts = {R"({"layout":"list","sort":"size","transferDetailsCollapsed":true})",
+                               R"({"layout":"list","sort":7})",
+                               R"({"layout":"list","sort":"size","zoom":2})"};
+    for (test::Damage damage : test::allDamages()) {
+        SCOPED_TRACE(test::damageName(damage));
+        test::TempDir dir;
+        std::filesystem::path file = dir / "library.json";
+        std::string bytes = test::applyDamage(damage, file, texts);
+        std::optional<MainUIState> ui;
+        {
+            std::optional<test::Unprivileged> nobody;
+            if (damage == test::Damage::unreadable)
+                nobody.emplace();
+            ui.emplace(dir.path());
+        }
+        const FileCheck& check = ui->libraryCheck();
+        EXPECT_TRUE(check.worthTelling());
+        ui->setPreferences(LibraryPreferences{LibraryLayout::table, LibrarySort::name, false});
+        if (damage == test::Damage::unreadable) {
+            EXPECT_EQ(check.result, FileCheck::Result::unreadable);
+            ::chmod(file.c_str(), 0644);
+            EXPECT_EQ(test::readAll(file), bytes);
+            continue;
+        }
+        ASSERT_EQ(check.result, FileCheck::Result::setAside);
+        std::ifstream copy(check.copy, std::ios::binary);
+        std::string start(bytes.size(), '\0');
+        copy.read(start.data(), std::streamsize(start.size()));
+        EXPECT_EQ(start, bytes);
+        EXPECT_EQ(LibraryPreferences::load(file).layout, LibraryLayout::table);
+        if (damage == test::Damage::unknownKeys) {
+            EXPECT_EQ(ui->preferences().sort, LibrarySort::name);
+        }
+    }
 }
 
 TEST(MainUIState, RawValuesAreExact) {

@@ -441,7 +441,8 @@ AutomationAPI::Result AutomationAPI::updateSettings(const Json& arguments) {
     if (arguments.contains("download_directory"))
         if (auto ready = prepareDirectory(next.downloadDirectory); !ready)
             return failure(ready.error().message);
-    engine().setSettings(next);
+    if (auto saved = engine().commitSettings(next); !saved)
+        return failure(saved.error().message);
     return settings(engine().settings());
 }
 

@@ -205,7 +205,8 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
             s.audioLanguages = q.text("audioLang");
         if (q.has("autoplay"))
             s.autoplayNext = q.flag("autoplay");
-        engine.setSettings(s);
+        if (auto saved = engine.commitSettings(s); !saved)
+            return reply(error(saved.error().message));
         return reply(Json{{"ok", true}, {"libtorrent", engine.settings().libtorrentSettings()}});
     }
     if (path == "/select") {
