@@ -12,8 +12,12 @@
 
 namespace tevro::test {
 
-inline std::unique_ptr<TorrentEngine> loopbackEngine(const std::filesystem::path& dir) {
-    swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(), dir / "downloads");
+// With `fresh` false, the data folder of an earlier engine starts again.
+inline std::unique_ptr<TorrentEngine> loopbackEngine(const std::filesystem::path& dir,
+                                                     bool fresh = true) {
+    if (fresh)
+        swarm::writeLoopbackEngineSettings(dir / "home", swarm::freeLoopbackPort(),
+                                           dir / "downloads");
     TorrentEngine::Options o;
     o.dataFolder = dir / "home";
     o.probe = std::make_shared<FakeProbe>();
