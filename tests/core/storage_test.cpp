@@ -130,8 +130,8 @@ TEST(Storage, DamagedFilesAreSetAsideAndNeverReplaced) {
             FileCheck check;
             {
                 std::optional<test::Unprivileged> nobody;
-                if (damage == test::Damage::unreadable)
-                    nobody.emplace();
+                if (damage == test::Damage::unreadable && !nobody.emplace().works())
+                    continue;
                 load(check);
             }
             EXPECT_TRUE(check.worthTelling());

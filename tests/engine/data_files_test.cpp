@@ -166,7 +166,7 @@ TEST_F(DataFiles, DamagedFilesAreSetAsideAndToldOnceAtStart) {
                              "«session.state»", "пропущено записей: 1"})
         EXPECT_NE(told.find(part), std::string::npos) << part << " in " << told;
     test::spinFor(1s);
-    EXPECT_EQ(messagesWith("Повреждённые файлы"), 1);
+    EXPECT_EQ(messagesWith("Повреждённые или недоступные файлы"), 1);
 
     EXPECT_TRUE(engine->torrent(whole.expectedId()));
     EXPECT_FALSE(engine->torrent(broken.expectedId()));

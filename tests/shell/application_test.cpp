@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "tests/shell/shell_fixture.h"
+#include "tests/support/tevro_process.h"
 #include "tevro/core/storage.h"
 #include "tevro/shell/app_delegate.h"
 #include "tevro/shell/main_window.h"
@@ -192,6 +193,41 @@ TEST(Application, ControlPortServesTheStateOfTheRunningApplication) {
     ::kill(pid_t(tevro.processId()), SIGTERM);
     ASSERT_TRUE(tevro.waitForFinished(60000));
     EXPECT_EQ(tevro.exitCode(), 0) << tevro.readAllStandardError().toStdString();
+}
+
+// What the start found damaged, "library.json" with the engine's files, is
+// told in the main window once; the originals are kept.
+TEST(Application, DamagedFilesAreToldInTheMainWindowAtStart) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    test::writeAll(home / "library.json", R"({"layout":"mosaic"})");
+    test::writeAll(home / "torrents.json", "{\"cut");
+    test::TevroProcess::Options options;
+    options.home = home;
+    options.controlPort = swarm::freeLoopbackPort();
+    test::TevroProcess tevro(TEVRO_EXECUTABLE, options);
+    tevro.start();
+    std::string told;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            auto s = tevro.state();
+            told = s ? (*s)["toast"].get<std::string>() : "";
+            return !told.empty();
+        },
+        60s))
+        << tevro.errors();
+    EXPECT_NE(told.find("«library.json»"), std::string::npos) << told;
+    EXPECT_NE(told.find("«torrents.json»"), std::string::npos) << told;
+    tevro.signal(SIGTERM);
+    EXPECT_EQ(tevro.waitForExit(), 0) << tevro.errors();
+    std::vector<std::string> kept;
+    for (const auto& e : fs::directory_iterator(home))
+        if (e.path().filename().string().find(".corrupt-") != std::string::npos)
+            kept.push_back(test::readAll(e.path()));
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"{\"cut", R"({"layout":"mosaic"})"}));
 }
 
 // The settings screen takes the library's place and follows the chosen page.

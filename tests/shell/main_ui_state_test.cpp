@@ -74,8 +74,8 @@ TEST(MainUIState, ADamagedLibraryFileIsNeverOverwritten) {
         std::optional<MainUIState> ui;
         {
             std::optional<test::Unprivileged> nobody;
-            if (damage == test::Damage::unreadable)
-                nobody.emplace();
+            if (damage == test::Damage::unreadable && !nobody.emplace().works())
+                continue;
             ui.emplace(dir.path());
         }
         const FileCheck& check = ui->libraryCheck();

@@ -7,14 +7,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "tests/support/temp_dir.h"
 
 namespace tevro::test {
 
@@ -88,7 +87,7 @@ inline std::string applyDamage(Damage d, const std::filesystem::path& file,
         bytes = texts.good;
         break;
     }
-    writeAll(file, bytes);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
     if (d == Damage::unreadable)
         ::chmod(file.c_str(), 0);
     return bytes;
@@ -111,6 +110,10 @@ public:
     }
     Unprivileged(const Unprivileged&) = delete;
     Unprivileged& operator=(const Unprivileged&) = delete;
+
+    // False as root when the switch was refused (a container without
+    // CAP_SETUID): permissions then cannot keep a file from this process.
+    bool works() const { return m_dropped || ::geteuid() != 0; }
 
 private:
     bool m_dropped = false;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The real tevro executable run by a test: its own data folder, an optional
-// control port to read its state document from, standard error kept in a
-// file, and what /proc says of it (whether it runs an engine). Header-only;
+// control port to read its state document from, its standard error, and
+// what /proc says of it (whether it runs an engine). Header-only;
 // needs Qt Network and a running Qt application for QProcess.
 
 #include <cerrno>
@@ -10,8 +10,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -67,10 +67,9 @@ public:
         m_process.setProcessEnvironment(env);
         if (!m_options.workingFolder.empty())
             m_process.setWorkingDirectory(QString::fromStdString(m_options.workingFolder.string()));
-        static int serial = 0;
-        m_errFile = m_options.home.parent_path() / ("tevro-" + std::to_string(::getpid()) + "-" +
-                                                    std::to_string(++serial) + ".err");
-        m_process.setStandardErrorFile(QString::fromStdString(m_errFile.string()));
+        // A pipe, not a file: a test may limit the sizes of the files it writes.
+        QObject::connect(&m_process, &QProcess::readyReadStandardError,
+                         [this] { m_errors += m_process.readAllStandardError().toStdString(); });
         m_process.setStandardOutputFile(QProcess::nullDevice());
         if (m_options.childSetup)
             m_process.setChildProcessModifier(m_options.childSetup);
@@ -101,10 +100,8 @@ public:
 
     // Standard error so far.
     std::string errors() const {
-        std::ifstream in(m_errFile);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        m_errors += m_process.readAllStandardError().toStdString();
+        return m_errors;
     }
 
     // A thread of the engine's serial queue: this process runs an engine.
@@ -150,8 +147,8 @@ public:
 private:
     std::filesystem::path m_executable;
     Options m_options;
-    QProcess m_process;
-    std::filesystem::path m_errFile;
+    mutable QProcess m_process;
+    mutable std::string m_errors;
 };
 
 } // namespace tevro::test

@@ -60,13 +60,14 @@ lt::session_params Session::readSessionState() {
             reportDamaged(path, "", "", "файл", false, saved.error().message());
         return {};
     }
-    // Written with the DHT state alone: any other key is not ours, and the
-    // next save would drop it.
+    // Written with the DHT state alone, a dictionary: any other key or type is
+    // not ours, and the next save would drop it.
     lt::error_code ec;
     lt::bdecode_node root = lt::bdecode(*saved, ec);
     bool ours = !ec && root.type() == lt::bdecode_node::dict_t;
     for (int i = 0; ours && i < root.dict_size(); ++i)
-        ours = root.dict_at(i).first == "dht state";
+        ours = root.dict_at(i).first == "dht state" &&
+               root.dict_at(i).second.type() == lt::bdecode_node::dict_t;
     if (ours) {
         try {
             return lt::read_session_params(*saved, lt::session_handle::save_dht_state);
@@ -76,7 +77,7 @@ lt::session_params Session::readSessionState() {
     reportDamaged(path, "", "", "файл", true,
                   saved->empty() ? "пустой файл"
                   : ec           ? ec.message()
-                                 : "неизвестные ключи");
+                                 : "неизвестные ключи или типы");
     return {};
 }
 

@@ -440,7 +440,7 @@ void TorrentEngine::tellStartFindings() {
     m_startTold = true;
     if (m_startFindings.empty())
         return;
-    std::string text = "Повреждённые файлы данных: ";
+    std::string text = "Повреждённые или недоступные файлы данных: ";
     for (std::size_t i = 0; i < m_startFindings.size(); ++i)
         text += (i ? "; " : "") + m_startFindings[i];
     // Read once per start, so it stays a while.
@@ -460,6 +460,7 @@ void TorrentEngine::shutdown() {
     saveSettingsNow();
     saveMetaNow();
     // What still cannot be written gets a last try; it is lost only now.
+    m_sinceRetry.invalidate();
     retryUnsaved();
     tb_session_destroy(m_session);
     m_session = nullptr;
