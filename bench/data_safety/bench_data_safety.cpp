@@ -252,9 +252,6 @@ Json fullDataFolder(const fs::path& dir) {
     for (int i = 5; i < 10; ++i) {
         Json added = request(addTarget(torrents[std::size_t(i)]));
         Json set = request("/settings?up=" + std::to_string(200 + i));
-        if (std::getenv("BENCH_DEBUG"))
-            std::fprintf(stderr, "full: %s | %s | %s\n", added.dump().c_str(), set.dump().c_str(),
-                         readFile("/proc/" + std::to_string(app->pid()) + "/limits").c_str());
         for (const Json* reply : {&added, &set}) {
             if (reply->contains("error"))
                 ++refused;

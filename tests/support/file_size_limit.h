@@ -11,11 +11,15 @@
 
 #include <sys/resource.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace tevro::test {
 
-// Sets the soft limit of `pid` (0: this process); RLIM_INFINITY lifts it.
+// Sets the soft limit of process `pid`; RLIM_INFINITY lifts it. A pid of 0
+// (a child that is gone) is refused rather than taken for this process.
 inline bool setFileSizeLimit(pid_t pid, rlim_t bytes) {
+    if (pid <= 0)
+        return false;
     struct rlimit old {};
     if (::prlimit(pid, RLIMIT_FSIZE, nullptr, &old) != 0)
         return false;
@@ -26,14 +30,14 @@ inline bool setFileSizeLimit(pid_t pid, rlim_t bytes) {
 // In a child between fork and exec (QProcess's child modifier).
 inline void fileSizeLimitInChild(rlim_t bytes) {
     ::signal(SIGXFSZ, SIG_IGN);
-    setFileSizeLimit(0, bytes);
+    setFileSizeLimit(::getpid(), bytes);
 }
 
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes = 0) {
         m_old = ::signal(SIGXFSZ, SIG_IGN);
-        setFileSizeLimit(0, bytes);
+        setFileSizeLimit(::getpid(), bytes);
     }
     ~FileSizeLimit() { lift(); }
     FileSizeLimit(const FileSizeLimit&) = delete;
@@ -44,7 +48,7 @@ public:
         if (m_lifted)
             return;
         m_lifted = true;
-        setFileSizeLimit(0, RLIM_INFINITY);
+        setFileSizeLimit(::getpid(), RLIM_INFINITY);
         ::signal(SIGXFSZ, m_old);
     }
 

@@ -42,7 +42,7 @@ public:
         : m_executable(std::move(executable)), m_options(std::move(options)) {}
     ~TevroProcess() {
         if (m_process.state() != QProcess::NotRunning) {
-            ::kill(pid(), SIGCONT);
+            signal(SIGCONT);
             m_process.kill();
             m_process.waitForFinished(10000);
         }
@@ -96,7 +96,11 @@ public:
             return std::nullopt;
         return m_process.exitCode();
     }
-    void signal(int sig) const { ::kill(pid(), sig); }
+    // Never to pid 0, which is the caller's whole process group.
+    void signal(int sig) const {
+        if (pid() > 0)
+            ::kill(pid(), sig);
+    }
 
     // Standard error so far.
     std::string errors() const {

@@ -82,6 +82,9 @@ Application::Application(QObject* parent) : QObject(parent) {
 }
 
 Application::~Application() {
+    // Whatever the rest of the exit does, no later launch starts beside it.
+    if (m_instance)
+        m_instance->keepLockUntilExit();
     // The event filter must not see windows that are being destroyed.
     MainWindow* main = std::exchange(m_main, nullptr);
     QWidget* player = std::exchange(m_player, nullptr);

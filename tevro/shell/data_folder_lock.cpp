@@ -19,6 +19,9 @@ DataFolderLock::DataFolderLock(const std::filesystem::path& folder) : m_path(fol
 }
 
 DataFolderLock::~DataFolderLock() {
+    // The descriptor stays open, and the kernel lets go at the exit.
+    if (m_keep)
+        return;
     release();
     if (m_fd >= 0)
         ::close(m_fd);

@@ -27,6 +27,9 @@ public:
     bool isHeld() const { return m_held; }
     // Lets go; a later tryLock() may take it again.
     void release();
+    // Keeps a held lock past this object, until the process has exited:
+    // nothing of it is left running once a later launch takes the lock.
+    void keepUntilExit() { m_keep = m_held; }
 
     // The process id the holder wrote into the file, when there is one.
     std::optional<pid_t> holder() const;
@@ -39,6 +42,7 @@ private:
     std::filesystem::path m_path;
     int m_fd = -1;
     bool m_held = false;
+    bool m_keep = false;
     std::error_code m_error;
 };
 

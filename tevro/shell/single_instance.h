@@ -46,6 +46,8 @@ public:
     // nothing over: it waits for that process to let go and then takes the lock.
     Role claim(const std::vector<std::string>& urls, std::optional<pid_t> relaunchAfter = {});
     bool isPrimary() const { return m_lock.isHeld(); }
+    // The lock outlives this object until the process exits.
+    void keepLockUntilExit() { m_lock.keepUntilExit(); }
 
     // One attempt to send `urls` to a running instance; true when one took them.
     bool handOff(const std::vector<std::string>& urls, int timeoutMs = 3000);
