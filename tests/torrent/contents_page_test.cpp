@@ -16,6 +16,7 @@
 #include "tests/support/qt_app.h"
 #include "tests/torrent/views_fixture.h"
 #include "tevro/player/player_model.h"
+#include "tevro/torrent/clamped_label.h"
 #include "tevro/torrent/contents_transfer_controls.h"
 #include "tevro/torrent/detail_pane.h"
 #include "tevro/torrent/episode_model.h"
@@ -273,4 +274,53 @@ TEST_F(ContentsPage, MinimizeAndRestoreKeepTheSearchTheLayoutAndTheTab) {
     test::minimizeAndRestore(window);
     EXPECT_TRUE(page->allFiles());
     EXPECT_EQ(page->mainContent(), "files");
+}
+
+// The tiles fill the width the list gives them, with or without a scroll bar:
+// a row never ends with room for another card, and no card reaches past the
+// list's edge.
+TEST_F(ContentsPage, TilesFillTheRowsWidth) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    std::string id = addSeeded(t, true);
+    auto page = open(id);
+    QListView* list = page->episodeView();
+    for (auto [width, height] : {std::pair{760, 700}, {900, 700}, {900, 1400}, {1100, 1400}}) {
+        SCOPED_TRACE(width);
+        SCOPED_TRACE(height);
+        page->resize(width, height);
+        test::spinFor(200ms);
+        int rowEnd = 0;
+        for (int r = 0; r < page->episodeModel()->rowCount(); ++r) {
+            QRect cell = list->visualRect(page->episodeModel()->index(r));
+            EXPECT_LE(cell.right(), list->viewport()->width());
+            if (cell.top() == list->visualRect(page->episodeModel()->index(0)).top())
+                rowEnd = std::max(rowEnd, cell.right() + 1);
+        }
+        // 210 wide and 18 apart: the least a card takes.
+        EXPECT_LT(list->viewport()->width() - rowEnd, 210 + 18);
+    }
+}
+
+// A 200-character name without spaces keeps the page within its window: the
+// title takes two lines and ends with an ellipsis, the breadcrumb one line.
+TEST_F(ContentsPage, ALongNameStaysWithinTheWindow) {
+    std::string name(120, 'N');
+    name += ".Season.One.Complete.";
+    name.resize(200, 'x');
+    auto t = makeTorrent(name, {{"Show.S01E01.mkv", 40000}, {"Show.S01E02.mkv", 40000}});
+    std::string id = addSeeded(t, true);
+    auto page = open(id);
+    page->resize(900, 700);
+    test::spinFor(100ms);
+    EXPECT_LE(page->minimumSizeHint().width(), 900);
+    EXPECT_EQ(page->width(), 900);
+    ClampedLabel* title = nullptr;
+    for (auto* l : page->findChildren<ClampedLabel*>())
+        if (l->font().pixelSize() == 27)
+            title = l;
+    ASSERT_TRUE(title);
+    QStringList lines = title->lines(title->width());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].endsWith(QChar(0x2026))) << lines[1].toStdString();
+    EXPECT_LE(title->geometry().right(), page->width());
 }

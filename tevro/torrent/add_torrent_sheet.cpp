@@ -23,6 +23,7 @@
 #include "tevro/engine/torrent_engine.h"
 #include "tevro/library/library_button_style.h"
 #include "tevro/media/file_tree.h"
+#include "tevro/torrent/clamped_label.h"
 #include "tevro/torrent/elided_label.h"
 #include "tevro/torrent/file_row_delegate.h"
 #include "tevro/torrent/file_tree_model.h"
@@ -92,10 +93,8 @@ QWidget* AddTorrentSheet::buildReady() {
     v->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    m_title = new QLabel;
+    m_title = new ClampedLabel(2);
     SheetParts::makeTitle(m_title);
-    m_title->setWordWrap(true);
-    m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
     header->addWidget(m_title, 1);
     m_lock = new QLabel(QStringLiteral("🔒"));
     m_lock->setToolTip(QStringLiteral("Приватный"));

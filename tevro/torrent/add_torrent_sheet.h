@@ -29,6 +29,7 @@ class QTreeView;
 
 namespace tevro {
 
+class ClampedLabel;
 class ElidedLabel;
 class FileTreeModel;
 class FileTreeView;
@@ -90,7 +91,7 @@ private:
 
     QStackedWidget* m_stack = nullptr;
     QLabel* m_unreadableText = nullptr;
-    QLabel* m_title = nullptr;
+    ClampedLabel* m_title = nullptr;
     QLabel* m_lock = nullptr;
     QLabel* m_sizeText = nullptr;
     QLineEdit* m_filter = nullptr;

@@ -192,6 +192,8 @@ InfoView::InfoView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), m_
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(12);
     m_hash->setFont(mono);
+    // In line with the folder and tracker, which sit inside a line edit's margin.
+    m_hash->setIndent(2);
     locationLabel(QStringLiteral("Хэш"), 1);
     m_location->addWidget(m_hash, 1, 1);
     m_trackerLabel = locationLabel(QStringLiteral("Трекер"), 2);
@@ -203,6 +205,7 @@ InfoView::InfoView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), m_
     m_error->setAccessibleName(QStringLiteral("Ошибка"));
     m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_error->setWordWrap(true);
+    m_error->setIndent(2);
     m_error->setStyleSheet(QStringLiteral("color: #ff453a"));
     m_location->addWidget(m_error, 3, 1);
     v->addLayout(m_location);

@@ -12,6 +12,7 @@
 
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/torrent/clamped_label.h"
 #include "tevro/torrent/sheet_parts.h"
 
 namespace tevro {
@@ -60,9 +61,8 @@ LimitsSheet::LimitsSheet(TorrentEngine& engine, const QString& torrentID, QWidge
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(20, 20, 20, 20);
     v->setSpacing(14);
-    m_title = new QLabel;
+    m_title = new ClampedLabel(2);
     SheetParts::makeTitle(m_title);
-    m_title->setWordWrap(true);
     v->addWidget(m_title);
     auto* form = new QFormLayout;
     const QString labels[] = {

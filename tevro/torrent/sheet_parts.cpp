@@ -38,7 +38,7 @@ private:
 
 } // namespace
 
-void makeTitle(QLabel* label) {
+void makeTitle(QWidget* label) {
     QFont font = label->font();
     font.setBold(true);
     font.setPixelSize(14);

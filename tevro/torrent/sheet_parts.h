@@ -12,13 +12,14 @@ class QDialog;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QWidget;
 
 namespace tevro {
 
 namespace SheetParts {
 
 // Makes `label` the sheet's title.
-void makeTitle(QLabel* label);
+void makeTitle(QWidget* label);
 QFont editorFont();
 // A hidden, word-wrapping label for the sheet's error message.
 QLabel* errorLabel();

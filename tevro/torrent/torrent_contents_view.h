@@ -25,8 +25,10 @@ class QToolButton;
 
 namespace tevro {
 
+class ClampedLabel;
 class ContentsTransferControls;
 class DetailPane;
+class ElidedLabel;
 class EmptyState;
 class EpisodeDelegate;
 class EpisodeModel;
@@ -116,10 +118,10 @@ private:
     PieceMap m_pieceMap;
     RefreshLoop* m_loop = nullptr;
 
-    QLabel* m_crumbTitle = nullptr;
+    ElidedLabel* m_crumbTitle = nullptr;
     MediaArtwork* m_artwork = nullptr;
-    QLabel* m_title = nullptr;
-    QLabel* m_summary = nullptr;
+    ClampedLabel* m_title = nullptr;
+    ClampedLabel* m_summary = nullptr;
     QPushButton* m_playButton = nullptr;
     ContentsTransferControls* m_transfer = nullptr;
     TabButton* m_videosTab = nullptr;

@@ -58,6 +58,7 @@ TrackersView::TrackersView(TorrentEngine& engine, QWidget* parent)
     v->setSpacing(0);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(10, 6, 10, 6);
+    header->setSpacing(8);
     auto* refresh = new QPushButton(QStringLiteral("Обновить"));
     LibraryButtonStyle::apply(refresh, false);
     LibraryButtonStyle::setSymbol(refresh, "arrow.clockwise");
