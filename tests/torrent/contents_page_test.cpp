@@ -5,11 +5,14 @@
 // keeping the page as it was.
 
 #include <QAccessible>
+#include <QApplication>
 #include <QHelpEvent>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -159,6 +162,26 @@ TEST_F(ContentsPage, TransferControlsResumeAPausedTorrent) {
     page->setTorrent(*engine().torrent(id));
     EXPECT_EQ(controls->pauseButton()->text(), "Пауза");
     EXPECT_EQ(controls->pauseButton()->accessibleName(), "Приостановить весь торрент");
+}
+
+// "Ещё" opens its menu without a nested event loop: the window may drop the
+// page (a removal, another torrent opened from a server) while it is open.
+TEST_F(ContentsPage, TheActionsMenuLetsThePageGoWhileOpen) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    std::string id = addSeeded(t, true);
+    auto page = open(id);
+    QPushButton* more = nullptr;
+    for (auto* b : page->findChildren<QPushButton*>())
+        if (b->accessibleName() == "Действия со всем торрентом")
+            more = b;
+    ASSERT_TRUE(more);
+    QTimer::singleShot(50ms, [&] { page.reset(); });
+    QTest::mouseClick(more, Qt::LeftButton);
+    EXPECT_EQ(QApplication::activePopupWidget(),
+              static_cast<QWidget*>(page->transferControls()->actionsMenu()));
+    ASSERT_TRUE(test::waitUntil([&] { return !page; }));
+    test::spinFor(100ms);
+    EXPECT_FALSE(QApplication::activePopupWidget());
 }
 
 TEST_F(ContentsPage, DetailPaneSwitchesTabsAndRefreshesOnlyTheShownOne) {

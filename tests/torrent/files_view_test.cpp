@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "tests/support/qt_app.h"
@@ -300,8 +301,9 @@ TEST_F(FilesViewTest, SelectedRowsAFilterHidesComeBackWhenItIsCleared) {
     EXPECT_EQ(view->selection(), std::unordered_set<std::string>{e02});
 }
 
-// The priority cell's menu opens without a nested event loop, so the window
-// may drop the view (a selection change from a server) while it is open.
+// The priority menus (the cell's, the toolbar's) open without a nested event
+// loop, so the window may drop the view (a selection change from a server)
+// while one is open.
 TEST_F(FilesViewTest, PriorityMenuActsOnItsRowAndLetsTheViewGoWhileOpen) {
     auto t = makeTorrent("Season", test::seasonFiles());
     std::string id = addSeeded(t, true);
@@ -327,6 +329,17 @@ TEST_F(FilesViewTest, PriorityMenuActsOnItsRowAndLetsTheViewGoWhileOpen) {
     high->trigger();
     menu->close();
     EXPECT_TRUE(test::waitUntil([&] { return priorities(id)["readme.txt"] == 7; }));
+
+    // The toolbar's priority menu opens the same way.
+    view->setSelection({readme});
+    QToolButton* toolbar = nullptr;
+    for (auto* b : view->findChildren<QToolButton*>())
+        if (b->accessibleName() == "Приоритет")
+            toolbar = b;
+    ASSERT_TRUE(toolbar && toolbar->isEnabled());
+    QTest::mouseClick(toolbar, Qt::LeftButton);
+    ASSERT_TRUE(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QApplication::activePopupWidget()->close();
 
     QTimer::singleShot(50ms, [&] {
         view.reset();

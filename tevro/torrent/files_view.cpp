@@ -30,6 +30,7 @@
 #include "tevro/torrent/file_row_delegate.h"
 #include "tevro/torrent/file_tree_model.h"
 #include "tevro/torrent/file_tree_view.h"
+#include "tevro/torrent/popup_menu.h"
 #include "tevro/torrent/priority_text.h"
 #include "tevro/torrent/quick_select.h"
 #include "tevro/torrent/refresh_loop.h"
@@ -96,12 +97,11 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     bar->addWidget(m_filter);
 
     m_quick = toolButton(QStringLiteral("Выделить файлы"), "checklist", this);
-    m_quick->setPopupMode(QToolButton::InstantPopup);
     auto* quickMenu = new QMenu(m_quick);
     for (QuickSelect q : kAllQuickSelects)
         quickMenu->addAction(QString::fromStdString(title(q)), this,
                              [this, q] { setSelection(apply(q, selection(), tree())); });
-    m_quick->setMenu(quickMenu);
+    popUpOnClick(m_quick, quickMenu);
     bar->addWidget(m_quick);
     bar->addWidget(divider(18));
 
@@ -112,12 +112,11 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     connect(m_skip, &QToolButton::clicked, this, [this] { setPriority(FilePriority::skip); });
     bar->addWidget(m_skip);
     m_priority = toolButton(QStringLiteral("Приоритет"), "arrow.up.arrow.down", this);
-    m_priority->setPopupMode(QToolButton::InstantPopup);
     auto* prioMenu = new QMenu(m_priority);
     for (FilePriority p : {FilePriority::high, FilePriority::normal, FilePriority::low})
         prioMenu->addAction(QString::fromStdString(priorityTitle(p)), this,
                             [this, p] { setPriority(p); });
-    m_priority->setMenu(prioMenu);
+    popUpOnClick(m_priority, prioMenu);
     bar->addWidget(m_priority);
     bar->addStretch(1);
 
@@ -426,8 +425,7 @@ void FilesView::priorityMenu(const QModelIndex& index) {
     if (!node)
         return;
     std::vector<std::int64_t> indices = node->indices;
-    // Not a nested event loop: the view may be gone before the menu closes, and
-    // the menu, its child, goes with it.
+    // Its child: gone with the view if the view goes while it is open.
     auto* m = new QMenu(this);
     m->setAttribute(Qt::WA_DeleteOnClose);
     for (FilePriority p :

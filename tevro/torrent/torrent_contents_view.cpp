@@ -519,7 +519,7 @@ void TorrentContentsView::episodeMenu(const QPoint& pos) {
     if (!file || m_compact)
         return;
     TorrentFile f = *file;
-    // Not a nested event loop: the page may be gone before the menu closes.
+    // Its child, popped up (see popup_menu.h): gone with the page if need be.
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(QStringLiteral("Смотреть"), this, [this, f] { play(f); });
