@@ -1,6 +1,7 @@
 // A stand-in application for the update tests: when started from an install
 // folder it starts its updates backend (which clears the copy it replaced)
-// and writes its build version to the file UPDATE_TEST_REPORT names.
+// and writes its build version and the process it was started after to the
+// file UPDATE_TEST_REPORT names.
 
 #include <cstdlib>
 #include <fstream>
@@ -16,7 +17,9 @@ int main(int argc, char** argv) {
     const bool started = backend.start().has_value();
     if (const char* report = std::getenv("UPDATE_TEST_REPORT")) {
         std::ofstream out(std::string(report) + ".tmp");
-        out << bundle.stringValue("CFBundleVersion").value_or("?") << (started ? "" : " failed");
+        const char* after = std::getenv("QUORVEL_RELAUNCH_AFTER");
+        out << bundle.stringValue("CFBundleVersion").value_or("?") << (started ? "" : " failed")
+            << "\nrelaunched after " << (after ? after : "nothing");
         out.close();
         std::rename((std::string(report) + ".tmp").c_str(), report);
     }
