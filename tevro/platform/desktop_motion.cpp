@@ -1,6 +1,7 @@
 #include "tevro/platform/desktop_motion.h"
 
 #include <QDBusMessage>
+#include <QList>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
@@ -36,8 +37,9 @@ DesktopMotion::DesktopMotion(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), m_bus(bus) {
     if (!m_bus.isConnected())
         return;
+    // The whole message: a slot taking the value as a variant is not matched.
     m_bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                  SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+                  SLOT(onSettingChanged(QDBusMessage)));
     read(kAppearance, kReducedMotion);
     read(kGnome, kAnimations);
 }
@@ -62,9 +64,10 @@ void DesktopMotion::read(const QString& group, const QString& key, bool oldMetho
             });
 }
 
-void DesktopMotion::onSettingChanged(const QString& group, const QString& key,
-                                     const QDBusVariant& value) {
-    apply(group, key, value.variant());
+void DesktopMotion::onSettingChanged(const QDBusMessage& message) {
+    const QList<QVariant> args = message.arguments();
+    if (args.size() == 3)
+        apply(args[0].toString(), args[1].toString(), args[2]);
 }
 
 void DesktopMotion::apply(const QString& group, const QString& key, const QVariant& raw) {

@@ -12,7 +12,7 @@
 #include <QDBusConnection>
 #include <QObject>
 
-class QDBusVariant;
+class QDBusMessage;
 
 namespace tevro {
 
@@ -33,7 +33,7 @@ signals:
     void reducedChanged(bool reduced);
 
 private slots:
-    void onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
+    void onSettingChanged(const QDBusMessage& message);
 
 private:
     void read(const QString& group, const QString& key, bool oldMethod = false);
