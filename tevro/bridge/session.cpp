@@ -22,8 +22,8 @@ using namespace std::chrono_literals;
 
 Session::Session(std::string stateDir)
     : m_dir(std::move(stateDir)), m_watch(std::make_unique<FileWatch>()),
-      m_statusRows(std::make_unique<StatusRows>()),
-      m_pieces(std::make_shared<PieceCache>()), m_readers(std::make_shared<ReaderRegistry>()) {}
+      m_statusRows(std::make_unique<StatusRows>()), m_pieces(std::make_shared<PieceCache>()),
+      m_readers(std::make_shared<ReaderRegistry>()) {}
 
 Session::~Session() = default;
 

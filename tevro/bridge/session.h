@@ -150,9 +150,9 @@ private:
     bool m_incoming = false;
     std::vector<std::int64_t> m_counters;
     std::optional<Clock::time_point> m_sampleTime;
-    std::set<int> m_namedSettings; // what the last settings text set
-    std::unique_ptr<FileWatch> m_watch;  // the complete files' folders
-    std::set<std::string> m_filesDue;    // ids the next file scan looks at
+    std::set<int> m_namedSettings;      // what the last settings text set
+    std::unique_ptr<FileWatch> m_watch; // the complete files' folders
+    std::set<std::string> m_filesDue;   // ids the next file scan looks at
 
     // Alert thread only.
     std::optional<Clock::time_point> m_lastBanScan;
