@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <memory>
+#include <set>
 
 #include <QApplication>
 #include <QDir>
@@ -33,7 +35,6 @@
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tevro/engine/torrent_engine.h"
-#include "tevro/library/torrent_card.h"
 #include "tevro/library/torrent_list_row.h"
 #include "tevro/library/transfer_badge.h"
 #include "tevro/library/transfer_progress.h"
@@ -120,39 +121,50 @@ std::vector<Sample> samples() {
     };
 }
 
-void cards() {
-    auto* grid = new QGridLayout;
-    grid->setSpacing(18);
-    int i = 0;
+// The samples' states, one per card or row, in the views the window uses.
+std::unique_ptr<TorrentListModel> sampleModel() {
+    auto model = std::make_unique<TorrentListModel>();
+    std::vector<TorrentStatus> list;
+    std::set<std::string> selected;
     for (const Sample& s : samples()) {
-        auto* box = new QVBoxLayout;
-        auto* card = new TorrentCard;
-        card->setFixedWidth(260);
-        card->setTorrent(s.torrent);
-        card->setSelected(s.selected);
-        box->addWidget(caption(s.label));
-        box->addWidget(card);
-        box->addStretch(1);
-        grid->addLayout(box, i / 5, i % 5);
-        ++i;
+        list.push_back(s.torrent);
+        if (s.selected)
+            selected.insert(s.torrent.id);
     }
-    std::unique_ptr<QWidget> w(page(QStringLiteral("Карточки"), grid));
-    save(*w, QStringLiteral("library-cards"));
+    model->setTorrents(list);
+    model->setSelection(selected);
+    return model;
+}
+
+void grab(QWidget& w, const QString& name) {
+    w.show();
+    settle();
+    settle(); // pictures and piece maps of the painted items arrive
+    if (w.grab().save(QDir(g_out).filePath(name + QStringLiteral(".png"))))
+        ++g_written;
+    else
+        std::cerr << "could not write " << name.toStdString() << "\n";
+    w.hide();
+}
+
+void cards() {
+    auto model = sampleModel();
+    TorrentGridView grid;
+    grid.setTorrentModel(model.get());
+    grid.resize(5 * (260 + TorrentGridView::kSpacing) + 2 * LibraryItemView::kSidePadding, 400);
+    grid.show();
+    settle();
+    grid.resize(grid.width(), grid.sizeHint().height());
+    grab(grid, QStringLiteral("library-cards"));
 }
 
 void rows() {
-    auto* list = new QVBoxLayout;
-    list->setSpacing(8);
-    for (const Sample& s : samples()) {
-        auto* row = new TorrentListRow;
-        row->setFixedWidth(860);
-        row->setTorrent(s.torrent);
-        row->setSelected(s.selected);
-        list->addWidget(caption(s.label));
-        list->addWidget(row);
-    }
-    std::unique_ptr<QWidget> w(page(QStringLiteral("Строки списка"), list));
-    save(*w, QStringLiteral("library-rows"));
+    auto model = sampleModel();
+    TorrentRowView list;
+    list.setTorrentModel(model.get());
+    list.resize(900, model->rowCount() * (int(TorrentListRow::kHeight) + TorrentRowView::kSpacing) +
+                         TorrentRowView::kSpacing);
+    grab(list, QStringLiteral("library-rows"));
 }
 
 void featured() {
@@ -330,22 +342,12 @@ void views() {
     TorrentGridView grid;
     grid.setTorrentModel(&model);
     grid.resize(1180, 900);
-    grid.show();
-    settle();
-    settle(); // pictures and piece maps of the painted cards arrive
-    if (grid.grab().save(QDir(g_out).filePath(QStringLiteral("library-grid.png"))))
-        ++g_written;
-    grid.hide();
+    grab(grid, QStringLiteral("library-grid"));
 
     TorrentRowView rows;
     rows.setTorrentModel(&model);
     rows.resize(1000, 760);
-    rows.show();
-    settle();
-    settle();
-    if (rows.grab().save(QDir(g_out).filePath(QStringLiteral("library-list.png"))))
-        ++g_written;
-    rows.hide();
+    grab(rows, QStringLiteral("library-list"));
 }
 
 void sidebar() {
