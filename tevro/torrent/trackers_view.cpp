@@ -83,6 +83,8 @@ TrackersView::TrackersView(TorrentEngine& engine, QWidget* parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setShowGrid(false);
     m_table->setFrameShape(QFrame::NoFrame);
+    // One line per cell: a wrapped address would be cut after its first line.
+    m_table->setWordWrap(false);
     m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(22);
