@@ -285,9 +285,13 @@ int main(int argc, char** argv) {
         if (added)
             ids.push_back(added->id);
         // Every file skipped: "Файлы не выбраны".
-        auto none = engine.addTorrent(torrents[3].torrentPath(), (root / "none").string(),
-                                      std::vector<int>{0}, false, false);
-        (void)none;
+        fs::path skipped = root / "seed-none";
+        fs::create_directories(skipped / "Nothing.Chosen.2022.720p");
+        if (playback::makeVideo(skipped / "Nothing.Chosen.2022.720p" / "clip.mkv", clip)) {
+            auto none = playback::MediaTorrent::create(skipped, "Nothing.Chosen.2022.720p");
+            (void)engine.addTorrent(none.torrentPath(), (root / "none").string(),
+                                    std::vector<int>{0}, false, false);
+        }
         // A magnet link nobody answers: "Метаданные".
         (void)engine.addMagnet("magnet:?xt=urn:btih:1123456789abcdef0123456789abcdef01234567&dn="
                                "Waiting.For.Metadata",
@@ -343,7 +347,7 @@ int main(int argc, char** argv) {
     if (view->removalDialog())
         view->removalDialog()->reject();
     if (QMenu* menu = view->contextMenu({ids.back()}, window)) {
-        menu->popup(window->mapToGlobal(QPoint(gSize.width() - 40, gSize.height() - 40)));
+        menu->popup(window->mapToGlobal(QPoint(gSize.width() / 2, 120)));
         shot("min-context-menu");
         menu->close();
         delete menu;
