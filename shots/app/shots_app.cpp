@@ -265,9 +265,10 @@ int main(int argc, char** argv) {
 
     // The longest texts: a 200-character name, the widest status words, the
     // longest toast; and every screen again at the window's minimum size.
-    std::string longName = "The.Extraordinarily.Long.And.Winding.Title.Of.A.Documentary.Series.About."
-                           "The.Northern.Lights.Over.The.Arctic.Circle.Filmed.Across.Four.Seasons."
-                           "Directors.Cut.Remastered.Special.Edition";
+    std::string longName =
+        "The.Extraordinarily.Long.And.Winding.Title.Of.A.Documentary.Series.About."
+        "The.Northern.Lights.Over.The.Arctic.Circle.Filmed.Across.Four.Seasons."
+        "Directors.Cut.Remastered.Special.Edition";
     longName.resize(200 - std::string(".2023.1080p").size(), '.');
     longName += ".2023.1080p";
     {
@@ -297,8 +298,8 @@ int main(int argc, char** argv) {
                                "Waiting.For.Metadata",
                                (root / "downloads").string(), false, false, false);
     }
-    test::waitUntil([&] { return engine.torrent(ids.back()) && engine.torrent(ids.back())->seeding; },
-                    30s);
+    test::waitUntil(
+        [&] { return engine.torrent(ids.back()) && engine.torrent(ids.back())->seeding; }, 30s);
     const std::string longToast = "«" + longName +
                                   "»: No such file or directory: " + (root / "downloads").string() +
                                   "/" + longName + "/film.mkv";

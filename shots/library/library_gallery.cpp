@@ -225,8 +225,9 @@ void statuses() {
     TorrentRowView rows;
     rows.setTorrentModel(&model);
     // The list's width in a window of 900 points: less the sidebar and its line.
-    rows.resize(900 - 197, int(list.size()) * (int(TorrentListRow::kHeight) + TorrentRowView::kSpacing) +
-                               TorrentRowView::kSpacing);
+    rows.resize(900 - 197,
+                int(list.size()) * (int(TorrentListRow::kHeight) + TorrentRowView::kSpacing) +
+                    TorrentRowView::kSpacing);
     grab(rows, QStringLiteral("library-statuses-rows"));
 }
 

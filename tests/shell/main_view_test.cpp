@@ -616,8 +616,8 @@ TEST_F(MainViewTest, ToastStaysOverTheContentAreaWrapsElidesAndMoves) {
     QWidget* sidebar = v.findChild<QWidget*>(QStringLiteral("sidebar"));
     ASSERT_NE(sidebar, nullptr);
     const std::string name(200, 'x');
-    const std::string message = "Файл отсутствует: " + name + ".Long.Title.2024.2160p.mkv " +
-                                std::string(300, 'y');
+    const std::string message =
+        "Файл отсутствует: " + name + ".Long.Title.2024.2160p.mkv " + std::string(300, 'y');
     Toast* toast = v.toast();
     engine->show(message);
     ASSERT_TRUE(test::waitUntil([&] { return toast->presence() == 1.0; }));
@@ -708,8 +708,7 @@ TEST_F(MainViewTest, TableFitsEveryStatusKeepsTheSelectionOnARightClickAndSortsN
     // A right click inside the selection keeps it and acts on all of it; outside, on the row alone.
     ui->setSelection({ids[0], ids[1]});
     auto rightClick = [&](const std::string& id) {
-        const QPoint at =
-            table->visualRect(v.model()->index(v.model()->rowOf(id), 1)).center();
+        const QPoint at = table->visualRect(v.model()->index(v.model()->rowOf(id), 1)).center();
         QTest::mousePress(table->viewport(), Qt::RightButton, {}, at);
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at,
                                     table->viewport()->mapToGlobal(at));
@@ -782,5 +781,22 @@ TEST_F(MainViewTest, ThePortLabelShrinksThenElidesInTheSidebar) {
     EXPECT_EQ(port->shownText(), QStringLiteral("Порт 20000"));
 }
 
-} // namespace
+// A 200-character name without spaces still leaves the removal dialog
+// within a window of the minimum width.
+TEST_F(MainViewTest, TheRemovalDialogOfALongNameKeepsToTheWindow) {
+    std::string name = "Long.Name.Without.Spaces.";
+    while (name.size() < 200)
+        name += "Part.";
+    name.resize(200);
+    std::string id = add(name);
+    MainView& v = show();
+    v.resize(900, 536);
+    v.requestRemoval({id});
+    ASSERT_NE(v.removalDialog(), nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return v.removalDialog()->isVisible(); }));
+    EXPECT_LE(v.removalDialog()->width(), v.width());
+    EXPECT_EQ(v.removalTitle().toStdString(), "Удалить «" + name + "»?");
+    v.removalDialog()->reject();
+}
 
+} // namespace

@@ -91,8 +91,8 @@ protected:
         // The tree is answered from this thread's event loop: keep it turning.
         EXPECT_TRUE(test::waitUntil([&] { return walker.state() == QProcess::NotRunning; }, 60s));
         const QByteArray out = walker.readAllStandardOutput();
-        EXPECT_EQ(walker.exitCode(), 0) << out.toStdString()
-                                        << walker.readAllStandardError().toStdString();
+        EXPECT_EQ(walker.exitCode(), 0)
+            << out.toStdString() << walker.readAllStandardError().toStdString();
         return QJsonDocument::fromJson(out).object();
     }
 
@@ -112,12 +112,12 @@ TEST_F(MainWindowAtspiTest, AScreenReaderFindsTheControlsOfACardAndARowAndUsesTh
     o.name = "Docs";
     o.files = {{"Docs/readme.txt", 50000}, {"Docs/book.pdf", 90000}};
     auto docs = swarm::GeneratedTorrent::create(dir / "docs", o);
-    auto added =
-        engine->addTorrent(docs.torrentPath(), docs.savePath().string(), std::nullopt, false, false);
+    auto added = engine->addTorrent(docs.torrentPath(), docs.savePath().string(), std::nullopt,
+                                    false, false);
     ASSERT_TRUE(added);
     const std::string id = added->id;
-    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id) && engine->torrent(id)->seeding; },
-                                30s));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return engine->torrent(id) && engine->torrent(id)->seeding; }, 30s));
     MainWindow window(*engine, *ui, nullptr, nullptr, {});
     window.resize(1280, 860);
     window.show();
@@ -125,17 +125,16 @@ TEST_F(MainWindowAtspiTest, AScreenReaderFindsTheControlsOfACardAndARowAndUsesTh
     ui->setSelection({id});
     test::spinFor(1s);
 
-    const QJsonObject card =
-        walk(QStringLiteral("Медиатека"), QStringLiteral("Docs"),
-             {QStringLiteral("Приостановить загрузку")});
+    const QJsonObject card = walk(QStringLiteral("Медиатека"), QStringLiteral("Docs"),
+                                  {QStringLiteral("Приостановить загрузку")});
     EXPECT_EQ(card["name"].toString(), QStringLiteral("Docs, Раздача, 100%"));
     EXPECT_TRUE(card["states"].toArray().contains(QStringLiteral("selected")));
-    for (const auto& [role, name] : std::vector<std::pair<const char*, const char*>>{
-             {"push button", "Docs, Раздача, 100%"},
-             {"push button", "Открыть"},
-             {"push button", "Приостановить загрузку"},
-             {"push button", "Файлы и сведения"},
-             {"label", "Раздача"}})
+    for (const auto& [role, name] :
+         std::vector<std::pair<const char*, const char*>>{{"push button", "Docs, Раздача, 100%"},
+                                                          {"push button", "Открыть"},
+                                                          {"push button", "Приостановить загрузку"},
+                                                          {"push button", "Файлы и сведения"},
+                                                          {"label", "Раздача"}})
         EXPECT_TRUE(hasChild(card, QString::fromUtf8(role), QString::fromUtf8(name))) << name;
     bool bar = false;
     for (const QJsonValue& c : card["children"].toArray())
@@ -151,11 +150,11 @@ TEST_F(MainWindowAtspiTest, AScreenReaderFindsTheControlsOfACardAndARowAndUsesTh
     test::spinFor(500ms);
     const QJsonObject row = walk(QStringLiteral("Список торрентов"), QStringLiteral("Docs"),
                                  {QStringLiteral("Открыть")});
-    for (const auto& [role, name] : std::vector<std::pair<const char*, const char*>>{
-             {"push button", "Выбрать Docs"},
-             {"push button", "Docs"},
-             {"push button", "Открыть"},
-             {"button menu", "Действия с торрентом"}})
+    for (const auto& [role, name] :
+         std::vector<std::pair<const char*, const char*>>{{"push button", "Выбрать Docs"},
+                                                          {"push button", "Docs"},
+                                                          {"push button", "Открыть"},
+                                                          {"button menu", "Действия с торрентом"}})
         EXPECT_TRUE(hasChild(row, QString::fromUtf8(role), QString::fromUtf8(name))) << name;
     ASSERT_EQ(row["pressed"].toArray().size(), 1);
     // "Открыть" of a torrent without video shows it in the file manager.

@@ -96,8 +96,7 @@ public:
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
         const auto e = element();
-        if (type == QAccessible::ActionInterface && e &&
-            e->action != PaintedElement::Action::none)
+        if (type == QAccessible::ActionInterface && e && e->action != PaintedElement::Action::none)
             return static_cast<QAccessibleActionInterface*>(this);
         if (type == QAccessible::ValueInterface && e && e->role == QAccessible::ProgressBar)
             return static_cast<QAccessibleValueInterface*>(this);

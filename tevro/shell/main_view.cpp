@@ -115,8 +115,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
 
     m_toast = new Toast(this);
     applyMotion(DesktopMotion::shared().reduced());
-    connect(&DesktopMotion::shared(), &DesktopMotion::reducedChanged, this,
-            &MainView::applyMotion);
+    connect(&DesktopMotion::shared(), &DesktopMotion::reducedChanged, this, &MainView::applyMotion);
 
     connect(&engine, &TorrentEngine::torrentsChanged, this, &MainView::refreshLibrary);
     connect(&engine, &TorrentEngine::pendingOpenChanged, this, &MainView::runFunnel);
