@@ -9,6 +9,8 @@
 #include "tevro/media/artwork_store.h"
 #include "tevro/player/player_model.h"
 #include "tevro/shell/bundled_runtime.h"
+#include "tevro/shell/command_line.h"
+#include "tevro/shell/control_service.h"
 #include "tevro/shell/single_instance.h"
 
 using namespace tevro;
@@ -47,6 +49,55 @@ TEST(AppDelegate, ArgumentsBecomeURLs) {
               "file:///home/u/films/%D0%9C%D0%BE%D0%B9%20%D1%84%D0%B8%D0%BB%D1%8C%D0%BC.torrent");
     EXPECT_EQ(AppDelegate::urlFromArgument("/abs/../x.torrent", "/home/u"), "file:///x.torrent");
     EXPECT_EQ(AppDelegate::urlFromArgument("C:x", "/w"), "file:///w/C:x");
+}
+
+// A link is what begins with a link prefix as written; everything else is a
+// path under the launch's folder, and options are not files.
+TEST(CommandLine, LinksPathsAndOptions) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> urls;
+        std::vector<std::string> unknown = {};
+        bool help = false;
+    } cases[] = {
+        {{"magnet:?xt=urn:btih:abc&dn=%"}, {"magnet:?xt=urn:btih:abc&dn=%"}},
+        {{"magnet:?xt=urn:btih:abc&dn=%zz"}, {"magnet:?xt=urn:btih:abc&dn=%zz"}},
+        {{"ab:cd.torrent"}, {"file:///w/ab:cd.torrent"}},
+        {{"MAGNET:?xt=x"}, {"file:///w/MAGNET:%3Fxt=x"}},
+        {{"file:///a/b%20c.torrent", "https://host/x.torrent"},
+         {"file:///a/b%20c.torrent", "https://host/x.torrent"}},
+        {{"--quorvel-test", "x.torrent"}, {"file:///w/x.torrent"}},
+        {{"--help"}, {}, {}, true},
+        {{"--quorvel-test=1", "--verbose", "x.torrent"},
+         {"file:///w/x.torrent"},
+         {"--quorvel-test=1", "--verbose"}},
+        {{"--", "--odd.torrent", "-x"}, {"file:///w/--odd.torrent", "file:///w/-x"}},
+    };
+    for (const auto& c : cases) {
+        CommandLine line = CommandLine::parse(c.arguments, "/w");
+        EXPECT_EQ(line.urls, c.urls) << c.arguments.front();
+        EXPECT_EQ(line.unknownOptions, c.unknown) << c.arguments.front();
+        EXPECT_EQ(line.help, c.help) << c.arguments.front();
+    }
+}
+
+// Every add sheet on screen is in the state document, under its file or, when
+// it was given no file, under what it was given.
+TEST(ControlService, TheStateNamesEveryAddSheet) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    MainUIState ui(dir.path());
+    EXPECT_EQ(ControlService::uiState(ui)["addSheet"], "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"file:///films/a%20b.torrent", "/films/a b.torrent"},
+        {"https://host", "https://host"},
+        {"ab:cd.torrent", "ab:cd.torrent"},
+        {"", "(empty)"},
+    };
+    for (const auto& [url, reported] : cases) {
+        ui.setAddURL(std::string(url));
+        EXPECT_EQ(ControlService::uiState(ui)["addSheet"], reported) << url;
+    }
 }
 
 TEST(BundledRuntime, SetsTheFourVariablesOnlyWithCertificatesAndNeverReplaces) {

@@ -1,11 +1,17 @@
 // The contents page and the detail pane against a real engine: episodes in
 // order, the search, playing through the real player model, the download
-// toggle, transfer controls, and a change of torrent clearing the previous one.
+// toggle (by click and through the accessibility tree), transfer controls, a
+// change of torrent clearing the previous one, and minimize and restore
+// keeping the page as it was.
 
+#include <QAccessible>
+#include <QHelpEvent>
 #include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
+#include <QVBoxLayout>
 
 #include "tests/support/qt_app.h"
 #include "tests/torrent/views_fixture.h"
@@ -33,6 +39,20 @@ protected:
         page->show();
         EXPECT_TRUE(test::waitUntil([&] { return page->loaded(); }));
         return page;
+    }
+
+    // The first element below `root` with that accessible name.
+    static QAccessibleInterface* named(QAccessibleInterface* root, const QString& name) {
+        for (int i = 0; root && i < root->childCount(); ++i) {
+            QAccessibleInterface* c = root->child(i);
+            if (!c)
+                continue;
+            if (c->text(QAccessible::Name) == name)
+                return c;
+            if (QAccessibleInterface* found = named(c, name))
+                return found;
+        }
+        return nullptr;
     }
 
     QStringList titles(const std::vector<TorrentFile>& files) {
@@ -181,4 +201,76 @@ TEST_F(ContentsPage, DetailPaneSwitchesTabsAndRefreshesOnlyTheShownOne) {
         if (b->accessibleName() == "Закрыть сведения" && b->isVisible())
             QTest::mouseClick(b, Qt::LeftButton);
     EXPECT_EQ(closed.count(), 1);
+}
+
+// Each episode offers assistive tools its play button and download toggle with
+// their names and the toggle's value; pressing them does what a click does.
+// The toggle's tooltip names what a click will do.
+TEST_F(ContentsPage, EpisodesOfferTheirPlayButtonAndDownloadToggle) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    std::string id = addSeeded(t, true);
+    auto page = open(id);
+    QListView* list = page->episodeView();
+    test::spinFor(100ms);
+    QAccessibleInterface* root = QAccessible::queryAccessibleInterface(list);
+    ASSERT_TRUE(root);
+    QAccessibleInterface* toggle = named(root, "Скачивать Серия 2");
+    QAccessibleInterface* play = named(root, "Смотреть: Серия 2");
+    ASSERT_TRUE(toggle && play);
+    EXPECT_EQ(toggle->text(QAccessible::Value), "Да");
+    ASSERT_TRUE(toggle->actionInterface());
+    EXPECT_TRUE(list->viewport()->rect().intersects(
+        QRect(list->viewport()->mapFromGlobal(toggle->rect().topLeft()), toggle->rect().size())));
+
+    QModelIndex second = page->episodeModel()->index(1);
+    auto tipAt = [&](QPoint pos) {
+        QHelpEvent help(QEvent::ToolTip, pos, list->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QPoint togglePos = list->viewport()->mapFromGlobal(toggle->rect().center());
+    EXPECT_EQ(tipAt(togglePos), "Не скачивать");
+    EXPECT_EQ(tipAt(list->visualRect(second).topLeft() + QPoint(40, 30)), "Show.S01E02.1080p.mkv");
+
+    toggle->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(toggle->text(QAccessible::Value), "Нет");
+    EXPECT_EQ(tipAt(list->viewport()->mapFromGlobal(toggle->rect().center())), "Скачивать");
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (const TorrentFile& f : engineFiles(id))
+            if (f.path.ends_with("S01E02.1080p.mkv"))
+                return f.prio == 0;
+        return false;
+    }));
+
+    QSignalSpy played(page.get(), &TorrentContentsView::playRequested);
+    play->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_EQ(played.count(), 1);
+    EXPECT_TRUE(played.at(0).at(1).value<TorrentFile>().path.ends_with("S01E02.1080p.mkv"));
+}
+
+// Minimizing and restoring the window shows the page again, as it shows every
+// child; the page was open all along and keeps its search, layout and tab.
+TEST_F(ContentsPage, MinimizeAndRestoreKeepTheSearchTheLayoutAndTheTab) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    std::string id = addSeeded(t, true);
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* page = new TorrentContentsView(engine());
+    layout->addWidget(page);
+    window.resize(1000, 760);
+    page->setTorrent(*engine().torrent(id));
+    window.show();
+    ASSERT_TRUE(test::waitUntil([&] { return page->loaded(); }));
+
+    page->setQuery("Серия 3");
+    page->setCompact(true);
+    test::minimizeAndRestore(window);
+    EXPECT_EQ(page->query(), "Серия 3");
+    EXPECT_TRUE(page->compact());
+    EXPECT_EQ(page->episodeModel()->rowCount(), 1);
+
+    page->setAllFiles(true);
+    test::minimizeAndRestore(window);
+    EXPECT_TRUE(page->allFiles());
+    EXPECT_EQ(page->mainContent(), "files");
 }

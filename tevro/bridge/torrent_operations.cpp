@@ -14,6 +14,7 @@
 #include <libtorrent/write_resume_data.hpp>
 
 #include "tevro/bridge/add_options.h"
+#include "tevro/bridge/file_watch.h"
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
@@ -128,6 +129,8 @@ bool Session::remove(const std::string& id, bool deleteFiles) {
         h = it->second.handle;
         m_ids.erase(h);
         m_torrents.erase(it);
+        m_watch->forget(id);
+        m_filesDue.erase(id);
         std::remove(state_files::resumePath(m_dir, id).c_str());
         std::remove(state_files::presencePath(m_dir, id).c_str());
     }
@@ -221,6 +224,8 @@ bool Session::setFilePriorities(const std::string& id, const int* indices, int c
     } catch (const std::exception&) {
         return false;
     }
+    // A file wanted again is looked at again.
+    filesDue(*handle);
     requestResume(*handle, lt::torrent_handle::save_info_dict);
     return true;
 }

@@ -43,11 +43,12 @@ std::optional<std::uint16_t> AppDelegate::parseControlPort(std::string_view text
 
 std::string AppDelegate::urlFromArgument(const std::string& argument,
                                          const std::string& workingFolder) {
+    // Prefixes as written: a link need not be a valid URL ("dn=%" is a
+    // magnet link all the same), and "ab:cd.torrent" is a file.
+    for (const char* prefix : {"magnet:", "file://", "http://", "https://"})
+        if (argument.starts_with(prefix))
+            return argument;
     QString text = QString::fromStdString(argument);
-    QUrl url(text, QUrl::StrictMode);
-    // A scheme of two letters or more: a link ("magnet:", "file:", "https:").
-    if (url.isValid() && url.scheme().size() > 1)
-        return argument;
     QString path = QDir(QString::fromStdString(workingFolder)).absoluteFilePath(text);
     return QUrl::fromLocalFile(QDir::cleanPath(path)).toString(QUrl::FullyEncoded).toStdString();
 }

@@ -45,8 +45,10 @@ public:
     // An optional sign and decimal digits only, within 0...65535 at every
     // step; with "-" only zero.
     static std::optional<std::uint16_t> parseControlPort(std::string_view text);
-    // A command-line argument as a pending-open URL: links as given, a local
-    // path made absolute against `workingFolder` and written as a file URL.
+    // A command-line argument as a pending-open URL: an argument that begins
+    // with "magnet:", "file://", "http://" or "https://" as given, anything
+    // else a local path made absolute against `workingFolder` and written as
+    // a file URL.
     static std::string urlFromArgument(const std::string& argument,
                                        const std::string& workingFolder);
 

@@ -1,6 +1,9 @@
 #include "tevro/shell/application.h"
 
+#include <charconv>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -95,11 +98,26 @@ MainUIState& Application::ui() const {
     return MainUIState::shared();
 }
 
+std::optional<pid_t> Application::takeRelaunchAfter() {
+    const char* text = std::getenv("QUORVEL_RELAUNCH_AFTER");
+    if (!text)
+        return std::nullopt;
+    std::string value = text;
+    // Not for what this process starts in turn.
+    unsetenv("QUORVEL_RELAUNCH_AFTER");
+    pid_t pid = 0;
+    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), pid);
+    if (ec != std::errc() || end != value.data() + value.size() || pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
 bool Application::start(const std::vector<std::string>& urls) {
     m_instance = std::make_unique<SingleInstance>(Storage::home());
-    if (m_instance->handOff(urls, 1500))
+    if (m_instance->claim(urls, takeRelaunchAfter()) == SingleInstance::Role::handedOff)
         return false;
-    m_instance->listen();
+    if (!m_instance->listen())
+        std::fprintf(stderr, "tevro: later launches cannot reach this one: no local socket\n");
     connect(m_instance.get(), &SingleInstance::received, this,
             [this](const std::vector<std::string>& handed) {
                 m_delegate->openURLs(handed);
@@ -199,6 +217,9 @@ void Application::quit() {
     if (m_quitting)
         return;
     m_quitting = true;
+    // A launch from now on waits for the lock and starts anew.
+    if (m_instance)
+        m_instance->close();
     m_delegate->willTerminate();
     // The library preferences are written at every change; writing them once
     // more at quit leaves all three files of the data folder in place.

@@ -7,12 +7,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+
+#include <sys/types.h>
 
 #include "tevro/shell/main_window.h"
 
@@ -34,8 +37,10 @@ public:
     explicit Application(QObject* parent = nullptr);
     ~Application() override;
 
-    // Hands `urls` to a running instance and returns false when there is
-    // one; otherwise starts the services, queues `urls` and shows "main".
+    // Hands `urls` to the instance that holds the data folder's lock and
+    // returns false; otherwise (this process took the lock) starts the
+    // services, queues `urls` and shows "main". Started by an update to replace
+    // a process (QUORVEL_RELAUNCH_AFTER), it first waits for that one to quit.
     bool start(const std::vector<std::string>& urls);
     // The shutdown order, then the event loop ends; runs once.
     void quit();
@@ -65,6 +70,9 @@ protected:
 private:
     // The offers service, once, before any window exists.
     static void configureOffers();
+    // The process an update replaces, from QUORVEL_RELAUNCH_AFTER, which is
+    // then removed from the environment.
+    static std::optional<pid_t> takeRelaunchAfter();
     void createWindows();
 
     std::unique_ptr<SingleInstance> m_instance;

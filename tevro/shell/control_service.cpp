@@ -57,9 +57,16 @@ Json ControlService::uiState(const MainUIState& ui) {
     Json selection = Json::array();
     for (const std::string& id : ui.selection())
         selection.push_back(id);
+    // The sheet's file, or what the sheet was given when that names no file:
+    // a sheet on screen is never reported as none.
     std::string addSheet;
-    if (const auto& url = ui.addURL())
-        addSheet = QUrl(QString::fromStdString(*url)).path(QUrl::FullyDecoded).toStdString();
+    if (const auto& url = ui.addURL()) {
+        QUrl parsed(QString::fromStdString(*url));
+        if (parsed.isLocalFile())
+            addSheet = parsed.toLocalFile().toStdString();
+        if (addSheet.empty())
+            addSheet = url->empty() ? std::string("(empty)") : *url;
+    }
     const LibraryPreferences& prefs = ui.preferences();
     return Json{{"selection", std::move(selection)},
                 {"tab", rawValue(ui.tab())},

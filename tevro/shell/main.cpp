@@ -1,6 +1,7 @@
 // Tevro's entry point.
 
 #include <clocale>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -8,10 +9,9 @@
 #include <QDir>
 
 #include "tevro/library/library_style.h"
-#include "tevro/shell/app_delegate.h"
 #include "tevro/shell/application.h"
 #include "tevro/shell/bundled_runtime.h"
-#include "tevro/library/library_style.h"
+#include "tevro/shell/command_line.h"
 #include "tevro/library/symbols.h"
 
 int main(int argc, char** argv) {
@@ -23,15 +23,20 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TEVRO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tevro"));
 
-    std::string folder = QDir::currentPath().toStdString();
-    std::vector<std::string> urls;
-    for (int i = 1; i < argc; ++i)
-        urls.push_back(tevro::AppDelegate::urlFromArgument(argv[i], folder));
+    // Qt has taken its own options out of argv by now.
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    auto line = tevro::CommandLine::parse(arguments, QDir::currentPath().toStdString());
+    if (line.help || !line.unknownOptions.empty()) {
+        for (const auto& option : line.unknownOptions)
+            std::fprintf(stderr, "tevro: unknown option %s\n", option.c_str());
+        std::fputs(tevro::CommandLine::kUsage, stderr);
+        return line.help && line.unknownOptions.empty() ? 0 : 2;
+    }
 
     tevro::LibraryStyle::apply(app);
     tevro::Application application;
     application.watchSignals();
-    if (!application.start(urls))
+    if (!application.start(line.urls))
         return 0;
     return app.exec();
 }

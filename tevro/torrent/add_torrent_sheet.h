@@ -31,6 +31,7 @@ namespace tevro {
 
 class ElidedLabel;
 class FileTreeModel;
+class FileTreeView;
 class TorrentEngine;
 
 class AddTorrentSheet : public QDialog {
@@ -57,7 +58,7 @@ public:
     QString errorText() const;
 
     FileTreeModel* model() const { return m_model; }
-    QTreeView* treeView() const { return m_tree; }
+    QTreeView* treeView() const;
     std::unordered_set<std::string> selection() const;
     void setSelection(const std::unordered_set<std::string>& ids);
 
@@ -95,7 +96,7 @@ private:
     QLineEdit* m_filter = nullptr;
     QPushButton* m_wantButton = nullptr;
     QPushButton* m_skipButton = nullptr;
-    QTreeView* m_tree = nullptr;
+    FileTreeView* m_tree = nullptr;
     FileTreeModel* m_model = nullptr;
     ElidedLabel* m_pathLabel = nullptr;
     QCheckBox* m_startNow = nullptr;

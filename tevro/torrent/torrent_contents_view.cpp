@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -214,11 +215,10 @@ TorrentContentsView::TorrentContentsView(TorrentEngine& engine, QWidget* parent)
 
     m_episodeModel = new EpisodeModel(this);
     m_episodeModel->setArtworkStore(LibraryContext::artworkStore());
-    m_episodes = new QListView;
+    m_episodes = new EpisodeListView;
     m_episodes->setAccessibleName(QStringLiteral("Серии"));
-    m_episodes->setModel(m_episodeModel);
     m_episodeDelegate = new EpisodeDelegate(m_episodes);
-    m_episodes->setItemDelegate(m_episodeDelegate);
+    m_episodes->setEpisodes(m_episodeModel, m_episodeDelegate);
     m_episodes->setFrameShape(QFrame::NoFrame);
     m_episodes->setUniformItemSizes(true);
     m_episodes->setSelectionMode(QAbstractItemView::NoSelection);
@@ -501,13 +501,15 @@ void TorrentContentsView::episodeMenu(const QPoint& pos) {
     if (!file || m_compact)
         return;
     TorrentFile f = *file;
-    QMenu menu;
-    menu.addAction(QStringLiteral("Смотреть"), this, [this, f] { play(f); });
-    menu.addAction(QStringLiteral("Показать в папке"), this,
-                   [this, f] { m_engine.reveal(m_torrent.id, f); });
-    menu.addAction(f.prio < 1 ? QStringLiteral("Скачивать") : QStringLiteral("Не скачивать"), this,
-                   [this, f] { setDownload(f); });
-    menu.exec(m_episodes->viewport()->mapToGlobal(pos));
+    // Not a nested event loop: the page may be gone before the menu closes.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Смотреть"), this, [this, f] { play(f); });
+    menu->addAction(QStringLiteral("Показать в папке"), this,
+                    [this, f] { m_engine.reveal(m_torrent.id, f); });
+    menu->addAction(f.prio < 1 ? QStringLiteral("Скачивать") : QStringLiteral("Не скачивать"), this,
+                    [this, f] { setDownload(f); });
+    menu->popup(m_episodes->viewport()->mapToGlobal(pos));
 }
 
 void TorrentContentsView::startLoop() {
@@ -545,12 +547,18 @@ void TorrentContentsView::pass(std::uint64_t ticket) {
 
 void TorrentContentsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // A restored window shows its children again: the page was open all along
+    // and keeps its search, layout and tab.
+    if (event->spontaneous())
+        return;
     if (!m_loop->running() && !m_torrent.id.empty())
         startLoop();
 }
 
 void TorrentContentsView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
     m_loop->stop();
 }
 

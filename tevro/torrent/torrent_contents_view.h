@@ -15,10 +15,10 @@
 #include "tevro/core/piece_map.h"
 #include "tevro/core/torrent_file.h"
 #include "tevro/core/torrent_status.h"
+#include "tevro/torrent/episode_list_view.h"
 
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPushButton;
 class QStackedWidget;
 class QToolButton;
@@ -70,7 +70,7 @@ public:
     QDialog* showInfo();
 
     FilesView* filesView() const { return m_filesView; }
-    QListView* episodeView() const { return m_episodes; }
+    EpisodeListView* episodeView() const { return m_episodes; }
     EpisodeModel* episodeModel() const { return m_episodeModel; }
     ContentsTransferControls* transferControls() const { return m_transfer; }
     // What the main area shows now: "files", "loading", "empty" or "episodes".
@@ -131,7 +131,7 @@ private:
     FilesView* m_filesView = nullptr;
     QWidget* m_loading = nullptr;
     QWidget* m_empty = nullptr;
-    QListView* m_episodes = nullptr;
+    EpisodeListView* m_episodes = nullptr;
     QWidget* m_episodesBox = nullptr;
     EpisodeModel* m_episodeModel = nullptr;
     EpisodeDelegate* m_episodeDelegate = nullptr;
