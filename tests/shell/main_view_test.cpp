@@ -28,6 +28,7 @@
 #include "tevro/library/library_item_view.h"
 #include "tevro/library/torrent_list_model.h"
 #include "tevro/library/fitted_label.h"
+#include "tevro/library/sidebar_transfer_status.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/torrent_status_text.h"
 #include "tevro/platform/desktop_motion.h"
@@ -650,8 +651,12 @@ TEST_F(MainViewTest, ToastStaysOverTheContentAreaWrapsElidesAndMoves) {
     EXPECT_EQ(toast->presence(), 1.0);
     EXPECT_EQ(toast->geometry(), toast->restingGeometry());
     EXPECT_TRUE(quorvel::PressableCard::reduceMotion());
+    auto* transfer = v.findChild<SidebarTransferStatus*>();
+    ASSERT_NE(transfer, nullptr);
+    EXPECT_TRUE(transfer->reduceMotion());
     DesktopMotion::shared().setReduced(false);
     EXPECT_FALSE(quorvel::PressableCard::reduceMotion());
+    EXPECT_FALSE(transfer->reduceMotion());
 }
 
 TEST_F(MainViewTest, TheFeaturedItemScrollsWithTheGridAtTheMinimumSize) {
