@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -680,6 +682,14 @@ TEST_F(MainViewTest, TheFeaturedItemScrollsWithTheGridAtTheMinimumSize) {
     const int before = view->featured()->mapTo(area->viewport(), QPoint()).y();
     area->verticalScrollBar()->setValue(300);
     EXPECT_EQ(view->featured()->mapTo(area->viewport(), QPoint()).y(), before - 300);
+    // The wheel over the cards scrolls the whole view.
+    const QPoint over = view->grid()->viewport()->mapFrom(area->viewport(), QPoint(200, 200));
+    QWheelEvent wheel(over, view->grid()->viewport()->mapToGlobal(over), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel); // as from the pointer: it may pass to the parents
+    QApplication::sendEvent(view->grid()->viewport(), &wheel);
+    EXPECT_GT(area->verticalScrollBar()->value(), 300);
+    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
     // The keyboard's item is brought into view.
     view->grid()->setFocus();
     view->grid()->setCurrentIndex(view->cards()->index(7));
