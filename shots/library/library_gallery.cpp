@@ -167,6 +167,70 @@ void rows() {
     grab(list, QStringLiteral("library-rows"));
 }
 
+// Every status word, each on a 200-character name, on cards of the minimum
+// width and on rows as narrow as the window at its minimum size lets them be.
+void statuses() {
+    using sample::State;
+    std::string name = "The.Extraordinarily.Long.And.Winding.Title.Of.A.Documentary.Series.About."
+                       "The.Northern.Lights.Over.The.Arctic.Circle.Filmed.Across.Four.Seasons."
+                       "Directors.Cut.Remastered.Special.Edition";
+    name.resize(200 - 11, '.');
+    name += ".2023.1080p";
+    std::vector<TorrentStatus> list;
+    auto add = [&](State state, auto&& change) {
+        TorrentStatus t =
+            sample::torrent(state, "status" + std::to_string(list.size()), name, 0.42);
+        change(t);
+        list.push_back(t);
+    };
+    auto same = [](TorrentStatus&) {};
+    add(State::missing, same);
+    add(State::error, same);
+    add(State::downloading, [](TorrentStatus& t) { t.moving = true; });
+    add(State::checking, same);
+    add(State::checking, [](TorrentStatus& t) {
+        t.paused = true;
+        t.autoManaged = false;
+    });
+    add(State::checking, [](TorrentStatus& t) { t.paused = true; });
+    add(State::metadata, same);
+    add(State::metadata, [](TorrentStatus& t) { t.paused = true; });
+    add(State::queued, same);
+    add(State::seeding, [](TorrentStatus& t) {
+        t.paused = true;
+        t.autoManaged = false;
+    });
+    add(State::paused, same);
+    add(State::seeding, same);
+    add(State::downloading, same);
+    add(State::seeding, [](TorrentStatus& t) {
+        t.state = "finished";
+        t.seeding = false;
+        t.wanted = 0;
+    });
+    TorrentListModel model;
+    model.setTorrents(list);
+
+    TorrentGridView grid;
+    grid.setTorrentModel(&model);
+    // Four cards of the minimum width.
+    grid.resize(4 * (TorrentGridView::kMinCardWidth + TorrentGridView::kSpacing) +
+                    2 * LibraryItemView::kSidePadding,
+                400);
+    grid.show();
+    settle();
+    grid.resize(grid.width(), grid.sizeHint().height());
+    grab(grid, QStringLiteral("library-statuses-cards"));
+
+    TorrentRowView rows;
+    rows.setTorrentModel(&model);
+    // The list's width in a window of 900 points: less the sidebar and its line.
+    rows.resize(900 - 197,
+                int(list.size()) * (int(TorrentListRow::kHeight) + TorrentRowView::kSpacing) +
+                    TorrentRowView::kSpacing);
+    grab(rows, QStringLiteral("library-statuses-rows"));
+}
+
 void featured() {
     using sample::State;
     auto* list = new QVBoxLayout;
@@ -424,6 +488,7 @@ int main(int argc, char** argv) {
 
     cards();
     rows();
+    statuses();
     featured();
     parts();
     covers();

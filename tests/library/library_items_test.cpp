@@ -92,8 +92,8 @@ TEST_F(LibraryItemsTest, CardReadsBackRealEngineRecordsAsTheyChange) {
     EXPECT_EQ(pause.description, QStringLiteral("Пауза"));
     EXPECT_EQ(pause.value, QStringLiteral("pause.circle"));
     // The piece map arrives from the engine: the bar under the picture turns into pieces.
-    ASSERT_TRUE(test::waitUntil(
-        [&] { return test::hasAccessible(v, id, QStringLiteral("Части файла")); }));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return test::hasAccessible(v, id, QStringLiteral("Части файла")); }));
     EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Части файла")).value,
               QStringLiteral("Скачано: 4"));
 
@@ -224,8 +224,7 @@ TEST_F(LibraryItemsTest, CardSelectionHoverAndClicks) {
     QSignalSpy play(&v, &LibraryItemView::playRequested);
     QSignalSpy details(&v, &LibraryItemView::detailsRequested);
     click(v, test::accessibleNamed(v, movie.id, label).rect);
-    click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Movie")).rect,
-          Qt::ControlModifier);
+    click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Movie")).rect, Qt::ControlModifier);
     click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Смотреть")).rect);
     click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Файлы и сведения")).rect);
     ASSERT_EQ(select.count(), 2);
@@ -309,14 +308,18 @@ TEST_F(LibraryItemsTest, KeysAndAccessibleActionsOfTheCurrentItem) {
         int key;
         Qt::KeyboardModifiers modifiers;
         QSignalSpy* spy;
-    } keys[] = {{Qt::Key_Space, Qt::NoModifier, &select},  {Qt::Key_Space, Qt::ShiftModifier, &select},
-                {Qt::Key_Return, Qt::NoModifier, &play},   {Qt::Key_P, Qt::ControlModifier, &pause},
-                {Qt::Key_Return, Qt::ControlModifier, &details}, {Qt::Key_Menu, Qt::NoModifier, &menu},
+    } keys[] = {{Qt::Key_Space, Qt::NoModifier, &select},
+                {Qt::Key_Space, Qt::ShiftModifier, &select},
+                {Qt::Key_Return, Qt::NoModifier, &play},
+                {Qt::Key_P, Qt::ControlModifier, &pause},
+                {Qt::Key_Return, Qt::ControlModifier, &details},
+                {Qt::Key_Menu, Qt::NoModifier, &menu},
                 {Qt::Key_F10, Qt::ShiftModifier, &menu}};
     for (const Key& k : keys) {
         const int before = k.spy->count();
         QTest::keyClick(&v, Qt::Key(k.key), k.modifiers);
-        ASSERT_EQ(k.spy->count(), before + 1) << QKeySequence(k.key | k.modifiers).toString().toStdString();
+        ASSERT_EQ(k.spy->count(), before + 1)
+            << QKeySequence(k.key | k.modifiers).toString().toStdString();
         EXPECT_EQ(k.spy->last().at(0).toString().toStdString(), b.id);
     }
     EXPECT_EQ(select[1][1].value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);

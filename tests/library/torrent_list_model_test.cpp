@@ -129,7 +129,8 @@ TEST(TorrentGridViewTest, ThousandTorrentsWithoutWidgetsAndClicksOnPaintedParts)
     const int oneLine = view.visualRect(first).height();
     EXPECT_EQ(gap(), TorrentGridView::kSpacing);
     list[1].total = std::int64_t(900) << 30;
-    list[1].checkingRate = std::int64_t(123) << 20; // a speed and a time left: too wide for one line
+    list[1].checkingRate = std::int64_t(123)
+                           << 20; // a speed and a time left: too wide for one line
     model.setTorrents(list);
     ASSERT_TRUE(test::waitUntil([&] { return view.visualRect(first).height() > oneLine; }));
     EXPECT_EQ(gap(), TorrentGridView::kSpacing);

@@ -87,8 +87,7 @@ protected:
     void publish(PortalSettings& settings) {
         QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("portal"));
         ASSERT_TRUE(bus.isConnected());
-        ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"),
-                                       &settings,
+        ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &settings,
                                        QDBusConnection::ExportAllSlots |
                                            QDBusConnection::ExportAllSignals));
         ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
@@ -120,15 +119,20 @@ TEST_F(DesktopMotionTest, EitherPublishedSettingAsksForLessMotion) {
         bool reduced;
     } cases[] = {
         {"nothing published", {}, false, false},
-        {"reduced-motion 1", {{{kAppearance, "reduced-motion"}, QVariant::fromValue(1u)}}, false, true},
+        {"reduced-motion 1",
+         {{{kAppearance, "reduced-motion"}, QVariant::fromValue(1u)}},
+         false,
+         true},
         {"animations off", {{{kGnome, "enable-animations"}, false}}, false, true},
         {"both say animate",
          {{{kAppearance, "reduced-motion"}, QVariant::fromValue(0u)},
           {{kGnome, "enable-animations"}, true}},
          false,
          false},
-        {"a first-version portal", {{{kAppearance, "reduced-motion"}, QVariant::fromValue(1u)}},
-         true, true},
+        {"a first-version portal",
+         {{{kAppearance, "reduced-motion"}, QVariant::fromValue(1u)}},
+         true,
+         true},
     };
     PortalSettings settings;
     publish(settings);

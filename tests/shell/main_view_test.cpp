@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -28,6 +30,7 @@
 #include "tevro/library/library_item_view.h"
 #include "tevro/library/torrent_list_model.h"
 #include "tevro/library/fitted_label.h"
+#include "tevro/library/sidebar_transfer_status.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/torrent_status_text.h"
 #include "tevro/platform/desktop_motion.h"
@@ -616,8 +619,8 @@ TEST_F(MainViewTest, ToastStaysOverTheContentAreaWrapsElidesAndMoves) {
     QWidget* sidebar = v.findChild<QWidget*>(QStringLiteral("sidebar"));
     ASSERT_NE(sidebar, nullptr);
     const std::string name(200, 'x');
-    const std::string message = "Файл отсутствует: " + name + ".Long.Title.2024.2160p.mkv " +
-                                std::string(300, 'y');
+    const std::string message =
+        "Файл отсутствует: " + name + ".Long.Title.2024.2160p.mkv " + std::string(300, 'y');
     Toast* toast = v.toast();
     engine->show(message);
     ASSERT_TRUE(test::waitUntil([&] { return toast->presence() == 1.0; }));
@@ -650,8 +653,12 @@ TEST_F(MainViewTest, ToastStaysOverTheContentAreaWrapsElidesAndMoves) {
     EXPECT_EQ(toast->presence(), 1.0);
     EXPECT_EQ(toast->geometry(), toast->restingGeometry());
     EXPECT_TRUE(quorvel::PressableCard::reduceMotion());
+    auto* transfer = v.findChild<SidebarTransferStatus*>();
+    ASSERT_NE(transfer, nullptr);
+    EXPECT_TRUE(transfer->reduceMotion());
     DesktopMotion::shared().setReduced(false);
     EXPECT_FALSE(quorvel::PressableCard::reduceMotion());
+    EXPECT_FALSE(transfer->reduceMotion());
 }
 
 TEST_F(MainViewTest, TheFeaturedItemScrollsWithTheGridAtTheMinimumSize) {
@@ -675,6 +682,14 @@ TEST_F(MainViewTest, TheFeaturedItemScrollsWithTheGridAtTheMinimumSize) {
     const int before = view->featured()->mapTo(area->viewport(), QPoint()).y();
     area->verticalScrollBar()->setValue(300);
     EXPECT_EQ(view->featured()->mapTo(area->viewport(), QPoint()).y(), before - 300);
+    // The wheel over the cards scrolls the whole view.
+    const QPoint over = view->grid()->viewport()->mapFrom(area->viewport(), QPoint(200, 200));
+    QWheelEvent wheel(over, view->grid()->viewport()->mapToGlobal(over), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel); // as from the pointer: it may pass to the parents
+    QApplication::sendEvent(view->grid()->viewport(), &wheel);
+    EXPECT_GT(area->verticalScrollBar()->value(), 300);
+    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
     // The keyboard's item is brought into view.
     view->grid()->setFocus();
     view->grid()->setCurrentIndex(view->cards()->index(7));
@@ -708,8 +723,7 @@ TEST_F(MainViewTest, TableFitsEveryStatusKeepsTheSelectionOnARightClickAndSortsN
     // A right click inside the selection keeps it and acts on all of it; outside, on the row alone.
     ui->setSelection({ids[0], ids[1]});
     auto rightClick = [&](const std::string& id) {
-        const QPoint at =
-            table->visualRect(v.model()->index(v.model()->rowOf(id), 1)).center();
+        const QPoint at = table->visualRect(v.model()->index(v.model()->rowOf(id), 1)).center();
         QTest::mousePress(table->viewport(), Qt::RightButton, {}, at);
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at,
                                     table->viewport()->mapToGlobal(at));
@@ -782,5 +796,29 @@ TEST_F(MainViewTest, ThePortLabelShrinksThenElidesInTheSidebar) {
     EXPECT_EQ(port->shownText(), QStringLiteral("Порт 20000"));
 }
 
-} // namespace
+// A 200-character name without spaces still leaves the removal dialog
+// within a window of the minimum width.
+TEST_F(MainViewTest, TheRemovalDialogOfALongNameKeepsToTheWindow) {
+    std::string name = "Long.Name.Without.Spaces.";
+    while (name.size() < 200)
+        name += "Part.";
+    name.resize(200);
+    std::string id = add(name);
+    MainView& v = show();
+    v.resize(900, 536);
+    v.requestRemoval({id});
+    ASSERT_NE(v.removalDialog(), nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return v.removalDialog()->isVisible(); }));
+    EXPECT_LE(v.removalDialog()->width(), v.width());
+    // The text itself can wrap to that width, whatever room the screen leaves.
+    QLabel* text = nullptr;
+    for (QLabel* label : v.removalDialog()->findChildren<QLabel*>())
+        if (label->text().contains(QStringLiteral("Удалить")))
+            text = label;
+    ASSERT_NE(text, nullptr);
+    EXPECT_LE(text->minimumSizeHint().width(), v.width() / 2);
+    EXPECT_EQ(v.removalTitle().toStdString(), "Удалить «" + name + "»?");
+    v.removalDialog()->reject();
+}
 
+} // namespace

@@ -152,7 +152,8 @@ bool press(QAccessibleInterface* item, const QString& name) {
 }
 
 bool hasPart(const std::vector<Part>& parts, QAccessible::Role role, const QString& name) {
-    return std::ranges::any_of(parts, [&](const Part& p) { return p.role == role && p.name == name; });
+    return std::ranges::any_of(parts,
+                               [&](const Part& p) { return p.role == role && p.name == name; });
 }
 
 // The accessible tree of the real window holds every named control of a card
@@ -162,8 +163,8 @@ TEST_F(MainWindowTest, AccessibleTreeOfCardsAndRowsPlaysAndPauses) {
     o.name = "Docs";
     o.files = {{"Docs/readme.txt", 50000}, {"Docs/book.pdf", 90000}};
     auto docs = swarm::GeneratedTorrent::create(dir / "docs", o);
-    auto added =
-        engine->addTorrent(docs.torrentPath(), docs.savePath().string(), std::nullopt, false, false);
+    auto added = engine->addTorrent(docs.torrentPath(), docs.savePath().string(), std::nullopt,
+                                    false, false);
     ASSERT_TRUE(added);
     const std::string id = added->id;
     ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id) && engine->torrent(id)->seeding; },
@@ -191,9 +192,8 @@ TEST_F(MainWindowTest, AccessibleTreeOfCardsAndRowsPlaysAndPauses) {
                                               {R::Button, "Файлы и сведения", {}}})
         EXPECT_TRUE(hasPart(cardParts, want.role, want.name)) << want.name.toStdString();
     // The bar under the picture, with its value: pieces once the map is in.
-    ASSERT_TRUE(test::waitUntil([&] {
-        return hasPart(partsOf(card), R::ProgressBar, QStringLiteral("Части файла"));
-    }));
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return hasPart(partsOf(card), R::ProgressBar, QStringLiteral("Части файла")); }));
     for (const Part& p : partsOf(card))
         if (p.role == R::ProgressBar)
             EXPECT_TRUE(p.value.startsWith(QStringLiteral("Скачано: "))) << p.value.toStdString();
@@ -221,7 +221,8 @@ TEST_F(MainWindowTest, AccessibleTreeOfCardsAndRowsPlaysAndPauses) {
                                               {R::Button, "Открыть", {}},
                                               {R::ButtonMenu, "Действия с торрентом", {}}})
         EXPECT_TRUE(hasPart(rowParts, want.role, want.name)) << want.name.toStdString();
-    EXPECT_TRUE(std::ranges::any_of(rowParts, [](const Part& p) { return p.role == R::ProgressBar; }));
+    EXPECT_TRUE(
+        std::ranges::any_of(rowParts, [](const Part& p) { return p.role == R::ProgressBar; }));
 
     // The row's actions menu, as a screen reader opens and uses it: resume.
     ASSERT_TRUE(press(row, QStringLiteral("Действия с торрентом")));
@@ -243,4 +244,3 @@ TEST_F(MainWindowTest, AccessibleTreeOfCardsAndRowsPlaysAndPauses) {
 }
 
 } // namespace
-

@@ -35,7 +35,9 @@ void addVisibility(QAccessible::State& s, const LibraryItemView* view, const QRe
 }
 
 // One painted part of an item (a button, a text, the progress bar).
-class ElementAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+class ElementAccessible : public QAccessibleInterface,
+                          public QAccessibleActionInterface,
+                          public QAccessibleValueInterface {
 public:
     ElementAccessible(LibraryItemView* view, std::string id, int index, QAccessible::Id item)
         : m_view(view), m_id(std::move(id)), m_index(index), m_item(item) {}
@@ -94,11 +96,24 @@ public:
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
         const auto e = element();
-        if (type == QAccessible::ActionInterface && e &&
-            e->action != PaintedElement::Action::none)
+        if (type == QAccessible::ActionInterface && e && e->action != PaintedElement::Action::none)
             return static_cast<QAccessibleActionInterface*>(this);
+        if (type == QAccessible::ValueInterface && e && e->role == QAccessible::ProgressBar)
+            return static_cast<QAccessibleValueInterface*>(this);
         return nullptr;
     }
+
+    // The progress bar's fraction in percent.
+    QVariant currentValue() const override {
+        const QModelIndex index = indexOf(m_view, m_id);
+        if (!index.isValid())
+            return {};
+        return m_view->torrentModel()->item(index.row()).text.fraction * 100;
+    }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 100.0; }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return 0.0; }
 
     QStringList actionNames() const override {
         const auto e = element();

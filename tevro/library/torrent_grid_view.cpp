@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include <QResizeEvent>
+#include <QCoreApplication>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include "tevro/library/torrent_card_item_delegate.h"
 
@@ -80,12 +83,24 @@ void TorrentGridView::dataChanged(const QModelIndex& topLeft, const QModelIndex&
         scheduleDelayedItemsLayout();
 }
 
-void TorrentGridView::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    LibraryItemView::scrollTo(index, hint);
+QScrollArea* TorrentGridView::scrollView() const {
     QWidget* w = parentWidget();
     while (w && !qobject_cast<QScrollArea*>(w))
         w = w->parentWidget();
-    auto* area = qobject_cast<QScrollArea*>(w);
+    return qobject_cast<QScrollArea*>(w);
+}
+
+void TorrentGridView::wheelEvent(QWheelEvent* event) {
+    if (QScrollArea* area = scrollView()) {
+        QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+        return;
+    }
+    LibraryItemView::wheelEvent(event);
+}
+
+void TorrentGridView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    LibraryItemView::scrollTo(index, hint);
+    QScrollArea* area = scrollView();
     if (!area || !area->widget() || !index.isValid())
         return;
     const QRect r = visualRect(index);

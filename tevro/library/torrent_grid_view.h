@@ -7,6 +7,8 @@
 
 #include "tevro/library/library_item_view.h"
 
+class QScrollArea;
+
 namespace tevro {
 
 class TorrentCardItemDelegate;
@@ -32,6 +34,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void updateGeometries() override;
+    // The wheel scrolls the scroll view around the grid.
+    void wheelEvent(QWheelEvent* event) override;
     // A card whose height changed (checking metrics came, went or wrapped)
     // lays the grid out again.
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
@@ -39,6 +43,8 @@ protected:
 
 private:
     void fitColumns();
+    // The library's scroll view the grid lives in, if any.
+    QScrollArea* scrollView() const;
 
     TorrentCardItemDelegate* m_cards;
     int m_columns = 1;

@@ -192,8 +192,13 @@ void TorrentListModel::prepare(int row) const {
 void TorrentListModel::refreshPieces(int first, int last) {
     first = std::max(first, 0);
     last = std::min(last, int(m_items.size()) - 1);
-    for (int row = first; row <= last; ++row)
-        requestPieces(m_items[std::size_t(row)].torrent.id);
+    // A map fetched a moment ago (for a first paint) is not asked for again.
+    const qint64 now = nowMs();
+    for (int row = first; row <= last; ++row) {
+        const Item& item = m_items[std::size_t(row)];
+        if (item.mapFetched == 0 || now - item.mapFetched >= PieceMapLoader::kRefreshMs / 2)
+            requestPieces(item.torrent.id);
+    }
 }
 
 void TorrentListModel::fetchPending() {

@@ -45,8 +45,9 @@ DesktopMotion::DesktopMotion(const QDBusConnection& bus, QObject* parent)
 }
 
 void DesktopMotion::read(const QString& group, const QString& key, bool oldMethod) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        kService, kPath, kInterface, oldMethod ? QStringLiteral("Read") : QStringLiteral("ReadOne"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                                       oldMethod ? QStringLiteral("Read")
+                                                                 : QStringLiteral("ReadOne"));
     call << group << key;
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

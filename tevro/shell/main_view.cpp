@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -114,8 +115,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
 
     m_toast = new Toast(this);
     applyMotion(DesktopMotion::shared().reduced());
-    connect(&DesktopMotion::shared(), &DesktopMotion::reducedChanged, this,
-            &MainView::applyMotion);
+    connect(&DesktopMotion::shared(), &DesktopMotion::reducedChanged, this, &MainView::applyMotion);
 
     connect(&engine, &TorrentEngine::torrentsChanged, this, &MainView::refreshLibrary);
     connect(&engine, &TorrentEngine::pendingOpenChanged, this, &MainView::runFunnel);
@@ -690,7 +690,13 @@ void MainView::showRemovalDialog() {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->setWindowTitle(QStringLiteral("Удаление"));
-    box->setText(removalTitle());
+    // A long name without spaces may break after its dots, dashes and
+    // underscores, so the dialog keeps to the window's width.
+    QString shown = removalTitle();
+    static const QRegularExpression breaks(QStringLiteral("([._\\-])"));
+    shown.replace(breaks, QStringLiteral("\\1") + QChar(0x200B));
+    box->setText(shown);
+    box->setAccessibleDescription(removalTitle());
     box->setIcon(QMessageBox::Warning);
     auto* keep = box->addButton(QStringLiteral("Удалить торрент"), QMessageBox::AcceptRole);
     auto* withFiles =

@@ -115,10 +115,11 @@ void Toast::layoutText() {
     for (const QString& l : m_lines)
         textWidth = std::max(textWidth, fm.horizontalAdvance(l));
     const int w = int(std::ceil(textWidth)) + 2 * kPadX;
-    const int h = int(std::ceil(fm.height() * m_lines.size() + fm.leading() * (m_lines.size() - 1))) +
-                  2 * kPadY;
-    m_resting = QRect(m_area.left() + (m_area.width() - w) / 2, m_area.bottom() + 1 - kBottom - h,
-                      w, h);
+    const int h =
+        int(std::ceil(fm.height() * m_lines.size() + fm.leading() * (m_lines.size() - 1))) +
+        2 * kPadY;
+    m_resting =
+        QRect(m_area.left() + (m_area.width() - w) / 2, m_area.bottom() + 1 - kBottom - h, w, h);
 }
 
 void Toast::place() {

@@ -85,8 +85,8 @@ int TorrentTable::statusColumnWidth() const {
     for (const std::string& word : TorrentStatusText::statusTexts()) {
         o.text = QString::fromStdString(word);
         widest = std::max(
-            widest, style()->sizeFromContents(QStyle::CT_ItemViewItem, &o, QSize(), this).width() +
-                        4);
+            widest,
+            style()->sizeFromContents(QStyle::CT_ItemViewItem, &o, QSize(), this).width() + 4);
     }
     return widest;
 }
