@@ -1,315 +1,208 @@
 #include "quorvel-direct-updates/tar_extractor.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
-#include <fstream>
+#include <cerrno>
+#include <deque>
+#include <memory>
 #include <optional>
-#include <utility>
+#include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <archive.h>
+#include <archive_entry.h>
+
 namespace quorvel {
+
+namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kBlock = 512;
-constexpr std::uint64_t kMaxMetadata = 1 << 20; // pax and long-name records
+constexpr int kMaxLinksFollowed = 40; // as the kernel's own limit
 
-using Block = std::array<char, kBlock>;
+using ReadArchive = std::unique_ptr<struct archive, decltype(&archive_read_free)>;
+using WriteArchive = std::unique_ptr<struct archive, decltype(&archive_write_free)>;
 
-std::string field(const Block& block, std::size_t offset, std::size_t length) {
-    const char* start = block.data() + offset;
-    return std::string(start, strnlen(start, length));
-}
-
-std::optional<std::uint64_t> octal(const Block& block, std::size_t offset, std::size_t length) {
-    const unsigned char first = static_cast<unsigned char>(block[offset]);
-    if (first & 0x80) { // base-256, as GNU tar writes large sizes
-        std::uint64_t value = first & 0x7f;
-        for (std::size_t i = 1; i < length; ++i) {
-            if (value >> 56)
-                return std::nullopt;
-            value = (value << 8) | static_cast<unsigned char>(block[offset + i]);
-        }
-        return value;
-    }
-    std::uint64_t value = 0;
-    bool any = false;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = block[offset + i];
-        if (c == ' ' && !any)
-            continue;
-        if (c == '\0' || c == ' ')
-            break;
-        if (c < '0' || c > '7' || value >> 60)
-            return std::nullopt;
-        value = value * 8 + static_cast<std::uint64_t>(c - '0');
-        any = true;
-    }
-    return value;
-}
-
-bool checksumHolds(const Block& block) {
-    const auto stored = octal(block, 148, 8);
-    if (!stored)
-        return false;
-    std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < kBlock; ++i)
-        sum += (i >= 148 && i < 156) ? ' ' : static_cast<unsigned char>(block[i]);
-    return sum == *stored;
-}
-
-// A relative name with no "..", turned into its parts; none when unsafe.
-std::optional<std::vector<std::string>> safeParts(const std::string& name) {
-    if (name.empty() || name.front() == '/')
+// The entry's name as a relative path, or none when it is absolute or has a
+// ".." part: the archive's own name for the folder is the empty path.
+std::optional<fs::path> relativeName(const char* name) {
+    if (!name || !*name || name[0] == '/')
         return std::nullopt;
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        const std::size_t slash = name.find('/', start);
-        const std::string part =
-            name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    fs::path relative;
+    for (const fs::path& part : fs::path(name)) {
         if (part == "..")
             return std::nullopt;
         if (!part.empty() && part != ".")
-            parts.push_back(part);
-        if (slash == std::string::npos)
-            break;
-        start = slash + 1;
+            relative /= part;
     }
-    return parts;
+    return relative;
 }
 
-// Whether a link at `parts` pointing to `target` stays inside the folder, by name.
-bool linkStaysInside(const std::vector<std::string>& parts, const std::string& target) {
-    if (target.empty() || target.front() == '/')
-        return false;
-    std::vector<std::string> resolved(parts.begin(), parts.end() - 1);
-    std::size_t start = 0;
-    while (start <= target.size()) {
-        const std::size_t slash = target.find('/', start);
-        const std::string part =
-            target.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+// `path` resolved as the system would, link by link; a part that does not
+// exist is taken by its name. None on a loop of links.
+std::optional<fs::path> resolve(const fs::path& path) {
+    std::deque<std::string> pending;
+    for (const fs::path& part : path.relative_path())
+        pending.push_back(part.string());
+    fs::path current = "/";
+    int followed = 0;
+    while (!pending.empty()) {
+        const std::string part = std::move(pending.front());
+        pending.pop_front();
+        if (part.empty() || part == ".")
+            continue;
         if (part == "..") {
-            if (resolved.empty())
-                return false;
-            resolved.pop_back();
-        } else if (!part.empty() && part != ".") {
-            resolved.push_back(part);
-        }
-        if (slash == std::string::npos)
-            break;
-        start = slash + 1;
-    }
-    return true;
-}
-
-// Creates the parent folders of an entry, refusing to pass through anything but a real folder.
-bool prepareParents(const std::filesystem::path& root, const std::vector<std::string>& parts) {
-    std::filesystem::path current = root;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        current /= parts[i];
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) == 0) {
-            if (!S_ISDIR(info.st_mode))
-                return false;
+            current = current.parent_path();
             continue;
         }
-        if (::mkdir(current.c_str(), 0755) != 0)
-            return false;
+        const fs::path next = current / part;
+        struct stat info {};
+        if (::lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            current = next;
+            continue;
+        }
+        if (++followed > kMaxLinksFollowed)
+            return std::nullopt;
+        std::error_code ec;
+        const fs::path target = fs::read_symlink(next, ec);
+        if (ec)
+            return std::nullopt;
+        std::vector<std::string> parts;
+        for (const fs::path& p : target.relative_path())
+            parts.push_back(p.string());
+        pending.insert(pending.begin(), parts.begin(), parts.end());
+        if (target.is_absolute())
+            current = "/";
     }
-    return true;
+    return current;
 }
 
-std::filesystem::path join(const std::filesystem::path& root,
-                           const std::vector<std::string>& parts) {
-    std::filesystem::path path = root;
-    for (const std::string& part : parts)
-        path /= part;
-    return path;
+bool inside(const fs::path& root, const fs::path& path) {
+    const std::string r = root.string();
+    const std::string p = path.string();
+    return p == r || (p.size() > r.size() && p.starts_with(r) && p[r.size()] == '/');
 }
 
-// The "path" and "linkpath" records of a pax header.
-void readPax(const std::string& data, std::optional<std::string>& path,
-             std::optional<std::string>& linkPath) {
-    std::size_t offset = 0;
-    while (offset < data.size()) {
-        const std::size_t space = data.find(' ', offset);
-        if (space == std::string::npos)
-            return;
-        std::size_t length = 0;
-        try {
-            length = std::stoul(data.substr(offset, space - offset));
-        } catch (...) {
-            return;
-        }
-        if (length == 0 || offset + length > data.size())
-            return;
-        const std::string record = data.substr(space + 1, offset + length - space - 2);
-        const std::size_t equals = record.find('=');
-        if (equals != std::string::npos) {
-            const std::string key = record.substr(0, equals);
-            if (key == "path")
-                path = record.substr(equals + 1);
-            else if (key == "linkpath")
-                linkPath = record.substr(equals + 1);
-        }
-        offset += length;
-    }
+TarExtractor::Error writeError() {
+    return errno == ENOSPC || errno == EDQUOT || errno == EIO || errno == EROFS
+               ? TarExtractor::Error::io
+               : TarExtractor::Error::unsafe;
 }
 
 } // namespace
 
-std::expected<void, TarExtractor::Error>
-TarExtractor::extract(const std::filesystem::path& archive,
-                      const std::filesystem::path& destination,
-                      const std::function<void(double)>& progress) {
-    std::ifstream in(archive, std::ios::binary);
-    if (!in)
-        return std::unexpected(Error::io);
+bool TarExtractor::linkStaysInside(const fs::path& root, const fs::path& link) {
     std::error_code ec;
-    const auto archiveSize = std::filesystem::file_size(archive, ec);
+    const fs::path target = fs::read_symlink(link, ec);
+    if (ec || target.empty() || target.is_absolute())
+        return false;
+    const auto resolved = resolve(link);
+    return resolved && inside(root, *resolved);
+}
+
+std::expected<void, TarExtractor::Error>
+TarExtractor::extract(const fs::path& archive, const fs::path& destination,
+                      const std::function<void(double)>& progress, std::stop_token stop) {
+    std::error_code ec;
+    const auto archiveSize = fs::file_size(archive, ec);
     if (ec)
         return std::unexpected(Error::io);
-    std::filesystem::create_directories(destination, ec);
+    fs::create_directories(destination, ec);
+    // Entries are written by full path: a path without links in it, so that
+    // every link libarchive meets on the way is one the archive made.
+    const fs::path root = ec ? fs::path() : fs::canonical(destination, ec);
     if (ec)
         return std::unexpected(Error::io);
 
-    std::optional<std::string> longName;
-    std::optional<std::string> longLink;
-    std::uint64_t consumed = 0;
-    Block block{};
-    bool sawEnd = false;
-    auto readBlock = [&]() {
-        if (!in.read(block.data(), kBlock))
-            return false;
-        consumed += kBlock;
-        return true;
-    };
-    auto readData = [&](std::uint64_t size) -> std::optional<std::string> {
-        if (size > kMaxMetadata)
-            return std::nullopt;
-        std::string data(size, '\0');
-        if (size && !in.read(data.data(), static_cast<std::streamsize>(size)))
-            return std::nullopt;
-        const std::uint64_t padding = (kBlock - size % kBlock) % kBlock;
-        in.ignore(static_cast<std::streamsize>(padding));
-        consumed += size + padding;
-        return data;
-    };
-
-    while (readBlock()) {
-        if (std::all_of(block.begin(), block.end(), [](char c) { return c == '\0'; })) {
-            sawEnd = true;
-            break;
-        }
-        if (!checksumHolds(block))
-            return std::unexpected(Error::format);
-        const auto size = octal(block, 124, 12);
-        if (!size)
-            return std::unexpected(Error::format);
-        const char type = block[156];
-
-        if (type == 'x' || type == 'L' || type == 'K' || type == 'g') {
-            auto data = readData(*size);
-            if (!data)
-                return std::unexpected(Error::format);
-            if (type == 'x') {
-                readPax(*data, longName, longLink);
-            } else if (type == 'L') {
-                longName = std::string(data->c_str());
-            } else if (type == 'K') {
-                longLink = std::string(data->c_str());
-            }
-            continue;
-        }
-
-        std::string name = field(block, 0, 100);
-        const std::string prefix = field(block, 345, 155);
-        if (!prefix.empty() && std::memcmp(block.data() + 257, "ustar", 5) == 0)
-            name = prefix + "/" + name;
-        if (longName)
-            name = *std::exchange(longName, std::nullopt);
-        std::string linkTarget = field(block, 157, 100);
-        if (longLink)
-            linkTarget = *std::exchange(longLink, std::nullopt);
-
-        const auto parts = safeParts(name);
-        if (!parts)
-            return std::unexpected(Error::unsafe);
-        const auto mode = octal(block, 100, 8).value_or(0644);
-
-        if (parts->empty()) { // the folder itself ("./")
-            if (type != '5')
-                return std::unexpected(Error::unsafe);
-            continue;
-        }
-        if (!prepareParents(destination, *parts))
-            return std::unexpected(Error::unsafe);
-        const std::filesystem::path target = join(destination, *parts);
-
-        switch (type) {
-        case '0':
-        case '\0':
-        case '7': {
-            const int fd =
-                ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                       (mode & 0111) ? 0755 : 0644);
-            if (fd < 0)
-                return std::unexpected(errno == ELOOP ? Error::unsafe : Error::io);
-            std::uint64_t left = *size;
-            std::vector<char> buffer(64 * 1024);
-            bool failed = false;
-            while (left > 0 && !failed) {
-                const auto chunk =
-                    static_cast<std::streamsize>(std::min<std::uint64_t>(left, buffer.size()));
-                if (!in.read(buffer.data(), chunk)) {
-                    ::close(fd);
-                    return std::unexpected(Error::format);
-                }
-                failed = ::write(fd, buffer.data(), static_cast<std::size_t>(chunk)) != chunk;
-                left -= static_cast<std::uint64_t>(chunk);
-                consumed += static_cast<std::uint64_t>(chunk);
-                if (progress && archiveSize)
-                    progress(std::min(1.0, double(consumed) / double(archiveSize)));
-            }
-            ::fchmod(fd, (mode & 0111) ? 0755 : 0644);
-            if (::close(fd) != 0 || failed)
-                return std::unexpected(Error::io);
-            const std::uint64_t padding = (kBlock - *size % kBlock) % kBlock;
-            in.ignore(static_cast<std::streamsize>(padding));
-            consumed += padding;
-            break;
-        }
-        case '5': {
-            struct stat info {};
-            if (::lstat(target.c_str(), &info) == 0) {
-                if (!S_ISDIR(info.st_mode))
-                    return std::unexpected(Error::unsafe);
-            } else if (::mkdir(target.c_str(), 0755) != 0) {
-                return std::unexpected(Error::io);
-            }
-            break;
-        }
-        case '2': {
-            if (!linkStaysInside(*parts, linkTarget))
-                return std::unexpected(Error::unsafe);
-            if (::symlink(linkTarget.c_str(), target.c_str()) != 0)
-                return std::unexpected(errno == EEXIST ? Error::unsafe : Error::io);
-            break;
-        }
-        default: // hard links, devices, fifos
-            return std::unexpected(Error::unsafe);
-        }
-        if (progress && archiveSize)
-            progress(std::min(1.0, double(consumed) / double(archiveSize)));
-    }
-    if (!sawEnd)
+    ReadArchive in(archive_read_new(), &archive_read_free);
+    WriteArchive out(archive_write_disk_new(), &archive_write_free);
+    if (!in || !out)
+        return std::unexpected(Error::io);
+    archive_read_support_format_tar(in.get());
+    archive_read_support_filter_gzip(in.get());
+    archive_read_support_filter_xz(in.get());
+    archive_write_disk_set_options(out.get(), ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                                  ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+    if (archive_read_open_filename(in.get(), archive.c_str(), 64 * 1024) != ARCHIVE_OK)
         return std::unexpected(Error::format);
+
+    auto report = [&] {
+        if (progress && archiveSize)
+            progress(
+                std::min(1.0, double(archive_filter_bytes(in.get(), -1)) / double(archiveSize)));
+    };
+    std::vector<fs::path> links;
+    for (;;) {
+        if (stop.stop_requested())
+            return std::unexpected(Error::cancelled);
+        struct archive_entry* entry = nullptr;
+        const int read = archive_read_next_header(in.get(), &entry);
+        if (read == ARCHIVE_EOF)
+            break;
+        if (read < ARCHIVE_WARN)
+            return std::unexpected(Error::format);
+
+        const auto relative = relativeName(archive_entry_pathname(entry));
+        if (!relative)
+            return std::unexpected(Error::unsafe);
+        const auto type = archive_entry_filetype(entry);
+        if (archive_entry_hardlink(entry) ||
+            (type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK))
+            return std::unexpected(Error::unsafe);
+        if (relative->empty()) { // the folder itself ("./")
+            if (type != AE_IFDIR)
+                return std::unexpected(Error::unsafe);
+            continue;
+        }
+        if (type == AE_IFLNK) {
+            const char* to = archive_entry_symlink(entry);
+            if (!to || !*to || to[0] == '/')
+                return std::unexpected(Error::unsafe);
+        }
+        const fs::path target = root / *relative;
+        archive_entry_copy_pathname(entry, target.c_str());
+        // Plain modes only: no set-id bits, nothing writable by others.
+        const bool executable = type == AE_IFDIR || (archive_entry_perm(entry) & 0111);
+        archive_entry_set_perm(entry, executable ? 0755 : 0644);
+
+        if (archive_write_header(out.get(), entry) < ARCHIVE_WARN)
+            return std::unexpected(writeError());
+        if (type == AE_IFREG) {
+            const void* block = nullptr;
+            size_t length = 0;
+            la_int64_t offset = 0;
+            int r;
+            while ((r = archive_read_data_block(in.get(), &block, &length, &offset)) ==
+                   ARCHIVE_OK) {
+                if (archive_write_data_block(out.get(), block, length, offset) < ARCHIVE_OK)
+                    return std::unexpected(Error::io);
+                if (stop.stop_requested())
+                    return std::unexpected(Error::cancelled);
+                report();
+            }
+            if (r != ARCHIVE_EOF)
+                return std::unexpected(Error::format);
+        }
+        if (archive_write_finish_entry(out.get()) < ARCHIVE_WARN)
+            return std::unexpected(Error::io);
+        if (type == AE_IFLNK) {
+            if (!linkStaysInside(root, target))
+                return std::unexpected(Error::unsafe);
+            links.push_back(target);
+        }
+        report();
+    }
+    if (archive_write_close(out.get()) != ARCHIVE_OK)
+        return std::unexpected(Error::io);
+    // A link may lead out through links the archive made after it.
+    for (const fs::path& link : links) {
+        struct stat info {};
+        if (::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+            !linkStaysInside(root, link))
+            return std::unexpected(Error::unsafe);
+    }
     if (progress)
         progress(1.0);
     return {};

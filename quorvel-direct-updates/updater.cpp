@@ -1,11 +1,13 @@
 #include "quorvel-direct-updates/updater.h"
 
-#include <thread>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 
+#include "quorvel-direct-updates/app_folder.h"
 #include "quorvel-direct-updates/ed25519.h"
 #include "quorvel-direct-updates/secure_url.h"
 #include "quorvel-direct-updates/tar_extractor.h"
@@ -75,6 +77,8 @@ Updater::Updater(AppBundle host, UpdaterUserDriver& driver, Delegate delegate, Q
       m_defaults(m_host.identifier().value_or("default")) {
     m_schedule.setSingleShot(true);
     connect(&m_schedule, &QTimer::timeout, this, [this] {
+        if (m_session != 0)
+            return; // the session's end schedules the next check
         if (automaticallyChecksForUpdates() && m_canCheck)
             beginCheck(false);
         else
@@ -83,8 +87,31 @@ Updater::Updater(AppBundle host, UpdaterUserDriver& driver, Delegate delegate, Q
 }
 
 Updater::~Updater() {
+    stopUnpacking();
     if (m_transfer)
         m_transfer->cancel();
+    if (m_session != 0 && m_stage >= Stage::downloading)
+        removeStaging();
+}
+
+void Updater::stopUnpacking() {
+    if (m_unpacker.joinable()) {
+        m_unpacker.request_stop();
+        m_unpacker.join();
+    }
+}
+
+std::optional<std::string> Updater::installRefusal() const {
+    const auto identifier = m_host.identifier();
+    if (!identifier)
+        return "no identifier";
+    if (auto why = AppFolder::refusal(m_host.path(), *identifier))
+        return why;
+    // The swap renames the folder inside its parent.
+    if (::access(m_host.path().c_str(), W_OK) != 0 ||
+        ::access(m_host.path().parent_path().c_str(), W_OK) != 0)
+        return "the folder cannot be replaced";
+    return std::nullopt;
 }
 
 std::filesystem::path Updater::previousFolder(const std::filesystem::path& install) {
@@ -105,6 +132,9 @@ std::expected<void, UpdaterError> Updater::start() {
     if (publicKey().size() != 32)
         return std::unexpected(UpdaterError::make(UpdaterError::Domain::updater,
                                                   UpdaterError::kSignature, "no public key"));
+    if (auto why = installRefusal())
+        return std::unexpected(
+            UpdaterError::make(UpdaterError::Domain::updater, UpdaterError::kInstallation, *why));
     // This build runs: the copy it replaced and any unfinished download can go.
     std::error_code ec;
     std::filesystem::remove_all(previousFolder(m_host.path()), ec);
@@ -135,7 +165,8 @@ void Updater::setAutomaticallyChecksForUpdates(bool on) {
 
 void Updater::schedule() {
     m_schedule.stop();
-    if (!m_started || !automaticallyChecksForUpdates())
+    // While a session runs (an offer waiting, say), its end schedules again.
+    if (!m_started || m_session != 0 || !automaticallyChecksForUpdates())
         return;
     std::int64_t interval = kDefaultInterval;
     auto it = m_host.info().find(kIntervalKey);
@@ -262,6 +293,7 @@ void Updater::download(std::uint64_t session) {
                                                 UpdaterError::kDownload, "insecure address"));
     m_stage = Stage::downloading;
     m_userSession = true; // the user chose it: from here on every outcome is shown
+    stopUnpacking();
     removeStaging();
     const auto staging = stagingFolder(m_host.path());
     std::error_code ec;
@@ -321,7 +353,8 @@ void Updater::onDownloaded(std::uint64_t session, HttpsTransfer::Result result) 
             },
             Qt::QueuedConnection);
     };
-    std::thread([staging, key, signatureText, post] {
+    stopUnpacking();
+    m_unpacker = std::jthread([staging, key, signatureText, post](std::stop_token stop) {
         const auto archive = staging / "archive.tar";
         std::optional<UpdaterError> error;
         QFile file(QString::fromStdString(archive.string()));
@@ -342,15 +375,20 @@ void Updater::onDownloaded(std::uint64_t session, HttpsTransfer::Result result) 
                                        "archive signature");
         } else {
             int lastShown = -1;
-            auto extracted = TarExtractor::extract(archive, staging / "new", [&](double progress) {
-                const int percent = static_cast<int>(progress * 100);
-                if (percent == lastShown)
-                    return;
-                lastShown = percent;
-                post([progress](Updater& u) {
-                    u.m_driver.showExtractionReceivedProgress(progress);
-                });
-            });
+            auto extracted = TarExtractor::extract(
+                archive, staging / "new",
+                [&](double progress) {
+                    const int percent = static_cast<int>(progress * 100);
+                    if (percent == lastShown)
+                        return;
+                    lastShown = percent;
+                    post([progress](Updater& u) {
+                        u.m_driver.showExtractionReceivedProgress(progress);
+                    });
+                },
+                stop);
+            if (!extracted && extracted.error() == TarExtractor::Error::cancelled)
+                return;
             if (!extracted)
                 error = UpdaterError::make(UpdaterError::Domain::updater,
                                            extracted.error() == TarExtractor::Error::unsafe
@@ -359,7 +397,7 @@ void Updater::onDownloaded(std::uint64_t session, HttpsTransfer::Result result) 
                                            "archive");
         }
         post([error](Updater& u) { u.onExtracted(u.m_session, error); });
-    }).detach();
+    });
 }
 
 void Updater::onExtracted(std::uint64_t session, std::optional<UpdaterError> error) {
@@ -368,6 +406,7 @@ void Updater::onExtracted(std::uint64_t session, std::optional<UpdaterError> err
     // The new copy must be this application at the offered build.
     const AppBundle fresh(stagingFolder(m_host.path()) / "new");
     if (fresh.identifier() != m_host.identifier() ||
+        AppFolder::refusal(fresh.path(), m_host.identifier().value_or("")) ||
         fresh.stringValue("CFBundleVersion") != m_item->versionString ||
         !executableIn(fresh, m_host.path()))
         return fail(session, UpdaterError::make(UpdaterError::Domain::updater,
@@ -408,6 +447,9 @@ void Updater::install(std::uint64_t session) {
     };
     if (!executable)
         return failInstall("no executable");
+    // The folder may have taken in something else since the start: then it is not ours to move.
+    if (installRefusal() || AppFolder::refusal(fresh, m_host.identifier().value_or("")))
+        return failInstall("the install folder is not the application's alone");
     fs::remove_all(previous, ec);
     fs::rename(install, previous, ec);
     if (ec)
@@ -417,8 +459,14 @@ void Updater::install(std::uint64_t session) {
         fs::rename(previous, install, ec);
         return failInstall("cannot move the new copy");
     }
-    const QString program = QString::fromStdString((install / *executable).string());
-    if (!QProcess::startDetached(program, {}, QString::fromStdString(install.string()))) {
+    QProcess relaunch;
+    relaunch.setProgram(QString::fromStdString((install / *executable).string()));
+    relaunch.setWorkingDirectory(QString::fromStdString(install.string()));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kRelaunchVariable),
+                       QString::number(QCoreApplication::applicationPid()));
+    relaunch.setProcessEnvironment(environment);
+    if (!relaunch.startDetached()) {
         // Put the running build back where it was.
         fs::rename(install, fresh, ec);
         fs::rename(previous, install, ec);
@@ -458,6 +506,7 @@ void Updater::cancelSession(std::uint64_t session) {
         return;
     if (m_transfer)
         m_transfer->cancel();
+    stopUnpacking();
     if (m_stage >= Stage::downloading)
         removeStaging();
     endSession();

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <QObject>
 #include <QPointer>
@@ -37,12 +38,18 @@ public:
         std::function<void()> terminate;
     };
 
+    // The variable the started build finds the old process's id in, so that
+    // it waits for that process to let go of its data before it runs.
+    static constexpr const char* kRelaunchVariable = "QUORVEL_RELAUNCH_AFTER";
+
     Updater(AppBundle host, UpdaterUserDriver& driver, Delegate delegate,
             QObject* parent = nullptr);
+    // Stops the unpacking, waits for it and removes an unfinished update.
     ~Updater() override;
 
     // Reads the settings, removes what an earlier update left behind, and
-    // schedules automatic checks.
+    // schedules automatic checks. Fails when this copy cannot update itself:
+    // no feed or key, or an install folder that is not the application's alone.
     std::expected<void, UpdaterError> start();
 
     bool canCheckForUpdates() const { return m_canCheck; }
@@ -77,6 +84,8 @@ private:
     void setCanCheck(bool canCheck);
     void schedule();
     void removeStaging();
+    void stopUnpacking();
+    std::optional<std::string> installRefusal() const;
     std::string installedBuild() const;
     QByteArray publicKey() const;
 
@@ -94,6 +103,7 @@ private:
     Stage m_stage = Stage::none;
     std::optional<AppcastItem> m_item;
     QPointer<HttpsTransfer> m_transfer;
+    std::jthread m_unpacker;
 };
 
 } // namespace quorvel

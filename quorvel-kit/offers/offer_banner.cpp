@@ -3,13 +3,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
 #include <QVBoxLayout>
 
+#include "quorvel-kit/offers/offer_card_text.h"
 #include "quorvel-kit/offers/offer_picture.h"
 
 namespace quorvel {
@@ -23,17 +23,32 @@ QFont bannerFont(qreal pixelSize, QFont::Weight weight) {
     return f;
 }
 
-QLabel* plainLabel(const std::string& text, const QFont& f, bool wraps, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    // Texts from the service are never markup.
-    label->setTextFormat(Qt::PlainText);
-    label->setText(QString::fromStdString(text));
-    label->setFont(f);
-    label->setWordWrap(wraps);
-    label->setAlignment(Qt::AlignLeading | Qt::AlignTop);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
+// Texts from the service are plain text, never markup. A wrapping one breaks
+// inside a word that is wider than the banner (as the cards do), so no text
+// widens its banner; a one-line one ends in an ellipsis where it is cut.
+OfferCardText* plainText(const std::string& text, const QFont& f, bool wraps, QWidget* parent) {
+    auto* label = new OfferCardText(QString::fromStdString(text), f, wraps, parent);
+    label->setElides(!wraps);
     return label;
 }
+
+// The hero picture: as tall as asked while the banner has the room, lower
+// (down to nothing) when the texts above need it, so it never runs under the
+// call to action.
+class Hero : public OfferPicture {
+public:
+    using OfferPicture::OfferPicture;
+    void setPreferredHeight(int height) {
+        m_height = height;
+        setMaximumHeight(height);
+        updateGeometry();
+    }
+    QSize sizeHint() const override { return {0, m_height}; }
+    QSize minimumSizeHint() const override { return {0, 0}; }
+
+private:
+    int m_height = 0;
+};
 
 // Plain button feedback: dimmed while pressed.
 qreal pressedOpacity(const QAbstractButton* button) {
@@ -187,8 +202,8 @@ OfferBanner::OfferBanner(Offer offer, QString hideLabel, std::function<void()> o
     m_icon = new OfferPicture(design.iconURL, std::nullopt, this, images);
     m_icon->setFixedSize(30, 30);
     header->addWidget(m_icon, 0, Qt::AlignVCenter);
-    header->addWidget(plainLabel(m_offer.appName(), bannerFont(12, QFont::Bold), false, this), 0,
-                      Qt::AlignVCenter);
+    m_name = plainText(m_offer.appName(), bannerFont(12, QFont::Bold), false, this);
+    header->addWidget(m_name, 0, Qt::AlignVCenter);
     header->addStretch(1);
     m_hide = new HideButton(this);
     m_hide->setObjectName(QStringLiteral("offer.hide.") + id);
@@ -204,12 +219,13 @@ OfferBanner::OfferBanner(Offer offer, QString hideLabel, std::function<void()> o
 
     QFont titleFont = bannerFont(20, QFont::ExtraBold);
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.3);
-    m_title = plainLabel(m_offer.title, titleFont, true, this);
+    m_title = plainText(m_offer.title, titleFont, true, this);
     m_title->setMinimumHeight(50);
+    m_title->setVerticalAlignment(Qt::AlignTop);
     column->addWidget(m_title);
 
     if (!m_offer.body.empty()) {
-        m_body = plainLabel(m_offer.body, bannerFont(11, QFont::Normal), true, this);
+        m_body = plainText(m_offer.body, bannerFont(11, QFont::Normal), true, this);
         column->addWidget(m_body);
     }
 
@@ -223,8 +239,8 @@ OfferBanner::OfferBanner(Offer offer, QString hideLabel, std::function<void()> o
         auto* item = new QVBoxLayout;
         item->setSpacing(2);
         item->addWidget(
-            plainLabel(stat.value, bannerFont(23, QFont::ExtraBold), false, m_statistics));
-        item->addWidget(plainLabel(stat.label, bannerFont(10, QFont::Medium), true, m_statistics));
+            plainText(stat.value, bannerFont(23, QFont::ExtraBold), false, m_statistics));
+        item->addWidget(plainText(stat.label, bannerFont(10, QFont::Medium), true, m_statistics));
         item->addStretch(1);
         stats->addLayout(item, 1);
     }
@@ -244,7 +260,7 @@ OfferBanner::OfferBanner(Offer offer, QString hideLabel, std::function<void()> o
             row->addWidget(icon, 0, Qt::AlignVCenter);
         }
         row->addWidget(
-            plainLabel(m_offer.bullets[i], bannerFont(11, QFont::Medium), true, m_bullets), 1);
+            plainText(m_offer.bullets[i], bannerFont(11, QFont::Medium), true, m_bullets), 1);
         bullets->addLayout(row);
     }
     column->addWidget(m_bullets);
@@ -252,9 +268,10 @@ OfferBanner::OfferBanner(Offer offer, QString hideLabel, std::function<void()> o
     // Extra height goes here, so the picture and the button sit at the bottom.
     column->addStretch(1);
 
-    m_hero = new OfferPicture(m_offer.imageURL, 8.0, this, images);
-    m_hero->setFixedHeight(qRound(m_imageHeight));
-    m_hero->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* hero = new Hero(m_offer.imageURL, 8.0, this, images);
+    hero->setPreferredHeight(qRound(m_imageHeight));
+    hero->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_hero = hero;
     column->addWidget(m_hero);
 
     m_cta = new CallToAction(colour(design.accent), this);
@@ -270,7 +287,7 @@ OfferBanner::OfferBanner(Offer offer, QString hideLabel, std::function<void()> o
 
 void OfferBanner::setImageHeight(qreal height) {
     m_imageHeight = height;
-    m_hero->setFixedHeight(qRound(height));
+    static_cast<Hero*>(m_hero)->setPreferredHeight(qRound(height));
 }
 
 void OfferBanner::paintEvent(QPaintEvent*) {

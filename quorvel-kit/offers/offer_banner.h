@@ -13,10 +13,10 @@
 #include "quorvel-kit/offers/offer.h"
 
 class QAbstractButton;
-class QLabel;
 
 namespace quorvel {
 
+class OfferCardText;
 class OfferImages;
 class OfferPicture;
 
@@ -38,8 +38,9 @@ public:
     OfferPicture* icon() const { return m_icon; }
     OfferPicture* hero() const { return m_hero; }
     // Null when the offer has no body.
-    QLabel* body() const { return m_body; }
-    QLabel* title() const { return m_title; }
+    OfferCardText* body() const { return m_body; }
+    OfferCardText* title() const { return m_title; }
+    OfferCardText* name() const { return m_name; }
     QWidget* statistics() const { return m_statistics; }
     // One row per bullet; a row starts with its icon when it has one.
     QWidget* bullets() const { return m_bullets; }
@@ -56,8 +57,9 @@ private:
     QAbstractButton* m_cta = nullptr;
     OfferPicture* m_icon = nullptr;
     OfferPicture* m_hero = nullptr;
-    QLabel* m_title = nullptr;
-    QLabel* m_body = nullptr;
+    OfferCardText* m_name = nullptr;
+    OfferCardText* m_title = nullptr;
+    OfferCardText* m_body = nullptr;
     QWidget* m_statistics = nullptr;
     QWidget* m_bullets = nullptr;
 };

@@ -52,6 +52,22 @@ void OfferCardText::setColor(std::optional<QColor> color) {
     update();
 }
 
+void OfferCardText::setElides(bool elides) {
+    if (m_wraps || elides == m_elides)
+        return;
+    m_elides = elides;
+    QSizePolicy policy = sizePolicy();
+    policy.setHorizontalPolicy(elides ? QSizePolicy::Preferred : QSizePolicy::Fixed);
+    setSizePolicy(policy);
+    updateGeometry();
+    update();
+}
+
+void OfferCardText::setVerticalAlignment(Qt::Alignment alignment) {
+    m_vertical = alignment & Qt::AlignVertical_Mask;
+    update();
+}
+
 int OfferCardText::lineWidth() const {
     return int(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text)));
 }
@@ -66,6 +82,9 @@ QSize OfferCardText::sizeHint() const {
 }
 
 QSize OfferCardText::minimumSizeHint() const {
+    if (m_elides) // room for a letter and the ellipsis
+        return {std::min(lineWidth(), QFontMetrics(font()).horizontalAdvance(QStringLiteral("W…"))),
+                sizeHint().height()};
     if (!m_wraps)
         return sizeHint();
     // Down to a few letters a line: long words break where they must.
@@ -99,8 +118,13 @@ void OfferCardText::paintEvent(QPaintEvent*) {
     };
     // Given more height than it needs (beside a taller icon), the text sits in the middle.
     const qreal needed = heightForWidth(int(width));
-    const qreal top = std::max<qreal>(0, (height() - needed) / 2);
-    layOut(m_text, font(), m_wraps ? width : -1, Draw{painter, rtl, width, top});
+    const qreal room = std::max<qreal>(0, height() - needed);
+    const qreal top = m_vertical & Qt::AlignTop      ? 0
+                      : m_vertical & Qt::AlignBottom ? room
+                                                     : room / 2;
+    const QString shown =
+        m_elides ? QFontMetricsF(font()).elidedText(m_text, Qt::ElideRight, width) : m_text;
+    layOut(shown, font(), m_wraps ? width : -1, Draw{painter, rtl, width, top});
 }
 
 } // namespace quorvel

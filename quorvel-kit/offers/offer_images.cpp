@@ -168,10 +168,13 @@ void OfferImages::finish(const QUrl& url, const QImage& image) {
 
 void OfferImages::prefetch(const std::vector<QUrl>& urls, double timeout,
                            std::function<void()> done) {
-    std::set<QUrl> pending;
+    // In the order given: the first page's pictures come first and start
+    // first, as only a few downloads run at once.
+    std::vector<QUrl> pending;
+    std::set<QUrl> seen;
     for (const QUrl& url : urls)
-        if (cached(url).isNull())
-            pending.insert(url);
+        if (seen.insert(url).second && cached(url).isNull())
+            pending.push_back(url);
     if (pending.empty()) {
         done();
         return;

@@ -49,8 +49,8 @@ public:
     // The picture from memory or the network; a null image on any failure.
     // `done` runs later on the loader's own thread.
     void load(const QUrl& url, std::function<void(QImage)> done);
-    // Loads what is not in memory yet; `done` runs once, when all of them
-    // have finished or `timeout` seconds have passed. With nothing to load it
+    // Loads what is not in memory yet, in the order given; `done` runs once,
+    // when all of them have finished or `timeout` seconds have passed. With nothing to load it
     // runs at once on the calling thread. The downloads go on after a timeout.
     void prefetch(const std::vector<QUrl>& urls, double timeout, std::function<void()> done);
 

@@ -28,14 +28,26 @@ public:
                         int64_t maximumOffers, bool excludesInstalledApps,
                         bool appliesImpressionLimits, std::function<std::string()> localization)
         : appID(std::move(appID)), endpoint(std::move(endpoint)),
-          storageDirectory(std::move(storageDirectory)),
+          endpointText(this->endpoint.toString()), storageDirectory(std::move(storageDirectory)),
           excludesInstalledApps(excludesInstalledApps),
           appliesImpressionLimits(appliesImpressionLimits), localization(std::move(localization)) {
         setMaximumOffers(maximumOffers);
     }
+    // The endpoint as written: its scheme is compared as written, which a QUrl
+    // (lower-casing the scheme) cannot keep.
+    OffersConfiguration(std::string appID, QString endpoint,
+                        std::optional<std::filesystem::path> storageDirectory,
+                        int64_t maximumOffers, bool excludesInstalledApps,
+                        bool appliesImpressionLimits, std::function<std::string()> localization)
+        : OffersConfiguration(std::move(appID), QUrl(endpoint, QUrl::StrictMode),
+                              std::move(storageDirectory), maximumOffers, excludesInstalledApps,
+                              appliesImpressionLimits, std::move(localization)) {
+        endpointText = std::move(endpoint);
+    }
 
     std::string appID;
     QUrl endpoint;
+    QString endpointText;
     std::optional<std::filesystem::path> storageDirectory;
     bool excludesInstalledApps;
     bool appliesImpressionLimits;

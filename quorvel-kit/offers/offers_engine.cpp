@@ -91,7 +91,9 @@ std::optional<QUrl> OffersEngine::endpoint() {
     }
     const QUrl& configured = m_configuration.endpoint;
     if (channel != Channel::debug && channel != Channel::test) {
-        if (configured.isValid() && configured.scheme() == QLatin1String("https"))
+        // Exactly "https" as the application wrote it: QUrl lower-cases "HTTPS".
+        if (configured.isValid() && configured.scheme() == QLatin1String("https") &&
+            m_configuration.endpointText.startsWith(QLatin1String("https:"), Qt::CaseSensitive))
             return configured;
         return std::nullopt;
     }

@@ -39,10 +39,20 @@ std::error_code writeFileAtomically(const std::filesystem::path& path, const std
         }
         done += size_t(n);
     }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::error_code ec(errno, std::generic_category());
+    // On disk before it replaces the old file, and the rename itself on disk
+    // too: a crash or power loss leaves the old file or the new one.
+    const bool synced = ::fsync(fd) == 0;
+    const int syncError = errno;
+    if (::close(fd) != 0 || !synced || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::error_code ec(synced ? errno : syncError, std::generic_category());
         ::unlink(tmp.c_str());
         return ec;
+    }
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
     return {};
 }

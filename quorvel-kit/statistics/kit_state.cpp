@@ -22,7 +22,8 @@ std::string KitState::encode() const {
         j["features"] = *features;
     if (retryAt)
         j["retryAt"] = *retryAt - kReferenceDateOffset;
-    return j.dump();
+    // A name the host passed that is not UTF-8 must not end the process at a save.
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::optional<KitState> KitState::decode(const std::string& text) {

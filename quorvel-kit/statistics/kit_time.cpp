@@ -16,6 +16,9 @@ int TimeZone::offsetAt(Date date) const {
     if (m_fixed)
         return *m_fixed;
     time_t t = time_t(std::floor(date));
+    // localtime_r keeps the zone it read first; tzset reads TZ and the
+    // system's zone file again, so a change of zone is followed.
+    tzset();
     tm local{};
     if (!localtime_r(&t, &local))
         return 0;

@@ -90,11 +90,13 @@ void QuorvelStatistics::start(const StatisticsConfiguration& configuration) {
 
 void QuorvelStatistics::start(const StatisticsConfiguration& configuration,
                               EngineDependencies dependencies) {
-    bool enabled = isEnabled();
     {
         std::lock_guard lock(m_lock);
         if (m_queue)
             return;
+        // Read under the lock: an opt-out stored before this point is read
+        // here, one stored after it reaches the engine set below.
+        const bool enabled = isEnabled();
         m_queue = std::make_unique<SerialQueue>("quorvel.statistics");
         m_queue->sync([&] {
             m_engine = StatisticsEngine::create(configuration, std::move(dependencies), m_counters,

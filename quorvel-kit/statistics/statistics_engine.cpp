@@ -14,6 +14,7 @@
 #include "quorvel-kit/statistics/file_identity_store.h"
 #include "quorvel-kit/statistics/file_io.h"
 #include "quorvel-kit/statistics/keychain_identity_store.h"
+#include "quorvel-kit/statistics/mirrored_identity_store.h"
 #include "quorvel-kit/statistics/registry_locales.h"
 #include "quorvel-kit/statistics/url_session_transport.h"
 
@@ -174,12 +175,19 @@ void StatisticsEngine::bootstrap() {
 
     if (m_dependencies.identity) {
         m_identity = m_dependencies.identity;
-    } else if (channel == Channel::debug || channel == Channel::test ||
-               !KeychainIdentityStore::available()) {
+    } else if (channel == Channel::debug || channel == Channel::test) {
         m_identity = std::make_shared<FileIdentityStore>(*m_storage / "installation-id");
     } else {
-        m_identity = std::make_shared<KeychainIdentityStore>(
-            m_configuration.keychainService.value_or("com.quorvel.kit." + m_configuration.appID));
+        // Whether a Secret Service runs can differ from run to run: the
+        // identifier is kept in the keychain and the file alike.
+        std::shared_ptr<IdentityStore> keychain;
+        if (KeychainIdentityStore::available())
+            keychain =
+                std::make_shared<KeychainIdentityStore>(m_configuration.keychainService.value_or(
+                    "com.quorvel.kit." + m_configuration.appID));
+        m_identity = std::make_shared<MirroredIdentityStore>(
+            keychain, std::make_shared<FileIdentityStore>(*m_storage / "installation-id"),
+            isUuidText);
     }
     m_queue.emplace(*m_storage / "queue.jsonl");
     m_endpoint =
@@ -205,6 +213,15 @@ void StatisticsEngine::bootstrap() {
         m_state = KitState::fresh(m_dependencies.now());
         m_installationID = newInstallationID();
         noted.push_back({"install_activated", {}});
+    }
+
+    // The state is saved a little after each append: after a crash the queue
+    // may hold events numbered at or above the saved next number.
+    for (const EventQueue::Entry& e : m_queue->entries()) {
+        nlohmann::json j = nlohmann::json::parse(e.json, nullptr, false);
+        if (j.is_object() && j.contains("seq") && j["seq"].is_number_integer() &&
+            j["seq"].get<int64_t>() >= m_state.seq && j["seq"].get<int64_t>() < INT64_MAX)
+            m_state.seq = j["seq"].get<int64_t>() + 1;
     }
 
     // A deletion asked for before now concerns the identity just loaded and

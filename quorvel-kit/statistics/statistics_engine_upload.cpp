@@ -9,6 +9,11 @@
 
 namespace quorvel {
 
+namespace {
+// An app id that is not UTF-8 must not end the process at an upload.
+constexpr auto kReplace = nlohmann::json::error_handler_t::replace;
+} // namespace
+
 void StatisticsEngine::scheduleUpload() {
     m_uploadTimer.reset();
     m_uploadDue.reset();
@@ -80,7 +85,7 @@ void StatisticsEngine::sendNextDeletion() {
     std::string id = m_state.pendingDeletions.front();
     nlohmann::json body{{"app_id", m_configuration.appID}, {"installation_id", id}};
     std::weak_ptr<StatisticsEngine> weak = weak_from_this();
-    m_dependencies.transport->send(request("v1/data/delete", body.dump()),
+    m_dependencies.transport->send(request("v1/data/delete", body.dump(-1, ' ', false, kReplace)),
                                    [weak, id](StatisticsTransport::Result result) {
                                        if (auto engine = weak.lock())
                                            engine->deletionAnswered(id, result);
@@ -129,9 +134,10 @@ void StatisticsEngine::sendEvents() {
         finishUpload();
         return;
     }
-    std::string body = "{\"app_id\":" + nlohmann::json(m_configuration.appID).dump() +
-                       ",\"installation_id\":" + nlohmann::json(m_installationID).dump() +
-                       ",\"events\":[" + events + "]}";
+    std::string body =
+        "{\"app_id\":" + nlohmann::json(m_configuration.appID).dump(-1, ' ', false, kReplace) +
+        ",\"installation_id\":" + nlohmann::json(m_installationID).dump() + ",\"events\":[" +
+        events + "]}";
     HttpRequest r = request("v1/events", body);
     if (auto compressed = Gzip::compress(body)) {
         r.body = std::move(*compressed);

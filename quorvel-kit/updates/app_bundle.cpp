@@ -22,13 +22,8 @@ AppBundle AppBundle::main() {
     std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec && QCoreApplication::instance())
         executable = QCoreApplication::applicationFilePath().toStdString();
-    // The install folder is the executable's own folder, or the one above it
-    // when the program lives in "bin/": whichever carries the information file.
-    const std::filesystem::path folder = executable.parent_path();
-    if (!std::filesystem::exists(folder / "Info.json", ec) &&
-        std::filesystem::exists(folder.parent_path() / "Info.json", ec))
-        return AppBundle(folder.parent_path());
-    return AppBundle(folder);
+    // Only the executable's own folder: the one above may be a shared prefix.
+    return AppBundle(executable.parent_path());
 }
 
 std::optional<std::string> AppBundle::identifier() const {

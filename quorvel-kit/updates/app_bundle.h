@@ -17,8 +17,7 @@ public:
     // Reads "<folder>/Info.json"; a missing or unreadable file leaves an empty dictionary.
     explicit AppBundle(std::filesystem::path folder);
 
-    // The install folder of the running executable: its own folder, or the
-    // folder above when only that one has "Info.json".
+    // The install folder of the running executable: the folder it is in.
     static AppBundle main();
 
     const std::filesystem::path& path() const { return m_path; }

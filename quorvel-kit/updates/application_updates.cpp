@@ -126,7 +126,8 @@ void ApplicationUpdates::showUpdates() {
         auto* scroll = new QScrollArea(window);
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidget(new UpdateView(m_model, m_language ? m_language() : std::nullopt));
+        scroll->setWidget(new UpdateView(m_model, m_language ? m_language() : std::nullopt,
+                                         m_buttonLook, m_host));
         scroll->setGeometry(0, 0, 440, 540);
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->availableGeometry();
@@ -139,8 +140,13 @@ void ApplicationUpdates::showUpdates() {
     m_window->activateWindow();
 }
 
+void ApplicationUpdates::setButtonLook(UpdateView::ButtonLook look) {
+    m_buttonLook = std::move(look);
+}
+
 void ApplicationUpdates::postNotice(const UpdateRelease& release) {
-    if (!m_host.isApplication())
+    // Never asked for here: the update view's notify button asks.
+    if (!m_host.isApplication() || !DesktopNotices::authorized())
         return;
     m_notices.post("quorvel.update." + std::string(rawValue(release.source)),
                    text(int(UpdateText::Key::available)), QString::fromStdString(release.version));

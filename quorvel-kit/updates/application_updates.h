@@ -17,6 +17,7 @@
 #include "quorvel-kit/updates/app_bundle.h"
 #include "quorvel-kit/updates/desktop_notices.h"
 #include "quorvel-kit/updates/quorvel_updates.h"
+#include "quorvel-kit/updates/update_view.h"
 
 class QAction;
 
@@ -45,6 +46,8 @@ public:
 
     // The update window once shown, else null.
     QWidget* window() const { return m_window; }
+    // The host's look for the window's buttons; set before the window is first shown.
+    void setButtonLook(UpdateView::ButtonLook look);
 
 private:
     void refreshMenuItems();
@@ -58,6 +61,7 @@ private:
     QPointer<QWidget> m_window;
     std::vector<QPointer<QAction>> m_menuItems;
     DesktopNotices m_notices;
+    UpdateView::ButtonLook m_buttonLook;
 };
 
 } // namespace quorvel

@@ -9,11 +9,14 @@
 #include <QPointer>
 #include <QVariantMap>
 
+#include "quorvel-kit/updates/user_defaults.h"
+
 namespace quorvel {
 
 namespace {
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
+constexpr const char* kAuthorizedKey = "QuorvelUpdates.noticesAuthorized";
 } // namespace
 
 DesktopNotices::DesktopNotices(QObject* parent) : QObject(parent) {}
@@ -23,6 +26,14 @@ bool DesktopNotices::available() {
     if (!bus.isConnected() || !bus.interface())
         return false;
     return bus.interface()->isServiceRegistered(QString::fromLatin1(kService)).value();
+}
+
+bool DesktopNotices::authorized() {
+    return UserDefaults::standard().boolValue(kAuthorizedKey).value_or(false);
+}
+
+void DesktopNotices::requestAuthorization() {
+    UserDefaults::standard().setBool(kAuthorizedKey, true);
 }
 
 void DesktopNotices::post(const std::string& identifier, const QString& title,

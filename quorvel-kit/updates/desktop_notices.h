@@ -18,6 +18,10 @@ public:
 
     // Whether a notification service runs on the session bus now.
     static bool available();
+    // Whether the user asked for notices (the update view's notify button);
+    // none are posted before. The choice is kept in the host's defaults.
+    static bool authorized();
+    static void requestAuthorization();
     // A newer notice with the same identifier replaces the older one.
     void post(const std::string& identifier, const QString& title, const QString& body);
 

@@ -95,10 +95,11 @@ void HttpsTransfer::start(const QUrl& url, Options options, std::function<void(R
             result.outcome = *m_abortReason;
         } else if (m_reply->error() == QNetworkReply::OperationCanceledError) {
             result.outcome = Outcome::connection; // the whole-transfer limit
-        } else if (m_reply->error() != QNetworkReply::NoError && result.httpStatus == 0) {
-            result.outcome = Outcome::connection;
-        } else if (result.httpStatus != 200) {
+        } else if (result.httpStatus != 0 && result.httpStatus != 200) {
             result.outcome = Outcome::status;
+        } else if (m_reply->error() != QNetworkReply::NoError) {
+            // Also a connection cut after "200 OK": what arrived is not the whole body.
+            result.outcome = Outcome::connection;
         } else {
             onReadyRead();
             if (m_abortReason)

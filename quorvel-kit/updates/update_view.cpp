@@ -13,7 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "quorvel-kit/updates/app_bundle.h"
+#include "quorvel-kit/updates/desktop_notices.h"
 
 namespace quorvel {
 
@@ -57,8 +57,10 @@ public:
     QSize sizeHint() const override { return minimumSize(); }
     QSize minimumSize() const override {
         QSize size;
-        for (QLayoutItem* item : m_items)
-            size = size.expandedTo(item->minimumSize());
+        for (QLayoutItem* item : m_items) {
+            if (!item->isEmpty())
+                size = size.expandedTo(item->minimumSize());
+        }
         return size;
     }
 
@@ -69,6 +71,8 @@ private:
         int lineHeight = 0;
         const int gap = spacing() < 0 ? 8 : spacing();
         for (QLayoutItem* item : m_items) {
+            if (item->isEmpty()) // a hidden button takes no place
+                continue;
             const QSize size = item->sizeHint();
             if (x > rect.x() && x + size.width() > rect.right() + 1) {
                 x = rect.x();
@@ -165,8 +169,9 @@ UpdateText::Key UpdateView::buttonKey(UpdateAction action) {
     return UpdateText::Key::done;
 }
 
-UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> language, QWidget* parent)
-    : QWidget(parent), m_model(model), m_language(std::move(language)) {
+UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> language, ButtonLook look,
+                       AppBundle host, QWidget* parent)
+    : QWidget(parent), m_model(model), m_language(std::move(language)), m_host(std::move(host)) {
     const std::string direction = m_language ? *m_language : [] {
         const auto preferred = UpdateText::preferredLocalizations();
         return preferred.empty() ? std::string("en") : preferred.front();
@@ -229,13 +234,38 @@ UpdateView::UpdateView(QuorvelUpdates* model, std::optional<std::string> languag
     m_notify = new QPushButton(text(UpdateText::Key::notify), this);
     m_notify->setObjectName("updates.notify");
     m_notify->setAccessibleName(m_notify->text());
-    // Desktop notices on this platform need no permission to ask for, so
-    // pressing it has nothing to do.
+    m_notify->setAutoDefault(false);
+    // Notices of new releases are shown once the user asked for them here;
+    // a program that is not an installed copy posts none and asks nothing.
+    connect(m_notify, &QPushButton::clicked, this, [this] {
+        if (m_host.isApplication())
+            DesktopNotices::requestAuthorization();
+    });
+    if (look)
+        look(m_notify);
     column->addWidget(m_notify, 0, Qt::AlignLeading);
 
     m_buttons = new QWidget(this);
-    m_buttonRow = new FlowLayout(m_buttons);
-    m_buttonRow->setSpacing(8);
+    auto* row = new FlowLayout(m_buttons);
+    row->setSpacing(8);
+    for (std::size_t i = 0; i < buttonOrder().size(); ++i) {
+        const UpdateAction action = buttonOrder()[i];
+        auto* button = new QPushButton(text(buttonKey(action)), m_buttons);
+        button->setObjectName(
+            QString::fromLatin1("updates.") +
+            QString::fromLatin1(rawValue(action).data(), qsizetype(rawValue(action).size())));
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(false);
+        button->hide();
+        connect(button, &QPushButton::clicked, this, [this, action] {
+            if (m_model)
+                m_model->perform(action); // allowed only if still started and offered
+        });
+        if (look)
+            look(button);
+        row->addWidget(button);
+        m_actionButtons[i] = button;
+    }
     column->addWidget(m_buttons);
     column->addStretch(1);
 
@@ -315,32 +345,9 @@ void UpdateView::refresh() {
     const QSignalBlocker block(m_automatic);
     m_automatic->setChecked(m_model->automaticallyChecksForUpdates());
 
-    // Buttons follow the allowed actions; at most nine, so they are simply rebuilt.
-    while (m_buttonRow->count() > 0) {
-        QLayoutItem* item = m_buttonRow->takeAt(0);
-        if (QWidget* old = item->widget()) {
-            // The pressed button may be the one whose click led here.
-            old->hide();
-            old->setObjectName(QString());
-            old->deleteLater();
-        }
-        delete item;
-    }
-    for (UpdateAction action : buttonOrder()) {
-        if (!snapshot.actions.contains(action))
-            continue;
-        auto* button = new QPushButton(text(buttonKey(action)), m_buttons);
-        button->setObjectName(
-            QString::fromLatin1("updates.") +
-            QString::fromLatin1(rawValue(action).data(), qsizetype(rawValue(action).size())));
-        button->setAccessibleName(button->text());
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, [this, action] {
-            if (m_model)
-                m_model->perform(action); // allowed only if still started and offered
-        });
-        m_buttonRow->addWidget(button);
-    }
+    for (std::size_t i = 0; i < buttonOrder().size(); ++i)
+        m_actionButtons[i]->setVisible(snapshot.actions.contains(buttonOrder()[i]));
+    m_buttons->updateGeometry();
 }
 
 } // namespace quorvel

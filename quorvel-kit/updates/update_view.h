@@ -5,17 +5,19 @@
 // button, and one button per action the backend allows now, in a fixed order.
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include <QPointer>
 #include <QWidget>
 
+#include "quorvel-kit/updates/app_bundle.h"
 #include "quorvel-kit/updates/quorvel_updates.h"
 #include "quorvel-kit/updates/update_text.h"
 
+class QAbstractButton;
 class QCheckBox;
-class QLayout;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -26,8 +28,13 @@ namespace quorvel {
 class UpdateView : public QWidget {
     Q_OBJECT
 public:
-    UpdateView(QuorvelUpdates* model, std::optional<std::string> language,
-               QWidget* parent = nullptr);
+    // Gives a button the host's look; the kit draws none of its own.
+    using ButtonLook = std::function<void(QAbstractButton*)>;
+
+    // `host` decides whether the notify button may ask for notices: only an
+    // installed copy may.
+    UpdateView(QuorvelUpdates* model, std::optional<std::string> language, ButtonLook look = {},
+               AppBundle host = AppBundle::main(), QWidget* parent = nullptr);
 
     // The order buttons appear in.
     static const std::array<UpdateAction, 9>& buttonOrder();
@@ -48,7 +55,10 @@ private:
     QCheckBox* m_automatic = nullptr;
     QPushButton* m_notify = nullptr;
     QWidget* m_buttons = nullptr;
-    QLayout* m_buttonRow = nullptr;
+    // One per action, in button order, made once and shown while allowed: a
+    // button pressed during a refresh is still the one released.
+    std::array<QPushButton*, 9> m_actionButtons{};
+    AppBundle m_host;
 };
 
 } // namespace quorvel

@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -42,11 +44,13 @@ namespace {
 
 fs::path gOut;
 
+QSize gSize(1280, 860);
+
 // The screen under the main window, with menus and sheets on top of it.
-void shot(const char* name) {
+void shot(const std::string& name) {
     test::spinFor(400ms);
     QScreen* screen = QGuiApplication::primaryScreen();
-    QPixmap picture = screen->grabWindow(0, 0, 0, 1280, 860);
+    QPixmap picture = screen->grabWindow(0, 0, 0, gSize.width(), gSize.height());
     fs::path file = gOut / (std::string("app-") + name + ".png");
     if (!picture.save(QString::fromStdString(file.string())))
         std::fprintf(stderr, "shots_app: could not write %s\n", file.c_str());
@@ -240,6 +244,7 @@ int main(int argc, char** argv) {
 
     engine.show("Торрент добавлен: Interstellar");
     shot("toast");
+    engine.show("");
 
     // The sheets of the torrent views, fed through the pending opens.
     engine.appendPendingOpen(
@@ -257,6 +262,102 @@ int main(int argc, char** argv) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible())
             d->reject();
+
+    // The longest texts: a 200-character name, the widest status words, the
+    // longest toast; and every screen again at the window's minimum size.
+    std::string longName =
+        "The.Extraordinarily.Long.And.Winding.Title.Of.A.Documentary.Series.About."
+        "The.Northern.Lights.Over.The.Arctic.Circle.Filmed.Across.Four.Seasons."
+        "Directors.Cut.Remastered.Special.Edition";
+    longName.resize(200 - std::string(".2023.1080p").size(), '.');
+    longName += ".2023.1080p";
+    {
+        fs::path folder = root / "seed-long";
+        fs::create_directories(folder / longName);
+        playback::ClipOptions clip;
+        clip.seconds = 4;
+        clip.width = 480;
+        clip.height = 270;
+        if (!playback::makeVideo(folder / longName / "film.mkv", clip))
+            return fail("ffmpeg could not make a clip") ? 0 : 1;
+        auto t = playback::MediaTorrent::create(folder, longName);
+        auto added =
+            engine.addTorrent(t.torrentPath(), t.savePath().string(), std::nullopt, false, false);
+        if (added)
+            ids.push_back(added->id);
+        // Every file skipped: "Файлы не выбраны".
+        fs::path skipped = root / "seed-none";
+        fs::create_directories(skipped / "Nothing.Chosen.2022.720p");
+        if (playback::makeVideo(skipped / "Nothing.Chosen.2022.720p" / "clip.mkv", clip)) {
+            auto none = playback::MediaTorrent::create(skipped, "Nothing.Chosen.2022.720p");
+            (void)engine.addTorrent(none.torrentPath(), (root / "none").string(),
+                                    std::vector<int>{0}, false, false);
+        }
+        // A magnet link nobody answers: "Метаданные".
+        (void)engine.addMagnet("magnet:?xt=urn:btih:1123456789abcdef0123456789abcdef01234567&dn="
+                               "Waiting.For.Metadata",
+                               (root / "downloads").string(), false, false, false);
+    }
+    test::waitUntil(
+        [&] { return engine.torrent(ids.back()) && engine.torrent(ids.back())->seeding; }, 30s);
+    const std::string longToast = "«" + longName +
+                                  "»: No such file or directory: " + (root / "downloads").string() +
+                                  "/" + longName + "/film.mkv";
+
+    gSize = window->minimumSize();
+    window->resize(gSize);
+    test::spinFor(600ms);
+    // Covers of the new torrents.
+    for (const auto& t : engine.torrents())
+        app.artwork()->image(t, std::nullopt, [](std::optional<QImage>) {});
+    test::spinFor(1500ms);
+    ui.setSelection({ids.back()});
+    shot("min-grid");
+    view->gridScroll()->verticalScrollBar()->setValue(
+        view->gridScroll()->verticalScrollBar()->maximum());
+    shot("min-grid-end");
+    p.layout = LibraryLayout::list;
+    ui.setPreferences(p);
+    shot("min-list");
+    p.layout = LibraryLayout::table;
+    ui.setPreferences(p);
+    ui.setSelection({ids[0], ids[6]});
+    shot("min-table");
+    p.layout = LibraryLayout::grid;
+    ui.setPreferences(p);
+    ui.setSelection({ids.back()});
+    ui.setTab(DetailTab::info);
+    ui.setShowDetails(true);
+    shot("min-details");
+    ui.setShowDetails(false);
+    ui.setSearch("nothing like it");
+    shot("min-search-empty");
+    ui.setSearch("");
+    ui.setOpenedTorrentID(ids.back());
+    test::spinFor(2000ms);
+    shot("min-contents");
+    ui.setOpenedTorrentID(std::nullopt);
+    ui.setShowSettings(true);
+    shot("min-settings");
+    ui.setShowSettings(false);
+    engine.show(longToast);
+    shot("min-toast");
+    engine.show("");
+    view->requestRemoval({ids.back()});
+    shot("min-removal");
+    if (view->removalDialog())
+        view->removalDialog()->reject();
+    if (QMenu* menu = view->contextMenu({ids.back()}, window)) {
+        menu->popup(window->mapToGlobal(QPoint(gSize.width() / 2, 120)));
+        shot("min-context-menu");
+        menu->close();
+        delete menu;
+    }
+    gSize = QSize(1280, 860);
+    window->resize(gSize);
+    ui.setSelection({});
+    engine.show(longToast);
+    shot("toast-longest");
 
     app.quit();
     return 0;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <memory>
+#include <set>
 
 #include <QApplication>
 #include <QDir>
@@ -33,7 +35,6 @@
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tevro/engine/torrent_engine.h"
-#include "tevro/library/torrent_card.h"
 #include "tevro/library/torrent_list_row.h"
 #include "tevro/library/transfer_badge.h"
 #include "tevro/library/transfer_progress.h"
@@ -120,39 +121,114 @@ std::vector<Sample> samples() {
     };
 }
 
-void cards() {
-    auto* grid = new QGridLayout;
-    grid->setSpacing(18);
-    int i = 0;
+// The samples' states, one per card or row, in the views the window uses.
+std::unique_ptr<TorrentListModel> sampleModel() {
+    auto model = std::make_unique<TorrentListModel>();
+    std::vector<TorrentStatus> list;
+    std::set<std::string> selected;
     for (const Sample& s : samples()) {
-        auto* box = new QVBoxLayout;
-        auto* card = new TorrentCard;
-        card->setFixedWidth(260);
-        card->setTorrent(s.torrent);
-        card->setSelected(s.selected);
-        box->addWidget(caption(s.label));
-        box->addWidget(card);
-        box->addStretch(1);
-        grid->addLayout(box, i / 5, i % 5);
-        ++i;
+        list.push_back(s.torrent);
+        if (s.selected)
+            selected.insert(s.torrent.id);
     }
-    std::unique_ptr<QWidget> w(page(QStringLiteral("Карточки"), grid));
-    save(*w, QStringLiteral("library-cards"));
+    model->setTorrents(list);
+    model->setSelection(selected);
+    return model;
+}
+
+void grab(QWidget& w, const QString& name) {
+    w.show();
+    settle();
+    settle(); // pictures and piece maps of the painted items arrive
+    if (w.grab().save(QDir(g_out).filePath(name + QStringLiteral(".png"))))
+        ++g_written;
+    else
+        std::cerr << "could not write " << name.toStdString() << "\n";
+    w.hide();
+}
+
+void cards() {
+    auto model = sampleModel();
+    TorrentGridView grid;
+    grid.setTorrentModel(model.get());
+    grid.resize(5 * (260 + TorrentGridView::kSpacing) + 2 * LibraryItemView::kSidePadding, 400);
+    grid.show();
+    settle();
+    grid.resize(grid.width(), grid.sizeHint().height());
+    grab(grid, QStringLiteral("library-cards"));
 }
 
 void rows() {
-    auto* list = new QVBoxLayout;
-    list->setSpacing(8);
-    for (const Sample& s : samples()) {
-        auto* row = new TorrentListRow;
-        row->setFixedWidth(860);
-        row->setTorrent(s.torrent);
-        row->setSelected(s.selected);
-        list->addWidget(caption(s.label));
-        list->addWidget(row);
-    }
-    std::unique_ptr<QWidget> w(page(QStringLiteral("Строки списка"), list));
-    save(*w, QStringLiteral("library-rows"));
+    auto model = sampleModel();
+    TorrentRowView list;
+    list.setTorrentModel(model.get());
+    list.resize(900, model->rowCount() * (int(TorrentListRow::kHeight) + TorrentRowView::kSpacing) +
+                         TorrentRowView::kSpacing);
+    grab(list, QStringLiteral("library-rows"));
+}
+
+// Every status word, each on a 200-character name, on cards of the minimum
+// width and on rows as narrow as the window at its minimum size lets them be.
+void statuses() {
+    using sample::State;
+    std::string name = "The.Extraordinarily.Long.And.Winding.Title.Of.A.Documentary.Series.About."
+                       "The.Northern.Lights.Over.The.Arctic.Circle.Filmed.Across.Four.Seasons."
+                       "Directors.Cut.Remastered.Special.Edition";
+    name.resize(200 - 11, '.');
+    name += ".2023.1080p";
+    std::vector<TorrentStatus> list;
+    auto add = [&](State state, auto&& change) {
+        TorrentStatus t =
+            sample::torrent(state, "status" + std::to_string(list.size()), name, 0.42);
+        change(t);
+        list.push_back(t);
+    };
+    auto same = [](TorrentStatus&) {};
+    add(State::missing, same);
+    add(State::error, same);
+    add(State::downloading, [](TorrentStatus& t) { t.moving = true; });
+    add(State::checking, same);
+    add(State::checking, [](TorrentStatus& t) {
+        t.paused = true;
+        t.autoManaged = false;
+    });
+    add(State::checking, [](TorrentStatus& t) { t.paused = true; });
+    add(State::metadata, same);
+    add(State::metadata, [](TorrentStatus& t) { t.paused = true; });
+    add(State::queued, same);
+    add(State::seeding, [](TorrentStatus& t) {
+        t.paused = true;
+        t.autoManaged = false;
+    });
+    add(State::paused, same);
+    add(State::seeding, same);
+    add(State::downloading, same);
+    add(State::seeding, [](TorrentStatus& t) {
+        t.state = "finished";
+        t.seeding = false;
+        t.wanted = 0;
+    });
+    TorrentListModel model;
+    model.setTorrents(list);
+
+    TorrentGridView grid;
+    grid.setTorrentModel(&model);
+    // Four cards of the minimum width.
+    grid.resize(4 * (TorrentGridView::kMinCardWidth + TorrentGridView::kSpacing) +
+                    2 * LibraryItemView::kSidePadding,
+                400);
+    grid.show();
+    settle();
+    grid.resize(grid.width(), grid.sizeHint().height());
+    grab(grid, QStringLiteral("library-statuses-cards"));
+
+    TorrentRowView rows;
+    rows.setTorrentModel(&model);
+    // The list's width in a window of 900 points: less the sidebar and its line.
+    rows.resize(900 - 197,
+                int(list.size()) * (int(TorrentListRow::kHeight) + TorrentRowView::kSpacing) +
+                    TorrentRowView::kSpacing);
+    grab(rows, QStringLiteral("library-statuses-rows"));
 }
 
 void featured() {
@@ -330,22 +406,12 @@ void views() {
     TorrentGridView grid;
     grid.setTorrentModel(&model);
     grid.resize(1180, 900);
-    grid.show();
-    settle();
-    settle(); // pictures and piece maps of the painted cards arrive
-    if (grid.grab().save(QDir(g_out).filePath(QStringLiteral("library-grid.png"))))
-        ++g_written;
-    grid.hide();
+    grab(grid, QStringLiteral("library-grid"));
 
     TorrentRowView rows;
     rows.setTorrentModel(&model);
     rows.resize(1000, 760);
-    rows.show();
-    settle();
-    settle();
-    if (rows.grab().save(QDir(g_out).filePath(QStringLiteral("library-list.png"))))
-        ++g_written;
-    rows.hide();
+    grab(rows, QStringLiteral("library-list"));
 }
 
 void sidebar() {
@@ -422,6 +488,7 @@ int main(int argc, char** argv) {
 
     cards();
     rows();
+    statuses();
     featured();
     parts();
     covers();

@@ -203,6 +203,35 @@ int main(int argc, char** argv) {
         return fail("the right-to-left page did not open") ? 0 : 1;
     shot(window, "page-rtl");
     state.close();
+
+    // The longest texts an offer may bring, at the smallest size the window allows.
+    std::vector<Item> tall = {
+        offer(service, "long", "com.example.an-application-with-a-very-long-name",
+              "Высокопроизводительный Высокопроизводительный",
+              "Пишите, ищите и находите мысли за секунды — на всех устройствах, дома и в дороге, "
+              "с синхронизацией, поиском по рукописному тексту и работой без сети.",
+              "Скачать приложение с очень длинным названием", {"#7C3AED", "#4C1D95"}, "#5B21B6"),
+        offer(service, "photos", "lumora", "Фото без лишнего шума",
+              "Разбирает съёмку, находит дубли и лучшие кадры.", "Попробовать бесплатно",
+              {"#0EA5E9", "#075985"}, "#0369A1"),
+        offer(service, "vault", "vaultik", "Пароли под надёжным замком", "", "Открыть Vaultik",
+              {"#F97316", "#9A3412"}, "#C2410C"),
+    };
+    tall[0]["content"]["stats"] = {{{"value", "123 456 789"}, {"label", "загрузок за всё время"}},
+                                   {{"value", "99,98 %"}, {"label", "довольных пользователей"}}};
+    tall[0]["content"]["bullets"] = {"Синхронизация без настройки", "Поиск по рукописному тексту",
+                                     "Работает без сети", "Шифрование на устройстве"};
+    tall[1]["content"]["bullets"] = {"Находит похожие снимки"};
+    service.route("/v1/offers", {.body = test::OffersService::body(tall)});
+    refreshed = false;
+    state.refresh(true, [&] { refreshed = true; });
+    waitFor([&] { return refreshed; });
+    window->resize(window->minimumSize());
+    state.present();
+    if (!waitFor([&] { return state.isPresented(); }))
+        return fail("the page of long texts did not open") ? 0 : 1;
+    shot(window, "page-long-minimum");
+    state.close();
     app.quit();
     return 0;
 }

@@ -1,6 +1,8 @@
 // The player window drawn through the software video path: playing with the
 // controls hidden, with the controls shown, opening from a slow seeder (the
-// progress box with the percentage and rate), and with an error.
+// progress box with the percentage and rate), with an error, and at its least
+// size (640 x 360) and a little wider with a long file name and long track
+// names.
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QProcess>
 
 #include "tests/support/playback/clips.h"
 #include "tests/support/playback/media_torrent.h"
@@ -30,6 +33,32 @@ bool save(QWidget& window, const QString& folder, const char* name) {
     bool ok = window.grab().save(path, "PNG");
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
+}
+
+// An episode with a long audio title and an embedded, default subtitle track
+// with a long title, so the control bar has long names to fit.
+bool makeWordyEpisode(const fs::path& out, const fs::path& work) {
+    playback::ClipOptions clip;
+    clip.seconds = 30;
+    clip.width = 640;
+    clip.height = 360;
+    clip.noise = false;
+    clip.audioLanguage = "rus";
+    clip.audioTitle = "Многоголосый закадровый перевод студии с очень длинным названием";
+    fs::path video = work / "wordy.mkv";
+    fs::path subs = work / "wordy.srt";
+    if (!playback::makeVideo(video, clip) || !playback::makeSubtitles(subs, clip.seconds, "Строка"))
+        return false;
+    fs::create_directories(out.parent_path());
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+                 {"-v", "error", "-y", "-i", QString::fromStdString(video.string()), "-i",
+                  QString::fromStdString(subs.string()), "-map", "0", "-map", "1", "-c", "copy",
+                  "-c:s", "srt", "-metadata:s:s:0", "language=rus", "-metadata:s:s:0",
+                  "title=Полные русские субтитры с надписями и песнями", "-disposition:s:0",
+                  "default", QString::fromStdString(out.string())});
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit &&
+           ffmpeg.exitCode() == 0;
 }
 
 } // namespace
@@ -86,6 +115,41 @@ int main(int argc, char** argv) {
         test::waitUntil([&] { return model.error().has_value(); }, 20s);
         test::spinFor(300ms);
         status |= !save(window, out, "player-error.png");
+        window.close();
+    }
+    {
+        // Long names at the least window size, and a little wider.
+        const std::string stem = "The.Extraordinarily.Long.Named.Series.Complete.Collection."
+                                 "Directors.Cut.Remastered";
+        if (!makeWordyEpisode(dir / "seed" / "Wordy" / (stem + ".S01E01.1080p.mkv"), dir) ||
+            !makeWordyEpisode(dir / "seed" / "Wordy" / (stem + ".S01E02.1080p.mkv"), dir)) {
+            std::fprintf(stderr, "ffmpeg failed\n");
+            return 1;
+        }
+        auto torrent = playback::MediaTorrent::create(dir / "seed", "Wordy");
+        playback::PlayerRig rig(dir / "wordy", {});
+        std::string id = rig.add(torrent);
+        PlayerModel model(rig.engine());
+        PlayerWindow window(model, rig.engine());
+        window.resize(640, 360);
+        window.show();
+        model.open(id, rig.file(id, "S01E01.1080p.mkv"));
+        if (!test::waitUntil([&] { return model.position() > 1 && model.loaded(); }, 30s)) {
+            std::fprintf(stderr, "no playback: %s\n", model.error().value_or("").c_str());
+            return 1;
+        }
+        // The subtitles on, whether or not the player chose them itself.
+        for (const auto& option : model.subtitleOptions())
+            if (!option.selected && option.label.find("Полные") != std::string::npos)
+                model.select(option, false);
+        test::waitUntil([&] { return model.currentSubtitle().has_value(); }, 5s);
+        model.togglePause();
+        test::waitUntil([&] { return model.paused(); }, 5s);
+        test::spinFor(500ms);
+        status |= !save(window, out, "player-least-size.png");
+        window.resize(720, 405);
+        test::spinFor(300ms);
+        status |= !save(window, out, "player-720.png");
         window.close();
     }
     {

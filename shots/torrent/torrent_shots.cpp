@@ -1,7 +1,8 @@
 // Draws the torrent views on a real engine (temporary data folder, a season
 // downloading from a loopback seeder, a loopback tracker): the add and magnet
 // sheets, the files view, each detail tab, the limits sheet and the contents
-// page in both layouts, as PNGs in the folder given as the first argument.
+// page in both layouts, and again for a torrent whose name is 200 characters
+// long, as PNGs in the folder given as the first argument.
 
 #include <filesystem>
 #include <iostream>
@@ -65,6 +66,24 @@ std::vector<swarm::GeneratedFile> season() {
     files.push_back({"Extras/Featurette.mkv", 2 << 20});
     files.push_back({"Severance.S01E01.sample.mkv", 300000});
     files.push_back({"readme.txt", 900});
+    return files;
+}
+
+// A name of exactly 200 characters, without a space to break at.
+std::string longName() {
+    std::string name = "The.Extraordinarily.Long.Named.Series.Complete.Collection.Directors.Cut."
+                       "Remastered.Extended.Edition.With.Every.Bonus.Feature.And.Commentary.";
+    while (name.size() < 190)
+        name += "Track.";
+    name.resize(190);
+    return name + ".1080p.WEB";
+}
+
+std::vector<swarm::GeneratedFile> longSeason(const std::string& name) {
+    std::vector<swarm::GeneratedFile> files;
+    for (int e = 1; e <= 3; ++e)
+        files.push_back({name.substr(0, 180) + ".S01E0" + std::to_string(e) + ".mkv", 1 << 20});
+    files.push_back({"Subs/" + name.substr(0, 180) + ".S01E01.srt", 30000});
     return files;
 }
 
@@ -188,6 +207,75 @@ int main(int argc, char** argv) {
             settle(1500ms);
             save(*info, "torrent-contents-info");
             info->reject();
+        }
+    }
+    {
+        // A 200-character name everywhere it shows.
+        swarm::GeneratedTorrent::Options lo;
+        lo.name = longName();
+        lo.files = longSeason(lo.name);
+        lo.pieceSize = 64 * 1024;
+        lo.trackers = {tracker.url("/announce/" + std::string(150, 'x'))};
+        auto wordy = swarm::GeneratedTorrent::create(dir / "seed-long", lo);
+        {
+            AddTorrentSheet sheet(engine, wordy.torrentPath());
+            sheet.show();
+            test::waitUntil([&] { return sheet.preview().has_value(); });
+            sheet.treeView()->expandAll();
+            save(sheet, "torrent-add-sheet-long");
+        }
+        {
+            MagnetSheet sheet(engine, QString::fromStdString(wordy.magnet()));
+            // Chosen after opening: the sheet fills its folder when it opens.
+            sheet.show();
+            sheet.setSavePath(QString::fromStdString((dir / "downloads" / lo.name).string()));
+            save(sheet, "torrent-magnet-sheet-long");
+        }
+        seeder.seed(wordy);
+        const fs::path folder = dir / "downloads" / std::string(120, 'f');
+        auto longAdded =
+            engine.addTorrent(wordy.torrentPath(), folder.string(), std::nullopt, false, false);
+        if (!longAdded) {
+            std::cerr << longAdded.error().message << "\n";
+            return 1;
+        }
+        std::string longID = longAdded->id;
+        test::waitUntil(
+            [&] {
+                seeder.connect(wordy, port);
+                auto t = engine.torrent(longID);
+                return t && t->progress > 0.3 && !t->tracker.empty();
+            },
+            60s);
+        {
+            DetailPane pane(engine, true);
+            pane.resize(900, 460);
+            pane.setTorrentID(QString::fromStdString(longID));
+            pane.show();
+            test::waitUntil([&] { return pane.filesView()->loaded(); });
+            pane.filesView()->treeView()->expandAll();
+            save(pane, "torrent-files-view-long");
+            pane.setTab(DetailPane::Tab::info);
+            settle(1500ms);
+            save(pane, "torrent-detail-info-long");
+            pane.setTab(DetailPane::Tab::trackers);
+            settle(1500ms);
+            save(pane, "torrent-detail-trackers-long");
+            LimitsSheet* limits = pane.infoView()->showLimits();
+            settle();
+            save(*limits, "torrent-limits-sheet-long");
+            limits->reject();
+        }
+        {
+            TorrentContentsView page(engine);
+            page.resize(900, 700);
+            page.setTorrent(*engine.torrent(longID));
+            page.show();
+            test::waitUntil([&] { return page.loaded(); });
+            settle(1000ms);
+            save(page, "torrent-contents-tiles-long");
+            page.setCompact(true);
+            save(page, "torrent-contents-list-long");
         }
     }
     engine.shutdown();

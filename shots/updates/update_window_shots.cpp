@@ -3,10 +3,12 @@
 #include <filesystem>
 #include <memory>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
+#include "tevro/library/library_button_style.h"
 #include "tevro/library/library_style.h"
 #include "quorvel-kit/updates/application_updates.h"
 
@@ -69,9 +71,12 @@ int main(int argc, char** argv) {
         {"unavailable", {UpdatePhase::failed(UpdateFailure::configuration), {}}},
     };
 
+    // The application's button look, as its own update front passes it.
+    const auto look = [](QAbstractButton* b) { tevro::LibraryButtonStyle::apply(b, false); };
     auto backend = std::make_shared<ShownBackend>();
     ApplicationUpdates front(
         backend, [] { return std::optional<std::string>("ru"); }, AppBundle());
+    front.setButtonLook(look);
     front.start();
     front.showUpdates();
     for (const auto& [name, snapshot] : states) {
@@ -85,6 +90,7 @@ int main(int argc, char** argv) {
     auto arabic = std::make_shared<ShownBackend>();
     ApplicationUpdates rtl(
         arabic, [] { return std::optional<std::string>("ar"); }, AppBundle());
+    rtl.setButtonLook(look);
     rtl.start();
     rtl.showUpdates();
     arabic->show(states[3].second);

@@ -83,6 +83,15 @@ TEST_F(MissingFiles, ADeletedFileFlagsTheTorrentWithOneEvent) {
     EXPECT_EQ(session.countEvents("error", id), 1);
 }
 
+// The scan looks only where something changed on a complete file's path: a
+// folder renamed above the files is one such change.
+TEST_F(MissingFiles, AFolderMovedAboveTheFilesFlagsTheTorrent) {
+    fs::rename(root / "data" / "set", root / "data" / "moved");
+    ASSERT_TRUE(swarm::waitUntil([&] { return flagged(); }, 3s));
+    EXPECT_EQ(session.countEvents("error", id), 1);
+    EXPECT_NE(session.torrent(id)->error.find("one.bin"), std::string::npos);
+}
+
 TEST_F(MissingFiles, RecheckOfAFlaggedTorrentChecksOnceAndStops) {
     fs::path two = torrent.filePath(root / "data", 1);
     std::string bytes = torrent.expectedBytes(1);

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <QByteArray>
 
 #include "tests/direct_updates/update_fixture.h"
@@ -52,7 +54,8 @@ TEST_F(DirectUpdateFlow, NewerSignedBuildDownloadsInstallsAndStarts) {
 
     // The new build starts from the swapped folder and clears the old copy.
     ASSERT_TRUE(waitUntil([&] { return fs::exists(report); }, std::chrono::seconds(30)));
-    EXPECT_EQ(readAll(report), "200");
+    // Started by the updater, which tells it the process to wait for.
+    EXPECT_EQ(readAll(report), "200\nrelaunched after " + std::to_string(::getpid()));
     EXPECT_TRUE(waitUntil([&] { return !fs::exists(quorvel::Updater::previousFolder(install)); }));
     EXPECT_FALSE(fs::exists(quorvel::Updater::stagingFolder(install)));
     ::unsetenv("UPDATE_TEST_REPORT");
@@ -102,10 +105,13 @@ TEST_F(DirectUpdateFlow, RefusesWhatTheMakerDidNotSign) {
         {"absolute entry", UpdateFailure::verification},
         {"escaping link", UpdateFailure::verification},
         {"absolute link", UpdateFailure::verification},
+        {"link chain", UpdateFailure::verification},
         {"another application", UpdateFailure::verification},
         {"feed above the cap", UpdateFailure::network},
         {"redirect to http", UpdateFailure::network},
         {"missing archive", UpdateFailure::network},
+        {"feed cut short", UpdateFailure::network},
+        {"archive cut short", UpdateFailure::network},
     };
     for (const Broken& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,6 +123,11 @@ TEST_F(DirectUpdateFlow, RefusesWhatTheMakerDidNotSign) {
             tar.file((dir / "escaped").string(), "x");
         if (name == "escaping link")
             tar.symlink("lib/out", "../../escaped");
+        if (name == "link chain") {
+            tar.folder("lib/sub");
+            tar.symlink("lib/sub/up", "..");
+            tar.symlink("lib/out", "sub/up/../..");
+        }
         if (name == "absolute link") {
             tar.symlink("outside", dir.path().string());
             tar.file("outside/escaped", "x");
@@ -167,6 +178,15 @@ TEST_F(DirectUpdateFlow, RefusesWhatTheMakerDidNotSign) {
                 {.status = 302, .headers = {{"Location", "http://127.0.0.1:1/appcast.xml"}}});
         if (name == "missing archive")
             server.route("/build.tar", {.status = 404, .body = "gone"});
+        // "200 OK" and then the connection drops before the declared length.
+        if (name == "feed cut short") {
+            const QByteArray feed = signedFeed(body);
+            server.route("/appcast.xml",
+                         {.body = feed.left(feed.size() / 2), .declaredLength = feed.size()});
+        }
+        if (name == "archive cut short")
+            server.route("/build.tar", {.body = archive.left(archive.size() / 2),
+                                        .declaredLength = archive.size()});
 
         check();
         if (phase() == Kind::available) {
@@ -182,6 +202,43 @@ TEST_F(DirectUpdateFlow, RefusesWhatTheMakerDidNotSign) {
         model->perform(UpdateAction::acknowledge);
         EXPECT_EQ(phase(), Kind::idle);
     }
+}
+
+// Between the start and the swap something else moved into the folder: it is
+// no longer the application's alone, so nothing is renamed.
+TEST_F(DirectUpdateFlow, AFolderThatTookInSomethingElseIsNotSwapped) {
+    offer("200", QByteArray::fromStdString(build("200").finish()));
+    check();
+    ASSERT_EQ(phase(), Kind::available);
+    model->perform(UpdateAction::download);
+    ASSERT_TRUE(waitFor(Kind::readyToInstall));
+    writeAll(install / "notes.txt", "mine");
+    model->perform(UpdateAction::installAndRelaunch);
+    ASSERT_EQ(phase(), Kind::failed);
+    EXPECT_EQ(model->snapshot().phase.failure(), UpdateFailure::installation);
+    EXPECT_FALSE(terminated);
+    EXPECT_EQ(readAll(install / "notes.txt"), "mine");
+    expectUntouched();
+}
+
+// Quitting while the download is being verified and unpacked: the unpacking
+// ends with the updater and leaves nothing behind.
+TEST_F(DirectUpdateFlow, QuittingWhilePreparingStopsTheUnpacking) {
+    TarWriter tar = build("200");
+    for (int i = 0; i < 40; ++i)
+        tar.file("lib/blob" + std::to_string(i), std::string(1 << 20, char('a' + i % 26)));
+    offer("200", QByteArray::fromStdString(tar.finish()));
+    check();
+    ASSERT_EQ(phase(), Kind::available);
+    model->perform(UpdateAction::download);
+    ASSERT_TRUE(waitFor(Kind::extracting));
+    model.reset();
+    backend.reset();
+    const fs::path staging = quorvel::Updater::stagingFolder(install);
+    EXPECT_FALSE(fs::exists(staging));
+    spinFor(std::chrono::milliseconds(500));
+    EXPECT_FALSE(fs::exists(staging));
+    expectUntouched();
 }
 
 TEST_F(DirectUpdateFlow, CancelDuringDownloadKeepsTheInstalledBuild) {

@@ -1,3 +1,6 @@
+#include <QCoreApplication>
+#include <QEvent>
+
 #include "tests/direct_updates/update_fixture.h"
 
 namespace tevro::test {
@@ -69,6 +72,87 @@ TEST_F(DirectBackend, EachBrokenInformationRuleFailsTheStart) {
         fs::remove_all(install / "Contents");
     }
     EXPECT_EQ(server.requests("/appcast.xml"), 0);
+}
+
+// Only a folder the install made for the application alone may be swapped:
+// anything else says updates are unavailable and is left where it is.
+TEST_F(DirectBackend, OnlyAFolderOfTheApplicationsOwnStarts) {
+    const std::pair<const char*, std::function<fs::path()>> cases[] = {
+        {"no marker",
+         [&] {
+             fs::remove(install / quorvel::AppFolder::kMarker);
+             return install;
+         }},
+        {"marker of another application",
+         [&] {
+             writeAll(install / quorvel::AppFolder::kMarker,
+                      R"({"identifier":"org.example.other","entries":["app","Info.json"]})");
+             return install;
+         }},
+        {"marker not JSON",
+         [&] {
+             writeAll(install / quorvel::AppFolder::kMarker, "org.tevro.test");
+             return install;
+         }},
+        // A prefix such as ~/.local: the data folder and other programs live there too.
+        {"something else in the folder",
+         [&] {
+             fs::create_directories(install / "share/Tevro");
+             writeAll(install / "share/Tevro/settings.json", "{}");
+             return install;
+         }},
+        {"a link to the folder",
+         [&] {
+             fs::create_directory_symlink(install, dir / "Link");
+             return dir / "Link";
+         }},
+    };
+    for (const auto& [name, prepare] : cases) {
+        SCOPED_TRACE(name);
+        const fs::path folder = prepare();
+        backend = std::make_shared<quorvel::SparkleUpdateBackend>(quorvel::AppBundle(folder));
+        model = std::make_unique<quorvel::QuorvelUpdates>(
+            backend, quorvel::UserDefaults("host", dir / "data"));
+        model->start();
+        EXPECT_FALSE(model->started());
+        EXPECT_EQ(model->snapshot().phase,
+                  quorvel::UpdatePhase::failed(UpdateFailure::configuration));
+        EXPECT_TRUE(fs::exists(install / "app"));
+        if (fs::exists(install / "share"))
+            EXPECT_EQ(readAll(install / "share/Tevro/settings.json"), "{}");
+        fs::remove_all(install / "share");
+        fs::remove(dir / "Link");
+        writeAll(install / quorvel::AppFolder::kMarker, marker());
+    }
+    makeModel();
+    model->start();
+    EXPECT_TRUE(model->started());
+}
+
+// An offer waiting while automatic checks are switched on after the
+// interval has passed: nothing is due until the offer is answered.
+TEST_F(DirectBackend, AWaitingOfferKeepsTheScheduleQuiet) {
+    offer("200", QByteArray::fromStdString(build("200").finish()));
+    check();
+    ASSERT_EQ(phase(), Kind::available);
+    quorvel::UserDefaults("org.tevro.test", dir / "data")
+        .setDate("SULastCheckTime", std::chrono::system_clock::now() - std::chrono::hours(48));
+    struct TimerCount : QObject {
+        int timers = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            timers += event->type() == QEvent::Timer;
+            return false;
+        }
+    } count;
+    QCoreApplication::instance()->installEventFilter(&count);
+    model->setAutomaticChecks(true);
+    spinFor(std::chrono::milliseconds(300));
+    QCoreApplication::instance()->removeEventFilter(&count);
+    EXPECT_LT(count.timers, 50);
+    EXPECT_EQ(server.requests("/appcast.xml"), 1);
+    // Answering the offer lets the schedule run again: the check is overdue.
+    model->perform(UpdateAction::later);
+    EXPECT_TRUE(waitUntil([&] { return server.requests("/appcast.xml") == 2; }));
 }
 
 TEST_F(DirectBackend, ValidInformationStartsAndAQueryIsAllowed) {

@@ -71,13 +71,28 @@ TEST(TarExtractor, RefusesEverythingThatLeavesTheFolder) {
              t.file("l/file", "x");
          },
          TarExtractor::Error::unsafe},
-        {"file over a link",
+        // Each link stays inside by itself; together they lead out.
+        {"link chain",
          [](TarWriter& t, const TempDir&) {
-             t.file("target", "t");
-             t.symlink("l", "target");
-             t.file("l", "x");
+             t.folder("sub/");
+             t.symlink("sub/up", "..");
+             t.symlink("out", "sub/up/..");
          },
          TarExtractor::Error::unsafe},
+        {"link chain made backwards",
+         [](TarWriter& t, const TempDir&) {
+             t.symlink("out", "sub/up/..");
+             t.folder("sub/");
+             t.symlink("sub/up", "..");
+         },
+         TarExtractor::Error::unsafe},
+        {"link loop",
+         [](TarWriter& t, const TempDir&) {
+             t.symlink("a", "b");
+             t.symlink("b", "a");
+         },
+         TarExtractor::Error::unsafe},
+        {"fifo", [](TarWriter& t, const TempDir&) { t.fifo("p"); }, TarExtractor::Error::unsafe},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -89,6 +104,32 @@ TEST(TarExtractor, RefusesEverythingThatLeavesTheFolder) {
         EXPECT_EQ(result.error(), c.error);
         EXPECT_FALSE(fs::exists(dir / "escaped"));
     }
+}
+
+TEST(TarExtractor, AFileOverALinkReplacesTheLinkNotItsTarget) {
+    TempDir dir;
+    TarWriter tar;
+    tar.file("target", "t");
+    tar.symlink("l", "target");
+    tar.file("l", "x");
+    ASSERT_TRUE(extract(dir, tar.finish()));
+    EXPECT_EQ(readAll(dir / "out/target"), "t");
+    EXPECT_FALSE(fs::is_symlink(dir / "out/l"));
+    EXPECT_EQ(readAll(dir / "out/l"), "x");
+}
+
+TEST(TarExtractor, StopsWhenAsked) {
+    TempDir dir;
+    TarWriter tar;
+    for (int i = 0; i < 20; ++i)
+        tar.file("f" + std::to_string(i), std::string(100000, 'x'));
+    writeAll(dir / "a.tar", tar.finish());
+    std::stop_source stop;
+    const auto result = TarExtractor::extract(
+        dir / "a.tar", dir / "out", [&](double) { stop.request_stop(); }, stop.get_token());
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error(), TarExtractor::Error::cancelled);
+    EXPECT_FALSE(fs::exists(dir / "out/f19"));
 }
 
 TEST(TarExtractor, BrokenArchivesAreFormatErrors) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "quorvel-direct-updates/app_folder.h"
 #include "quorvel-direct-updates/appcast.h"
 #include "quorvel-direct-updates/sparkle_update_backend.h"
 #include "quorvel-kit/updates/quorvel_updates.h"
@@ -34,6 +35,14 @@ protected:
         fs::create_directories(install);
         fs::copy_file(UPDATE_TEST_APP, install / "app");
         writeAll(install / "Info.json", info("100").dump());
+        writeAll(install / quorvel::AppFolder::kMarker, marker());
+    }
+
+    // What the install leaves in a folder it made for the application alone.
+    static std::string marker() {
+        return nlohmann::json{{"identifier", "org.tevro.test"},
+                              {"entries", {"app", "Info.json", "lib"}}}
+            .dump();
     }
 
     nlohmann::json info(const std::string& build) const {
@@ -58,6 +67,7 @@ protected:
         TarWriter tar;
         tar.file("app", readAll(UPDATE_TEST_APP), 0755);
         tar.file("Info.json", info(version).dump());
+        tar.file(quorvel::AppFolder::kMarker, marker());
         tar.folder("lib");
         tar.file("lib/data.txt", "build " + version);
         tar.symlink("lib/current", "data.txt");

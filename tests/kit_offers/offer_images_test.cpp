@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,26 @@ TEST_F(OfferImagesTest, RunsOnlyAFewDownloadsAtOnce) {
     EXPECT_GE(most, 2);
     for (size_t i = 0; i < answers.count(); ++i)
         EXPECT_FALSE(answers.at(i).isNull()) << i;
+}
+
+// Only a few downloads run at once: the pictures asked for first (the first
+// page's) must be the first to start, whatever their addresses.
+TEST_F(OfferImagesTest, PrefetchStartsThePicturesInTheOrderGiven) {
+    service.handle([](const OffersService::Request&) {
+        return OffersService::Reply{
+            .body = OffersService::png(8, 8), .dribbleBytes = 16, .dribbleMs = 40};
+    });
+    std::vector<QUrl> urls;
+    for (const char* name : {"/z", "/y", "/x", "/w", "/d", "/c", "/b", "/a"})
+        urls.push_back(service.url(name));
+    std::atomic<int> ended = 0;
+    images.prefetch(urls, 60, [&] { ++ended; });
+    ASSERT_TRUE(waitUntil([&] { return ended == 1; }, std::chrono::seconds(60)));
+    ASSERT_EQ(service.log().size(), urls.size());
+    std::set<std::string> firstStarted;
+    for (size_t i = 0; i < OfferImages::kMaximumDownloads; ++i)
+        firstStarted.insert(service.log()[i].path);
+    EXPECT_EQ(firstStarted, (std::set<std::string>{"/z", "/y", "/x", "/w"}));
 }
 
 TEST_F(OfferImagesTest, PrefetchWaitsNoLongerThanItsLimit) {

@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include "quorvel-kit/offers/offer_banner.h"
+#include "quorvel-kit/offers/offer_card_text.h"
+#include "quorvel-kit/offers/offer_picture.h"
 #include "quorvel-kit/offers/offers_model.h"
 #include "quorvel-kit/offers/url_session_offers_transport.h"
 #include "quorvel-kit/statistics/file_io.h"
@@ -94,6 +96,50 @@ TEST(OffersBanners, PagesWithItsControls) {
     EXPECT_EQ(s.strip.pageControls(), nullptr);
     EXPECT_EQ(s.banners(), 3);
     EXPECT_EQ(s.closed, 0);
+}
+
+// At the smallest size a window allows, with the longest texts an offer may
+// bring: every banner keeps its third of the row, nothing runs past its panel
+// and the picture gives way to the text above it.
+TEST(OffersBanners, LongTextsAtTheSmallestSizeStayInsideTheirBanners) {
+    std::vector<Offer> list = offers(3);
+    list[0].title = "Высокопроизводительный Высокопроизводительный";
+    list[0].targetAppID = "com.example.an-application-with-a-name-longer-than-any-banner";
+    list[0].stats = {{"123 456 789 012", "пользователей"}, {"98,7 %", "довольных"}};
+    list[1].body = std::string(600, 'a') + " " + std::string(20, 'b');
+    list[1].bullets = {"Первый пункт длинного списка", "Второй пункт длинного списка",
+                       "Третий пункт длинного списка", "Четвёртый пункт длинного списка"};
+    for (Offer& o : list)
+        o.ctaLabel = "Открыть";
+    OffersModel model(list);
+    Strip s(model);
+    s.strip.resize(s.strip.minimumSize());
+    QApplication::processEvents();
+    const int third = (900 - 36 - 28) / 3;
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        OfferBanner* b = s.strip.banner(i);
+        ASSERT_NE(b, nullptr);
+        EXPECT_NEAR(b->width(), third, 2);
+        const QRect panel = b->rect();
+        for (QWidget* child : b->findChildren<QWidget*>()) {
+            if (!child->isVisible())
+                continue;
+            const QRect r(child->mapTo(b, QPoint(0, 0)), child->size());
+            EXPECT_TRUE(panel.contains(r)) << child->metaObject()->className();
+        }
+        const QRect hero(b->hero()->mapTo(b, QPoint(0, 0)), b->hero()->size());
+        const QRect cta(b->callToAction()->mapTo(b, QPoint(0, 0)), b->callToAction()->size());
+        EXPECT_LE(hero.bottom(), cta.top()) << "the picture runs under the call to action";
+        EXPECT_LE(hero.height(), s.strip.imageHeight());
+    }
+    OfferBanner* first = s.strip.banner(0);
+    // The long word broke onto more lines; the name and the values end in an ellipsis.
+    EXPECT_GT(first->title()->height(), 2 * QFontMetrics(first->title()->font()).height());
+    EXPECT_LT(first->name()->width(), first->name()->sizeHint().width());
+    EXPECT_LE(first->name()->geometry().right(), first->hideButton()->geometry().left());
+    // A banner whose texts fit keeps the whole picture.
+    EXPECT_EQ(s.strip.banner(2)->hero()->height(), s.strip.imageHeight());
 }
 
 TEST(OffersBanners, TheLastHideClosesOnce) {

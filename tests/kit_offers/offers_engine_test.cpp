@@ -183,10 +183,26 @@ TEST_F(OffersEngineTest, EndpointRules) {
     // Release channels take only a configured https endpoint.
     EXPECT_EQ(ids(ask(*makeEngine(false, {}, Channel::direct))).size(), 1u);
     EXPECT_EQ(ask(*makeEngine(false, "http://127.0.0.1:1", Channel::direct), true), std::nullopt);
+    // The scheme as written, not as QUrl lower-cases it: "HTTPS" is refused, "https" taken.
+    for (const std::string scheme : {"HTTPS", "https"}) {
+        tevro::test::TempDir own;
+        OffersDependencies dependencies;
+        dependencies.transport = std::make_shared<URLSessionOffersTransport>();
+        dependencies.now = [c = clock] { return c->load(); };
+        dependencies.channel = Channel::direct;
+        std::string written = server.url("");
+        written.replace(0, 5, scheme);
+        OffersEngine engine(OffersConfiguration("tevro", QString::fromStdString(written),
+                                                own.path(), 20, false, false,
+                                                [] { return std::string("ru"); }),
+                            dependencies);
+        EXPECT_EQ(ask(engine, true).has_value(), scheme == "https") << scheme;
+    }
+    EXPECT_EQ(server.requests(kPath), 2);
     // Test channels talk only to this machine.
     EXPECT_EQ(ask(*makeEngine(false, "https://offers.example.com", Channel::test), true),
               std::nullopt);
-    EXPECT_EQ(server.requests(kPath), 1);
+    EXPECT_EQ(server.requests(kPath), 2);
 
     tevro::test::LoopbackHttpServer plain;
     plain.route("/api/v1/offers?appId=tevro&platform=macos&locale=ru&limit=20&installedAppIds="

@@ -3,6 +3,7 @@
 #include "quorvel-kit/statistics/permission_state.h"
 #include "quorvel-kit/statistics/stat_value.h"
 
+#include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,24 @@ TEST(FeatureCounters, LocalDayFollowsTheTimeZone) {
     EXPECT_EQ(localDateText(1), "1970-01-02");
     EXPECT_EQ(localDateText(-1), "1969-12-31");
     EXPECT_EQ(isoTimestamp(1714555800.25), "2024-05-01T09:30:00.250Z");
+}
+
+// The system's zone changes while the program runs (travel, a new setting):
+// the local day follows it.
+TEST(FeatureCounters, TheCurrentZoneFollowsAChange) {
+    const char* before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    ::setenv("TZ", "UTC0", 1);
+    const TimeZone zone = TimeZone::current();
+    EXPECT_EQ(zone.offsetAt(kEvening), 0);
+    EXPECT_EQ(localDateText(zone.dayNumber(kEvening)), "2024-03-10");
+    ::setenv("TZ", "KIT-5", 1); // five hours east of Greenwich
+    EXPECT_EQ(zone.offsetAt(kEvening), 5 * 3600);
+    EXPECT_EQ(localDateText(zone.dayNumber(kEvening)), "2024-03-11");
+    if (before)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
 }
 
 TEST(FeatureCounters, CountsPerDayAndFinishesDays) {

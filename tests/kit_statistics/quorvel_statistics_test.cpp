@@ -206,6 +206,28 @@ TEST(QuorvelStatistics, TheSwitchAndCallsBeforeStart) {
     EXPECT_FALSE(std::filesystem::exists(dir / "storage/queue.jsonl"));
 }
 
+// Names and an app id that are not UTF-8 come from the host as they are:
+// saving and uploading go on, with the bad bytes replaced.
+TEST(QuorvelStatistics, NothingTheCallersPassEndsTheProcess) {
+    tevro::test::ensureQtApp();
+    StatisticsService service;
+    TempDir dir;
+    StatisticsConfiguration config = configuration(service);
+    config.appID = "com.example.\xff";
+    QuorvelStatistics stats(settingsIn(dir));
+    stats.start(config, dependencies(dir));
+    stats.count("caf\xe9");
+    stats.updatePermissions({{"camera\xc3\x28", PermissionState::granted}});
+    stats.track("\xfe", {{"k", StatValue(std::string("\xfd"))}});
+    EXPECT_TRUE(stats.persistBeforeExit());
+    stats.deleteCollectedData();
+    ASSERT_TRUE(waitUntil([&] { return !service.requests("/v1/data/delete").empty(); }));
+    EXPECT_TRUE(service.requests("/v1/data/delete").front().json().is_object());
+    const auto state = nlohmann::json::parse(readAll(dir / "storage/state.json"), nullptr, false);
+    ASSERT_TRUE(state.is_object());
+    EXPECT_EQ(state["permissions"].size(), 1u);
+}
+
 TEST(QuorvelStatistics, ExitDoesNotWaitForABusyEngine) {
     tevro::test::ensureQtApp();
     StatisticsService service;

@@ -1,5 +1,7 @@
 #include "quorvel-kit/statistics/statistics_engine.h"
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "tests/kit_statistics/engine_harness.h"
@@ -98,7 +100,8 @@ TEST(StatisticsEngine, RestartsKeepOrRecoverTheIdentity) {
         EXPECT_EQ(events.back()["name"], "active_day");
         EXPECT_EQ(events[events.size() - 2]["name"], "reinstall_detected");
         EXPECT_EQ(events.back()["installation_id"], id) << "upper case accepted, used in lower";
-        EXPECT_EQ(events.back()["seq"], 1) << "a fresh state counts from 0";
+        // A fresh state, but the queue still holds events 0 to 2 of this identity.
+        EXPECT_EQ(events.back()["seq"], 4) << "numbers go on above the queued events";
     }
     std::filesystem::remove(dir / "installation-id");
     {
@@ -116,6 +119,31 @@ TEST(StatisticsEngine, RestartsKeepOrRecoverTheIdentity) {
         EXPECT_EQ(h.queued().back()["name"], "active_day");
         EXPECT_EQ(h.queued()[h.queued().size() - 2]["name"], "install_activated");
     }
+}
+
+// The state is saved a little after an append; a crash before that leaves
+// the queue ahead of it. The next run numbers above every queued event.
+TEST(StatisticsEngine, SequenceNumbersGoOnAboveTheQueueAfterACrash) {
+    TempDir dir;
+    {
+        EngineHarness h(dir.path());
+        h.run([](StatisticsEngine& e) {
+            e.bootstrap(); // saves the state
+            for (int i = 0; i < 3; ++i)
+                e.record("after the save", {}, kStart + i);
+        });
+        // Gone without saving again, as in a crash.
+    }
+    EXPECT_EQ(KitState::decode(readAll(dir / "state.json"))->seq, 2);
+    EngineHarness h(dir.path());
+    h.run([](StatisticsEngine& e) {
+        e.bootstrap();
+        e.record("next run", {}, kStart + 10);
+    });
+    std::set<int64_t> seen;
+    for (const auto& event : h.queued())
+        EXPECT_TRUE(seen.insert(event["seq"].get<int64_t>()).second) << event.dump();
+    EXPECT_EQ(h.queued().back()["seq"], 5);
 }
 
 TEST(StatisticsEngine, DisabledAtBootstrapRecordsNothingButUpdatesVersion) {

@@ -265,6 +265,10 @@ TEST_F(StoreService, TransportRefusesRedirectsAndOversizedBodies) {
                   .kind(),
               UpdatePhase::Kind::available);
     EXPECT_EQ(run({.status = 500, .body = "oops"}), UpdatePhase::failed(UpdateFailure::network));
+    // "200 OK", then the connection drops before the declared length: a network failure.
+    const QByteArray whole = QByteArray::fromStdString(entry("2.0"));
+    EXPECT_EQ(run({.body = whole.left(whole.size() / 2), .declaredLength = whole.size()}),
+              UpdatePhase::failed(UpdateFailure::network));
 
     std::string exact = entry("2.0");
     exact.resize(AppleStoreLookupTransport::kMaxBytes, ' ');

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "quorvel-kit/updates/desktop_notices.h"
 #include "quorvel-kit/updates/update_view.h"
 #include "tests/kit_updates/scripted_backend.h"
 #include "tests/support/temp_dir.h"
@@ -22,8 +23,14 @@ struct ViewFixture : ::testing::Test {
     std::shared_ptr<ScriptedBackend> backend = std::make_shared<ScriptedBackend>();
     QuorvelUpdates model{backend, UserDefaults("host", dir.path())};
 
-    std::unique_ptr<UpdateView> view(std::optional<std::string> language = "ru") {
-        auto v = std::make_unique<UpdateView>(&model, language);
+    void SetUp() override {
+        UserDefaults::setStandardFolder(dir.path());
+        UserDefaults::setStandardDomain("host");
+    }
+
+    std::unique_ptr<UpdateView> view(std::optional<std::string> language = "ru",
+                                     UpdateView::ButtonLook look = {}, AppBundle host = {}) {
+        auto v = std::make_unique<UpdateView>(&model, language, look, host);
         v->resize(440, 540);
         v->show();
         return v;
@@ -163,7 +170,45 @@ TEST_F(ViewFixture, ButtonsAndSwitchDriveTheModel) {
     backend->keepsOwnSwitch = true;
     QTest::mouseClick(automatic, Qt::LeftButton);
     EXPECT_TRUE(automatic->isChecked());
-    EXPECT_NE(v->findChild<QPushButton*>("updates.notify"), nullptr);
+}
+
+// A download reports progress many times a second: the button being pressed
+// must still be there when the mouse is released.
+TEST_F(ViewFixture, CancelCanBeClickedWhileTheDownloadRuns) {
+    model.start();
+    auto v = view();
+    backend->publish({UpdatePhase::downloading(0, 1000), {UpdateAction::cancel}});
+    QPushButton* cancel = v->findChild<QPushButton*>("updates.cancel");
+    ASSERT_TRUE(cancel && cancel->isVisible());
+    QTest::mousePress(cancel, Qt::LeftButton);
+    for (std::uint64_t received = 100; received <= 500; received += 100)
+        backend->publish({UpdatePhase::downloading(received, 1000), {UpdateAction::cancel}});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(v->findChild<QPushButton*>("updates.cancel"), cancel);
+    QTest::mouseRelease(cancel, Qt::LeftButton);
+    EXPECT_EQ(backend->performed, std::vector<UpdateAction>{UpdateAction::cancel});
+}
+
+TEST_F(ViewFixture, EveryButtonTakesTheHostsLook) {
+    auto v = view("ru", [](QAbstractButton* b) { b->setProperty("hostLook", true); });
+    backend->publish(availableSnapshot(release("9")));
+    const auto all = v->findChildren<QPushButton*>();
+    EXPECT_EQ(all.size(), 10); // nine actions and the notify button
+    for (QPushButton* b : all)
+        EXPECT_TRUE(b->property("hostLook").toBool()) << b->objectName().toStdString();
+}
+
+// Notices are posted once the user asked for them, which only an installed copy lets them do.
+TEST_F(ViewFixture, NotifyAsksForNoticesInAnInstalledCopy) {
+    auto outside = view("ru", {}, AppBundle(dir / "nowhere"));
+    QTest::mouseClick(outside->findChild<QPushButton*>("updates.notify"), Qt::LeftButton);
+    EXPECT_FALSE(DesktopNotices::authorized());
+    writeAll(dir / "Info.json", R"({"CFBundleIdentifier":"org.tevro.test"})");
+    auto installed = view("ru", {}, AppBundle(dir.path()));
+    auto* notify = installed->findChild<QPushButton*>("updates.notify");
+    EXPECT_EQ(notify->text(), "Уведомлять меня");
+    QTest::mouseClick(notify, Qt::LeftButton);
+    EXPECT_TRUE(DesktopNotices::authorized());
 }
 
 TEST_F(ViewFixture, RightToLeftLanguagesMirrorTheColumn) {

@@ -13,8 +13,9 @@
 #include "tevro/core/format.h"
 #include "tevro/library/featured_torrent.h"
 #include "tevro/library/library_style.h"
-#include "tevro/library/torrent_card.h"
-#include "tevro/library/torrent_list_row.h"
+#include "tevro/library/torrent_grid_view.h"
+#include "tevro/library/torrent_list_model.h"
+#include "tevro/library/torrent_row_view.h"
 
 namespace tevro {
 namespace {
@@ -36,55 +37,76 @@ TorrentStatus record(std::string state, std::string name) {
     return t;
 }
 
-void click(QWidget& widget, const QRect& rect) {
-    QTest::mouseClick(&widget, Qt::LeftButton, {}, rect.center());
-}
-
 class LibraryItemsTest : public ::testing::Test {
 protected:
     void SetUp() override { test::ensureWidgetsApp(); }
 };
+
+// The grid and the list of the window, over the window's model, showing `torrents`.
+template <class View> struct Shown {
+    explicit Shown(std::vector<TorrentStatus> torrents, TorrentEngine* engine = nullptr,
+                   QSize size = {900, 700})
+        : model(nullptr, engine) {
+        model.setTorrents(torrents);
+        view.setTorrentModel(&model);
+        view.resize(size);
+        view.show();
+        QApplication::processEvents();
+    }
+    void set(const TorrentStatus& t) {
+        model.setTorrents({t});
+        QApplication::processEvents();
+    }
+    TorrentListModel model;
+    View view;
+};
+
+void click(LibraryItemView& view, const QRect& rect,
+           Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers, rect.center());
+}
 
 TEST_F(LibraryItemsTest, CardReadsBackRealEngineRecordsAsTheyChange) {
     test::LibraryEngine engine;
     const auto made = engine.make("Northern.Lights.2019.1080p",
                                   {{"Northern.Lights.2019.1080p/movie.mkv", 256 * 1024}}, 7);
     const TorrentStatus seeding = engine.addSeeding(made);
-    TorrentCard card(nullptr, &engine.engine());
-    card.resize(260, card.heightForWidth(260));
-    card.setTorrent(seeding);
-    card.show();
+    Shown<TorrentGridView> grid({seeding}, &engine.engine());
+    LibraryItemView& v = grid.view;
+    const std::string& id = seeding.id;
 
-    EXPECT_EQ(test::accessibleNamed(card, QStringLiteral("Northern Lights, Раздача, 100%")).role,
+    QAccessibleInterface* item = test::accessibleItem(v, id);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->role(), QAccessible::ListItem);
+    EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("Northern Lights, Раздача, 100%"));
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Northern Lights, Раздача, 100%")).role,
               QAccessible::Button);
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("2019 · 1080p")));
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("1080p"))); // quality tag
-    EXPECT_TRUE(test::hasAccessible(card, bytes(256 * 1024)));
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("Готово")));
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("Смотреть")));
-    const auto badge = test::accessibleNamed(card, QStringLiteral("Раздача"));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("2019 · 1080p")));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("1080p"))); // quality tag
+    EXPECT_TRUE(test::hasAccessible(v, id, bytes(256 * 1024)));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("Готово")));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("Смотреть")));
+    const auto badge = test::accessibleNamed(v, id, QStringLiteral("Раздача"));
     EXPECT_EQ(badge.value, LibraryStyle::mint().name());
-    const auto pause = test::accessibleNamed(card, QStringLiteral("Приостановить загрузку"));
+    const auto pause = test::accessibleNamed(v, id, QStringLiteral("Приостановить загрузку"));
     EXPECT_EQ(pause.description, QStringLiteral("Пауза"));
     EXPECT_EQ(pause.value, QStringLiteral("pause.circle"));
     // The piece map arrives from the engine: the bar under the picture turns into pieces.
     ASSERT_TRUE(
-        test::waitUntil([&] { return test::hasAccessible(card, QStringLiteral("Части файла")); }));
-    EXPECT_EQ(test::accessibleNamed(card, QStringLiteral("Части файла")).value,
+        test::waitUntil([&] { return test::hasAccessible(v, id, QStringLiteral("Части файла")); }));
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Части файла")).value,
               QStringLiteral("Скачано: 4"));
 
     // Paused by hand: the engine's next record offers to resume.
-    QSignalSpy pauses(&card, &TorrentCard::pauseRequested);
-    click(card, pause.rect);
+    QSignalSpy pauses(&v, &LibraryItemView::pauseRequested);
+    click(v, pause.rect);
     ASSERT_EQ(pauses.count(), 1);
-    engine.engine().pause({seeding.id});
-    const TorrentStatus paused =
-        engine.waitFor(seeding.id, [](const TorrentStatus& t) { return t.paused; });
-    card.setTorrent(paused);
-    const auto resume = test::accessibleNamed(card, QStringLiteral("Возобновить загрузку"));
+    engine.engine().pause({id});
+    grid.set(engine.waitFor(id, [](const TorrentStatus& t) { return t.paused; }));
+    const auto resume = test::accessibleNamed(v, id, QStringLiteral("Возобновить загрузку"));
     EXPECT_EQ(resume.description, QStringLiteral("Возобновить"));
     EXPECT_EQ(resume.value, QStringLiteral("arrow.down.circle"));
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("Northern Lights, Готово, 100%")));
+    EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("Northern Lights, Готово, 100%"));
 }
 
 TEST_F(LibraryItemsTest, DownloadingCardShowsPercentAndRate) {
@@ -92,20 +114,20 @@ TEST_F(LibraryItemsTest, DownloadingCardShowsPercentAndRate) {
     const auto made = engine.make("Garden.Timelapse.2020.1080p.mkv",
                                   {{"Garden.Timelapse.2020.1080p.mkv", 8 << 20}}, 8);
     const TorrentStatus downloading = engine.addDownloading(made);
-    TorrentCard card;
-    card.resize(260, card.heightForWidth(260));
-    card.setTorrent(downloading);
+    Shown<TorrentGridView> grid({downloading});
+    LibraryItemView& v = grid.view;
+    const std::string& id = downloading.id;
     const QString percent = QString::fromStdString(Format::percent(downloading.displayProgress()));
     EXPECT_TRUE(
-        test::hasAccessible(card, QStringLiteral("Garden Timelapse, Загрузка, ") + percent));
-    EXPECT_TRUE(test::hasAccessible(card, percent));
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("2020 · 1080p")));
-    EXPECT_TRUE(test::hasAccessible(card, QStringLiteral("Смотреть")));
-    const auto badge = test::accessibleNamed(card, QStringLiteral("Загрузка"));
-    EXPECT_EQ(badge.value, QColor(Qt::white).name());
+        test::hasAccessible(v, id, QStringLiteral("Garden Timelapse, Загрузка, ") + percent));
+    EXPECT_TRUE(test::hasAccessible(v, id, percent));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("2020 · 1080p")));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("Смотреть")));
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Загрузка")).value,
+              QColor(Qt::white).name());
     if (downloading.downloadRate >= 1) {
         EXPECT_TRUE(test::hasAccessible(
-            card, QStringLiteral("↓ ") + bytes(downloading.downloadRate) + QStringLiteral("/с")));
+            v, id, QStringLiteral("↓ ") + bytes(downloading.downloadRate) + QStringLiteral("/с")));
     }
 }
 
@@ -162,86 +184,92 @@ TEST_F(LibraryItemsTest, CardCasesThatMatter) {
          {QStringLiteral("42%")},
          {QStringLiteral("↓ ") + bytes(0) + QStringLiteral("/с")}},
     };
-    TorrentCard card;
-    card.resize(260, 400);
+    Shown<TorrentGridView> grid({record("downloading", "Clip.mkv")});
+    LibraryItemView& v = grid.view;
+    const std::string id = record("", "").id;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        card.setTorrent(c.torrent);
+        grid.set(c.torrent);
         for (const QString& name : c.names)
-            EXPECT_TRUE(test::hasAccessible(card, name)) << name.toStdString();
+            EXPECT_TRUE(test::hasAccessible(v, id, name)) << name.toStdString();
         for (const QString& name : c.absent)
-            EXPECT_FALSE(test::hasAccessible(card, name)) << name.toStdString();
+            EXPECT_FALSE(test::hasAccessible(v, id, name)) << name.toStdString();
     }
-    card.setTorrent(queued);
-    EXPECT_EQ(test::accessibleNamed(card, QStringLiteral("Приостановить загрузку")).description,
+    grid.set(queued);
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Приостановить загрузку")).description,
               QStringLiteral("Пауза"));
-    card.setTorrent(missing);
-    EXPECT_EQ(test::accessibleNamed(card, QStringLiteral("Перезапустить загрузку")).description,
+    grid.set(missing);
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Перезапустить загрузку")).description,
               QStringLiteral("Перезапустить"));
 }
 
 TEST_F(LibraryItemsTest, CardSelectionHoverAndClicks) {
-    TorrentCard card;
-    card.setTorrent(record("downloading", "Movie.2010.mkv"));
-    card.resize(260, card.heightForWidth(260));
-    const QPoint edge(card.width() / 2, card.height() - 1);
+    const TorrentStatus movie = record("downloading", "Movie.2010.mkv");
+    Shown<TorrentGridView> grid({movie});
+    LibraryItemView& v = grid.view;
+    const QRect card = v.visualRect(grid.model.index(0));
+    const QPoint edge(card.center().x(), card.bottom());
     const QColor line = LibraryStyle::line();
     const QColor hairline = QColor::fromRgbF(
         line.redF() * line.alphaF(), line.greenF() * line.alphaF(), line.blueF() * line.alphaF());
-    EXPECT_TRUE(test::near(test::render(card).pixelColor(edge), hairline, 8));
-    card.setSelected(true);
-    const QImage selected = test::render(card);
+    EXPECT_TRUE(test::near(test::render(*v.viewport()).pixelColor(edge), hairline, 8));
+    grid.model.setSelection({movie.id});
+    const QImage selected = test::render(*v.viewport());
     EXPECT_TRUE(test::near(selected.pixelColor(edge), LibraryStyle::accent(), 40));
-    EXPECT_TRUE(test::accessibleNamed(card, QStringLiteral("Movie, Загрузка, 42%")).selected);
+    const QString label = QStringLiteral("Movie, Загрузка, 42%");
+    EXPECT_TRUE(test::accessibleNamed(v, movie.id, label).selected);
+    EXPECT_TRUE(test::accessibleItem(v, movie.id)->state().selected);
 
-    QSignalSpy select(&card, &TorrentCard::selectRequested);
-    QSignalSpy play(&card, &TorrentCard::playRequested);
-    QSignalSpy details(&card, &TorrentCard::detailsRequested);
-    click(card, test::accessibleNamed(card, QStringLiteral("Movie, Загрузка, 42%")).rect);
-    click(card, test::accessibleNamed(card, QStringLiteral("Movie")).rect);
-    click(card, test::accessibleNamed(card, QStringLiteral("Смотреть")).rect);
-    click(card, test::accessibleNamed(card, QStringLiteral("Файлы и сведения")).rect);
-    EXPECT_EQ(select.count(), 2);
+    QSignalSpy select(&v, &LibraryItemView::selectRequested);
+    QSignalSpy play(&v, &LibraryItemView::playRequested);
+    QSignalSpy details(&v, &LibraryItemView::detailsRequested);
+    click(v, test::accessibleNamed(v, movie.id, label).rect);
+    click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Movie")).rect, Qt::ControlModifier);
+    click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Смотреть")).rect);
+    click(v, test::accessibleNamed(v, movie.id, QStringLiteral("Файлы и сведения")).rect);
+    ASSERT_EQ(select.count(), 2);
+    EXPECT_EQ(select[1][1].value<Qt::KeyboardModifiers>(), Qt::ControlModifier);
     EXPECT_EQ(play.count(), 1);
     EXPECT_EQ(details.count(), 1);
 }
 
 TEST_F(LibraryItemsTest, RowStatusNumbersAndMenu) {
-    TorrentListRow row;
-    row.resize(820, int(TorrentListRow::kHeight));
     TorrentStatus failed = record("downloading", "Show.S01E02.720p.mkv");
     failed.error = "Нет места на диске";
-    row.setTorrent(failed);
-    EXPECT_EQ(test::accessibleNamed(row, QStringLiteral("Ошибка")).value,
+    Shown<TorrentRowView> list({failed});
+    LibraryItemView& v = list.view;
+    const std::string id = failed.id;
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Ошибка")).value,
               LibraryStyle::red().name());
-    EXPECT_TRUE(test::hasAccessible(row, QStringLiteral("Выбрать Show")));
-    EXPECT_TRUE(test::hasAccessible(row, QStringLiteral("· ") + bytes(1000)));
-    EXPECT_TRUE(test::hasAccessible(row, QStringLiteral("—"))); // paused download at rate 0
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("Выбрать Show")));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("· ") + bytes(1000)));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("—"))); // paused download at rate 0
     failed.error.clear();
-    row.setTorrent(failed);
-    EXPECT_EQ(test::accessibleNamed(row, QStringLiteral("Загрузка")).value,
+    list.set(failed);
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Загрузка")).value,
               LibraryStyle::accent().name());
 
     TorrentStatus checking = record("checking", "Show.S01E02.720p.mkv");
     checking.progress = 0.5;
-    row.setTorrent(checking);
-    EXPECT_TRUE(test::hasAccessible(row, QStringLiteral("50%")));
-    EXPECT_TRUE(test::hasAccessible(row, QStringLiteral("Осталось: —")));
+    list.set(checking);
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("50%")));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("Осталось: —")));
     checking.state = "seeding";
     checking.seeding = checking.finished = true;
     checking.wantedDone = checking.wanted;
-    row.setTorrent(checking);
-    EXPECT_FALSE(test::hasAccessible(row, QStringLiteral("Осталось: —")));
-    EXPECT_TRUE(test::hasAccessible(row, QStringLiteral("Готово")));
+    list.set(checking);
+    EXPECT_FALSE(test::hasAccessible(v, id, QStringLiteral("Осталось: —")));
+    EXPECT_TRUE(test::hasAccessible(v, id, QStringLiteral("Готово")));
 
     // The menu offers the resume wording and the details; either calls back.
     TorrentStatus missing = record("missing", "Album.flac");
     missing.paused = true;
     missing.autoManaged = false;
-    row.setTorrent(missing);
-    row.show();
-    QSignalSpy pause(&row, &TorrentListRow::pauseRequested);
-    click(row, test::accessibleNamed(row, QStringLiteral("Действия с торрентом")).rect);
+    list.set(missing);
+    QSignalSpy pause(&v, &LibraryItemView::pauseRequested);
+    const auto menuButton = test::accessibleNamed(v, id, QStringLiteral("Действия с торрентом"));
+    EXPECT_EQ(menuButton.role, QAccessible::ButtonMenu);
+    click(v, menuButton.rect);
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 2);
@@ -250,8 +278,71 @@ TEST_F(LibraryItemsTest, RowStatusNumbersAndMenu) {
     menu->actions()[0]->trigger();
     menu->close();
     EXPECT_EQ(pause.count(), 1);
-    EXPECT_EQ(test::accessibleNamed(row, QStringLiteral("Открыть")).description,
+    EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Открыть")).description,
               QStringLiteral("Открыть"));
+}
+
+// Every action of an item, by key on the current item and by its accessible
+// press action, reaches the same signals as the pointer.
+TEST_F(LibraryItemsTest, KeysAndAccessibleActionsOfTheCurrentItem) {
+    TorrentStatus a = record("downloading", "First.Film.2001.mkv");
+    TorrentStatus b = record("downloading", "Second.Film.2002.mkv");
+    b.id = "1123456789abcdef0123456789abcdef01234567";
+    Shown<TorrentGridView> grid({a, b});
+    LibraryItemView& v = grid.view;
+    v.activateWindow();
+    v.setFocus();
+    ASSERT_TRUE(test::waitUntil([&] { return v.hasFocus(); }));
+    v.setCurrentIndex(grid.model.index(0));
+    QTest::keyClick(&v, Qt::Key_Right);
+    ASSERT_EQ(v.currentIndex().row(), 1);
+    EXPECT_TRUE(test::accessibleItem(v, b.id)->state().focused);
+    EXPECT_FALSE(test::accessibleItem(v, a.id)->state().focused);
+
+    QSignalSpy select(&v, &LibraryItemView::selectRequested);
+    QSignalSpy play(&v, &LibraryItemView::playRequested);
+    QSignalSpy pause(&v, &LibraryItemView::pauseRequested);
+    QSignalSpy details(&v, &LibraryItemView::detailsRequested);
+    QSignalSpy menu(&v, &LibraryItemView::contextMenuRequested);
+    struct Key {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QSignalSpy* spy;
+    } keys[] = {{Qt::Key_Space, Qt::NoModifier, &select},
+                {Qt::Key_Space, Qt::ShiftModifier, &select},
+                {Qt::Key_Return, Qt::NoModifier, &play},
+                {Qt::Key_P, Qt::ControlModifier, &pause},
+                {Qt::Key_Return, Qt::ControlModifier, &details},
+                {Qt::Key_Menu, Qt::NoModifier, &menu},
+                {Qt::Key_F10, Qt::ShiftModifier, &menu}};
+    for (const Key& k : keys) {
+        const int before = k.spy->count();
+        QTest::keyClick(&v, Qt::Key(k.key), k.modifiers);
+        ASSERT_EQ(k.spy->count(), before + 1)
+            << QKeySequence(k.key | k.modifiers).toString().toStdString();
+        EXPECT_EQ(k.spy->last().at(0).toString().toStdString(), b.id);
+    }
+    EXPECT_EQ(select[1][1].value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);
+
+    // The same through the accessible tree: the children's press actions.
+    struct Press {
+        QString name;
+        QSignalSpy* spy;
+    } presses[] = {{QStringLiteral("Смотреть"), &play},
+                   {QStringLiteral("Приостановить загрузку"), &pause},
+                   {QStringLiteral("Файлы и сведения"), &details},
+                   {QStringLiteral("First Film"), &select}};
+    for (const Press& p : presses) {
+        const int before = p.spy->count();
+        EXPECT_TRUE(test::pressAccessible(v, a.id, p.name)) << p.name.toStdString();
+        ASSERT_EQ(p.spy->count(), before + 1) << p.name.toStdString();
+        EXPECT_EQ(p.spy->last().at(0).toString().toStdString(), a.id);
+    }
+    EXPECT_FALSE(test::pressAccessible(v, a.id, bytes(1000))); // a text, not a button
+    QAccessibleActionInterface* item = test::accessibleItem(v, a.id)->actionInterface();
+    ASSERT_NE(item, nullptr);
+    item->doAction(QAccessibleActionInterface::showMenuAction());
+    EXPECT_EQ(menu.last().at(0).toString().toStdString(), a.id);
 }
 
 TEST_F(LibraryItemsTest, FeaturedEyebrowProgressLineAndButtons) {

@@ -96,8 +96,7 @@ TEST(TorrentGridViewTest, ThousandTorrentsWithoutWidgetsAndClicksOnPaintedParts)
     const QRect cell = view.visualRect(first);
     ASSERT_TRUE(cell.isValid());
     auto part = [&](const QModelIndex& index, const QString& name) {
-        for (const PaintedElement& e :
-             view.itemDelegate()->elements(index, QRectF(view.visualRect(index))))
+        for (const PaintedElement& e : view.elementsOf(index))
             if (e.name == name)
                 return e.rect.center().toPoint();
         ADD_FAILURE() << "no part " << name.toStdString();
@@ -117,12 +116,24 @@ TEST(TorrentGridViewTest, ThousandTorrentsWithoutWidgetsAndClicksOnPaintedParts)
     EXPECT_EQ(select[0][1].value<Qt::KeyboardModifiers>(), Qt::ShiftModifier);
     EXPECT_EQ(pause.count(), 1);
 
-    // Checking metrics make a card taller; the grid lays it out again.
+    // Checking metrics make a card taller, and taller again when they wrap to
+    // two lines; each time the grid lays the cards out again, so the gap to
+    // the card below stays the grid's spacing.
+    const QModelIndex below = model.index(1 + view.columns());
+    auto gap = [&] { return view.visualRect(below).top() - view.visualRect(first).bottom() - 1; };
     const int before = view.visualRect(first).height();
     list[1].state = "checking";
     list[1].progress = 0.3;
     model.setTorrents(list);
     ASSERT_TRUE(test::waitUntil([&] { return view.visualRect(first).height() > before; }));
+    const int oneLine = view.visualRect(first).height();
+    EXPECT_EQ(gap(), TorrentGridView::kSpacing);
+    list[1].total = std::int64_t(900) << 30;
+    list[1].checkingRate = std::int64_t(123)
+                           << 20; // a speed and a time left: too wide for one line
+    model.setTorrents(list);
+    ASSERT_TRUE(test::waitUntil([&] { return view.visualRect(first).height() > oneLine; }));
+    EXPECT_EQ(gap(), TorrentGridView::kSpacing);
 }
 
 TEST(TorrentGridViewTest, CardsKeepBetweenTheMinimumAndMaximumWidthAndStartAtThePadding) {

@@ -1,3 +1,5 @@
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "tevro/library/torrent_status_text.h"
@@ -60,11 +62,16 @@ TEST(TorrentStatusTextTest, FirstRuleThatAppliesWins) {
          "checkmark.circle.fill"},
         {"finished", make("finished", false, true, true, false), "Готово", "checkmark.circle.fill"},
     };
+    std::set<std::string> given;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(TorrentStatusText::statusText(c.torrent), c.text);
         EXPECT_EQ(TorrentStatusText::statusSymbol(c.torrent), c.symbol);
+        given.insert(c.text);
     }
+    // The list that views size their columns by holds exactly these words.
+    const auto& all = TorrentStatusText::statusTexts();
+    EXPECT_EQ(std::set<std::string>(all.begin(), all.end()), given);
 }
 
 TEST(TorrentStatusTextTest, ResumeTitleOfAGroup) {

@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "tevro/library/library_item_view.h"
 #include "tevro/library/library_style.h"
+#include "tevro/library/torrent_list_model.h"
 
 namespace tevro::test {
 
@@ -39,35 +41,58 @@ bool near(const QColor& a, const QColor& b, int tolerance) {
 
 namespace tevro::test {
 
-std::vector<AccessibleNode> accessibleChildren(QWidget& widget) {
+QAccessibleInterface* accessibleItem(LibraryItemView& view, const std::string& id) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&view);
+    const auto row = view.torrentModel() ? view.torrentModel()->row(id) : std::nullopt;
+    if (!iface || !row)
+        return nullptr;
+    return iface->child(*row);
+}
+
+std::vector<AccessibleNode> accessibleChildren(LibraryItemView& view, const std::string& id) {
     std::vector<AccessibleNode> out;
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&widget);
-    if (!iface)
+    QAccessibleInterface* item = accessibleItem(view, id);
+    if (!item)
         return out;
-    for (int i = 0; i < iface->childCount(); ++i) {
-        QAccessibleInterface* c = iface->child(i);
+    for (int i = 0; i < item->childCount(); ++i) {
+        QAccessibleInterface* c = item->child(i);
         if (!c)
             continue;
         QRect r = c->rect();
-        r.moveTopLeft(widget.mapFromGlobal(r.topLeft()));
+        r.moveTopLeft(view.viewport()->mapFromGlobal(r.topLeft()));
         out.push_back({c->role(), c->text(QAccessible::Name), c->text(QAccessible::Value),
                        c->text(QAccessible::Description), r, bool(c->state().selected)});
     }
     return out;
 }
 
-AccessibleNode accessibleNamed(QWidget& widget, const QString& name) {
-    for (const AccessibleNode& n : accessibleChildren(widget))
+AccessibleNode accessibleNamed(LibraryItemView& view, const std::string& id, const QString& name) {
+    for (const AccessibleNode& n : accessibleChildren(view, id))
         if (n.name == name)
             return n;
     ADD_FAILURE() << "no accessible child named " << name.toStdString();
     return {};
 }
 
-bool hasAccessible(QWidget& widget, const QString& name) {
-    for (const AccessibleNode& n : accessibleChildren(widget))
+bool hasAccessible(LibraryItemView& view, const std::string& id, const QString& name) {
+    for (const AccessibleNode& n : accessibleChildren(view, id))
         if (n.name == name)
             return true;
+    return false;
+}
+
+bool pressAccessible(LibraryItemView& view, const std::string& id, const QString& name) {
+    QAccessibleInterface* item = accessibleItem(view, id);
+    for (int i = 0; item && i < item->childCount(); ++i) {
+        QAccessibleInterface* c = item->child(i);
+        if (!c || c->text(QAccessible::Name) != name)
+            continue;
+        QAccessibleActionInterface* actions = c->actionInterface();
+        if (!actions || !actions->actionNames().contains(QAccessibleActionInterface::pressAction()))
+            return false;
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        return true;
+    }
     return false;
 }
 

@@ -18,26 +18,36 @@ bool near(const QColor& a, const QColor& b, int tolerance = 6);
 
 } // namespace tevro::test
 
+#include <string>
 #include <vector>
 
 #include <QAccessible>
 #include <QString>
 
+namespace tevro {
+class LibraryItemView;
+}
+
 namespace tevro::test {
 
-// One accessible child of a widget as assistive tools read it.
+// One accessible child of a library item as assistive tools read it.
 struct AccessibleNode {
     QAccessible::Role role;
     QString name;
     QString value;
     QString description;
-    QRect rect; // in the widget's coordinates
+    QRect rect; // in the view's viewport coordinates
     bool selected = false;
 };
 
-std::vector<AccessibleNode> accessibleChildren(QWidget& widget);
+// The torrent's item in the view, as the view's accessible interface gives it.
+QAccessibleInterface* accessibleItem(LibraryItemView& view, const std::string& id);
+std::vector<AccessibleNode> accessibleChildren(LibraryItemView& view, const std::string& id);
 // The first child whose name is `name`; fails the test when there is none.
-AccessibleNode accessibleNamed(QWidget& widget, const QString& name);
-bool hasAccessible(QWidget& widget, const QString& name);
+AccessibleNode accessibleNamed(LibraryItemView& view, const std::string& id, const QString& name);
+bool hasAccessible(LibraryItemView& view, const std::string& id, const QString& name);
+// Runs the named child's press action, as a screen reader would; false when
+// there is no such child or it cannot be pressed.
+bool pressAccessible(LibraryItemView& view, const std::string& id, const QString& name);
 
 } // namespace tevro::test

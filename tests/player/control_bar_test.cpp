@@ -1,11 +1,15 @@
 // The control bar over the real player: the track menus switch the audio
 // and subtitles of an MKV with two of each, the next-episode button and the
-// episodes menu open another file of the season, and the speed texts.
+// episodes menu open another file of the season (an open menu keeps its
+// entries), the row fits every width the window allows, and the speed texts.
 
 #include "tevro/player/control_bar.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
+#include <QPointer>
+#include <QSlider>
 #include <QTest>
 #include <QToolButton>
 
@@ -13,6 +17,7 @@
 
 #include "tests/player/window_rig.h"
 #include "tests/support/qt_app.h"
+#include "tevro/player/seek_bar.h"
 
 using namespace tevro;
 using namespace std::chrono_literals;
@@ -121,4 +126,100 @@ TEST_F(PlayerWindowTest, NextEpisodeButtonAndEpisodesMenuOpenAnotherFileOfTheSea
     entries(bar->episodesMenu())[0]->trigger();
     ASSERT_TRUE(test::waitUntil(
         [&] { return model->item() && model->item()->file.i == shared->firstEpisode.i; }));
+}
+
+// At the window's least width and a little above it, every control of the row
+// lies inside the bar, none over another, the buttons and the time whole;
+// what gives way does so in order: the titles first, then the percentage,
+// then the slider.
+TEST_F(PlayerWindowTest, TheRowFitsEveryWidthTheWindowAllows) {
+    open(shared->longID, shared->longEpisode);
+    ASSERT_TRUE(playing(0.5)) << state();
+    // Paused, the controls stay shown.
+    model->togglePause();
+    ASSERT_TRUE(test::waitUntil([&] { return model->paused(); }));
+    ControlBar* bar = window->controlBar();
+    QToolButton* audio = buttonNamed(bar, "Аудиодорожка");
+    QToolButton* subtitles = buttonNamed(bar, "Субтитры");
+    ASSERT_TRUE(audio && subtitles);
+    ASSERT_TRUE(test::waitUntil([&] {
+        return audio->accessibleDescription().toStdString() == shared->longAudioTitle;
+    })) << audio->accessibleDescription().toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return buttonNamed(bar, "Список серий")->isVisible(); }));
+    auto* slider = bar->findChild<QSlider*>();
+    QLabel* percent = nullptr;
+    QLabel* time = nullptr;
+    for (auto* l : bar->findChildren<QLabel*>())
+        (l->text().endsWith('%') ? percent : time) = l;
+    ASSERT_TRUE(slider && percent && time);
+
+    for (int width : {640, 660, 720, 900, 1280}) {
+        window->resize(width, 400);
+        test::spinFor(50ms);
+        SCOPED_TRACE(width);
+        EXPECT_EQ(bar->width(), width - 32);
+        QRect inside = bar->contentsRect().marginsRemoved(QMargins(16, 0, 16, 0));
+        std::vector<QWidget*> row;
+        for (auto* w : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w->isVisible() && w != bar->seekBar())
+                row.push_back(w);
+        for (QWidget* w : row) {
+            EXPECT_TRUE(inside.contains(w->geometry()))
+                << w->accessibleName().toStdString() << " " << w->geometry().x() << "+"
+                << w->geometry().width();
+            if (auto* b = qobject_cast<QToolButton*>(w)) {
+                EXPECT_GE(b->width(), std::min(b->sizeHint().width(), b->maximumWidth()))
+                    << b->accessibleName().toStdString();
+            }
+            for (QWidget* other : row)
+                EXPECT_TRUE(w == other || !w->geometry().intersects(other->geometry()))
+                    << w->accessibleName().toStdString() << " / "
+                    << other->accessibleName().toStdString();
+        }
+        EXPECT_GE(time->width(), time->fontMetrics().horizontalAdvance(time->text()));
+        // What gave way could not have been kept by cutting the titles further.
+        int titles = 0;
+        for (QToolButton* b : {audio, subtitles})
+            titles += b->text().isEmpty() ? 0 : b->fontMetrics().horizontalAdvance(b->text());
+        if (!percent->isVisible()) {
+            EXPECT_LT(titles, 38 + 6) << audio->text().toStdString();
+        }
+        if (!slider->isVisible() || slider->width() < 110) {
+            EXPECT_FALSE(percent->isVisible());
+            EXPECT_LT(titles, 40 + 6) << audio->text().toStdString();
+        }
+    }
+    // Wide, the percentage and the whole slider are back and the title shows.
+    EXPECT_TRUE(percent->isVisible());
+    EXPECT_EQ(slider->width(), 110);
+    EXPECT_FALSE(audio->text().isEmpty());
+    EXPECT_LE(audio->width(), 190);
+}
+
+// The episodes menu follows the downloads while it is open without being
+// built anew: the highlighted entry stays highlighted and its text changes.
+TEST_F(PlayerWindowTest, AnOpenEpisodesMenuKeepsItsEntriesAndHighlight) {
+    open(shared->seasonID, shared->firstEpisode);
+    ASSERT_TRUE(playing(0.5)) << state();
+    ControlBar* bar = window->controlBar();
+    QMenu* menu = bar->episodesMenu();
+    ASSERT_EQ(entries(menu).size(), 2u);
+    QPointer<QAction> second = entries(menu)[1];
+    menu->popup(window->mapToGlobal(QPoint(200, 200)));
+    ASSERT_TRUE(test::waitUntil([&] { return menu->isVisible(); }));
+    menu->setActiveAction(second);
+
+    auto& engine = shared->rig->engine();
+    engine.setPriority(shared->seasonID, {static_cast<int>(shared->secondEpisode.i)},
+                       FilePriority::skip);
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return second && second->text().endsWith("не скачивается"); }, 20s));
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->activeAction(), second.data());
+    menu->close();
+    engine.setPriority(shared->seasonID, {static_cast<int>(shared->secondEpisode.i)},
+                       FilePriority::normal);
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return !entries(bar->episodesMenu())[1]->text().contains("не скачивается"); },
+        20s));
 }

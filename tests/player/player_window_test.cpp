@@ -1,12 +1,15 @@
 // The player window under QT_QPA_PLATFORM=offscreen, drawing through
 // libmpv's software renderer: real engine, loopback seeder, clips made by
-// ffmpeg. Keys and scroll act through the model, the controls fade after
+// ffmpeg. Keys and scroll act through the model wherever the focus is (the
+// seek bar, reached by Tab, takes its steps from assistive tools), the
+// controls fade after
 // undisturbed playback and return with the pointer, the seek bar shows the
 // downloaded stretches and seeks, closing stops playback and the reader,
 // and opening again resumes where it stopped.
 
 #include "tevro/player/player_window.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QTest>
@@ -194,4 +197,53 @@ TEST_F(PlayerWindowTest, ClosingStopsPlaybackAndTheReaderAndReopeningResumes) {
     EXPECT_GE(model->position(), 45.0);
     ASSERT_TRUE(playing(46.0)) << state();
     ASSERT_TRUE(test::waitUntil([&] { return window->videoView()->counters().rendered > 5; }));
+}
+
+// Keys reach the window through the focused widget, as a keyboard's do. Tab
+// brings the focus to the seek bar, which shows a ring and leaves every key
+// to the window; assistive tools step it by ten seconds.
+TEST_F(PlayerWindowTest, KeysWorkWhereverTheFocusIsAndTheSeekBarStepsForAssistiveTools) {
+    open(shared->seasonID, shared->firstEpisode);
+    ASSERT_TRUE(playing(1.0)) << state();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QWindow* handle = window->windowHandle();
+    SeekBar* seekBar = window->controlBar()->seekBar();
+    auto edge = [&] { return seekBar->grab().toImage().pixel(seekBar->width() / 2, 0); };
+    const QRgb unfocused = edge();
+
+    QTest::keyClick(handle, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), seekBar);
+    EXPECT_NE(edge(), unfocused);
+    QTest::keyClick(handle, Qt::Key_Up);
+    EXPECT_TRUE(test::waitUntil([&] { return model->volume() == 105; }));
+    QTest::keyClick(handle, Qt::Key_Down);
+    EXPECT_TRUE(test::waitUntil([&] { return model->volume() == 100; }));
+    double at = model->position();
+    QTest::keyClick(handle, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_NEAR(model->position(), at + 60, 1.0);
+    QTest::keyClick(handle, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_NEAR(model->position(), at, 1.5);
+    QTest::keyClick(handle, Qt::Key_Space);
+    EXPECT_TRUE(test::waitUntil([&] { return model->paused(); }));
+    EXPECT_EQ(QApplication::focusWidget(), seekBar);
+
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(seekBar);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->role(), QAccessible::Slider);
+    EXPECT_EQ(a->text(QAccessible::Name), "Позиция");
+    EXPECT_EQ(a->text(QAccessible::Value), seekBar->accessibleValue());
+    EXPECT_TRUE(a->text(QAccessible::Value).contains(" из "));
+    ASSERT_TRUE(a->actionInterface());
+    at = model->position();
+    a->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+    EXPECT_NEAR(model->position(), at + 10, 0.5);
+    a->actionInterface()->doAction(QAccessibleActionInterface::decreaseAction());
+    EXPECT_NEAR(model->position(), at, 0.5);
+
+    QTest::keyClick(handle, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), seekBar);
+    EXPECT_EQ(edge(), unfocused);
+    QTest::keyClick(handle, Qt::Key_Space);
+    EXPECT_TRUE(test::waitUntil([&] { return !model->paused(); }));
 }

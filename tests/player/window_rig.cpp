@@ -30,12 +30,22 @@ WindowRig* windowRig() {
     first.noise = false;
     playback::ClipOptions second = first;
     second.seconds = 20;
+    playback::ClipOptions wordy;
+    wordy.seconds = 20;
+    wordy.noise = false;
+    wordy.audioLanguage = "rus";
+    wordy.audioTitle = r->longAudioTitle =
+        "Многоголосый закадровый перевод студии с очень длинным названием";
+    const std::string longName = "A.Series.With.A.Rather.Long.Name.For.The.Window.Title.Bar";
     if (!playback::makeVideo(seed / "Show" / "Show.S01E01.mkv", first) ||
         !playback::makeVideo(seed / "Show" / "Show.S01E02.mkv", second) ||
-        !playback::makeMultiTrackVideo(seed / "Tracks" / "Tracks.mkv", 60))
+        !playback::makeMultiTrackVideo(seed / "Tracks" / "Tracks.mkv", 60) ||
+        !playback::makeVideo(seed / "Long" / (longName + ".S01E01.mkv"), wordy) ||
+        !playback::makeVideo(seed / "Long" / (longName + ".S01E02.mkv"), wordy))
         return nullptr;
     auto season = playback::MediaTorrent::create(seed, "Show");
     auto tracks = playback::MediaTorrent::create(seed, "Tracks");
+    auto wordySeason = playback::MediaTorrent::create(seed, "Long");
     r->rig = std::make_unique<playback::PlayerRig>(r->dir.path(),
                                                    playback::PlayerRig::Options{4 << 20, {}});
     r->seasonID = r->rig->add(season);
@@ -43,6 +53,8 @@ WindowRig* windowRig() {
     r->firstEpisode = r->rig->file(r->seasonID, "S01E01.mkv");
     r->secondEpisode = r->rig->file(r->seasonID, "S01E02.mkv");
     r->tracks = r->rig->file(r->tracksID, "Tracks.mkv");
+    r->longID = r->rig->add(wordySeason);
+    r->longEpisode = r->rig->file(r->longID, "S01E01.mkv");
     instance() = std::move(r);
     return instance().get();
 }

@@ -2,8 +2,9 @@
 
 // What the player's widget tests share: one engine and throttled loopback
 // seeder for the whole program, serving a season of two episodes (the first
-// 150 s long) and an MKV with two audio and two subtitle tracks; and a
-// player model with its window, made fresh for each test.
+// 150 s long), an MKV with two audio and two subtitle tracks, and a season of
+// two short episodes with long names and long audio titles; and a player
+// model with its window, made fresh for each test.
 
 #include <memory>
 #include <string>
@@ -23,9 +24,12 @@ struct WindowRig {
     std::unique_ptr<playback::PlayerRig> rig;
     std::string seasonID;
     std::string tracksID;
+    std::string longID;
     TorrentFile firstEpisode;
     TorrentFile secondEpisode;
     TorrentFile tracks;
+    TorrentFile longEpisode;
+    std::string longAudioTitle;
 };
 
 // Made on first use (clips, torrents, seeding); nothing when ffmpeg failed.

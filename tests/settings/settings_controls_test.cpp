@@ -8,6 +8,7 @@
 #include "tests/settings/settings_fixture.h"
 #include "tests/support/qt_app.h"
 #include "tevro/library/library_style.h"
+#include "tevro/platform/desktop_motion.h"
 #include "tevro/settings/settings_choice.h"
 #include "tevro/settings/settings_number.h"
 #include "tevro/settings/settings_stepper.h"
@@ -175,6 +176,29 @@ TEST(SettingsSwitchTest, ClickAnywhereInTheRowFlipsTheBoundState) {
     sw.setEnabled(false);
     QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(30, 28));
     EXPECT_TRUE(on);
+}
+
+// The knob slides over 0.12 s, and jumps when the desktop asks for less motion.
+TEST(SettingsSwitchTest, TheKnobJumpsWhenTheDesktopAsksForLessMotion) {
+    test::ensureSettingsApp();
+    bool on = false;
+    SettingsSwitch sw(
+        "Добавлять на паузе", [&] { return on; }, [&](bool v) { on = v; });
+    sw.resize(600, sw.heightForWidth(600));
+    sw.show();
+    auto knobEnd = [&] { return sw.grab().toImage().pixelColor(600 - 16 - 11, sw.height() / 2); };
+    const QColor atRest = knobEnd();
+    QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(30, 28));
+    EXPECT_EQ(knobEnd(), atRest); // still on its way
+    ASSERT_TRUE(test::waitUntil([&] { return knobEnd() != atRest; }));
+
+    DesktopMotion::shared().setReduced(true);
+    QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(30, 28));
+    EXPECT_FALSE(on);
+    EXPECT_EQ(knobEnd(), atRest); // gone from the trailing end at once
+    QTest::mouseClick(&sw, Qt::LeftButton, {}, QPoint(30, 28));
+    EXPECT_NE(knobEnd(), atRest);
+    DesktopMotion::shared().setReduced(false);
 }
 
 } // namespace

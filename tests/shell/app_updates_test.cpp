@@ -1,8 +1,10 @@
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 
 #include "quorvel-kit/updates/update_text.h"
 #include "tests/shell/shell_fixture.h"
+#include "tevro/library/library_button_style.h"
 #include "tevro/shell/app_delegate.h"
 #include "tevro/shell/app_updates.h"
 #include "tevro/shell/main_window.h"
@@ -42,6 +44,12 @@ TEST_F(AppUpdatesTest, StartsBeforeTheEngineAndSitsAfterAbout) {
     items[1]->trigger();
     ASSERT_NE(AppUpdates::controller().window(), nullptr);
     EXPECT_EQ(AppUpdates::controller().window()->windowTitle(), "Обновления");
+    // Its buttons have the look of every other window's.
+    const auto buttons = AppUpdates::controller().window()->findChildren<QPushButton*>();
+    EXPECT_FALSE(buttons.isEmpty());
+    for (QPushButton* button : buttons)
+        EXPECT_EQ(button->style(), LibraryButtonStyle::shared(false))
+            << button->objectName().toStdString();
     AppUpdates::controller().window()->close();
 }
 

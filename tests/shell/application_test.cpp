@@ -257,4 +257,48 @@ TEST(Application, SettingsScreenShowsTheChosenPage) {
     ASSERT_TRUE(test::waitUntil([&] { return !screen->isVisible(); }));
 }
 
+// The menu commands are the application's: they answer in the player window
+// too, also while "main" is closed.
+TEST(Application, MenuCommandsAnswerInThePlayerWindow) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    setenv("TEVRO_HOME", home.c_str(), 1);
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    Application app;
+    ASSERT_TRUE(app.start({}));
+    MainWindow* main = app.mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    QWidget* player = app.playerWindow();
+    app.openWindow("player");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(player));
+    ASSERT_TRUE(test::waitUntil([&] { return QApplication::activeWindow() == player; }));
+
+    const bool limits = app.engine().settings().altSpeedEnabled;
+    QTest::keyClick(player, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_NE(app.engine().settings().altSpeedEnabled, limits);
+    QTest::keyClick(player, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(app.ui().showMagnet());
+    ASSERT_TRUE(test::waitUntil([&] {
+        for (MagnetSheet* sheet : main->findChildren<MagnetSheet*>())
+            if (sheet->isVisible()) {
+                sheet->reject();
+                return true;
+            }
+        return false;
+    }));
+    ASSERT_TRUE(test::waitUntil([&] { return !app.ui().showMagnet(); }));
+
+    // With "main" closed, Ctrl+, from the player opens it on the settings.
+    main->close();
+    player->activateWindow();
+    ASSERT_TRUE(test::waitUntil([&] { return QApplication::activeWindow() == player; }));
+    QTest::keyClick(player, Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_TRUE(app.ui().showSettings());
+    EXPECT_TRUE(test::waitUntil([&] { return main->isVisible(); }));
+    app.ui().setShowSettings(false);
+    app.quit(); // the player's core goes with the rest
+}
+
 } // namespace

@@ -8,6 +8,12 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QAccessible>
+#include <QContextMenuEvent>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -23,6 +29,14 @@
 #include "tevro/library/featured_torrent.h"
 #include "tevro/library/library_item_view.h"
 #include "tevro/library/torrent_list_model.h"
+#include "tevro/library/fitted_label.h"
+#include "tevro/library/sidebar_transfer_status.h"
+#include "tevro/library/library_style.h"
+#include "tevro/library/torrent_status_text.h"
+#include "tevro/platform/desktop_motion.h"
+#include "tevro/shell/sidebar_network_status.h"
+#include "tevro/shell/toast.h"
+#include "quorvel-kit/offers/pressable_card.h"
 
 using namespace tevro;
 using namespace std::chrono_literals;
@@ -525,6 +539,286 @@ TEST_F(MainViewTest, TableSelectionIsTheWindowSelectionAndTheFeaturedCardFollows
     table->setFocus();
     QTest::keyClick(table, Qt::Key_Delete);
     EXPECT_EQ(v.pendingRemoval(), std::set{series});
+}
+
+// The named child of a torrent's card or row, as assistive tools read it.
+QAccessibleInterface* itemPart(LibraryItemView* items, const std::string& id, const QString& name) {
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(items);
+    const auto row = items->torrentModel()->row(id);
+    QAccessibleInterface* item = view && row ? view->child(*row) : nullptr;
+    for (int i = 0; item && i < item->childCount(); ++i)
+        if (item->child(i) && item->child(i)->text(QAccessible::Name) == name)
+            return item->child(i);
+    return nullptr;
+}
+
+QString partValue(LibraryItemView* items, const std::string& id, const QString& name) {
+    QAccessibleInterface* part = itemPart(items, id, name);
+    return part ? part->text(QAccessible::Value) : QString();
+}
+
+// With the torrent records frozen in the view, only the piece maps fetched
+// every 2 s can change what the bar of a shown card says.
+TEST_F(MainViewTest, PieceBarsFollowThePieceMapWithNothingElseChanging) {
+    swarm::Seeder seeder;
+    seeder.setUploadLimit(48 * 1024);
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Slow.Film.2021.1080p";
+    o.files = {{"Slow.Film.2021.1080p/film.mkv", 4 << 20}};
+    auto t = swarm::GeneratedTorrent::create(dir / "seeder", o);
+    seeder.seed(t);
+    MainView& v = show();
+    auto added = engine->addTorrent(t.torrentPath(), (dir / "downloads").string(), std::nullopt,
+                                    false, false);
+    ASSERT_TRUE(added);
+    const std::string id = added->id;
+    const QString bar = QStringLiteral("Части файла");
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            seeder.connect(t, port);
+            auto now = engine->torrent(id);
+            return now && now->wantedDone > 0 && !partValue(v.grid(), id, bar).isEmpty();
+        },
+        60s));
+    QObject::disconnect(engine.get(), &TorrentEngine::torrentsChanged, &v, nullptr);
+    const TorrentStatus frozen = v.cards()->item(*v.cards()->row(id)).torrent;
+
+    // The engine's own answer, asked as the view asks it, against what the card shows.
+    QString engineSays;
+    bool asking = false;
+    auto ask = [&] {
+        if (asking)
+            return;
+        asking = true;
+        engine->pieceMap(id, [&](PieceMap map) {
+            engineSays = QString::fromStdString(map.summary(std::nullopt));
+            asking = false;
+        });
+    };
+    const QString first = partValue(v.grid(), id, bar);
+    std::chrono::steady_clock::time_point changed{};
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            seeder.connect(t, port);
+            ask();
+            if (changed == std::chrono::steady_clock::time_point{} && !engineSays.isEmpty() &&
+                engineSays != first)
+                changed = std::chrono::steady_clock::now();
+            return partValue(v.grid(), id, bar) != first;
+        },
+        30s))
+        << first.toStdString();
+    const auto late = std::chrono::steady_clock::now() - changed;
+    RecordProperty("pieceBarLatencyMs",
+                   int(std::chrono::duration_cast<std::chrono::milliseconds>(late).count()));
+    EXPECT_EQ(v.cards()->item(*v.cards()->row(id)).torrent, frozen); // nothing else changed
+}
+
+TEST_F(MainViewTest, ToastStaysOverTheContentAreaWrapsElidesAndMoves) {
+    MainView& v = show();
+    QWidget* sidebar = v.findChild<QWidget*>(QStringLiteral("sidebar"));
+    ASSERT_NE(sidebar, nullptr);
+    const std::string name(200, 'x');
+    const std::string message =
+        "Файл отсутствует: " + name + ".Long.Title.2024.2160p.mkv " + std::string(300, 'y');
+    Toast* toast = v.toast();
+    engine->show(message);
+    ASSERT_TRUE(test::waitUntil([&] { return toast->presence() == 1.0; }));
+    const QRect at = toast->geometry();
+    EXPECT_GT(at.left(), sidebar->geometry().right());
+    EXPECT_LE(at.right(), v.width() - Toast::kSideMargin);
+    EXPECT_EQ(at.bottom(), v.height() - 1 - Toast::kBottom);
+    ASSERT_EQ(toast->lines().size(), Toast::kMaxLines);
+    EXPECT_TRUE(toast->lines().back().endsWith(QChar(0x2026)));
+    EXPECT_EQ(toast->accessibleName().toStdString(), message);
+    engine->show("Торрент добавлен");
+    ASSERT_TRUE(test::waitUntil([&] { return toast->lines().size() == 1; }));
+    EXPECT_LT(toast->width(), at.width());
+
+    // The engine clears it: it slides down as it fades, then goes.
+    bool slid = false;
+    ASSERT_TRUE(test::waitUntil(
+        [&] {
+            if (toast->leaving() && toast->presence() < 1 &&
+                toast->geometry().top() > toast->restingGeometry().top())
+                slid = true;
+            return !toast->isVisible();
+        },
+        10s));
+    EXPECT_TRUE(slid);
+
+    // With less motion asked for, it comes and goes at once.
+    DesktopMotion::shared().setReduced(true);
+    engine->show("Без движения");
+    EXPECT_EQ(toast->presence(), 1.0);
+    EXPECT_EQ(toast->geometry(), toast->restingGeometry());
+    EXPECT_TRUE(quorvel::PressableCard::reduceMotion());
+    auto* transfer = v.findChild<SidebarTransferStatus*>();
+    ASSERT_NE(transfer, nullptr);
+    EXPECT_TRUE(transfer->reduceMotion());
+    DesktopMotion::shared().setReduced(false);
+    EXPECT_FALSE(quorvel::PressableCard::reduceMotion());
+    EXPECT_FALSE(transfer->reduceMotion());
+}
+
+TEST_F(MainViewTest, TheFeaturedItemScrollsWithTheGridAtTheMinimumSize) {
+    for (int i = 0; i < 8; ++i)
+        add("Film.Number." + std::to_string(i) + ".2020.1080p");
+    view = new MainView(*engine, *ui, nullptr, nullptr, parts);
+    view->resize(900, 560 - 24); // the minimum window, less its menu bar
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    ASSERT_TRUE(view->featured()->isVisible());
+    QWidget* w = view->grid()->parentWidget();
+    while (w && !qobject_cast<QScrollArea*>(w))
+        w = w->parentWidget();
+    auto* area = qobject_cast<QScrollArea*>(w);
+    ASSERT_NE(area, nullptr);
+    EXPECT_TRUE(area->widget()->isAncestorOf(view->featured()));
+    // The scroll view takes the whole content area under the header.
+    EXPECT_GE(area->viewport()->height(), view->height() - 54 - 2);
+    // Scrolled down, the featured item leaves the view with the grid's first row.
+    ASSERT_TRUE(test::waitUntil([&] { return area->verticalScrollBar()->maximum() > 300; }));
+    const int before = view->featured()->mapTo(area->viewport(), QPoint()).y();
+    area->verticalScrollBar()->setValue(300);
+    EXPECT_EQ(view->featured()->mapTo(area->viewport(), QPoint()).y(), before - 300);
+    // The wheel over the cards scrolls the whole view.
+    const QPoint over = view->grid()->viewport()->mapFrom(area->viewport(), QPoint(200, 200));
+    QWheelEvent wheel(over, view->grid()->viewport()->mapToGlobal(over), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel); // as from the pointer: it may pass to the parents
+    QApplication::sendEvent(view->grid()->viewport(), &wheel);
+    EXPECT_GT(area->verticalScrollBar()->value(), 300);
+    EXPECT_EQ(view->grid()->verticalScrollBar()->value(), 0);
+    // The keyboard's item is brought into view.
+    view->grid()->setFocus();
+    view->grid()->setCurrentIndex(view->cards()->index(7));
+    const QRect card = view->grid()->visualRect(view->cards()->index(7));
+    const QPoint top = view->grid()->viewport()->mapTo(area->viewport(), card.topLeft());
+    EXPECT_GE(top.y(), 0);
+    EXPECT_LE(top.y() + card.height(), area->viewport()->height());
+}
+
+TEST_F(MainViewTest, TableFitsEveryStatusKeepsTheSelectionOnARightClickAndSortsNamesByLocale) {
+    std::vector<std::string> ids;
+    for (const char* name : {"Серия 10", "Серия 2", "серия 3", "Ёлки", "Арбуз"})
+        ids.push_back(add(name, 64 * 1024));
+    MainView& v = show();
+    LibraryPreferences p = ui->preferences();
+    p.layout = LibraryLayout::table;
+    ui->setPreferences(p);
+    QTableView* table = v.table();
+    const QFontMetrics fm(LibraryStyle::font(11));
+    for (const std::string& word : TorrentStatusText::statusTexts())
+        EXPECT_GE(table->columnWidth(LibraryModel::statusColumn),
+                  fm.horizontalAdvance(QString::fromStdString(word)) + 12 + 10)
+            << word;
+
+    table->horizontalHeader()->sectionClicked(LibraryModel::nameColumn);
+    std::vector<std::string> names;
+    for (const auto& t : v.model()->torrents())
+        names.push_back(t.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Арбуз", "Ёлки", "Серия 2", "серия 3", "Серия 10"}));
+
+    // A right click inside the selection keeps it and acts on all of it; outside, on the row alone.
+    ui->setSelection({ids[0], ids[1]});
+    auto rightClick = [&](const std::string& id) {
+        const QPoint at = table->visualRect(v.model()->index(v.model()->rowOf(id), 1)).center();
+        QTest::mousePress(table->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at,
+                                    table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &menuEvent);
+        QTest::mouseRelease(table->viewport(), Qt::RightButton, {}, at);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        const bool single = menu && menu->actions().front()->text() == QStringLiteral("Открыть");
+        if (menu)
+            menu->close();
+        return single;
+    };
+    EXPECT_FALSE(rightClick(ids[1]));
+    EXPECT_EQ(ui->selection(), (std::set{ids[0], ids[1]}));
+    EXPECT_TRUE(rightClick(ids[4]));
+    EXPECT_EQ(ui->selection(), (std::set{ids[0], ids[1]}));
+}
+
+TEST_F(MainViewTest, HiddenTorrentsLeaveTheSelectionAndTheDetailPaneFollowsTheOrder) {
+    std::vector<std::string> panes;
+    parts.detailPane = [&](QWidget* parent, const std::string& id, std::function<void()>) {
+        panes.push_back(id);
+        return new QWidget(parent);
+    };
+    std::string paused = add("Paused.One");
+    std::string running = add("Running.Two", 64 * 1024, false);
+    MainView& v = show();
+    ui->setFilter(TorrentFilter::paused);
+    ASSERT_EQ(shownIds(), std::vector{paused});
+    // A selection made elsewhere (the control server, say) holds a hidden torrent;
+    // the next search tidies it although the same torrents stay on display.
+    ui->setSelection({paused, running});
+    ui->setSearch(" ");
+    EXPECT_EQ(shownIds(), std::vector{paused});
+    EXPECT_EQ(ui->selection(), std::set{paused});
+    ui->setSearch("");
+    ui->setFilter(TorrentFilter::all);
+
+    // The detail pane shows the first selected torrent in display order, also after a re-sort.
+    LibraryPreferences p = ui->preferences();
+    p.layout = LibraryLayout::table;
+    ui->setPreferences(p);
+    ui->setSelection({paused, running});
+    ui->setShowDetails(true);
+    ASSERT_FALSE(v.detailTorrent().empty());
+    EXPECT_EQ(v.detailTorrent(), shownIds().front());
+    const std::string before = v.detailTorrent();
+    v.table()->horizontalHeader()->sectionClicked(LibraryModel::nameColumn);
+    if (shownIds().front() == before)
+        v.table()->horizontalHeader()->sectionClicked(LibraryModel::nameColumn);
+    ASSERT_NE(shownIds().front(), before);
+    EXPECT_EQ(v.detailTorrent(), shownIds().front());
+}
+
+TEST_F(MainViewTest, ThePortLabelShrinksThenElidesInTheSidebar) {
+    MainView& v = show();
+    auto* status = v.findChild<SidebarNetworkStatus*>();
+    ASSERT_NE(status, nullptr);
+    FittedLabel* port = status->portLabel();
+    QWidget* sidebar = v.findChild<QWidget*>(QStringLiteral("sidebar"));
+    const QString text = QStringLiteral("Порт 20000 · NAT-PMP: ошибка сопоставления портов");
+    port->setText(text);
+    QApplication::processEvents();
+    const QRect inSidebar(port->mapTo(sidebar, QPoint()), port->size());
+    EXPECT_LE(inSidebar.right(), sidebar->width());
+    EXPECT_EQ(port->scale(), 0.85);
+    EXPECT_TRUE(port->shownText().endsWith(QChar(0x2026)));
+    EXPECT_EQ(port->accessibleName(), text);
+    port->setText(QStringLiteral("Порт 20000"));
+    EXPECT_EQ(port->scale(), 1.0);
+    EXPECT_EQ(port->shownText(), QStringLiteral("Порт 20000"));
+}
+
+// A 200-character name without spaces still leaves the removal dialog
+// within a window of the minimum width.
+TEST_F(MainViewTest, TheRemovalDialogOfALongNameKeepsToTheWindow) {
+    std::string name = "Long.Name.Without.Spaces.";
+    while (name.size() < 200)
+        name += "Part.";
+    name.resize(200);
+    std::string id = add(name);
+    MainView& v = show();
+    v.resize(900, 536);
+    v.requestRemoval({id});
+    ASSERT_NE(v.removalDialog(), nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return v.removalDialog()->isVisible(); }));
+    EXPECT_LE(v.removalDialog()->width(), v.width());
+    // The text itself can wrap to that width, whatever room the screen leaves.
+    QLabel* text = nullptr;
+    for (QLabel* label : v.removalDialog()->findChildren<QLabel*>())
+        if (label->text().contains(QStringLiteral("Удалить")))
+            text = label;
+    ASSERT_NE(text, nullptr);
+    EXPECT_LE(text->minimumSizeHint().width(), v.width() / 2);
+    EXPECT_EQ(v.removalTitle().toStdString(), "Удалить «" + name + "»?");
+    v.removalDialog()->reject();
 }
 
 } // namespace

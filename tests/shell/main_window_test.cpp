@@ -1,6 +1,11 @@
 #include "tevro/shell/main_window.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <algorithm>
+#include <functional>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -97,6 +102,145 @@ TEST_F(MainWindowTest, HeaderFollowsItsWidthClassAndTheSelection) {
         [&] { return header->currentClass() == LibraryHeader::WidthClass::compact; }));
     EXPECT_TRUE(header->addButton()->text().isEmpty());
     EXPECT_EQ(header->searchField()->parentWidget()->width(), 132);
+}
+
+// Depth first through what an assistive tool sees of `root`.
+void walk(QAccessibleInterface* root, const std::function<void(QAccessibleInterface*)>& visit,
+          int depth = 0) {
+    if (!root || depth > 40)
+        return;
+    visit(root);
+    for (int i = 0; i < root->childCount(); ++i)
+        walk(root->child(i), visit, depth + 1);
+}
+
+// The shown item of the library named "`title`, …" in the list or grid named `view`.
+QAccessibleInterface* libraryItem(QWidget& window, const QString& view, const QString& title) {
+    QAccessibleInterface* found = nullptr;
+    walk(QAccessible::queryAccessibleInterface(&window), [&](QAccessibleInterface* i) {
+        if (!found && i->role() == QAccessible::ListItem && !i->state().invisible &&
+            i->text(QAccessible::Name).startsWith(title + QStringLiteral(", ")) && i->parent() &&
+            i->parent()->text(QAccessible::Name) == view)
+            found = i;
+    });
+    return found;
+}
+
+struct Part {
+    QAccessible::Role role;
+    QString name;
+    QString value;
+};
+
+std::vector<Part> partsOf(QAccessibleInterface* item) {
+    std::vector<Part> parts;
+    for (int i = 0; item && i < item->childCount(); ++i)
+        if (QAccessibleInterface* c = item->child(i))
+            parts.push_back({c->role(), c->text(QAccessible::Name), c->text(QAccessible::Value)});
+    return parts;
+}
+
+bool press(QAccessibleInterface* item, const QString& name) {
+    for (int i = 0; item && i < item->childCount(); ++i) {
+        QAccessibleInterface* c = item->child(i);
+        if (c && c->text(QAccessible::Name) == name && c->actionInterface()) {
+            c->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool hasPart(const std::vector<Part>& parts, QAccessible::Role role, const QString& name) {
+    return std::ranges::any_of(parts,
+                               [&](const Part& p) { return p.role == role && p.name == name; });
+}
+
+// The accessible tree of the real window holds every named control of a card
+// and of a row, and its press actions play and pause the torrent.
+TEST_F(MainWindowTest, AccessibleTreeOfCardsAndRowsPlaysAndPauses) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Docs";
+    o.files = {{"Docs/readme.txt", 50000}, {"Docs/book.pdf", 90000}};
+    auto docs = swarm::GeneratedTorrent::create(dir / "docs", o);
+    auto added = engine->addTorrent(docs.torrentPath(), docs.savePath().string(), std::nullopt,
+                                    false, false);
+    ASSERT_TRUE(added);
+    const std::string id = added->id;
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id) && engine->torrent(id)->seeding; },
+                                std::chrono::seconds(30)));
+    MainWindow window(*engine, *ui, nullptr, nullptr, {});
+    window.resize(1280, 860);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ui->setSelection({id});
+
+    QAccessibleInterface* card = nullptr;
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return (card = libraryItem(window, QStringLiteral("Медиатека"), "Docs")); }));
+    EXPECT_EQ(card->text(QAccessible::Name), QStringLiteral("Docs, Раздача, 100%"));
+    EXPECT_TRUE(card->state().selected);
+    auto cardParts = partsOf(card);
+    using R = QAccessible::Role;
+    for (const Part& want : std::vector<Part>{{R::Button, "Docs, Раздача, 100%", {}},
+                                              {R::StaticText, "Раздача", {}},
+                                              {R::StaticText, "Docs", {}},
+                                              {R::StaticText, "Файлы", {}},
+                                              {R::StaticText, "Готово", {}},
+                                              {R::Button, "Открыть", {}},
+                                              {R::Button, "Приостановить загрузку", {}},
+                                              {R::Button, "Файлы и сведения", {}}})
+        EXPECT_TRUE(hasPart(cardParts, want.role, want.name)) << want.name.toStdString();
+    // The bar under the picture, with its value: pieces once the map is in.
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return hasPart(partsOf(card), R::ProgressBar, QStringLiteral("Части файла")); }));
+    for (const Part& p : partsOf(card))
+        if (p.role == R::ProgressBar)
+            EXPECT_TRUE(p.value.startsWith(QStringLiteral("Скачано: "))) << p.value.toStdString();
+
+    // Play ("Открыть": no video, so the file manager shows it) and pause, through the tree.
+    ASSERT_TRUE(press(card, QStringLiteral("Открыть")));
+    ASSERT_TRUE(test::waitUntil([&] { return !revealed.empty(); }));
+    ASSERT_TRUE(press(card, QStringLiteral("Приостановить загрузку")));
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id)->paused; }));
+
+    // The list's row.
+    LibraryPreferences p = ui->preferences();
+    p.layout = LibraryLayout::list;
+    ui->setPreferences(p);
+    QAccessibleInterface* row = nullptr;
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return (row = libraryItem(window, QStringLiteral("Список торрентов"), "Docs")); }));
+    EXPECT_TRUE(row->state().selected);
+    auto rowParts = partsOf(row);
+    for (const Part& want : std::vector<Part>{{R::Button, "Выбрать Docs", {}},
+                                              {R::Button, "Docs", {}},
+                                              {R::StaticText, "Файлы", {}},
+                                              {R::StaticText, "100%", {}},
+                                              {R::StaticText, "Готово", {}},
+                                              {R::Button, "Открыть", {}},
+                                              {R::ButtonMenu, "Действия с торрентом", {}}})
+        EXPECT_TRUE(hasPart(rowParts, want.role, want.name)) << want.name.toStdString();
+    EXPECT_TRUE(
+        std::ranges::any_of(rowParts, [](const Part& p) { return p.role == R::ProgressBar; }));
+
+    // The row's actions menu, as a screen reader opens and uses it: resume.
+    ASSERT_TRUE(press(row, QStringLiteral("Действия с торрентом")));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu);
+    ASSERT_NE(items, nullptr);
+    QAccessibleInterface* resume = nullptr;
+    for (int i = 0; i < items->childCount(); ++i)
+        if (items->child(i)->text(QAccessible::Name) == QStringLiteral("Возобновить"))
+            resume = items->child(i);
+    ASSERT_NE(resume, nullptr);
+    resume->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+    menu->close();
+    const std::size_t shown = revealed.size();
+    ASSERT_TRUE(press(row, QStringLiteral("Открыть")));
+    ASSERT_TRUE(test::waitUntil([&] { return revealed.size() > shown; }));
 }
 
 } // namespace

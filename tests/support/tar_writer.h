@@ -24,6 +24,7 @@ public:
     void hardlink(const std::string& name, const std::string& target) {
         header(name, '1', 0, 0644, target);
     }
+    void fifo(const std::string& name) { header(name, '6', 0, 0644, ""); }
     // The archive with its end marker.
     std::string finish() const { return m_out + std::string(1024, '\0'); }
 

@@ -1,12 +1,15 @@
 // The add-torrent and magnet sheets against a real engine: every corpus file
 // opens or gives the sheet's error text, unchecked files reach libtorrent at
-// priority 0 and never appear on disk, duplicates and bad folders.
+// priority 0 and never appear on disk, duplicates and bad folders, what the
+// user typed or chose kept across filters and minimizing, Return to add.
 
 #include <fstream>
 #include <sstream>
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -234,4 +237,76 @@ TEST_F(AddSheets, MagnetForALoopbackSeededTorrentGetsItsMetadata) {
     EXPECT_EQ(std::ranges::count_if(files, [](auto& f) { return !f.pad; }), 10);
     for (const TorrentFile& f : files)
         EXPECT_EQ(f.prio, 0) << f.path;
+}
+
+// Typing in "Фильтр" keeps the selection and the opened folders; rows the
+// filter hides come back selected when it is cleared. A click on one row's
+// check mark leaves a selection of several rows as it was.
+TEST_F(AddSheets, FilterAndCheckMarksKeepTheSelectionAndOpenFolders) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    auto sheet = openSheet(engine(), t.torrentPath());
+    QTreeView* tree = sheet->treeView();
+    FileTreeModel* model = sheet->model();
+    tree->setExpanded(model->indexOf("d:/Subs"), true);
+    std::string e01, srt;
+    for (const FileNode& n : FileTree::flatten(sheet->tree())) {
+        if (n.name == "Show.S01E01.1080p.mkv")
+            e01 = n.id;
+        if (n.name == "Show.S01E01.srt")
+            srt = n.id;
+    }
+    const std::unordered_set<std::string> both{e01, srt};
+    sheet->setSelection(both);
+    QLineEdit* filter = nullptr;
+    for (auto* e : sheet->findChildren<QLineEdit*>())
+        if (e->placeholderText() == "Фильтр")
+            filter = e;
+    ASSERT_TRUE(filter);
+
+    QTest::keyClicks(filter, "srt");
+    EXPECT_EQ(sheet->selection(), both);
+    EXPECT_TRUE(tree->isExpanded(model->indexOf("d:/Subs")));
+    EXPECT_TRUE(tree->selectionModel()->isSelected(model->indexOf(srt)));
+    EXPECT_TRUE(button(sheet.get(), "Скачивать")->isEnabled());
+    filter->clear();
+    EXPECT_EQ(sheet->selection(), both);
+    EXPECT_EQ(tree->selectionModel()->selectedRows().size(), 2);
+    EXPECT_TRUE(tree->isExpanded(model->indexOf("d:/Subs")));
+
+    QRect check = tree->visualRect(model->indexOf(srt, FileTreeModel::checkColumn));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, check.center());
+    EXPECT_EQ(model->data(model->indexOf(srt), FileTreeModel::CheckRole),
+              static_cast<int>(CheckState::off));
+    EXPECT_EQ(sheet->selection(), both);
+}
+
+// The magnet sheet fills itself when it opens, not when a restored window
+// shows it again: the typed link and the chosen folder stay. Return adds
+// (and does nothing while "Добавить" is off); Shift+Return starts a line.
+TEST_F(AddSheets, MagnetSheetKeepsWhatWasTypedAcrossMinimizeAndAddsOnReturn) {
+    auto t = makeTorrent("Meta", test::seasonFiles());
+    MagnetSheet sheet(engine(), QString());
+    sheet.show();
+    auto* editor = sheet.findChild<QPlainTextEdit*>();
+    ASSERT_TRUE(editor);
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(editor->toPlainText().isEmpty());
+    const QString link = QString::fromStdString(t.magnet());
+    QTest::keyClicks(editor, link);
+    const QString chosen = QString::fromStdString((dir / "chosen").string());
+    sheet.setSavePath(chosen);
+
+    test::minimizeAndRestore(sheet);
+    EXPECT_EQ(sheet.link(), link);
+    EXPECT_EQ(sheet.savePath(), chosen);
+
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(editor->toPlainText(), link + "\n");
+    QSignalSpy added(&sheet, &MagnetSheet::added);
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_EQ(added.count(), 1);
+    EXPECT_FALSE(sheet.isVisible());
+    std::string id = added.at(0).at(0).toString().toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return engine().torrent(id).has_value(); }));
+    EXPECT_EQ(engine().torrent(id)->savePath, chosen.toStdString());
 }

@@ -1,12 +1,16 @@
 // The files view against a real engine: quick selections over a real season,
 // priorities and checks reaching libtorrent and surviving a restart, in-place
-// refreshes that keep expansion and selection, Space, Ctrl+Return, the context
-// menu, and replies of a previous torrent dropped.
+// refreshes that keep expansion and selection, selected rows a filter hides,
+// Space, Ctrl+Return, the context and priority menus, and replies of a
+// previous torrent dropped.
 
+#include <QApplication>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "tests/support/qt_app.h"
@@ -121,7 +125,7 @@ TEST_F(FilesViewTest, ChecksAndPrioritiesReachTheEngineAndSurviveARestart) {
                p["readme.txt"] == 0 && p["Show.S01E01.1080p.mkv"] == 4;
     };
     ASSERT_TRUE(test::waitUntil([&] { return expected(priorities(id)); }));
-    // The folder of mixed priorities reads "Разный" once the view has refreshed.
+    // The skipped subtitles folder reads "Не скачивать" once the view has refreshed.
     ASSERT_TRUE(test::waitUntil([&] {
         return view->model()
                    ->data(view->model()->indexOf("d:/Subs", FileTreeModel::priorityColumn))
@@ -260,4 +264,91 @@ TEST_F(FilesViewTest, SwitchingTorrentsClearsAtOnceAndDropsLateReplies) {
     int passes = refreshed.count();
     test::spinFor(2500ms);
     EXPECT_EQ(refreshed.count(), passes);
+}
+
+// Selected rows that the filter hides stay selected: the controls act on what
+// shows, and clearing the filter brings the whole selection back. A plain
+// click replaces all of it, hidden rows included.
+TEST_F(FilesViewTest, SelectedRowsAFilterHidesComeBackWhenItIsCleared) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    std::string id = addSeeded(t, true);
+    auto view = open(id);
+    QTreeView* tree = view->treeView();
+    std::string e02, srt;
+    std::int64_t e02Index = -1;
+    for (const FileNode& n : FileTree::flatten(view->tree())) {
+        if (n.name == "Show.S01E02.1080p.mkv") {
+            e02 = n.id;
+            e02Index = n.file->i;
+        }
+        if (n.name == "Show.S01E01.srt")
+            srt = n.id;
+    }
+    const std::unordered_set<std::string> both{e02, srt};
+    view->setSelection(both);
+
+    view->setQuery("1080p");
+    EXPECT_EQ(view->selection(), both);
+    EXPECT_EQ(view->selectedIndices(), std::vector<std::int64_t>{e02Index});
+    view->setQuery("");
+    EXPECT_EQ(view->selection(), both);
+    EXPECT_EQ(tree->selectionModel()->selectedRows().size(), 2);
+
+    view->setQuery("1080p");
+    QRect e02Row = tree->visualRect(view->model()->indexOf(e02, FileTreeModel::nameColumn));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, e02Row.center());
+    view->setQuery("");
+    EXPECT_EQ(view->selection(), std::unordered_set<std::string>{e02});
+}
+
+// The priority menus (the cell's, the toolbar's) open without a nested event
+// loop, so the window may drop the view (a selection change from a server)
+// while one is open.
+TEST_F(FilesViewTest, PriorityMenuActsOnItsRowAndLetsTheViewGoWhileOpen) {
+    auto t = makeTorrent("Season", test::seasonFiles());
+    std::string id = addSeeded(t, true);
+    auto view = open(id);
+    QTreeView* tree = view->treeView();
+    std::string readme;
+    for (const FileNode& n : FileTree::flatten(view->tree()))
+        if (n.name == "readme.txt")
+            readme = n.id;
+    auto cell = [&] {
+        return tree->visualRect(view->model()->indexOf(readme, FileTreeModel::priorityColumn))
+            .center();
+    };
+
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, cell());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QAction* high = nullptr;
+    for (QAction* a : menu->actions())
+        if (a->text() == "Высокий")
+            high = a;
+    ASSERT_TRUE(high);
+    high->trigger();
+    menu->close();
+    EXPECT_TRUE(test::waitUntil([&] { return priorities(id)["readme.txt"] == 7; }));
+
+    // The toolbar's priority menu opens the same way.
+    view->setSelection({readme});
+    QToolButton* toolbar = nullptr;
+    for (auto* b : view->findChildren<QToolButton*>())
+        if (b->accessibleName() == "Приоритет")
+            toolbar = b;
+    ASSERT_TRUE(toolbar && toolbar->isEnabled());
+    QTest::mouseClick(toolbar, Qt::LeftButton);
+    ASSERT_TRUE(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QApplication::activePopupWidget()->close();
+
+    QTimer::singleShot(50ms, [&] {
+        view.reset();
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    });
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, cell());
+    EXPECT_TRUE(QApplication::activePopupWidget());
+    ASSERT_TRUE(test::waitUntil([&] { return !view; }));
+    test::spinFor(100ms);
+    EXPECT_FALSE(QApplication::activePopupWidget());
 }

@@ -1,16 +1,20 @@
 // The peers and trackers tabs against loopback seeders and a loopback tracker,
-// and the limits sheet against the engine.
+// the trackers sheet's keys, and the limits sheet against the engine.
 
 #include <QHeaderView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 
 #include "tests/support/qt_app.h"
 #include "tests/torrent/loopback_tracker.h"
 #include "tests/torrent/views_fixture.h"
+#include "tevro/bridge/torrent_bridge.h"
 #include "tevro/core/format.h"
 #include "tevro/torrent/add_trackers_sheet.h"
 #include "tevro/torrent/limits_sheet.h"
@@ -61,8 +65,19 @@ TEST(TrackersModelText, StatusWordsCountsAndSummary) {
     EXPECT_EQ(TrackersModel::statusText(t), "Ошибка");
     t.message = "timed out";
     EXPECT_EQ(TrackersModel::statusText(t), "timed out");
-    EXPECT_EQ(TrackersModel::color("error"), TrackersModel::color("error"));
-    EXPECT_NE(TrackersModel::color("working"), TrackersModel::color("bogus"));
+    // Each status word has its own dot: green, blue, red, yellow, and grey for the rest.
+    struct {
+        const char* status;
+        int hue; // -1: grey
+    } dots[] = {
+        {"working", 135}, {"updating", 210}, {"error", 3}, {"contacted", 50}, {"bogus", -1}};
+    for (const auto& d : dots) {
+        QColor c = TrackersModel::color(d.status);
+        if (d.hue < 0)
+            EXPECT_LT(c.hsvSaturation(), 40) << d.status;
+        else
+            EXPECT_NEAR(c.hsvHue(), d.hue, 12) << d.status;
+    }
     t.status = "bogus";
     EXPECT_EQ(TrackersModel::statusText(t), "Не опрошен");
     EXPECT_EQ(TrackersModel::count(-1), "—");
@@ -172,13 +187,20 @@ TEST_F(PeersTrackers, TrackersTabAddsAndReannouncesAgainstALoopbackTracker) {
     AddTrackersSheet* sheet = view.showAddSheet();
     sheet->setText("  \n\n ");
     EXPECT_FALSE(sheet->canAdd());
-    sheet->setText("\n  " + QString::fromStdString(tracker.url("/second")) + "  \n\n");
-    ASSERT_TRUE(sheet->canAdd());
-    for (auto* b : sheet->findChildren<QPushButton*>())
-        if (b->text() == "Добавить")
-            QTest::mouseClick(b, Qt::LeftButton);
-    ASSERT_TRUE(test::waitUntil([&] { return row(tracker.url("/second")) != nullptr; }, 30s));
-    EXPECT_TRUE(view.summary().endsWith(" из 2")) << view.summary().toStdString();
+    // Return does nothing while there is nothing to add; Shift+Return starts a
+    // line, Return adds them all.
+    auto* editor = sheet->findChild<QPlainTextEdit*>();
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(sheet->isVisible());
+    sheet->setText("\n  " + QString::fromStdString(tracker.url("/second")) + "  ");
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(editor, QString::fromStdString(tracker.url("/third")));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(sheet->isVisible());
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return row(tracker.url("/second")) && row(tracker.url("/third")); }, 30s));
+    EXPECT_TRUE(view.summary().endsWith(" из 3")) << view.summary().toStdString();
 
     // Escape keeps the typed text for the next opening.
     sheet = view.showAddSheet();
@@ -229,4 +251,42 @@ TEST_F(PeersTrackers, LimitsSheetOpensWithTheTorrentsLimitsAndAppliesThem) {
     ASSERT_TRUE(test::waitUntil([&] { return engine().torrent(id)->downloadLimit < 1; }));
     auto uploadSlots = engine().torrent(id)->uploadsLimit;
     EXPECT_TRUE(uploadSlots < 1 || uploadSlots >= 16777215) << uploadSlots;
+}
+
+// The limits sheet fills itself when it opens, not when a restored window
+// shows it again. A field emptied key by key means 0, no limit, not the 1 left
+// from erasing "100".
+TEST_F(PeersTrackers, LimitsSheetKeepsTypedValuesAndTakesAnEmptiedFieldAsNoLimit) {
+    auto t = makeTorrent("Limited", {{"l.mkv", 50000}});
+    std::string id = addSeeded(t, true);
+    tb_set_limits(engine().session(), id.c_str(), 100 * 1024, 0, 0, 0);
+    engine().poll();
+    ASSERT_TRUE(test::waitUntil([&] { return engine().torrent(id)->downloadLimit == 102400; }));
+    LimitsSheet sheet(engine(), QString::fromStdString(id));
+    sheet.show();
+    auto field = [&](const QString& name) {
+        for (auto* s : sheet.findChildren<QSpinBox*>())
+            if (s->accessibleName() == name)
+                return s;
+        return static_cast<QSpinBox*>(nullptr);
+    };
+    QSpinBox* download = field("Загрузка, КиБ/с (0 = ∞)");
+    QSpinBox* upload = field("Отдача, КиБ/с (0 = ∞)");
+    ASSERT_TRUE(download && upload);
+    EXPECT_EQ(download->value(), 100);
+    upload->selectAll();
+    QTest::keyClicks(upload, "300");
+
+    test::minimizeAndRestore(sheet);
+    EXPECT_EQ(sheet.upload(), 300);
+    EXPECT_EQ(download->text(), "100");
+
+    QTest::keyClick(download, Qt::Key_End);
+    for (int k = 0; k < 3; ++k)
+        QTest::keyClick(download, Qt::Key_Backspace);
+    EXPECT_TRUE(download->text().isEmpty());
+    QTest::keyClick(download, Qt::Key_Return);
+    EXPECT_FALSE(sheet.isVisible());
+    ASSERT_TRUE(test::waitUntil([&] { return engine().torrent(id)->uploadLimit == 300 * 1024; }));
+    EXPECT_LT(engine().torrent(id)->downloadLimit, 1);
 }

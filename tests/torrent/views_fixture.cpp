@@ -1,6 +1,7 @@
 #include "tests/torrent/views_fixture.h"
 
 #include <QApplication>
+#include <QWidget>
 
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
@@ -15,6 +16,15 @@ void ensureWidgetApp() {
     static char name[] = "tevro-torrent-tests";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);
+}
+
+void minimizeAndRestore(QWidget& window) {
+    window.showMinimized();
+    EXPECT_TRUE(waitUntil([&] { return window.isMinimized(); }));
+    spinFor(std::chrono::milliseconds(100));
+    window.showNormal();
+    EXPECT_TRUE(waitUntil([&] { return !window.isMinimized(); }));
+    spinFor(std::chrono::milliseconds(100));
 }
 
 void ViewsTest::SetUp() {

@@ -17,6 +17,8 @@
 #include "tevro/core/torrent_file.h"
 #include "tevro/engine/torrent_engine.h"
 
+class QWidget;
+
 namespace tevro::test {
 
 // A QApplication for widgets (before any QCoreApplication is made).
@@ -55,6 +57,10 @@ protected:
 private:
     std::unique_ptr<TorrentEngine> m_engine;
 };
+
+// Minimizes `window` and restores it, as the window manager would, and waits
+// for the hide and show events that come with it.
+void minimizeAndRestore(QWidget& window);
 
 // A season of five episodes with subtitles, a sample, an extra and a text file.
 std::vector<swarm::GeneratedFile> seasonFiles();

@@ -9,6 +9,7 @@
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/settings_pack.hpp>
 
+#include "tevro/bridge/file_watch.h"
 #include "tevro/bridge/hold_guard.h"
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/reader_registry.h"
@@ -21,8 +22,9 @@ namespace tevro::bridge {
 using namespace std::chrono_literals;
 
 Session::Session(std::string stateDir)
-    : m_dir(std::move(stateDir)), m_statusRows(std::make_unique<StatusRows>()),
-      m_pieces(std::make_shared<PieceCache>()), m_readers(std::make_shared<ReaderRegistry>()) {}
+    : m_dir(std::move(stateDir)), m_watch(std::make_unique<FileWatch>()),
+      m_statusRows(std::make_unique<StatusRows>()), m_pieces(std::make_shared<PieceCache>()),
+      m_readers(std::make_shared<ReaderRegistry>()) {}
 
 Session::~Session() = default;
 

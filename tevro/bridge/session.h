@@ -36,6 +36,7 @@ namespace lt = libtorrent;
 namespace tevro::bridge {
 
 struct AddOptions;
+class FileWatch;
 class PieceCache;
 class ReaderRegistry;
 class StatusRows;
@@ -97,14 +98,16 @@ private:
     // Registration and the state folder (session_torrents.cpp).
     void restoreSaved();
     void restoreOne(const std::string& fileName);
-    // The next four run with m_stateMutex held.
+    // The next five run with m_stateMutex held.
     void remember(const lt::torrent_handle& handle, const std::string& id,
                   const std::set<int>& expected);
+    // The missing-file rule for one torrent; it also watches the torrent's
+    // complete files, so that the scan looks at it again only when one of
+    // them may have gone (or when filesDue() says so).
     void checkFiles(const std::string& id, TorrentRec& rec);
-    // The same with a status already taken; one not `fresh` is taken again
-    // before a file is called missing.
-    void checkFiles(const std::string& id, TorrentRec& rec, const lt::torrent_status& st,
-                    bool fresh);
+    // The torrent's files may have changed (pieces passed, a check ended,
+    // new priorities or a new place): the next scan runs the rule on it.
+    void filesDue(const lt::torrent_handle& handle);
     bool resetMissing(const std::string& id, TorrentRec& rec);
     void applyTrackers(TorrentRec& rec);
     void savePresence(const std::string& id, const TorrentRec& rec);
@@ -172,7 +175,9 @@ private:
     bool m_incoming = false;
     std::vector<std::int64_t> m_counters;
     std::optional<Clock::time_point> m_sampleTime;
-    std::set<int> m_namedSettings; // what the last settings text set
+    std::set<int> m_namedSettings;      // what the last settings text set
+    std::unique_ptr<FileWatch> m_watch; // the complete files' folders
+    std::set<std::string> m_filesDue;   // ids the next file scan looks at
 
     // State-folder files whose last write failed (keys of writeStateFile),
     // and those that could not be read at start and are never written.

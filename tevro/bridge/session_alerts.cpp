@@ -108,6 +108,12 @@ void Session::handleAlert(lt::alert* alert) {
     case lt::piece_finished_alert::alert_type:
         m_pieces->wakeAll();
         m_readers->hold().pieceFinished(static_cast<lt::piece_finished_alert*>(alert)->handle);
+        filesDue(static_cast<lt::piece_finished_alert*>(alert)->handle);
+        break;
+
+    case lt::torrent_checked_alert::alert_type:
+    case lt::file_renamed_alert::alert_type:
+        filesDue(static_cast<lt::torrent_alert*>(alert)->handle);
         break;
 
     case lt::read_piece_alert::alert_type: {
@@ -224,6 +230,7 @@ void Session::handleAlert(lt::alert* alert) {
         }
         if (registered)
             requestResume(a->handle, lt::torrent_handle::save_info_dict);
+        filesDue(a->handle);
         break;
     }
 

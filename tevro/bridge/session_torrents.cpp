@@ -17,6 +17,7 @@
 #include <libtorrent/torrent_status.hpp>
 
 #include "tevro/bridge/banned_clients.h"
+#include "tevro/bridge/file_watch.h"
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/piece_span.h"
 #include "tevro/bridge/state_files.h"
@@ -268,24 +269,14 @@ void Session::savePresence(const std::string& id, const TorrentRec& rec) {
 }
 
 void Session::checkFiles(const std::string& id, TorrentRec& rec) {
-    try {
-        if (rec.missingText.empty() && rec.handle.is_valid())
-            checkFiles(id, rec,
-                       rec.handle.status(lt::torrent_handle::query_save_path |
-                                         lt::torrent_handle::query_name),
-                       true);
-    } catch (const std::exception&) {
-    }
-}
-
-void Session::checkFiles(const std::string& id, TorrentRec& rec, const lt::torrent_status& st,
-                         bool fresh) {
     if (!rec.missingText.empty())
         return;
     try {
         const lt::torrent_handle& h = rec.handle;
         if (!h.is_valid())
             return;
+        lt::torrent_status st =
+            h.status(lt::torrent_handle::query_save_path | lt::torrent_handle::query_name);
         std::shared_ptr<const lt::torrent_info> ti = h.torrent_file();
         if (!st.has_metadata || !ti || st.moving_storage)
             return;
@@ -308,27 +299,32 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec, const lt::torre
             if (grew)
                 savePresence(id, rec);
         }
-        if (rec.present.empty())
-            return;
-        std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
+        // Watched before they are looked at: a file that goes in between is
+        // seen by the look.
+        std::vector<int> files;
+        std::vector<std::string> paths;
         for (int index : rec.present) {
-            if (index >= fs.num_files() || !wanted(priorities, index))
+            if (index >= fs.num_files())
                 continue;
             lt::file_index_t f(index);
             if (fs.pad_file_at(f) || fs.file_size(f) < 1)
                 continue;
-            if (!isGone(fs.file_path(f, st.save_path)))
+            files.push_back(index);
+            paths.push_back(fs.file_path(f, st.save_path));
+        }
+        m_watch->set(id, paths);
+        if (files.empty())
+            return;
+        std::vector<lt::download_priority_t> priorities = h.get_file_priorities();
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            if (!wanted(priorities, files[k]) || !isGone(paths[k]))
                 continue;
-            // A status from the start of a scan may predate a move: look again.
-            if (!fresh) {
-                checkFiles(id, rec);
-                return;
-            }
-            std::string name = fs.file_path(f);
+            std::string name = fs.file_path(lt::file_index_t(files[k]));
             if (auto slash = name.find_last_of('/'); slash != std::string::npos)
                 name.erase(0, slash + 1);
             rec.missingText = "Файл удалён или перемещён: «" + name +
                               "». Верните файл и проверьте его или перезапустите загрузку.";
+            m_watch->forget(id);
             h.unset_flags(lt::torrent_flags::auto_managed);
             h.pause();
             h.force_recheck();
@@ -341,6 +337,12 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec, const lt::torre
     }
 }
 
+void Session::filesDue(const lt::torrent_handle& handle) {
+    std::lock_guard lock(m_stateMutex);
+    if (std::string id = idOf(handle); !id.empty())
+        m_filesDue.insert(std::move(id));
+}
+
 bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     checkFiles(id, rec);
     if (rec.missingText.empty())
@@ -349,6 +351,7 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     rec.present.clear();
     rec.scannedDone = -1;
     savePresence(id, rec);
+    m_watch->forget(id);
     m_pieces->forget(id);
     try {
         rec.handle.clear_error();
@@ -386,17 +389,20 @@ void Session::applyTrackers(TorrentRec& rec) {
 }
 
 void Session::scanFiles() {
-    // One status query for every torrent rather than one each, and the state
-    // lock one torrent at a time: with thousands of torrents the scan would
-    // otherwise hold the lock, and the library's thread, most of each second.
-    std::vector<lt::torrent_status> statuses = m_session->get_torrent_status(
-        [](const lt::torrent_status& st) { return st.has_metadata && !st.moving_storage; },
-        lt::torrent_handle::query_save_path | lt::torrent_handle::query_name);
-    for (const auto& st : statuses) {
+    // Only the torrents whose files may have changed: an inotify event on
+    // one of their files' paths, a file that cannot be watched and is gone,
+    // or a change the alerts reported. The state lock one torrent at a time.
+    std::set<std::string> due;
+    {
         std::lock_guard lock(m_stateMutex);
-        std::string id = idOf(st.handle);
+        m_watch->takeChanged(due);
+        due.merge(m_filesDue);
+        m_filesDue.clear();
+    }
+    for (const auto& id : due) {
+        std::lock_guard lock(m_stateMutex);
         if (auto it = m_torrents.find(id); it != m_torrents.end())
-            checkFiles(id, it->second, st, false);
+            checkFiles(id, it->second);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <libtorrent/write_resume_data.hpp>
 
 #include "tevro/bridge/add_options.h"
+#include "tevro/bridge/file_watch.h"
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
@@ -146,6 +147,8 @@ bool Session::remove(const std::string& id, bool deleteFiles) {
         m_torrents.erase(it);
         m_unsaved.erase("resume:" + id);
         m_unsaved.erase("presence:" + id);
+        m_watch->forget(id);
+        m_filesDue.erase(id);
         std::remove(state_files::resumePath(m_dir, id).c_str());
         std::remove(state_files::presencePath(m_dir, id).c_str());
     }
@@ -243,6 +246,8 @@ bool Session::setFilePriorities(const std::string& id, const int* indices, int c
     } catch (const std::exception&) {
         return false;
     }
+    // A file wanted again is looked at again.
+    filesDue(*handle);
     requestResume(*handle, lt::torrent_handle::save_info_dict);
     return true;
 }

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include "tevro/library/library_style.h"
 #include "tevro/library/torrent_list_model.h"
 
 namespace tevro {
@@ -25,16 +26,28 @@ void LibraryItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     const TorrentListModel::Item& item = model->item(index.row());
     LibraryItemPaint paint = item.paint();
     paint.hovered = option.state & QStyle::State_MouseOver;
+    const QRectF rect = itemRect(option.rect);
     painter->save();
-    paintItem(*painter, itemRect(option), paint);
+    paintItem(*painter, rect, paint);
     painter->restore();
+    // The item the keyboard acts on, while the view has the focus: a white
+    // ring just inside the item's border (a repaint covers only the item).
+    if (option.state & QStyle::State_HasFocus) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(QColor(255, 255, 255, 210), 2));
+        painter->setBrush(Qt::NoBrush);
+        const qreal r = itemRadius() - 3;
+        painter->drawRoundedRect(rect.adjusted(3, 3, -3, -3), r, r);
+        painter->restore();
+    }
 }
 
-PaintedElements LibraryItemDelegate::elements(const QModelIndex& index, const QRectF& rect) const {
+PaintedElements LibraryItemDelegate::elements(const QModelIndex& index, const QRect& cell) const {
     const TorrentListModel* model = modelOf(index);
     if (!model)
         return {};
-    return itemElements(rect, model->item(index.row()).paint());
+    return itemElements(itemRect(cell), model->item(index.row()).paint());
 }
 
 bool LibraryItemDelegate::editorEvent(QEvent* event, QAbstractItemModel*,
@@ -50,7 +63,7 @@ bool LibraryItemDelegate::editorEvent(QEvent* event, QAbstractItemModel*,
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() != Qt::LeftButton)
         return false;
-    const PaintedElements parts = itemElements(itemRect(option), model->item(index.row()).paint());
+    const PaintedElements parts = elements(index, option.rect);
     const PaintedElement* hit = clickableAt(parts, mouse->position());
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
         m_pressedIndex = index;
@@ -71,7 +84,7 @@ bool LibraryItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                     const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (event->type() != QEvent::ToolTip || !modelOf(index))
         return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const PaintedElements parts = elements(index, itemRect(option));
+    const PaintedElements parts = elements(index, option.rect);
     if (const PaintedElement* e = toolTipAt(parts, event->pos())) {
         QToolTip::showText(event->globalPos(), e->toolTip, view->viewport(),
                            e->rect.toAlignedRect());

@@ -25,8 +25,10 @@ public:
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
-    // The parts of the item at `index` laid out in `rect`.
-    PaintedElements elements(const QModelIndex& index, const QRectF& rect) const;
+    // The parts of the item at `index` whose cell is `cell` (viewport coordinates).
+    PaintedElements elements(const QModelIndex& index, const QRect& cell) const;
+    // The part of a cell the item takes (cells include the spacing).
+    virtual QRectF itemRect(const QRect& cell) const { return QRectF(cell); }
 
 signals:
     void actionRequested(const QString& id, tevro::PaintedElement::Action action,
@@ -37,8 +39,8 @@ protected:
                            const LibraryItemPaint& item) const = 0;
     virtual PaintedElements itemElements(const QRectF& rect,
                                          const LibraryItemPaint& item) const = 0;
-    // The part of the cell the item takes (cells include the spacing).
-    virtual QRectF itemRect(const QStyleOptionViewItem& option) const { return option.rect; }
+    // The rounded outline of an item, where the keyboard focus ring goes.
+    virtual qreal itemRadius() const = 0;
 
 private:
     static const TorrentListModel* modelOf(const QModelIndex& index);

@@ -34,6 +34,7 @@ public:
     void setCollapsed(bool collapsed);
     bool collapsed() const { return m_collapsed; }
     void setReduceMotion(bool reduce) { m_reduceMotion = reduce; }
+    bool reduceMotion() const { return m_reduceMotion; }
     void setSettingsShown(bool shown);
     // The network status block, placed after the remaining row.
     void setNetworkStatus(QWidget* widget);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -96,17 +95,6 @@ void drawText(QPainter& p, const QRectF& r, const QFont& font, const QColor& col
 }
 
 } // namespace
-
-TorrentCard::TorrentCard(ArtworkStore* store, TorrentEngine* engine, QWidget* parent)
-    : PaintedWidget(parent), m_artwork(store), m_pieces(engine) {
-    connect(&m_artwork, &ArtworkLoader::changed, this, qOverload<>(&QWidget::update));
-    connect(&m_pieces, &PieceMapLoader::changed, this, qOverload<>(&QWidget::update));
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
-    setAttribute(Qt::WA_Hover);
-    m_text = LibraryItemText::make(m_torrent);
-}
 
 qreal TorrentCard::cardHeight(qreal width, const TorrentStatus& torrent) {
     const LibraryItemText text = LibraryItemText::make(torrent);
@@ -222,73 +210,6 @@ PaintedElements TorrentCard::elements(const QRectF& r, const LibraryItemPaint& i
                  QStringLiteral("info.circle"), QStringLiteral("Файлы и сведения"), l.details,
                  A::details, false});
     return e;
-}
-
-LibraryItemPaint TorrentCard::item() const {
-    return {m_torrent, m_text, m_selected, m_hovered, m_artwork.image(), m_pieces.map()};
-}
-
-PaintedElements TorrentCard::elements() const {
-    return elements(QRectF(rect()), item());
-}
-
-void TorrentCard::setTorrent(const TorrentStatus& torrent) {
-    if (torrent == m_torrent)
-        return;
-    const bool checking = m_text.checking;
-    m_torrent = torrent;
-    m_text = LibraryItemText::make(m_torrent);
-    m_artwork.set(m_torrent);
-    m_pieces.setTorrentId(m_torrent.id);
-    if (checking != m_text.checking)
-        updateGeometry();
-    update();
-}
-
-void TorrentCard::setSelected(bool selected) {
-    if (selected == m_selected)
-        return;
-    m_selected = selected;
-    update();
-}
-
-QSize TorrentCard::sizeHint() const {
-    return {260, heightForWidth(260)};
-}
-
-int TorrentCard::heightForWidth(int width) const {
-    return int(cardHeight(width, m_torrent));
-}
-
-void TorrentCard::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    paint(p, QRectF(rect()), item());
-}
-
-void TorrentCard::enterEvent(QEnterEvent* event) {
-    PaintedWidget::enterEvent(event);
-    m_hovered = true;
-    update();
-}
-
-void TorrentCard::leaveEvent(QEvent* event) {
-    PaintedWidget::leaveEvent(event);
-    m_hovered = false;
-    update();
-}
-
-void TorrentCard::showEvent(QShowEvent* event) {
-    PaintedWidget::showEvent(event);
-    m_pieces.setActive(true);
-}
-
-void TorrentCard::hideEvent(QHideEvent* event) {
-    PaintedWidget::hideEvent(event);
-    m_pieces.setActive(false);
-}
-
-void TorrentCard::activate(const PaintedElement& element) {
-    emitAction(this, element.action);
 }
 
 } // namespace tevro

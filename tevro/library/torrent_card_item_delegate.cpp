@@ -18,7 +18,7 @@ QSize TorrentCardItemDelegate::sizeHint(const QStyleOptionViewItem&,
     const auto* model = qobject_cast<const TorrentListModel*>(index.model());
     if (!model)
         return {m_width, m_width};
-    // Two heights only (with and without checking metrics): cached per width.
+    // Cards that are not checking share one height per width: cached.
     static QHash<quint64, int> heights;
     const auto& torrent = model->item(index.row()).torrent;
     if (torrent.isChecking())
@@ -30,8 +30,12 @@ QSize TorrentCardItemDelegate::sizeHint(const QStyleOptionViewItem&,
     return {m_width, *it};
 }
 
-QRectF TorrentCardItemDelegate::itemRect(const QStyleOptionViewItem& option) const {
-    return QRectF(option.rect.left(), option.rect.top(), m_width, option.rect.height());
+QRectF TorrentCardItemDelegate::itemRect(const QRect& cell) const {
+    return QRectF(cell.left(), cell.top(), m_width, cell.height());
+}
+
+qreal TorrentCardItemDelegate::itemRadius() const {
+    return TorrentCard::kRadius;
 }
 
 void TorrentCardItemDelegate::paintItem(QPainter& painter, const QRectF& rect,

@@ -15,12 +15,13 @@ public:
     int cardWidth() const { return m_width; }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QRectF itemRect(const QRect& cell) const override;
 
 protected:
     void paintItem(QPainter& painter, const QRectF& rect,
                    const LibraryItemPaint& item) const override;
     PaintedElements itemElements(const QRectF& rect, const LibraryItemPaint& item) const override;
-    QRectF itemRect(const QStyleOptionViewItem& option) const override;
+    qreal itemRadius() const override;
 
 private:
     int m_width = 260;

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 #include <QResizeEvent>
+#include <QCoreApplication>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include "tevro/library/torrent_card_item_delegate.h"
 
@@ -23,12 +26,21 @@ TorrentGridView::TorrentGridView(QWidget* parent)
     setUniformItemSizes(false);
     setLayoutMode(QListView::SinglePass);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAccessibleName(QStringLiteral("Медиатека"));
 }
 
 int TorrentGridView::cardWidth() const {
     return m_cards->cardWidth();
+}
+
+QSize TorrentGridView::sizeHint() const {
+    return {LibraryItemView::sizeHint().width(), m_contentHeight};
+}
+
+QSize TorrentGridView::minimumSizeHint() const {
+    return {LibraryItemView::minimumSizeHint().width(), m_contentHeight};
 }
 
 void TorrentGridView::fitColumns() {
@@ -47,6 +59,53 @@ void TorrentGridView::fitColumns() {
 void TorrentGridView::resizeEvent(QResizeEvent* event) {
     fitColumns();
     LibraryItemView::resizeEvent(event);
+}
+
+void TorrentGridView::updateGeometries() {
+    LibraryItemView::updateGeometries();
+    const int height = model() && model()->rowCount() > 0 ? contentsSize().height() : 0;
+    if (height != m_contentHeight) {
+        m_contentHeight = height;
+        updateGeometry();
+    }
+}
+
+void TorrentGridView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>& roles) {
+    bool resized = false;
+    const QStyleOptionViewItem option;
+    for (int row = topLeft.row(); row <= bottomRight.row() && !resized; ++row) {
+        const QModelIndex index = model()->index(row, 0);
+        resized = rectForIndex(index).height() != m_cards->sizeHint(option, index).height();
+    }
+    LibraryItemView::dataChanged(topLeft, bottomRight, roles);
+    if (resized)
+        scheduleDelayedItemsLayout();
+}
+
+QScrollArea* TorrentGridView::scrollView() const {
+    QWidget* w = parentWidget();
+    while (w && !qobject_cast<QScrollArea*>(w))
+        w = w->parentWidget();
+    return qobject_cast<QScrollArea*>(w);
+}
+
+void TorrentGridView::wheelEvent(QWheelEvent* event) {
+    if (QScrollArea* area = scrollView()) {
+        QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+        return;
+    }
+    LibraryItemView::wheelEvent(event);
+}
+
+void TorrentGridView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    LibraryItemView::scrollTo(index, hint);
+    QScrollArea* area = scrollView();
+    if (!area || !area->widget() || !index.isValid())
+        return;
+    const QRect r = visualRect(index);
+    const QPoint centre = viewport()->mapTo(area->widget(), r.center());
+    area->ensureVisible(centre.x(), centre.y(), r.width() / 2 + 8, r.height() / 2 + 8);
 }
 
 } // namespace tevro

@@ -1,9 +1,13 @@
 #pragma once
 
 // The library's grid: cards in as many columns of at least the minimum card
-// width as fit, filling the width up to the maximum card width.
+// width as fit, filling the width up to the maximum card width. The grid
+// does not scroll itself: it is as tall as its cards and lives in the
+// library's scroll view, below the featured item.
 
 #include "tevro/library/library_item_view.h"
+
+class QScrollArea;
 
 namespace tevro {
 
@@ -21,14 +25,30 @@ public:
     int columns() const { return m_columns; }
     int cardWidth() const;
 
+    // The height of all the cards at the current width.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // Also brings the item into the view of the scroll view around the grid.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
+    // The wheel scrolls the scroll view around the grid.
+    void wheelEvent(QWheelEvent* event) override;
+    // A card whose height changed (checking metrics came, went or wrapped)
+    // lays the grid out again.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = {}) override;
 
 private:
     void fitColumns();
+    // The library's scroll view the grid lives in, if any.
+    QScrollArea* scrollView() const;
 
     TorrentCardItemDelegate* m_cards;
     int m_columns = 1;
+    int m_contentHeight = 0;
 };
 
 } // namespace tevro

@@ -1,5 +1,7 @@
 #include "tevro/library/torrent_list_model.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QMetaObject>
 
@@ -147,12 +149,9 @@ void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent)
     }
     if (text == item.text && !identityChanged)
         return; // nothing shown changed
-    const bool heightChanged = text.checking != item.text.checking;
     item.text = std::move(text);
     const QModelIndex i = index(int(row));
     emit dataChanged(i, i);
-    if (heightChanged)
-        emit rowHeightChanged(i);
 }
 
 void TorrentListModel::setSelection(const std::set<std::string>& ids) {
@@ -177,7 +176,7 @@ void TorrentListModel::prepare(int row) const {
         m_pendingArtwork.insert(item.torrent.id);
         wants = true;
     }
-    if (!item.mapInFlight && !item.text.checking &&
+    if (!item.mapInFlight &&
         (item.mapFetched == 0 || nowMs() - item.mapFetched >= PieceMapLoader::kRefreshMs)) {
         m_pendingPieces.insert(item.torrent.id);
         wants = true;
@@ -187,6 +186,18 @@ void TorrentListModel::prepare(int row) const {
         m_fetchScheduled = true;
         QMetaObject::invokeMethod(const_cast<TorrentListModel*>(this),
                                   &TorrentListModel::fetchPending, Qt::QueuedConnection);
+    }
+}
+
+void TorrentListModel::refreshPieces(int first, int last) {
+    first = std::max(first, 0);
+    last = std::min(last, int(m_items.size()) - 1);
+    // A map fetched a moment ago (for a first paint) is not asked for again.
+    const qint64 now = nowMs();
+    for (int row = first; row <= last; ++row) {
+        const Item& item = m_items[std::size_t(row)];
+        if (item.mapFetched == 0 || now - item.mapFetched >= PieceMapLoader::kRefreshMs / 2)
+            requestPieces(item.torrent.id);
     }
 }
 

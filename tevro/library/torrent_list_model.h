@@ -83,10 +83,9 @@ public:
     // A delegate painting `row` asks for what it shows besides the record:
     // the picture and the piece map, fetched later on the main thread.
     void prepare(int row) const;
-
-signals:
-    // The row's height may have changed (checking metrics came or went).
-    void rowHeightChanged(const QModelIndex& index);
+    // The rows on screen fetch their piece maps again (every 2 s while a view
+    // shows them, whatever else changes); a changed map repaints its row.
+    void refreshPieces(int first, int last);
 
 private:
     void refreshRow(std::size_t row, const TorrentStatus& torrent);

@@ -10,7 +10,6 @@
 #include "tevro/library/library_style.h"
 #include "tevro/library/media_artwork.h"
 #include "tevro/library/symbols.h"
-#include "tevro/library/torrent_card.h"
 #include "tevro/library/transfer_progress.h"
 
 namespace tevro {
@@ -98,14 +97,6 @@ QColor statusColor(const LibraryItemText& t) {
 }
 
 } // namespace
-
-TorrentListRow::TorrentListRow(ArtworkStore* store, TorrentEngine* engine, QWidget* parent)
-    : PaintedWidget(parent), m_artwork(store), m_pieces(engine) {
-    connect(&m_artwork, &ArtworkLoader::changed, this, qOverload<>(&QWidget::update));
-    connect(&m_pieces, &PieceMapLoader::changed, this, qOverload<>(&QWidget::update));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_text = LibraryItemText::make(m_torrent);
-}
 
 void TorrentListRow::paint(QPainter& p, const QRectF& r, const LibraryItemPaint& item) {
     const Layout l(r, item);
@@ -204,56 +195,6 @@ QMenu* TorrentListRow::menu(QWidget* parent, const LibraryItemText& text,
     QObject::connect(m->addAction(QStringLiteral("Файлы и сведения")), &QAction::triggered, m,
                      std::move(details));
     return m;
-}
-
-LibraryItemPaint TorrentListRow::item() const {
-    return {m_torrent, m_text, m_selected, false, m_artwork.image(), m_pieces.map()};
-}
-
-PaintedElements TorrentListRow::elements() const {
-    return elements(QRectF(rect()), item());
-}
-
-void TorrentListRow::setTorrent(const TorrentStatus& torrent) {
-    if (torrent == m_torrent)
-        return;
-    m_torrent = torrent;
-    m_text = LibraryItemText::make(m_torrent);
-    m_artwork.set(m_torrent);
-    m_pieces.setTorrentId(m_torrent.id);
-    update();
-}
-
-void TorrentListRow::setSelected(bool selected) {
-    if (selected == m_selected)
-        return;
-    m_selected = selected;
-    update();
-}
-
-void TorrentListRow::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    paint(p, QRectF(rect()), item());
-}
-
-void TorrentListRow::showEvent(QShowEvent* event) {
-    PaintedWidget::showEvent(event);
-    m_pieces.setActive(true);
-}
-
-void TorrentListRow::hideEvent(QHideEvent* event) {
-    PaintedWidget::hideEvent(event);
-    m_pieces.setActive(false);
-}
-
-void TorrentListRow::activate(const PaintedElement& element) {
-    if (element.action != PaintedElement::Action::menu) {
-        emitAction(this, element.action);
-        return;
-    }
-    QMenu* m = menu(
-        this, m_text, [this] { emit pauseRequested(); }, [this] { emit detailsRequested(); });
-    m->popup(mapToGlobal(element.rect.bottomLeft().toPoint()));
 }
 
 } // namespace tevro

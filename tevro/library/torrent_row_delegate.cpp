@@ -21,4 +21,8 @@ PaintedElements TorrentRowDelegate::itemElements(const QRectF& rect,
     return TorrentListRow::elements(rect, item);
 }
 
+qreal TorrentRowDelegate::itemRadius() const {
+    return TorrentListRow::kRadius;
+}
+
 } // namespace tevro

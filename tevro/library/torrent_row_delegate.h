@@ -17,6 +17,7 @@ protected:
     void paintItem(QPainter& painter, const QRectF& rect,
                    const LibraryItemPaint& item) const override;
     PaintedElements itemElements(const QRectF& rect, const LibraryItemPaint& item) const override;
+    qreal itemRadius() const override;
 };
 
 } // namespace tevro

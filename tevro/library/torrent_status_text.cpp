@@ -34,6 +34,14 @@ std::string TorrentStatusText::statusText(const TorrentStatus& t) {
     return "Готово";
 }
 
+const std::vector<std::string>& TorrentStatusText::statusTexts() {
+    static const std::vector<std::string> all = {
+        "Файл отсутствует",  "Ошибка",     "Перемещение",     "Проверка",  "Проверка · пауза",
+        "Ожидание проверки", "Метаданные", "Пауза",           "В очереди", "Готово",
+        "Раздача",           "Загрузка",   "Файлы не выбраны"};
+    return all;
+}
+
 std::string TorrentStatusText::statusSymbol(const TorrentStatus& t) {
     if (!t.error.empty())
         return "exclamationmark.triangle.fill";

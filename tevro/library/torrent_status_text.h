@@ -16,6 +16,8 @@ public:
 
     // "Загрузка", "Пауза", "Ошибка", ...: the first rule that applies.
     static std::string statusText(const TorrentStatus& torrent);
+    // Every word statusText() gives, for views that must fit them all.
+    static const std::vector<std::string>& statusTexts();
     // The symbol name (see Symbols) that goes with the status.
     static std::string statusSymbol(const TorrentStatus& torrent);
     // "Перезапустить" when every torrent's files are missing, "Запустить"

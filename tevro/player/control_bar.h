@@ -4,10 +4,15 @@
 // play/pause, ten-second jumps, the time, the audio, subtitle, speed and
 // episode menus, the next-episode button, the volume group and full screen.
 // It shows the player model's state and acts through the model (speed and
-// mute through its core); it keeps no state of its own.
+// mute through its core); it keeps no state of its own. Whatever width it is
+// given, the buttons and the time stay whole: the track titles are cut first,
+// then the volume percentage goes, then the slider narrows and goes.
+
+#include <cstdint>
 
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QSlider;
@@ -36,6 +41,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void refreshPlay();
@@ -46,8 +52,12 @@ private:
     void refreshEpisodes();
     void refreshVolume();
     void setSpeed(double speed);
+    // Shares the row's width out (see the header comment).
+    void fitRow();
+    void playEpisode(std::int64_t index);
 
     PlayerModel& m_model;
+    QHBoxLayout* m_row = nullptr;
     SeekBar* m_seekBar = nullptr;
     QToolButton* m_play = nullptr;
     QToolButton* m_back = nullptr;
@@ -67,6 +77,12 @@ private:
     QMenu* m_speedMenu = nullptr;
     QMenu* m_episodesMenu = nullptr;
     bool m_settingVolume = false;
+    // The track titles as they are, before the row cuts them.
+    QString m_audioTitle;
+    QString m_subtitleTitle;
+    int m_timeWidth = 0;
+    // The episode entries changed while the menu was open: rebuilt once it closes.
+    bool m_episodesStale = false;
 };
 
 } // namespace tevro

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QKeyEvent>
+#include <QAccessibleWidget>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -22,6 +22,55 @@ constexpr int kLabelShift = 22;
 constexpr int kLabelRightStop = 50;
 constexpr int kLabelAbove = 20;
 constexpr double kAccessibleStep = 10;
+constexpr double kRingWidth = 1.5;
+
+// What assistive tools see: a slider named "Позиция" whose value reads
+// "0:42 из 1:30:00", stepped by ten seconds through its actions or its value.
+class SeekBarAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit SeekBarAccessible(SeekBar* bar) : QAccessibleWidget(bar, QAccessible::Slider) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value)
+            return bar()->accessibleValue();
+        return QAccessibleWidget::text(t);
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QStringList actionNames() const override {
+        return QStringList{increaseAction(), decreaseAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (name == increaseAction())
+            bar()->step(1);
+        else if (name == decreaseAction())
+            bar()->step(-1);
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+    QVariant currentValue() const override { return bar()->position(); }
+    void setCurrentValue(const QVariant& value) override {
+        if (bar()->onSeek)
+            bar()->onSeek(value.toDouble());
+    }
+    QVariant maximumValue() const override { return std::max(0.0, bar()->duration()); }
+    QVariant minimumValue() const override { return 0.0; }
+    QVariant minimumStepSize() const override { return kAccessibleStep; }
+
+private:
+    SeekBar* bar() const { return static_cast<SeekBar*>(object()); }
+};
+
+QAccessibleInterface* factory(const QString&, QObject* object) {
+    if (auto* bar = qobject_cast<SeekBar*>(object))
+        return new SeekBarAccessible(bar);
+    return nullptr;
+}
 
 double fraction(double value, double duration) {
     if (!(duration > 0))
@@ -32,6 +81,11 @@ double fraction(double value, double duration) {
 } // namespace
 
 SeekBar::SeekBar(QWidget* parent) : QWidget(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(factory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setFixedHeight(kHeight);
     setMouseTracking(true);
     setFocusPolicy(Qt::TabFocus);
@@ -95,6 +149,14 @@ void SeekBar::paintEvent(QPaintEvent*) {
     capsule(played, LibraryStyle::accent());
     p.setBrush(Qt::white);
     p.drawEllipse(QRectF(played - kKnob / 2, (height() - kKnob) / 2, kKnob, kKnob));
+    if (hasFocus()) {
+        // Reached by Tab only (a click does not focus it), so the ring always shows.
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(LibraryStyle::accent(), kRingWidth));
+        const double inset = kRingWidth / 2;
+        p.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), height() / 2.0,
+                          height() / 2.0);
+    }
 }
 
 void SeekBar::drag(double x) {
@@ -137,19 +199,19 @@ void SeekBar::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
 }
 
-void SeekBar::keyPressEvent(QKeyEvent* event) {
-    // The adjustable action of assistive tools, from the keyboard.
-    if (event->key() == Qt::Key_Right || event->key() == Qt::Key_Up) {
-        if (onSeek)
-            onSeek(m_position + kAccessibleStep);
-        return;
-    }
-    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Down) {
-        if (onSeek)
-            onSeek(m_position - kAccessibleStep);
-        return;
-    }
-    QWidget::keyPressEvent(event);
+void SeekBar::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void SeekBar::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void SeekBar::step(int direction) {
+    if (onSeek)
+        onSeek(m_position + direction * kAccessibleStep);
 }
 
 void SeekBar::setHover(std::optional<double> x) {
@@ -196,9 +258,15 @@ void SeekBar::updateHoverLabel() {
     m_hoverLabel->raise();
 }
 
+QString SeekBar::accessibleValue() const {
+    return QString::fromStdString(Format::clock(m_position) + " из " + Format::clock(m_duration));
+}
+
 void SeekBar::updateAccessibleValue() {
-    setAccessibleDescription(
-        QString::fromStdString(Format::clock(m_position) + " из " + Format::clock(m_duration)));
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleValueChangeEvent event(this, m_position);
+    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace tevro

@@ -4,7 +4,8 @@
 // cache, downloaded stretches of the file and a knob; a click or a drag
 // picks a new time (reported once, on release), and a label shows the time
 // under the pointer while it hovers. Knows nothing of the player: it takes
-// numbers and reports seeks.
+// numbers and reports seeks. Tab reaches it (with a focus ring) for assistive
+// tools, which step it by ten seconds; keys go on to the window.
 
 #include <functional>
 #include <optional>
@@ -40,6 +41,10 @@ public:
     // The label's text and left edge while the pointer hovers; nothing otherwise.
     std::optional<QString> hoverText() const;
     std::optional<int> hoverLabelX() const;
+    // "0:42 из 1:30:00": what assistive tools read as its value.
+    QString accessibleValue() const;
+    // Asks for a seek ten seconds forward (1) or back (-1) from the position.
+    void step(int direction);
 
     // Called once per completed click or drag, and for the ten-second
     // accessibility steps.
@@ -53,7 +58,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:

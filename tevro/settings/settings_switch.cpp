@@ -5,6 +5,7 @@
 #include <QVariantAnimation>
 
 #include "tevro/library/library_style.h"
+#include "tevro/platform/desktop_motion.h"
 #include "tevro/settings/settings_style.h"
 
 namespace tevro {
@@ -53,7 +54,8 @@ void SettingsSwitch::sync() {
 
 void SettingsSwitch::moveKnob(bool on) {
     qreal target = on ? 1 : 0;
-    if (!isVisible()) {
+    // Hidden, or the desktop asks for less motion: the knob jumps.
+    if (!isVisible() || DesktopMotion::shared().reduced()) {
         m_motion->stop();
         m_position = target;
         update();

@@ -1,10 +1,12 @@
 #include "tevro/shell/app_updates.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 
 #include "quorvel-direct-updates/sparkle_update_backend.h"
 #include "quorvel-kit/updates/update_text.h"
 #include "tevro/core/storage.h"
+#include "tevro/library/library_button_style.h"
 
 namespace tevro::AppUpdates {
 
@@ -39,6 +41,9 @@ quorvel::ApplicationUpdates& controller() {
         });
     gController = new quorvel::ApplicationUpdates(std::move(backend),
                                                   [] { return std::optional<std::string>("ru"); });
+    // The update window's buttons have the look of every other window's.
+    gController->setButtonLook(
+        [](QAbstractButton* button) { LibraryButtonStyle::apply(button, false); });
     // Its window goes while the application still exists.
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, [] {
         delete gController;

@@ -197,7 +197,7 @@ void Application::createWindows() {
     disconnect(m_main->action(QStringLiteral("Завершить Tevro")), nullptr, qApp, nullptr);
     connect(m_main->action(QStringLiteral("Завершить Tevro")), &QAction::triggered, this,
             &Application::quit);
-    m_player->addAction(m_main->action(QStringLiteral("Завершить Tevro")));
+    m_player->addActions(m_main->commandActions());
 }
 
 bool Application::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "tevro/media/library_sort.h"
+#include "tevro/media/localized_compare.h"
 #include "tevro/media/media_presentation.h"
 
 namespace tevro::LibrarySelection {
@@ -55,7 +56,7 @@ int compareBy(TableSortKey key, const TorrentStatus& a, const TorrentStatus& b) 
     auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
     switch (key) {
     case TableSortKey::name:
-        return a.name.compare(b.name) < 0 ? -1 : (a.name == b.name ? 0 : 1);
+        return localizedStandardCompare(a.name, b.name);
     case TableSortKey::wanted:
         return cmp(a.wanted, b.wanted);
     case TableSortKey::progress:

@@ -7,14 +7,13 @@
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPropertyAnimation>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
@@ -42,6 +41,9 @@
 #include "tevro/library/torrent_list_model.h"
 #include "tevro/library/torrent_row_view.h"
 #include "tevro/library/symbols.h"
+#include "tevro/platform/desktop_motion.h"
+#include "quorvel-kit/offers/pressable_card.h"
+#include "tevro/shell/toast.h"
 #include "tevro/shell/offers_page.h"
 #include "tevro/shell/sidebar_filter_list.h"
 #include "tevro/shell/sidebar_offers.h"
@@ -111,23 +113,23 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     m_screens->addWidget(m_libraryScreen);
     row->addWidget(m_screens, 1);
 
-    m_toast = new QLabel(this);
-    m_toast->setObjectName(QStringLiteral("toast"));
-    m_toast->setFont(LibraryStyle::font(13));
-    m_toast->setStyleSheet(
-        QStringLiteral("#toast { color: white; background: rgba(44, 46, 52, 235);"
-                       " border: 1px solid %1; border-radius: 17px;"
-                       " padding: 8px 14px; }")
-            .arg(colourName(LibraryStyle::line())));
-    m_toast->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_toast->hide();
+    m_toast = new Toast(this);
+    applyMotion(DesktopMotion::shared().reduced());
+    connect(&DesktopMotion::shared(), &DesktopMotion::reducedChanged, this, &MainView::applyMotion);
 
     connect(&engine, &TorrentEngine::torrentsChanged, this, &MainView::refreshLibrary);
     connect(&engine, &TorrentEngine::pendingOpenChanged, this, &MainView::runFunnel);
     connect(&engine, &TorrentEngine::focusRequestChanged, this, &MainView::onFocusRequest);
     connect(&engine, &TorrentEngine::toastChanged, this, &MainView::refreshToast);
-    connect(&ui, &MainUIState::filterChanged, this, &MainView::refreshLibrary);
-    connect(&ui, &MainUIState::searchChanged, this, &MainView::refreshLibrary);
+    // A new filter or search tidies the selection even when the same torrents stay in view.
+    connect(&ui, &MainUIState::filterChanged, this, [this] {
+        refreshLibrary();
+        reconcileSelection();
+    });
+    connect(&ui, &MainUIState::searchChanged, this, [this] {
+        refreshLibrary();
+        reconcileSelection();
+    });
     connect(&ui, &MainUIState::preferencesChanged, this, &MainView::refreshLibrary);
     connect(&ui, &MainUIState::selectionChanged, this, [this] {
         m_model->setSelection(m_ui.selection());
@@ -194,6 +196,7 @@ void MainView::buildSidebar(QWidget* sidebar) {
     QWidget* summary = m_parts.sidebarSummary ? m_parts.sidebarSummary(sidebar) : nullptr;
     if (!summary) {
         auto* transfer = new SidebarTransferStatus(&m_engine, sidebar);
+        m_transfer = transfer;
         transfer->setNetworkStatus(new SidebarNetworkStatus(m_engine));
         auto sync = [this, transfer] {
             transfer->setCollapsed(m_ui.preferences().transferDetailsCollapsed);
@@ -269,32 +272,42 @@ QWidget* MainView::buildLibrary() {
     m_content->addWidget(m_empty);
 
     m_cards = new TorrentListModel(m_artwork, &m_engine, this);
-    m_items = new QWidget;
-    auto* items = new QVBoxLayout(m_items);
-    // The views keep the 28-point side padding inside their own margins, so
-    // their scroll bars stand at the window's edge.
-    items->setContentsMargins(0, 6, 0, 0);
-    items->setSpacing(24);
-    m_featured = new FeaturedTorrent(m_artwork, &m_engine, m_items);
+    // The grid layout: one scroll view holding the featured item above the grid.
+    m_gridScroll = new QScrollArea;
+    m_gridScroll->setObjectName(QStringLiteral("libraryScroll"));
+    m_gridScroll->setFrameShape(QFrame::NoFrame);
+    m_gridScroll->setWidgetResizable(true);
+    m_gridScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_gridScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* gridPage = new QWidget;
+    gridPage->setAutoFillBackground(true);
+    QPalette gp = gridPage->palette();
+    gp.setColor(QPalette::Window, LibraryStyle::background());
+    gridPage->setPalette(gp);
+    auto* items = new QVBoxLayout(gridPage);
+    // The grid keeps the side padding and the spacing around its cards itself:
+    // 24 points from the featured item, 28 at the bottom.
+    items->setContentsMargins(0, 6, 0, 28 - TorrentGridView::kSpacing);
+    items->setSpacing(24 - TorrentGridView::kSpacing);
+    m_featured = new FeaturedTorrent(m_artwork, &m_engine, gridPage);
     m_featured->hide();
     auto* featuredRow = new QHBoxLayout;
+    featuredRow->setContentsMargins(LibraryItemView::kSidePadding, 0, LibraryItemView::kSidePadding,
+                                    0);
     featuredRow->addWidget(m_featured);
     items->addLayout(featuredRow);
     connect(m_featured, &FeaturedTorrent::playRequested, this,
             [this] { play(m_featured->torrent().id); });
     connect(m_featured, &FeaturedTorrent::detailsRequested, this,
             [this] { inspect(m_featured->torrent().id); });
-    m_grid = new TorrentGridView(m_items);
-    m_list = new TorrentRowView(m_items);
-    // The featured item lines up with the cards, left of the grid's scroll bar.
-    featuredRow->setContentsMargins(
-        LibraryItemView::kSidePadding, 0,
-        LibraryItemView::kSidePadding + m_grid->verticalScrollBar()->sizeHint().width(), 0);
+    m_grid = new TorrentGridView(gridPage);
+    items->addWidget(m_grid);
+    items->addStretch(1);
+    m_gridScroll->setWidget(gridPage);
+    m_list = new TorrentRowView;
     for (LibraryItemView* view : {m_grid, m_list}) {
         view->setTorrentModel(m_cards);
-        view->setContextMenuPolicy(Qt::CustomContextMenu);
         view->installEventFilter(this);
-        items->addWidget(view, 1);
         connect(view, &LibraryItemView::selectRequested, this,
                 [this](const QString& id, Qt::KeyboardModifiers modifiers) {
                     selectItem(id.toStdString(), modifiers);
@@ -305,26 +318,24 @@ QWidget* MainView::buildLibrary() {
                 [this](const QString& id) { m_engine.togglePause(id.toStdString()); });
         connect(view, &LibraryItemView::detailsRequested, this,
                 [this](const QString& id) { inspect(id.toStdString()); });
-        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
-            QModelIndex index = view->indexAt(pos);
-            if (!index.isValid())
-                return;
-            std::string id = index.data(TorrentListModel::IdRole).toString().toStdString();
-            if (QMenu* menu = contextMenu(contextSelection(id), view)) {
-                menu->setAttribute(Qt::WA_DeleteOnClose);
-                menu->popup(view->viewport()->mapToGlobal(pos));
-            }
-        });
+        connect(view, &LibraryItemView::contextMenuRequested, this,
+                [this, view](const QString& id, const QPoint& where) {
+                    if (QMenu* menu = contextMenu(contextSelection(id.toStdString()), view)) {
+                        menu->setAttribute(Qt::WA_DeleteOnClose);
+                        menu->popup(view->viewport()->mapToGlobal(where));
+                    }
+                });
     }
-    m_content->addWidget(m_items);
+    m_content->addWidget(m_gridScroll);
+    m_content->addWidget(m_list);
 
-    auto* tableHolder = new QWidget;
-    auto* tableBox = new QVBoxLayout(tableHolder);
+    m_tableHolder = new QWidget;
+    auto* tableBox = new QVBoxLayout(m_tableHolder);
     tableBox->setContentsMargins(20, 0, 20, 14);
-    m_table = new TorrentTable(*this, tableHolder);
+    m_table = new TorrentTable(*this, m_tableHolder);
     m_table->setItemDelegate(new TorrentTableDelegate(m_covers, m_table));
     tableBox->addWidget(m_table);
-    m_content->addWidget(tableHolder);
+    m_content->addWidget(m_tableHolder);
 
     connect(m_covers, &CoverCache::coverArrived, this, [this] { m_table->viewport()->update(); });
 
@@ -383,18 +394,19 @@ void MainView::refreshLibrary() {
         m_emptyShowAll->setVisible(!none);
         m_content->setCurrentWidget(m_empty);
     } else if (layout == LibraryLayout::table) {
-        m_content->setCurrentIndex(2);
+        m_content->setCurrentWidget(m_tableHolder);
+    } else if (layout == LibraryLayout::list) {
+        m_content->setCurrentWidget(m_list);
     } else {
-        m_grid->setVisible(layout == LibraryLayout::grid);
-        m_list->setVisible(layout == LibraryLayout::list);
-        m_content->setCurrentWidget(m_items);
+        m_content->setCurrentWidget(m_gridScroll);
     }
     if (ids != m_visibleIds) {
         m_visibleIds = std::move(ids);
         reconcileSelection();
     }
     refreshFeatured(shown);
-    m_header->refresh();
+    // A new order may make another selected torrent the first on display.
+    refreshDetails();
     refreshScreen();
     emit refreshed();
 }
@@ -678,7 +690,13 @@ void MainView::showRemovalDialog() {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->setWindowTitle(QStringLiteral("Удаление"));
-    box->setText(removalTitle());
+    // A long name without spaces may break after its dots, dashes and
+    // underscores, so the dialog keeps to the window's width.
+    QString shown = removalTitle();
+    static const QRegularExpression breaks(QStringLiteral("([._\\-])"));
+    shown.replace(breaks, QStringLiteral("\\1") + QChar(0x200B));
+    box->setText(shown);
+    box->setAccessibleDescription(removalTitle());
     box->setIcon(QMessageBox::Warning);
     auto* keep = box->addButton(QStringLiteral("Удалить торрент"), QMessageBox::AcceptRole);
     auto* withFiles =
@@ -897,31 +915,25 @@ void MainView::onFocusRequest() {
 
 void MainView::refreshToast() {
     const auto& text = m_engine.toast();
-    if (!text) {
-        m_toast->hide();
-        return;
-    }
-    m_toast->setText(QString::fromStdString(*text));
-    m_toast->adjustSize();
-    m_toast->move((width() - m_toast->width()) / 2, height() - 40 - m_toast->height());
-    m_toast->raise();
-    if (!m_toast->isVisible()) {
-        auto* effect = new QGraphicsOpacityEffect(m_toast);
-        m_toast->setGraphicsEffect(effect);
-        auto* fade = new QPropertyAnimation(effect, "opacity", m_toast);
-        fade->setDuration(200);
-        fade->setStartValue(0.0);
-        fade->setEndValue(1.0);
-        fade->setEasingCurve(QEasingCurve::OutCubic);
-        m_toast->show();
-        fade->start(QAbstractAnimation::DeleteWhenStopped);
-    }
+    placeToast();
+    m_toast->showText(text ? QString::fromStdString(*text) : QString());
+}
+
+void MainView::placeToast() {
+    // Over the content area only, never over the sidebar.
+    m_toast->setArea(m_screens->geometry());
+}
+
+void MainView::applyMotion(bool reduce) {
+    m_toast->setReduceMotion(reduce);
+    quorvel::PressableCard::setReduceMotion(reduce);
+    if (m_transfer)
+        m_transfer->setReduceMotion(reduce);
 }
 
 void MainView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_toast->isVisible())
-        m_toast->move((width() - m_toast->width()) / 2, height() - 40 - m_toast->height());
+    placeToast();
 }
 
 } // namespace tevro

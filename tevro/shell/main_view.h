@@ -46,6 +46,8 @@ class FeaturedTorrent;
 class LibraryItemView;
 class TorrentListModel;
 class TorrentTable;
+class Toast;
+class SidebarTransferStatus;
 
 class MainView : public QWidget {
     Q_OBJECT
@@ -131,9 +133,13 @@ public:
     TorrentListModel* cards() const { return m_cards; }
     FeaturedTorrent* featured() const { return m_featured; }
     QTableView* table() const;
+    // The scroll view of the grid layout: the featured item above the grid.
+    QScrollArea* gridScroll() const { return m_gridScroll; }
     QWidget* emptyState() const { return m_empty; }
     QLabel* emptyTitle() const { return m_emptyTitle; }
-    QLabel* toast() const { return m_toast; }
+    Toast* toast() const { return m_toast; }
+    // The torrent the detail pane shows; none while it is closed.
+    const std::string& detailTorrent() const { return m_detailFor; }
     LibraryModel* model() const { return m_model; }
     SidebarOffers* offersEntry() const { return m_offersEntry; }
     // Null unless the offers page is shown.
@@ -162,6 +168,8 @@ private:
     void refreshDetails();
     void refreshToast();
     void refreshFeatured(const std::vector<TorrentStatus>& shown);
+    void placeToast();
+    void applyMotion(bool reduce);
     void showRemovalDialog();
     void presentAddSheet();
     void presentMagnetSheet();
@@ -203,13 +211,15 @@ private:
     QLabel* m_emptyTitle = nullptr;
     QWidget* m_emptyAddButtons = nullptr;
     QWidget* m_emptyShowAll = nullptr;
-    QWidget* m_items = nullptr;
+    QScrollArea* m_gridScroll = nullptr;
+    QWidget* m_tableHolder = nullptr;
     TorrentListModel* m_cards = nullptr;
     FeaturedTorrent* m_featured = nullptr;
     LibraryItemView* m_grid = nullptr;
     LibraryItemView* m_list = nullptr;
     TorrentTable* m_table = nullptr;
-    QLabel* m_toast = nullptr;
+    Toast* m_toast = nullptr;
+    SidebarTransferStatus* m_transfer = nullptr;
     QPointer<QMessageBox> m_removalDialog;
     QPointer<QDialog> m_addSheet;
     QPointer<QDialog> m_magnetSheet;

@@ -64,6 +64,19 @@ void MainWindow::buildMenus() {
                             s.altSpeedEnabled = !s.altSpeedEnabled;
                             m_engine.setSettings(s);
                         });
+    // Whichever window of the application has the focus.
+    for (QAction* a : commandActions())
+        a->setShortcutContext(Qt::ApplicationShortcut);
+}
+
+QList<QAction*> MainWindow::commandActions() const {
+    QList<QAction*> commands;
+    for (QAction* menu : menuBar()->actions())
+        if (menu->menu())
+            for (QAction* a : menu->menu()->actions())
+                if (!a->shortcut().isEmpty())
+                    commands << a;
+    return commands;
 }
 
 QAction* MainWindow::action(const QString& title) const {

@@ -19,6 +19,9 @@ public:
     MainView* view() const { return m_view; }
     // A menu action by its title, for tests and the accessibility tree.
     QAction* action(const QString& title) const;
+    // The menu commands with a shortcut: they are the application's, so the
+    // other windows add them to answer their keys even while "main" is closed.
+    QList<QAction*> commandActions() const;
 
 signals:
     void shown();

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/fitted_label.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/symbols.h"
 
@@ -42,7 +43,15 @@ SidebarNetworkStatus::SidebarNetworkStatus(TorrentEngine& engine, QWidget* paren
     m_profile->setFont(LibraryStyle::font(9));
     top->addWidget(m_profile);
     column->addLayout(top);
-    m_portRow = symbolRow(this, m_portSymbol, m_port);
+    m_portRow = new QWidget(this);
+    auto* portBox = new QHBoxLayout(m_portRow);
+    portBox->setContentsMargins(0, 0, 0, 0);
+    portBox->setSpacing(4);
+    m_portSymbol = new QLabel(m_portRow);
+    m_port = new FittedLabel(0.85, m_portRow);
+    m_port->setFont(LibraryStyle::font(9));
+    portBox->addWidget(m_portSymbol);
+    portBox->addWidget(m_port, 1);
     column->addWidget(m_portRow);
     QLabel* bannedSymbol = nullptr;
     m_bannedRow = symbolRow(this, bannedSymbol, m_banned);
@@ -114,7 +123,7 @@ void SidebarNetworkStatus::refresh() {
     m_portSymbol->setPixmap(
         Symbols::pixmap(info.incoming ? "checkmark.shield" : "shield", portColour, 10, 2.0));
     m_port->setText(QString::fromStdString(portText(info, settings.listenPort)));
-    m_port->setStyleSheet(QStringLiteral("color: %1").arg(portColour.name()));
+    m_port->setColor(portColour);
     m_portRow->setToolTip(QString::fromStdString(listenSummary(info)));
     m_bannedRow->setVisible(info.banned >= 1);
     m_banned->setText(QStringLiteral("Заблокировано: ") + QString::number(info.banned));

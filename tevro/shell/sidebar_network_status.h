@@ -15,6 +15,10 @@
 class QLabel;
 
 namespace tevro {
+class FittedLabel;
+}
+
+namespace tevro {
 
 class TorrentEngine;
 
@@ -30,7 +34,8 @@ public:
     static std::string listenSummary(const SessionInfo& info);
     static std::string profileName(NetworkProfile profile);
 
-    QLabel* portLabel() const { return m_port; }
+    // One line that shrinks to 0.85 of its size, then is elided.
+    FittedLabel* portLabel() const { return m_port; }
     QLabel* bannedLabel() const { return m_banned; }
     QWidget* bannedRow() const { return m_bannedRow; }
 
@@ -43,7 +48,7 @@ private:
     QLabel* m_profile = nullptr;
     QWidget* m_portRow = nullptr;
     QLabel* m_portSymbol = nullptr;
-    QLabel* m_port = nullptr;
+    FittedLabel* m_port = nullptr;
     QWidget* m_bannedRow = nullptr;
     QLabel* m_banned = nullptr;
 };

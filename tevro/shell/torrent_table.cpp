@@ -7,12 +7,15 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QStyleOptionViewItem>
 
 #include "tevro/shell/library_model.h"
 #include "tevro/shell/main_ui_state.h"
 #include "tevro/shell/main_view.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/symbols.h"
+#include "tevro/library/torrent_status_text.h"
 
 namespace tevro {
 
@@ -69,12 +72,32 @@ TorrentTable::TorrentTable(MainView& view, QWidget* parent) : QTableView(parent)
     updateColumnWidths();
 }
 
+int TorrentTable::statusColumnWidth() const {
+    // The status cell as the delegate draws it: a 12-point symbol and the word.
+    QStyleOptionViewItem o;
+    o.initFrom(this);
+    o.font = LibraryStyle::font(11);
+    o.fontMetrics = QFontMetrics(o.font);
+    o.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    o.decorationSize = QSize(12, 12);
+    o.icon = Symbols::icon("clock", LibraryStyle::muted(), 12);
+    int widest = 125;
+    for (const std::string& word : TorrentStatusText::statusTexts()) {
+        o.text = QString::fromStdString(word);
+        widest = std::max(
+            widest,
+            style()->sizeFromContents(QStyle::CT_ItemViewItem, &o, QSize(), this).width() + 4);
+    }
+    return widest;
+}
+
 void TorrentTable::updateColumnWidths() {
     static const int widths[] = {0, 65, 75, 125, 85, 95};
     int others = 0;
     for (int c = 1; c < LibraryModel::columnCount_; ++c) {
-        setColumnWidth(c, widths[c]);
-        others += widths[c];
+        const int w = c == LibraryModel::statusColumn ? statusColumnWidth() : widths[c];
+        setColumnWidth(c, w);
+        others += w;
     }
     // Qt's columns carry no spacing of their own, so the name takes all that is left.
     setColumnWidth(LibraryModel::nameColumn, std::max(140, viewport()->width() - others));
@@ -139,6 +162,14 @@ void TorrentTable::contextMenuEvent(QContextMenuEvent* event) {
         menu->popup(event->globalPos());
     }
     event->accept();
+}
+
+void TorrentTable::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
 }
 
 void TorrentTable::keyPressEvent(QKeyEvent* event) {

@@ -21,9 +21,14 @@ public:
     // Applies the window's selection to the rows.
     void syncFromState();
     void updateColumnWidths();
+    // Wide enough for every status word with its symbol, and never below 125.
+    int statusColumnWidth() const;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // A right click leaves the selection as it is; the menu takes the
+    // selection when the row is in it, else the row alone.
+    void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

@@ -21,13 +21,15 @@
 #include "tevro/core/format.h"
 #include "tevro/core/media_kind.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_button_style.h"
 #include "tevro/media/file_tree.h"
+#include "tevro/torrent/clamped_label.h"
 #include "tevro/torrent/elided_label.h"
 #include "tevro/torrent/file_row_delegate.h"
 #include "tevro/torrent/file_tree_model.h"
+#include "tevro/torrent/file_tree_view.h"
 #include "tevro/torrent/quick_select.h"
 #include "tevro/torrent/save_path_check.h"
-#include "tevro/torrent/tree_selection.h"
 #include "tevro/torrent/sheet_parts.h"
 
 namespace tevro {
@@ -75,6 +77,7 @@ AddTorrentSheet::AddTorrentSheet(TorrentEngine& engine, std::filesystem::path ur
     auto* closeRow = new QHBoxLayout;
     closeRow->addStretch();
     auto* close = new QPushButton(QStringLiteral("Закрыть"));
+    LibraryButtonStyle::apply(close, false);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     closeRow->addWidget(close);
     u->addLayout(closeRow);
@@ -90,10 +93,8 @@ QWidget* AddTorrentSheet::buildReady() {
     v->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    m_title = new QLabel;
+    m_title = new ClampedLabel(2);
     SheetParts::makeTitle(m_title);
-    m_title->setWordWrap(true);
-    m_title->setMaximumHeight(m_title->fontMetrics().lineSpacing() * 2 + 2);
     header->addWidget(m_title, 1);
     m_lock = new QLabel(QStringLiteral("🔒"));
     m_lock->setToolTip(QStringLiteral("Приватный"));
@@ -115,6 +116,7 @@ QWidget* AddTorrentSheet::buildReady() {
     connect(m_filter, &QLineEdit::textChanged, this, [this] { refreshTree(); });
     controls->addWidget(m_filter);
     auto* pick = new QPushButton(QStringLiteral("Выделить"));
+    LibraryButtonStyle::apply(pick, false);
     auto* menu = new QMenu(pick);
     for (QuickSelect q : kAllQuickSelects)
         menu->addAction(QString::fromStdString(title(q)), this,
@@ -122,21 +124,24 @@ QWidget* AddTorrentSheet::buildReady() {
     pick->setMenu(menu);
     controls->addWidget(pick);
     m_wantButton = new QPushButton(QStringLiteral("Скачивать"));
+    LibraryButtonStyle::apply(m_wantButton, false);
     connect(m_wantButton, &QPushButton::clicked, this, [this] { set(selection(), tree(), true); });
     controls->addWidget(m_wantButton);
     m_skipButton = new QPushButton(QStringLiteral("Не скачивать"));
+    LibraryButtonStyle::apply(m_skipButton, false);
     connect(m_skipButton, &QPushButton::clicked, this, [this] { set(selection(), tree(), false); });
     controls->addWidget(m_skipButton);
     controls->addStretch();
     auto* video = new QPushButton(QStringLiteral("Только видео"));
+    LibraryButtonStyle::apply(video, false);
     connect(video, &QPushButton::clicked, this, [this] { onlyVideo(); });
     controls->addWidget(video);
     v->addLayout(controls);
 
     m_model = new FileTreeModel(FileTreeModel::Layout::add, this);
-    m_tree = new QTreeView;
+    m_tree = new FileTreeView;
     m_tree->setAccessibleName(QStringLiteral("Файлы торрента"));
-    m_tree->setModel(m_model);
+    m_tree->setFileModel(m_model);
     m_tree->setItemDelegate(new FileRowDelegate(m_tree));
     m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_tree->setUniformRowHeights(true);
@@ -150,12 +155,9 @@ QWidget* AddTorrentSheet::buildReady() {
     m_tree->setColumnWidth(FileTreeModel::checkColumn, 26);
     m_tree->setColumnWidth(FileTreeModel::sizeColumn, 90);
     m_tree->installEventFilter(this);
-    connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex& index) {
-        if (index.column() == FileTreeModel::checkColumn)
-            toggle(index);
-    });
-    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { refreshState(); });
+    connect(m_tree, &FileTreeView::checkClicked, this,
+            [this](const QModelIndex& index) { toggle(index); });
+    connect(m_tree, &FileTreeView::selectedIdsChanged, this, [this] { refreshState(); });
     v->addWidget(m_tree, 1);
 
     auto* folder = new QHBoxLayout;
@@ -165,6 +167,7 @@ QWidget* AddTorrentSheet::buildReady() {
     m_pathLabel = new ElidedLabel;
     folder->addWidget(m_pathLabel, 1);
     auto* change = new QPushButton(QStringLiteral("Изменить…"));
+    LibraryButtonStyle::apply(change, false);
     connect(change, &QPushButton::clicked, this, [this] { choosePath(); });
     folder->addWidget(change);
     v->addLayout(folder);
@@ -260,12 +263,16 @@ std::vector<FileNode> AddTorrentSheet::tree() const {
     return m_model->tree();
 }
 
+QTreeView* AddTorrentSheet::treeView() const {
+    return m_tree;
+}
+
 std::unordered_set<std::string> AddTorrentSheet::selection() const {
-    return selectedIds(m_tree);
+    return m_tree->selectedIds();
 }
 
 void AddTorrentSheet::setSelection(const std::unordered_set<std::string>& ids) {
-    selectIds(m_tree, *m_model, ids);
+    m_tree->setSelectedIds(ids);
 }
 
 void AddTorrentSheet::set(const std::unordered_set<std::string>& ids,

@@ -29,8 +29,10 @@ class QTreeView;
 
 namespace tevro {
 
+class ClampedLabel;
 class ElidedLabel;
 class FileTreeModel;
+class FileTreeView;
 class TorrentEngine;
 
 class AddTorrentSheet : public QDialog {
@@ -57,7 +59,7 @@ public:
     QString errorText() const;
 
     FileTreeModel* model() const { return m_model; }
-    QTreeView* treeView() const { return m_tree; }
+    QTreeView* treeView() const;
     std::unordered_set<std::string> selection() const;
     void setSelection(const std::unordered_set<std::string>& ids);
 
@@ -89,13 +91,13 @@ private:
 
     QStackedWidget* m_stack = nullptr;
     QLabel* m_unreadableText = nullptr;
-    QLabel* m_title = nullptr;
+    ClampedLabel* m_title = nullptr;
     QLabel* m_lock = nullptr;
     QLabel* m_sizeText = nullptr;
     QLineEdit* m_filter = nullptr;
     QPushButton* m_wantButton = nullptr;
     QPushButton* m_skipButton = nullptr;
-    QTreeView* m_tree = nullptr;
+    FileTreeView* m_tree = nullptr;
     FileTreeModel* m_model = nullptr;
     ElidedLabel* m_pathLabel = nullptr;
     QCheckBox* m_startNow = nullptr;

@@ -38,6 +38,7 @@ AddTrackersSheet::AddTrackersSheet(const QString& text, QWidget* parent) : QDial
         emit addRequested(this->text());
         accept();
     });
+    SheetParts::confirmOnReturn(m_text, m_add);
     v->addLayout(row);
     connect(m_text, &QPlainTextEdit::textChanged, this, [this] { m_add->setEnabled(canAdd()); });
     m_add->setEnabled(canAdd());

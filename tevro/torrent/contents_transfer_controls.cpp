@@ -15,6 +15,7 @@
 #include "tevro/library/symbols.h"
 #include "tevro/library/torrent_status_text.h"
 #include "tevro/library/transfer_progress.h"
+#include "tevro/torrent/popup_menu.h"
 
 namespace tevro {
 
@@ -121,14 +122,15 @@ ContentsTransferControls::ContentsTransferControls(TorrentEngine& engine, QWidge
                     [this] { m_engine.action("reannounce", {m_torrent.id}); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Удалить…"), this, &ContentsTransferControls::removeRequested);
-    m_more->setMenu(menu);
+    m_menu = menu;
+    popUpOnClick(m_more, menu);
     buttons->addWidget(m_more);
     buttons->addStretch();
     v->addLayout(buttons);
 }
 
 QMenu* ContentsTransferControls::actionsMenu() const {
-    return m_more->menu();
+    return m_menu;
 }
 
 void ContentsTransferControls::setTorrent(const TorrentStatus& t) {

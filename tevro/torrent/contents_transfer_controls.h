@@ -12,6 +12,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace tevro {
@@ -54,6 +55,7 @@ private:
     QPushButton* m_pause = nullptr;
     QPushButton* m_check = nullptr;
     QPushButton* m_more = nullptr;
+    QMenu* m_menu = nullptr;
     QAction* m_sequential = nullptr;
 };
 

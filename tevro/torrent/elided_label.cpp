@@ -1,5 +1,8 @@
 #include "tevro/torrent/elided_label.h"
 
+#include <cmath>
+
+#include <QFontMetricsF>
 #include <QPainter>
 
 namespace tevro {
@@ -18,13 +21,20 @@ void ElidedLabel::setText(const QString& text) {
     update();
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode) {
+    m_mode = mode;
+    update();
+}
+
 void ElidedLabel::setColor(const QColor& color) {
     m_color = color;
     update();
 }
 
 QSize ElidedLabel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+    // Advances are fractional: the rounded-up width keeps a text that fits whole.
+    int width = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text)));
+    return {width + 1, fontMetrics().height()};
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
@@ -35,7 +45,7 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setPen(m_color.isValid() ? m_color : palette().color(QPalette::WindowText));
     p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft,
-               fontMetrics().elidedText(m_text, Qt::ElideMiddle, width()));
+               fontMetrics().elidedText(m_text, m_mode, width()));
 }
 
 } // namespace tevro

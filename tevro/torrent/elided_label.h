@@ -1,6 +1,7 @@
 #pragma once
 
-// One line of text cut in the middle when it does not fit ("/home/…/Tevro").
+// One line of text cut when it does not fit, in the middle by default
+// ("/home/…/Tevro").
 
 #include <QWidget>
 
@@ -13,6 +14,7 @@ public:
     void setText(const QString& text);
     QString text() const { return m_text; }
     void setColor(const QColor& color);
+    void setElideMode(Qt::TextElideMode mode);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -22,6 +24,7 @@ protected:
 private:
     QString m_text;
     QColor m_color;
+    Qt::TextElideMode m_mode = Qt::ElideMiddle;
 };
 
 } // namespace tevro

@@ -1,8 +1,11 @@
 #include "tevro/torrent/episode_delegate.h"
 
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 #include "tevro/core/format.h"
 #include "tevro/library/file_pieces_bar.h"
@@ -196,6 +199,29 @@ bool EpisodeDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
         }
     }
     return QStyledItemDelegate::editorEvent(event, model, option, index);
+}
+
+QString EpisodeDelegate::toggleToolTip(const TorrentFile& file) {
+    return file.prio >= 1 ? QStringLiteral("Не скачивать") : QStringLiteral("Скачивать");
+}
+
+bool EpisodeDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    auto* model = qobject_cast<const EpisodeModel*>(index.model());
+    const TorrentFile* file = model ? model->file(index) : nullptr;
+    if (!file)
+        return false;
+    QRect toggle = toggleRect(option.rect);
+    if (toggle.contains(event->pos()))
+        QToolTip::showText(event->globalPos(), toggleToolTip(*file), view->viewport(), toggle);
+    else if (!m_compact)
+        QToolTip::showText(event->globalPos(), index.data(Qt::ToolTipRole).toString(),
+                           view->viewport(), option.rect);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 } // namespace tevro

@@ -29,6 +29,11 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
+    // The toggle names what a click does ("Скачивать", "Не скачивать"); a card
+    // elsewhere shows its file name, a row nothing.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+    static QString toggleToolTip(const TorrentFile& file);
 
     // The gap around a card or row (the grid's spacing).
     static constexpr int kCardGap = 18;

@@ -29,10 +29,11 @@
 #include "tevro/torrent/empty_state.h"
 #include "tevro/torrent/file_row_delegate.h"
 #include "tevro/torrent/file_tree_model.h"
+#include "tevro/torrent/file_tree_view.h"
+#include "tevro/torrent/popup_menu.h"
 #include "tevro/torrent/priority_text.h"
 #include "tevro/torrent/quick_select.h"
 #include "tevro/torrent/refresh_loop.h"
-#include "tevro/torrent/tree_selection.h"
 
 namespace tevro {
 
@@ -96,12 +97,11 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     bar->addWidget(m_filter);
 
     m_quick = toolButton(QStringLiteral("Выделить файлы"), "checklist", this);
-    m_quick->setPopupMode(QToolButton::InstantPopup);
     auto* quickMenu = new QMenu(m_quick);
     for (QuickSelect q : kAllQuickSelects)
         quickMenu->addAction(QString::fromStdString(title(q)), this,
                              [this, q] { setSelection(apply(q, selection(), tree())); });
-    m_quick->setMenu(quickMenu);
+    popUpOnClick(m_quick, quickMenu);
     bar->addWidget(m_quick);
     bar->addWidget(divider(18));
 
@@ -112,12 +112,11 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     connect(m_skip, &QToolButton::clicked, this, [this] { setPriority(FilePriority::skip); });
     bar->addWidget(m_skip);
     m_priority = toolButton(QStringLiteral("Приоритет"), "arrow.up.arrow.down", this);
-    m_priority->setPopupMode(QToolButton::InstantPopup);
     auto* prioMenu = new QMenu(m_priority);
     for (FilePriority p : {FilePriority::high, FilePriority::normal, FilePriority::low})
         prioMenu->addAction(QString::fromStdString(priorityTitle(p)), this,
                             [this, p] { setPriority(p); });
-    m_priority->setMenu(prioMenu);
+    popUpOnClick(m_priority, prioMenu);
     bar->addWidget(m_priority);
     bar->addStretch(1);
 
@@ -143,9 +142,9 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     });
 
     m_model = new FileTreeModel(FileTreeModel::Layout::files, this);
-    m_tree = new QTreeView;
+    m_tree = new FileTreeView;
     m_tree->setAccessibleName(QStringLiteral("Файлы торрента"));
-    m_tree->setModel(m_model);
+    m_tree->setFileModel(m_model);
     m_delegate = new FileRowDelegate(m_tree);
     m_tree->setItemDelegate(m_delegate);
     m_tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -161,13 +160,12 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     m_tree->header()->setMinimumSectionSize(22);
     m_tree->installEventFilter(this);
     m_tree->viewport()->installEventFilter(this);
-    connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex& index) {
-        const FileNode* node = m_model->node(index);
-        if (!node)
-            return;
-        if (index.column() == FileTreeModel::checkColumn)
+    connect(m_tree, &FileTreeView::checkClicked, this, [this](const QModelIndex& index) {
+        if (const FileNode* node = m_model->node(index))
             toggle(*node);
-        else if (index.column() == FileTreeModel::priorityColumn)
+    });
+    connect(m_tree, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+        if (index.column() == FileTreeModel::priorityColumn)
             priorityMenu(index);
     });
     connect(m_tree, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -176,16 +174,10 @@ FilesView::FilesView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
             return;
         activate({index.data(FileTreeModel::NodeIdRole).toString().toStdString()});
     });
-    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { refreshToolbar(); });
-    // A reset (new shape of the tree, new filter) keeps expansion, selection and scrolling.
-    auto saved = std::make_shared<TreeViewState>();
-    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this, saved] {
-        *saved = m_restoreOnReset ? TreeViewState::capture(m_tree, *m_model) : TreeViewState{};
-    });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this, saved] {
+    connect(m_tree, &FileTreeView::selectedIdsChanged, this, [this] { refreshToolbar(); });
+    // A new shape of the tree (the view keeps its selection and expansion).
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_hasVideo = !MediaMatcher::videos(files()).empty();
-        saved->restore(m_tree, *m_model);
         refreshToolbar();
     });
     v->addWidget(m_tree, 1);
@@ -200,9 +192,8 @@ void FilesView::setTorrentID(const QString& id) {
         return;
     m_torrentID = id;
     // Nothing of the previous torrent stays; the filter text does.
-    m_restoreOnReset = false;
+    m_tree->forgetStateOnReset();
     m_model->clear();
-    m_restoreOnReset = true;
     m_delegate->setPieceMap({});
     m_loaded = false;
     refreshPlaceholder();
@@ -247,13 +238,16 @@ void FilesView::setQuery(const QString& text) {
     m_filter->setText(text);
 }
 
+QTreeView* FilesView::treeView() const {
+    return m_tree;
+}
+
 std::unordered_set<std::string> FilesView::selection() const {
-    return selectedIds(m_tree);
+    return m_tree->selectedIds();
 }
 
 void FilesView::setSelection(const std::unordered_set<std::string>& ids) {
-    selectIds(m_tree, *m_model, ids);
-    refreshToolbar();
+    m_tree->setSelectedIds(ids);
 }
 
 std::vector<FileNode> FilesView::tree() const {
@@ -431,13 +425,15 @@ void FilesView::priorityMenu(const QModelIndex& index) {
     if (!node)
         return;
     std::vector<std::int64_t> indices = node->indices;
-    QMenu m;
+    // Its child: gone with the view if the view goes while it is open.
+    auto* m = new QMenu(this);
+    m->setAttribute(Qt::WA_DeleteOnClose);
     for (FilePriority p :
          {FilePriority::skip, FilePriority::low, FilePriority::normal, FilePriority::high})
-        m.addAction(QString::fromStdString(priorityTitle(p)), this,
-                    [this, indices, p] { setIndicesPriority(indices, p); });
+        m->addAction(QString::fromStdString(priorityTitle(p)), this,
+                     [this, indices, p] { setIndicesPriority(indices, p); });
     QRect cell = m_tree->visualRect(index);
-    m.exec(m_tree->viewport()->mapToGlobal(cell.bottomLeft()));
+    m->popup(m_tree->viewport()->mapToGlobal(cell.bottomLeft()));
 }
 
 void FilesView::showEvent(QShowEvent* event) {

@@ -29,6 +29,7 @@ namespace tevro {
 class EmptyState;
 class FileRowDelegate;
 class FileTreeModel;
+class FileTreeView;
 class PlayerModel;
 class RefreshLoop;
 class TorrentEngine;
@@ -74,7 +75,7 @@ public:
     void storeFiles(std::vector<TorrentFile> files);
 
     FileTreeModel* model() const { return m_model; }
-    QTreeView* treeView() const { return m_tree; }
+    QTreeView* treeView() const;
 
 signals:
     void playRequested(const QString& torrentID, const tevro::TorrentFile& file);
@@ -103,7 +104,6 @@ private:
     PlayerModel* m_player = nullptr;
     QString m_torrentID;
     bool m_loaded = false;
-    bool m_restoreOnReset = true;
     // Whether the torrent has a video to play; only a new shape of the tree changes it.
     bool m_hasVideo = false;
     RefreshLoop* m_loop = nullptr;
@@ -119,7 +119,7 @@ private:
     QLabel* m_summary = nullptr;
     QToolButton* m_play = nullptr;
     QToolButton* m_close = nullptr;
-    QTreeView* m_tree = nullptr;
+    FileTreeView* m_tree = nullptr;
     FileTreeModel* m_model = nullptr;
     FileRowDelegate* m_delegate = nullptr;
     EmptyState* m_placeholder = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,17 +12,19 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "tevro/core/format.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_button_style.h"
 #include "tevro/library/library_style.h"
 #include "tevro/library/pieces_bar.h"
 #include "tevro/library/pieces_legend.h"
 #include "tevro/library/transfer_progress.h"
-#include "tevro/torrent/elided_label.h"
 #include "tevro/torrent/limits_sheet.h"
 #include "tevro/torrent/refresh_loop.h"
+#include "tevro/torrent/selectable_elided_label.h"
 
 namespace tevro {
 
@@ -57,12 +60,14 @@ QString duration(std::optional<double> seconds) {
     return QString::fromStdString(Format::duration(seconds));
 }
 
-void clear(QGridLayout* grid) {
-    while (QLayoutItem* item = grid->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
+void setText(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
 }
+
+// The rows of the fact grid: the checking row, then six rows that are always there.
+constexpr int kFactRows = 7;
+constexpr int kFactColumns = 3;
 
 } // namespace
 
@@ -142,14 +147,67 @@ InfoView::InfoView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), m_
     m_legend = new PiecesLegend;
     v->addWidget(m_legend);
 
+    // The labels are made once and updated in place, so a selection in them
+    // outlives the engine's polls.
     m_facts = new QGridLayout;
     m_facts->setHorizontalSpacing(24);
     m_facts->setVerticalSpacing(6);
+    for (int r = 0; r < kFactRows; ++r)
+        for (int c = 0; c < kFactColumns; ++c) {
+            Fact fact;
+            fact.cell = new QWidget;
+            auto* cv = new QVBoxLayout(fact.cell);
+            cv->setContentsMargins(0, 0, 0, 0);
+            cv->setSpacing(1);
+            fact.label = new QLabel;
+            fact.label->setFont(LibraryStyle::font(11));
+            fact.label->setForegroundRole(QPalette::PlaceholderText);
+            fact.value = new QLabel;
+            fact.value->setFont(LibraryStyle::font(13));
+            fact.value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            cv->addWidget(fact.label);
+            cv->addWidget(fact.value);
+            m_facts->addWidget(fact.cell, r, c, Qt::AlignLeft | Qt::AlignTop);
+            m_factCells.push_back(fact);
+        }
+    m_facts->setColumnStretch(kFactColumns, 1);
     v->addLayout(m_facts);
     m_location = new QGridLayout;
     m_location->setHorizontalSpacing(12);
     m_location->setVerticalSpacing(6);
     m_location->setColumnStretch(1, 1);
+    auto locationLabel = [this](const QString& text, int row) {
+        auto* label = new QLabel(text);
+        label->setForegroundRole(QPalette::PlaceholderText);
+        m_location->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    };
+    m_folder = new SelectableElidedLabel;
+    m_folder->setAccessibleName(QStringLiteral("Папка"));
+    locationLabel(QStringLiteral("Папка"), 0);
+    m_location->addWidget(m_folder, 0, 1);
+    m_hash = new QLabel;
+    m_hash->setAccessibleName(QStringLiteral("Хэш"));
+    m_hash->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(12);
+    m_hash->setFont(mono);
+    // In line with the folder and tracker, which sit inside a line edit's margin.
+    m_hash->setIndent(2);
+    locationLabel(QStringLiteral("Хэш"), 1);
+    m_location->addWidget(m_hash, 1, 1);
+    m_trackerLabel = locationLabel(QStringLiteral("Трекер"), 2);
+    m_tracker = new SelectableElidedLabel;
+    m_tracker->setAccessibleName(QStringLiteral("Трекер"));
+    m_location->addWidget(m_tracker, 2, 1);
+    m_errorLabel = locationLabel(QStringLiteral("Ошибка"), 3);
+    m_error = new QLabel;
+    m_error->setAccessibleName(QStringLiteral("Ошибка"));
+    m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_error->setWordWrap(true);
+    m_error->setIndent(2);
+    m_error->setStyleSheet(QStringLiteral("color: #ff453a"));
+    m_location->addWidget(m_error, 3, 1);
     v->addLayout(m_location);
 
     auto* controls = new QHBoxLayout;
@@ -159,9 +217,11 @@ InfoView::InfoView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), m_
     });
     controls->addWidget(m_sequential);
     auto* limits = new QPushButton(QStringLiteral("Ограничения…"));
+    LibraryButtonStyle::apply(limits, false);
     connect(limits, &QPushButton::clicked, this, [this] { showLimits(); });
     controls->addWidget(limits);
     auto* reveal = new QPushButton(QStringLiteral("Показать в папке"));
+    LibraryButtonStyle::apply(reveal, false);
     connect(reveal, &QPushButton::clicked, this,
             [this] { m_engine.reveal(m_torrentID.toStdString(), std::nullopt); });
     controls->addWidget(reveal);
@@ -215,49 +275,44 @@ void InfoView::refresh() {
     m_legend->setVisible(!checking);
 
     auto rows = facts(*t);
-    std::vector<std::pair<QString, QString>> shown;
-    for (const auto& row : rows)
-        shown.insert(shown.end(), row.begin(), row.end());
-    auto where = location(*t);
-    shown.insert(shown.end(), where.begin(), where.end());
-    if (shown != m_shown) {
-        clear(m_facts);
-        for (int r = 0; r < static_cast<int>(rows.size()); ++r)
-            for (int c = 0; c < static_cast<int>(rows[r].size()); ++c) {
-                auto* cell = new QWidget;
-                auto* cv = new QVBoxLayout(cell);
-                cv->setContentsMargins(0, 0, 0, 0);
-                cv->setSpacing(1);
-                auto* label = new QLabel(rows[r][c].first);
-                label->setFont(LibraryStyle::font(11));
-                label->setForegroundRole(QPalette::PlaceholderText);
-                auto* value = new QLabel(rows[r][c].second);
-                value->setFont(LibraryStyle::font(13));
-                value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-                value->setAccessibleName(rows[r][c].first);
-                cv->addWidget(label);
-                cv->addWidget(value);
-                m_facts->addWidget(cell, r, c, Qt::AlignLeft | Qt::AlignTop);
-            }
-        m_facts->setColumnStretch(3, 1);
-        clear(m_location);
-        for (int r = 0; r < static_cast<int>(where.size()); ++r) {
-            auto* label = new QLabel(where[r].first);
-            label->setForegroundRole(QPalette::PlaceholderText);
-            m_location->addWidget(label, r, 0, Qt::AlignLeft | Qt::AlignTop);
-            auto* value = new QLabel(where[r].second);
-            value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            value->setAccessibleName(where[r].first);
-            if (where[r].first == u"Ошибка") {
-                value->setWordWrap(true);
-                value->setStyleSheet(QStringLiteral("color: #ff453a"));
-            }
-            if (where[r].first == u"Хэш")
-                value->setFont(QFont(QStringLiteral("monospace"), -1));
-            m_location->addWidget(value, r, 1);
+    // Without the checking row the rows move down one: each label keeps its place.
+    const int first = checking ? 0 : 1;
+    for (int r = 0; r < kFactRows; ++r) {
+        const int row = r - first;
+        const bool shownRow = row >= 0 && row < static_cast<int>(rows.size());
+        for (int c = 0; c < kFactColumns; ++c) {
+            Fact& fact = m_factCells[r * kFactColumns + c];
+            fact.cell->setVisible(shownRow);
+            if (!shownRow)
+                continue;
+            const auto& [label, value] = rows[row][c];
+            setText(fact.label, label);
+            setText(fact.value, value);
+            fact.value->setAccessibleName(label);
         }
-        m_shown = std::move(shown);
     }
+    auto where = location(*t);
+    auto locationValue = [&](QStringView label) {
+        for (const auto& [l, v] : where)
+            if (l == label)
+                return v;
+        return QString();
+    };
+    m_folder->setShownText(locationValue(u"Папка"));
+    setText(m_hash, locationValue(u"Хэш"));
+    QString tracker = locationValue(u"Трекер");
+    m_tracker->setShownText(tracker);
+    m_trackerLabel->setVisible(!tracker.isEmpty());
+    m_tracker->setVisible(!tracker.isEmpty());
+    QString error = locationValue(u"Ошибка");
+    setText(m_error, error);
+    m_errorLabel->setVisible(!error.isEmpty());
+    m_error->setVisible(!error.isEmpty());
+
+    m_shown.clear();
+    for (const auto& row : rows)
+        m_shown.insert(m_shown.end(), row.begin(), row.end());
+    m_shown.insert(m_shown.end(), where.begin(), where.end());
     if (m_sequential->isChecked() != t->sequential)
         m_sequential->setChecked(t->sequential);
 }
@@ -276,6 +331,9 @@ void InfoView::pass(std::uint64_t ticket) {
 
 void InfoView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // A restored window shows its children again: the tab was never gone.
+    if (event->spontaneous())
+        return;
     refresh();
     if (!m_loop->running()) {
         m_map = {};
@@ -286,6 +344,8 @@ void InfoView::showEvent(QShowEvent* event) {
 
 void InfoView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
     m_loop->stop();
 }
 

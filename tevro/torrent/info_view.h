@@ -21,6 +21,7 @@ class QVBoxLayout;
 namespace tevro {
 
 class PiecesBar;
+class SelectableElidedLabel;
 class PiecesLegend;
 class RefreshLoop;
 class TorrentEngine;
@@ -65,6 +66,18 @@ private:
     PiecesLegend* m_legend = nullptr;
     QGridLayout* m_facts = nullptr;
     QGridLayout* m_location = nullptr;
+    struct Fact {
+        QWidget* cell = nullptr;
+        QLabel* label = nullptr;
+        QLabel* value = nullptr;
+    };
+    std::vector<Fact> m_factCells;
+    SelectableElidedLabel* m_folder = nullptr;
+    QLabel* m_hash = nullptr;
+    QLabel* m_trackerLabel = nullptr;
+    SelectableElidedLabel* m_tracker = nullptr;
+    QLabel* m_errorLabel = nullptr;
+    QLabel* m_error = nullptr;
     QCheckBox* m_sequential = nullptr;
     std::vector<std::pair<QString, QString>> m_shown;
 };

@@ -6,11 +6,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/torrent/clamped_label.h"
 #include "tevro/torrent/sheet_parts.h"
 
 namespace tevro {
@@ -20,8 +22,22 @@ namespace {
 // The bridge's count for "no limit" on connections and upload slots.
 constexpr std::int64_t kUnlimitedCount = 16777215;
 
+// A field the user empties means 0 (no limit), not the last number it held.
+class LimitField : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    void fixup(QString& input) const override {
+        if (input.trimmed().isEmpty())
+            input = QStringLiteral("0");
+        else
+            QSpinBox::fixup(input);
+    }
+};
+
 QSpinBox* field(int maximum, const QString& label) {
-    auto* s = new QSpinBox;
+    auto* s = new LimitField;
     // Values that do not fit the session's 32-bit arguments cannot be typed.
     s->setRange(0, maximum);
     s->setAccessibleName(label);
@@ -45,9 +61,8 @@ LimitsSheet::LimitsSheet(TorrentEngine& engine, const QString& torrentID, QWidge
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(20, 20, 20, 20);
     v->setSpacing(14);
-    m_title = new QLabel;
+    m_title = new ClampedLabel(2);
     SheetParts::makeTitle(m_title);
-    m_title->setWordWrap(true);
     v->addWidget(m_title);
     auto* form = new QFormLayout;
     const QString labels[] = {
@@ -71,6 +86,9 @@ LimitsSheet::LimitsSheet(TorrentEngine& engine, const QString& torrentID, QWidge
 
 void LimitsSheet::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Filled when opened; a restored window shows it again with what was typed.
+    if (event->spontaneous())
+        return;
     auto t = m_engine.torrent(m_torrentID.toStdString());
     m_title->setText(t ? QString::fromStdString(t->name) : QString());
     if (!t)
@@ -82,17 +100,27 @@ void LimitsSheet::showEvent(QShowEvent* event) {
               count(t->connectionsLimit), count(t->uploadsLimit));
 }
 
+namespace {
+
+// The value the field's text stands for now, also while it is being edited.
+int typed(QSpinBox* field) {
+    field->interpretText();
+    return field->value();
+}
+
+} // namespace
+
 int LimitsSheet::download() const {
-    return m_download->value();
+    return typed(m_download);
 }
 int LimitsSheet::upload() const {
-    return m_upload->value();
+    return typed(m_upload);
 }
 int LimitsSheet::connections() const {
-    return m_connections->value();
+    return typed(m_connections);
 }
 int LimitsSheet::uploads() const {
-    return m_uploads->value();
+    return typed(m_uploads);
 }
 
 void LimitsSheet::setValues(int download, int upload, int connections, int uploads) {

@@ -11,6 +11,7 @@ class QSpinBox;
 
 namespace tevro {
 
+class ClampedLabel;
 class TorrentEngine;
 
 class LimitsSheet : public QDialog {
@@ -34,7 +35,7 @@ protected:
 private:
     TorrentEngine& m_engine;
     QString m_torrentID;
-    QLabel* m_title = nullptr;
+    ClampedLabel* m_title = nullptr;
     QSpinBox* m_download = nullptr;
     QSpinBox* m_upload = nullptr;
     QSpinBox* m_connections = nullptr;

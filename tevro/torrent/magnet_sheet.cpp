@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "tevro/engine/torrent_engine.h"
+#include "tevro/library/library_button_style.h"
 #include "tevro/torrent/elided_label.h"
 #include "tevro/torrent/save_path_check.h"
 #include "tevro/torrent/sheet_parts.h"
@@ -47,6 +49,7 @@ MagnetSheet::MagnetSheet(TorrentEngine& engine, const QString& initial, QWidget*
     m_pathLabel = new ElidedLabel;
     folder->addWidget(m_pathLabel, 1);
     auto* change = new QPushButton(QStringLiteral("Изменить…"));
+    LibraryButtonStyle::apply(change, false);
     connect(change, &QPushButton::clicked, this, [this] {
         QString chosen = QFileDialog::getExistingDirectory(this);
         if (!chosen.isEmpty())
@@ -68,12 +71,16 @@ MagnetSheet::MagnetSheet(TorrentEngine& engine, const QString& initial, QWidget*
     bottom->addStretch();
     m_addButton = SheetParts::addButtons(bottom, this, QStringLiteral("Добавить"));
     connect(m_addButton, &QPushButton::clicked, this, [this] { add(); });
+    SheetParts::confirmOnReturn(m_text, m_addButton);
     v->addLayout(bottom);
     refreshState();
 }
 
 void MagnetSheet::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Filled when opened; a restored window shows it again with what was typed.
+    if (event->spontaneous())
+        return;
     m_text->setPlainText(m_initial);
     setSavePath(QString::fromStdString(m_engine.settings().downloadDirectory));
     m_startNow->setChecked(!m_engine.settings().addPaused);

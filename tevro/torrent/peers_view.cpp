@@ -31,6 +31,8 @@ PeersView::PeersView(TorrentEngine& engine, QWidget* parent) : QWidget(parent), 
     m_table->sortByColumn(PeersModel::downloadColumn, Qt::DescendingOrder);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setShowGrid(false);
+    // One line per cell: a wrapped address or client would be cut after its first line.
+    m_table->setWordWrap(false);
     m_table->setFrameShape(QFrame::NoFrame);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(22);

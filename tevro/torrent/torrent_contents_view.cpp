@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -26,8 +28,10 @@
 #include "tevro/media/media_presentation.h"
 #include "tevro/media/media_text.h"
 #include "tevro/player/player_model.h"
+#include "tevro/torrent/clamped_label.h"
 #include "tevro/torrent/contents_transfer_controls.h"
 #include "tevro/torrent/detail_pane.h"
+#include "tevro/torrent/elided_label.h"
 #include "tevro/torrent/episode_delegate.h"
 #include "tevro/torrent/episode_model.h"
 #include "tevro/torrent/files_view.h"
@@ -87,7 +91,11 @@ TorrentContentsView::TorrentContentsView(TorrentEngine& engine, QWidget* parent)
     connect(backKey, &QShortcut::activated, this, &TorrentContentsView::back);
     crumb->addWidget(backButton);
     crumb->addWidget(mutedLabel(QStringLiteral("/"), 12, 0.4));
-    m_crumbTitle = mutedLabel({}, 12);
+    m_crumbTitle = new ElidedLabel;
+    m_crumbTitle->setFont(LibraryStyle::font(12));
+    m_crumbTitle->setColor(LibraryStyle::muted());
+    m_crumbTitle->setElideMode(Qt::ElideRight);
+    m_crumbTitle->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     crumb->addWidget(m_crumbTitle);
     crumb->addStretch();
     auto* info = plainButton(QStringLiteral("Сведения"), "info.circle", LibraryStyle::muted());
@@ -105,12 +113,14 @@ TorrentContentsView::TorrentContentsView(TorrentEngine& engine, QWidget* parent)
     header->addWidget(m_artwork);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(10);
-    m_title = new QLabel;
-    m_title->setFont(LibraryStyle::font(27));
-    m_title->setWordWrap(true);
+    m_title = new ClampedLabel(2);
+    QFont titleFont = LibraryStyle::font(27);
+    titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.4);
+    m_title->setFont(titleFont);
     texts->addWidget(m_title);
-    m_summary = mutedLabel({}, 11);
-    m_summary->setWordWrap(true);
+    m_summary = new ClampedLabel(2);
+    m_summary->setFont(LibraryStyle::font(11));
+    m_summary->setColor(LibraryStyle::muted());
     texts->addWidget(m_summary);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(10);
@@ -214,11 +224,10 @@ TorrentContentsView::TorrentContentsView(TorrentEngine& engine, QWidget* parent)
 
     m_episodeModel = new EpisodeModel(this);
     m_episodeModel->setArtworkStore(LibraryContext::artworkStore());
-    m_episodes = new QListView;
+    m_episodes = new EpisodeListView;
     m_episodes->setAccessibleName(QStringLiteral("Серии"));
-    m_episodes->setModel(m_episodeModel);
     m_episodeDelegate = new EpisodeDelegate(m_episodes);
-    m_episodes->setItemDelegate(m_episodeDelegate);
+    m_episodes->setEpisodes(m_episodeModel, m_episodeDelegate);
     m_episodes->setFrameShape(QFrame::NoFrame);
     m_episodes->setUniformItemSizes(true);
     m_episodes->setSelectionMode(QAbstractItemView::NoSelection);
@@ -475,8 +484,17 @@ void TorrentContentsView::refreshContent() {
 
 void TorrentContentsView::layoutEpisodes() {
     // The list wraps an item that reaches its last pixel column, so a row of
-    // cells must end one pixel short of the viewport's width.
+    // cells must end one pixel short of the viewport's width. Tiles are laid
+    // out as if the scroll bar were there, whether or not it shows.
     int width = m_episodes->viewport()->width() - 1;
+    if (!m_compact) {
+        QScrollBar* bar = m_episodes->verticalScrollBar();
+        QStyle* style = m_episodes->style();
+        int extent = style->pixelMetric(QStyle::PM_ScrollView_ScrollBarOverlap, nullptr, bar)
+                         ? 0
+                         : style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar);
+        width = m_episodes->maximumViewportSize().width() - extent - 1;
+    }
     if (width <= 0)
         return;
     QSize size;
@@ -501,13 +519,15 @@ void TorrentContentsView::episodeMenu(const QPoint& pos) {
     if (!file || m_compact)
         return;
     TorrentFile f = *file;
-    QMenu menu;
-    menu.addAction(QStringLiteral("Смотреть"), this, [this, f] { play(f); });
-    menu.addAction(QStringLiteral("Показать в папке"), this,
-                   [this, f] { m_engine.reveal(m_torrent.id, f); });
-    menu.addAction(f.prio < 1 ? QStringLiteral("Скачивать") : QStringLiteral("Не скачивать"), this,
-                   [this, f] { setDownload(f); });
-    menu.exec(m_episodes->viewport()->mapToGlobal(pos));
+    // Its child, popped up (see popup_menu.h): gone with the page if need be.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Смотреть"), this, [this, f] { play(f); });
+    menu->addAction(QStringLiteral("Показать в папке"), this,
+                    [this, f] { m_engine.reveal(m_torrent.id, f); });
+    menu->addAction(f.prio < 1 ? QStringLiteral("Скачивать") : QStringLiteral("Не скачивать"), this,
+                    [this, f] { setDownload(f); });
+    menu->popup(m_episodes->viewport()->mapToGlobal(pos));
 }
 
 void TorrentContentsView::startLoop() {
@@ -545,12 +565,18 @@ void TorrentContentsView::pass(std::uint64_t ticket) {
 
 void TorrentContentsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // A restored window shows its children again: the page was open all along
+    // and keeps its search, layout and tab.
+    if (event->spontaneous())
+        return;
     if (!m_loop->running() && !m_torrent.id.empty())
         startLoop();
 }
 
 void TorrentContentsView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
     m_loop->stop();
 }
 

@@ -15,18 +15,20 @@
 #include "tevro/core/piece_map.h"
 #include "tevro/core/torrent_file.h"
 #include "tevro/core/torrent_status.h"
+#include "tevro/torrent/episode_list_view.h"
 
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPushButton;
 class QStackedWidget;
 class QToolButton;
 
 namespace tevro {
 
+class ClampedLabel;
 class ContentsTransferControls;
 class DetailPane;
+class ElidedLabel;
 class EmptyState;
 class EpisodeDelegate;
 class EpisodeModel;
@@ -70,7 +72,7 @@ public:
     QDialog* showInfo();
 
     FilesView* filesView() const { return m_filesView; }
-    QListView* episodeView() const { return m_episodes; }
+    EpisodeListView* episodeView() const { return m_episodes; }
     EpisodeModel* episodeModel() const { return m_episodeModel; }
     ContentsTransferControls* transferControls() const { return m_transfer; }
     // What the main area shows now: "files", "loading", "empty" or "episodes".
@@ -116,10 +118,10 @@ private:
     PieceMap m_pieceMap;
     RefreshLoop* m_loop = nullptr;
 
-    QLabel* m_crumbTitle = nullptr;
+    ElidedLabel* m_crumbTitle = nullptr;
     MediaArtwork* m_artwork = nullptr;
-    QLabel* m_title = nullptr;
-    QLabel* m_summary = nullptr;
+    ClampedLabel* m_title = nullptr;
+    ClampedLabel* m_summary = nullptr;
     QPushButton* m_playButton = nullptr;
     ContentsTransferControls* m_transfer = nullptr;
     TabButton* m_videosTab = nullptr;
@@ -131,7 +133,7 @@ private:
     FilesView* m_filesView = nullptr;
     QWidget* m_loading = nullptr;
     QWidget* m_empty = nullptr;
-    QListView* m_episodes = nullptr;
+    EpisodeListView* m_episodes = nullptr;
     QWidget* m_episodesBox = nullptr;
     EpisodeModel* m_episodeModel = nullptr;
     EpisodeDelegate* m_episodeDelegate = nullptr;

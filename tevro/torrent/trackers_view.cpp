@@ -13,8 +13,7 @@
 
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
-#include "tevro/library/library_style.h"
-#include "tevro/library/symbols.h"
+#include "tevro/library/library_button_style.h"
 #include "tevro/torrent/add_trackers_sheet.h"
 #include "tevro/torrent/refresh_loop.h"
 #include "tevro/torrent/trackers_model.h"
@@ -59,12 +58,15 @@ TrackersView::TrackersView(TorrentEngine& engine, QWidget* parent)
     v->setSpacing(0);
     auto* header = new QHBoxLayout;
     header->setContentsMargins(10, 6, 10, 6);
-    auto* refresh = new QPushButton(Symbols::icon("arrow.clockwise", LibraryStyle::text(), 14),
-                                    QStringLiteral("Обновить"));
+    header->setSpacing(8);
+    auto* refresh = new QPushButton(QStringLiteral("Обновить"));
+    LibraryButtonStyle::apply(refresh, false);
+    LibraryButtonStyle::setSymbol(refresh, "arrow.clockwise");
     connect(refresh, &QPushButton::clicked, this, [this] { reannounce(); });
     header->addWidget(refresh);
-    auto* add = new QPushButton(Symbols::icon("plus", LibraryStyle::text(), 14),
-                                QStringLiteral("Добавить…"));
+    auto* add = new QPushButton(QStringLiteral("Добавить…"));
+    LibraryButtonStyle::apply(add, false);
+    LibraryButtonStyle::setSymbol(add, "plus");
     connect(add, &QPushButton::clicked, this, [this] { showAddSheet(); });
     header->addWidget(add);
     header->addStretch();
@@ -81,6 +83,8 @@ TrackersView::TrackersView(TorrentEngine& engine, QWidget* parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setShowGrid(false);
     m_table->setFrameShape(QFrame::NoFrame);
+    // One line per cell: a wrapped address would be cut after its first line.
+    m_table->setWordWrap(false);
     m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(22);
