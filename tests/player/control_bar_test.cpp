@@ -159,6 +159,9 @@ TEST_F(PlayerWindowTest, TheRowFitsEveryWidthTheWindowAllows) {
         SCOPED_TRACE(width);
         EXPECT_EQ(bar->width(), width - 32);
         QRect inside = bar->contentsRect().marginsRemoved(QMargins(16, 0, 16, 0));
+        // The seek bar spans the panel above the row.
+        EXPECT_EQ(bar->seekBar()->geometry().left(), inside.left());
+        EXPECT_EQ(bar->seekBar()->width(), inside.width());
         std::vector<QWidget*> row;
         for (auto* w : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             if (w->isVisible() && w != bar->seekBar())

@@ -206,8 +206,10 @@ ControlBar::ControlBar(PlayerModel& model, QWidget* parent) : QWidget(parent), m
     row->addWidget(m_fullScreen);
 
     // Nothing in the row is squeezed by the layout: fitRow decides what gives way.
+    // The seek bar is above the row and takes the whole width.
     for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        w->setSizePolicy(QSizePolicy::Fixed, w->sizePolicy().verticalPolicy());
+        if (w != m_seekBar)
+            w->setSizePolicy(QSizePolicy::Fixed, w->sizePolicy().verticalPolicy());
     // Entries that changed while the menu was open come once it has closed.
     connect(m_episodesMenu, &QMenu::aboutToHide, this, [this] {
         if (m_episodesStale)
