@@ -5,13 +5,22 @@
 
 #include "tevro/bridge/json_writer.h"
 #include "tevro/bridge/torrent_id.h"
+#include "tevro/bridge/torrent_loader.h"
 
 namespace tevro::bridge {
 
 std::string TorrentInspection::json(const char* path) {
+    auto refusal = [](const std::string& why) {
+        JsonWriter err;
+        err.beginObject().key("error").text(why).endObject();
+        return err.take();
+    };
     JsonWriter w;
     try {
-        lt::torrent_info ti(std::string(path ? path : ""));
+        auto loaded = TorrentLoader::load(path);
+        if (!loaded)
+            return refusal(loaded.error());
+        const lt::torrent_info& ti = **loaded;
         const lt::file_storage& fs = ti.files();
         w.beginObject();
         w.key("id").text(torrentId(ti.info_hashes()));
@@ -40,9 +49,7 @@ std::string TorrentInspection::json(const char* path) {
         w.endObject();
         return w.take();
     } catch (const std::exception& e) {
-        JsonWriter err;
-        err.beginObject().key("error").text(e.what()).endObject();
-        return err.take();
+        return refusal(e.what());
     }
 }
 

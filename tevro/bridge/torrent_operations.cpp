@@ -18,6 +18,7 @@
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
+#include "tevro/bridge/torrent_loader.h"
 #include "tevro/core/file_check.h"
 
 namespace tevro::bridge {
@@ -49,11 +50,10 @@ std::vector<std::string> lines(std::string_view text) {
 
 Session::Added Session::addTorrentFile(const char* path, const char* options) {
     lt::add_torrent_params params;
-    try {
-        params.ti = std::make_shared<lt::torrent_info>(std::string(path ? path : ""));
-    } catch (const std::exception& e) {
-        return {std::nullopt, e.what()};
-    }
+    auto loaded = TorrentLoader::load(path);
+    if (!loaded)
+        return {std::nullopt, loaded.error()};
+    params.ti = std::move(*loaded);
     return add(std::move(params), AddOptions::parse(options));
 }
 
