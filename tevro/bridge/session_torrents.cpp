@@ -22,6 +22,7 @@
 #include "tevro/bridge/piece_span.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
+#include "tevro/bridge/tracker_cut.h"
 #include "tevro/bridge/tracker_rule.h"
 #include "tevro/bridge/utf8.h"
 
@@ -176,6 +177,7 @@ void Session::restoreOne(const std::string& fileName) {
         damaged(nameInDamagedResume(*bytes), true, bytes->empty() ? "пустой файл" : ec.message());
         return;
     }
+    cutTrackers(params);
     // A torrent comes back under the id its files were saved with, even when
     // its best info-hash has changed since.
     std::string id = stem;

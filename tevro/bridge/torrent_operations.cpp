@@ -19,14 +19,12 @@
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
 #include "tevro/bridge/torrent_loader.h"
+#include "tevro/bridge/tracker_cut.h"
 #include "tevro/core/file_check.h"
 
 namespace tevro::bridge {
 
 namespace {
-
-// As many as a fetched public tracker list keeps.
-constexpr std::size_t kMaxMagnetTrackers = 80;
 
 // Lines of a URL or pattern text, trimmed, empty ones dropped.
 std::vector<std::string> lines(std::string_view text) {
@@ -54,6 +52,7 @@ Session::Added Session::addTorrentFile(const char* path, const char* options) {
     if (!loaded)
         return {std::nullopt, loaded.error()};
     params.ti = std::move(*loaded);
+    cutTrackers(params);
     return add(std::move(params), AddOptions::parse(options));
 }
 
@@ -62,13 +61,7 @@ Session::Added Session::addMagnet(const char* uri, const char* options) {
     lt::add_torrent_params params = lt::parse_magnet_uri(uri ? uri : "", ec);
     if (ec)
         return {std::nullopt, ec.message()};
-    // The library's cost of an add grows with the square of the tracker count,
-    // and the session answers no other call meanwhile.
-    if (params.trackers.size() > kMaxMagnetTrackers) {
-        params.trackers.resize(kMaxMagnetTrackers);
-        if (params.tracker_tiers.size() > kMaxMagnetTrackers)
-            params.tracker_tiers.resize(kMaxMagnetTrackers);
-    }
+    cutTrackers(params);
     return add(std::move(params), AddOptions::parse(options));
 }
 
