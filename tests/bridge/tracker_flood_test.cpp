@@ -75,16 +75,21 @@ TEST(HostileFiles, ATrackerFloodIsCutToTheFirstEightyOnAddAndOnRestore) {
     }
     std::string id;
     double with = 0;
+    double floodAdd = 0;
     {
         BridgeSession session(dir / "state");
-        auto added = session.addTorrent(flood, addOptions(dir / "save", "paused=1"));
+        // Running: it announces (to 127.0.0.1 only) while the next add is made.
+        auto start = std::chrono::steady_clock::now();
+        auto added = session.addTorrent(flood, addOptions(dir / "save"));
+        floodAdd = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ASSERT_FALSE(added.id.empty()) << added.error;
         id = added.id;
         expectFirstEighty(ownTrackers(session, id));
         with = secondsToAdd(session, later, dir / "save");
     }
-    std::printf("{\"trackers\":10000,\"later_add_with_s\":%.4f,\"later_add_without_s\":%.4f}\n",
-                with, without);
+    std::printf("{\"trackers\":10000,\"flood_add_s\":%.4f,\"later_add_with_s\":%.4f,"
+                "\"later_add_without_s\":%.4f}\n",
+                floodAdd, with, without);
 
     // A resume file of an older run with the whole flood comes back cut too.
     lt::add_torrent_params params;
