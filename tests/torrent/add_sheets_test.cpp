@@ -6,6 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +19,9 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "tests/support/hostile_torrents.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/temp_dir.h"
 #include "tests/torrent/views_fixture.h"
 #include "tevro/media/file_tree.h"
 #include "tevro/torrent/add_torrent_sheet.h"
@@ -111,6 +117,41 @@ TEST_F(AddSheets, EveryCorpusTorrentOpensWithItsTreeOrGivesTheErrorText) {
     EXPECT_EQ(ok, 65);
 }
 
+TEST_F(AddSheets, HostileFilesOpenTheUnreadablePageWithTheirReason) {
+    test::TempDir dir;
+    fs::path fifo = dir / "pipe.torrent";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::path folder = dir / "x.torrent";
+    fs::create_directory(folder);
+    struct Case {
+        fs::path file;
+        std::string says;
+    } cases[] = {
+        {fifo, "канал"},
+        {folder, "папка"},
+        {test::writeTorrent(
+             dir, "pad.torrent",
+             test::hostileTorrent(test::hostileInfo({{{".pad", "16384"}, 16384, true}}))),
+         "нет файлов для загрузки"},
+        {test::writeTorrent(dir, "repeated.torrent", test::repeatedPathTorrent(20000)),
+         "одинаковым путём"},
+    };
+    for (const Case& c : cases) {
+        auto sheet = openSheet(engine(), c.file);
+        ASSERT_TRUE(sheet->preview()) << c.file;
+        std::string error = sheet->preview()->error.value_or("");
+        EXPECT_NE(error.find(c.says), std::string::npos) << c.file << ": " << error;
+        bool shown = false;
+        for (auto* l : sheet->findChildren<QLabel*>())
+            shown |= l->isVisibleTo(sheet.get()) && l->text() == QString::fromStdString(error);
+        EXPECT_TRUE(shown) << c.file;
+    }
+    // Let a preview still stuck on the FIFO go.
+    int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        ::close(fd);
+}
+
 TEST_F(AddSheets, UncheckedFilesGetPriorityZeroAndStayOffDisk) {
     auto t = makeTorrent("Season", test::seasonFiles());
     seeder = std::make_unique<swarm::Seeder>();
@@ -135,6 +176,9 @@ TEST_F(AddSheets, UncheckedFilesGetPriorityZeroAndStayOffDisk) {
 
     QSignalSpy added(sheet.get(), &AddTorrentSheet::added);
     QTest::mouseClick(button(sheet.get(), "Добавить"), Qt::LeftButton);
+    // Added off the main thread: "Добавить" is off until the answer.
+    EXPECT_TRUE(added.count() == 1 || !button(sheet.get(), "Добавить")->isEnabled());
+    ASSERT_TRUE(added.count() == 1 || added.wait(20000));
     ASSERT_EQ(added.count(), 1);
     std::string id = added.at(0).at(0).toString().toStdString();
     EXPECT_FALSE(sheet->isVisible());
@@ -161,6 +205,7 @@ TEST_F(AddSheets, UncheckedFilesGetPriorityZeroAndStayOffDisk) {
     auto again = openSheet(engine(), t.torrentPath());
     QSignalSpy addedAgain(again.get(), &AddTorrentSheet::added);
     again->add();
+    ASSERT_TRUE(addedAgain.count() == 1 || addedAgain.wait(20000));
     ASSERT_EQ(addedAgain.count(), 1);
     EXPECT_EQ(addedAgain.at(0).at(0).toString().toStdString(), id);
     EXPECT_EQ(engine().toast(), "Этот торрент уже добавлен");

@@ -120,13 +120,14 @@ void AutomationAPI::run(const std::string& name, const Json& arguments, const Do
         auto path = absolutePath(stringArgument(arguments, "path"));
         if (!path)
             return done(failure(path.error().message));
-        auto found = preview(*path);
-        if (!found)
-            return done(failure(found.error().message));
-        return done(Json(*found));
+        return preview(*path, [done](std::expected<TorrentPreview, AutomationError> found) {
+            if (!found)
+                return done(failure(found.error().message));
+            done(Json(*found));
+        });
     }
     if (name == "add_torrent")
-        return done(addTorrent(arguments));
+        return addTorrent(arguments, done);
     if (name == "torrent_action") {
         std::string action = stringArgument(arguments, "action");
         if (action == "resume")
@@ -200,57 +201,76 @@ void AutomationAPI::setFilePriority(const std::string& id, const Json& arguments
     });
 }
 
-AutomationAPI::Result AutomationAPI::addTorrent(const Json& arguments) {
+void AutomationAPI::addTorrent(const Json& arguments, const Done& done) {
     std::string folder = arguments.contains("save_path") ? stringArgument(arguments, "save_path")
                                                          : engine().settings().downloadDirectory;
     auto savePath = absolutePath(folder);
     if (!savePath)
-        return failure(savePath.error().message);
+        return done(failure(savePath.error().message));
     bool paused = boolArgument(arguments, "paused", true);
     bool sequential = boolArgument(arguments, "sequential", false);
     std::string source = stringArgument(arguments, "source");
+    auto reply = [done](const std::expected<AddResult, EngineError>& added) {
+        if (!added)
+            return done(failure(added.error().message));
+        done(Json{{"id", added->id}, {"duplicate", added->duplicate}});
+    };
 
-    std::expected<AddResult, EngineError> added;
     if (source.starts_with("magnet:")) {
         if (arguments.contains("files"))
-            return failure(
-                "Magnet metadata is not available yet. Add it first, then select files.");
+            return done(
+                failure("Magnet metadata is not available yet. Add it first, then select files."));
         if (auto ready = prepareDirectory(*savePath); !ready)
-            return failure(ready.error().message);
-        added = engine().addMagnet(source, *savePath, false, paused, sequential);
-    } else {
-        auto file = absolutePath(source);
-        if (!file)
-            return failure(file.error().message);
-        auto found = preview(*file);
-        if (!found)
-            return failure(found.error().message);
-        std::optional<std::vector<int>> priorities;
-        if (arguments.contains("files")) {
-            auto requested = indices(arguments);
-            if (!requested)
-                return failure(requested.error());
-            std::set<std::int64_t> usable;
-            std::vector<TorrentPreview::File> files =
-                found->files.value_or(std::vector<TorrentPreview::File>{});
-            for (const auto& f : files)
-                if (!f.pad)
-                    usable.insert(f.i);
-            std::set<std::int64_t> wanted(requested->begin(), requested->end());
-            if (!std::includes(usable.begin(), usable.end(), wanted.begin(), wanted.end()))
-                return failure("Unknown or padding file index.");
-            priorities.emplace();
-            for (const auto& f : files)
-                priorities->push_back(wanted.contains(f.i) ? rawValue(FilePriority::normal)
-                                                           : rawValue(FilePriority::skip));
-        }
-        if (auto ready = prepareDirectory(*savePath); !ready)
-            return failure(ready.error().message);
-        added = engine().addTorrent(*file, *savePath, std::move(priorities), paused, sequential);
+            return done(failure(ready.error().message));
+        return reply(engine().addMagnet(source, *savePath, false, paused, sequential));
     }
-    if (!added)
-        return failure(added.error().message);
-    return Json{{"id", added->id}, {"duplicate", added->duplicate}};
+    auto file = absolutePath(source);
+    if (!file)
+        return done(failure(file.error().message));
+    if (auto usable = torrentFileCheck(*file); !usable)
+        return done(failure(usable.error().message));
+    std::optional<std::vector<std::int64_t>> requested;
+    if (arguments.contains("files")) {
+        auto listed = indices(arguments);
+        if (!listed)
+            return done(failure(listed.error()));
+        requested.emplace(listed->begin(), listed->end());
+    }
+    if (auto ready = prepareDirectory(*savePath); !ready)
+        return done(failure(ready.error().message));
+    // Reading and adding run on the engine queue, so a large or hostile file
+    // never holds the window; the file is read a second time only to map
+    // the chosen files to priorities.
+    QPointer<AutomationAPI> self(this);
+    auto add = [self, file = *file, savePath = *savePath, paused, sequential, reply,
+                done](std::optional<std::vector<int>> priorities) {
+        if (!self)
+            return;
+        self->engine().addTorrent(file, savePath, std::move(priorities), paused, sequential, reply);
+    };
+    if (!requested)
+        return add(std::nullopt);
+    preview(*file, [self, add, done,
+                    requested = *requested](std::expected<TorrentPreview, AutomationError> found) {
+        if (!self)
+            return;
+        if (!found)
+            return done(failure(found.error().message));
+        std::set<std::int64_t> usable;
+        std::vector<TorrentPreview::File> files =
+            found->files.value_or(std::vector<TorrentPreview::File>{});
+        for (const auto& f : files)
+            if (!f.pad)
+                usable.insert(f.i);
+        std::set<std::int64_t> wanted(requested.begin(), requested.end());
+        if (!std::includes(usable.begin(), usable.end(), wanted.begin(), wanted.end()))
+            return done(failure("Unknown or padding file index."));
+        std::vector<int> priorities;
+        for (const auto& f : files)
+            priorities.push_back(wanted.contains(f.i) ? rawValue(FilePriority::normal)
+                                                      : rawValue(FilePriority::skip));
+        add(std::move(priorities));
+    });
 }
 
 AutomationAPI::Result AutomationAPI::setTorrentLimits(const std::string& id,
@@ -456,8 +476,7 @@ std::expected<std::string, AutomationError> AutomationAPI::absolutePath(const st
     return normal;
 }
 
-std::expected<TorrentPreview, AutomationError>
-AutomationAPI::preview(const std::string& path) const {
+std::expected<void, AutomationError> AutomationAPI::torrentFileCheck(const std::string& path) {
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -465,10 +484,19 @@ AutomationAPI::preview(const std::string& path) const {
     if (!lower.ends_with(".torrent") || ::stat(path.c_str(), &info) != 0 ||
         !S_ISREG(info.st_mode) || ::access(path.c_str(), R_OK) != 0)
         return std::unexpected(AutomationError{"Readable local .torrent file required."});
-    TorrentPreview found = engine().preview(path);
-    if (found.error)
-        return std::unexpected(AutomationError{*found.error});
-    return found;
+    return {};
+}
+
+void AutomationAPI::preview(
+    const std::string& path,
+    std::function<void(std::expected<TorrentPreview, AutomationError>)> done) {
+    if (auto usable = torrentFileCheck(path); !usable)
+        return done(std::unexpected(usable.error()));
+    engine().preview(path, [done](TorrentPreview found) {
+        if (found.error)
+            return done(std::unexpected(AutomationError{*found.error}));
+        done(std::move(found));
+    });
 }
 
 std::expected<void, AutomationError> AutomationAPI::prepareDirectory(const std::string& folder) {

@@ -50,8 +50,12 @@ public:
 
 private:
     void run(const std::string& name, const Json& arguments, const Done& done);
-    std::expected<TorrentPreview, AutomationError> preview(const std::string& path) const;
-    Result addTorrent(const Json& arguments);
+    // A regular, readable ".torrent" file, else why not (no reading yet).
+    static std::expected<void, AutomationError> torrentFileCheck(const std::string& path);
+    // The file's preview, read on the engine queue; `done` on the main thread.
+    void preview(const std::string& path,
+                 std::function<void(std::expected<TorrentPreview, AutomationError>)> done);
+    void addTorrent(const Json& arguments, const Done& done);
     Result updateSettings(const Json& arguments);
     Result setTorrentLimits(const std::string& id, const Json& arguments);
     Result removeTorrent(const std::string& id, const Json& arguments);

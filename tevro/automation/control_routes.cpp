@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <QUrl>
 #include <QTimer>
 
@@ -96,24 +97,38 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
     if (path == "/add") {
         if (!q.has("path"))
             return reply(error("path"));
+        // Reading and adding run on the engine queue: a large or hostile
+        // file never holds the window or the other routes.
         std::filesystem::path file(q.text("path"));
-        std::optional<std::vector<int>> priorities;
-        if (q.has("files")) {
-            TorrentPreview preview = engine.preview(file);
+        std::string save = q.has("save") ? q.text("save") : engine.settings().downloadDirectory;
+        bool paused = q.flag("paused");
+        bool sequential = q.flag("sequential");
+        QPointer<TorrentEngine> owner(&engine);
+        auto add = [owner, file, save, paused, sequential,
+                    done](std::optional<std::vector<int>> priorities) {
+            if (!owner)
+                return done(json(error("Не удалось добавить торрент")));
+            owner->addTorrent(
+                file, save, std::move(priorities), paused, sequential,
+                [done](TorrentEngine::AddOutcome added) {
+                    if (!added)
+                        return done(json(error(added.error().message)));
+                    done(json(Json{{"id", added->id}, {"duplicate", added->duplicate}}));
+                });
+        };
+        if (!q.has("files"))
+            return add(std::nullopt);
+        auto chosen = integerList(q.text("files"));
+        std::set<std::int64_t> wanted(chosen.begin(), chosen.end());
+        return engine.preview(file, [add, wanted](TorrentPreview preview) {
+            std::optional<std::vector<int>> priorities;
             if (preview.files && !preview.files->empty()) {
-                auto chosen = integerList(q.text("files"));
-                std::set<std::int64_t> wanted(chosen.begin(), chosen.end());
                 priorities.emplace();
                 for (const auto& f : *preview.files)
                     priorities->push_back(wanted.contains(f.i) ? 4 : 0);
             }
-        }
-        std::string save = q.has("save") ? q.text("save") : engine.settings().downloadDirectory;
-        auto added =
-            engine.addTorrent(file, save, priorities, q.flag("paused"), q.flag("sequential"));
-        if (!added)
-            return reply(error(added.error().message));
-        return reply(Json{{"id", added->id}, {"duplicate", added->duplicate}});
+            add(std::move(priorities));
+        });
     }
     if (path == "/open") {
         if (!q.has("path"))

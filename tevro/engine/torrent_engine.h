@@ -145,6 +145,14 @@ public:
                                                     const std::string& savePath, bool chooseFiles,
                                                     bool paused, bool sequential);
     TorrentPreview preview(const std::filesystem::path& torrentFile) const;
+    // The same two off the main thread, on the engine queue: a large or
+    // hostile file never holds the window. `done` runs on the main thread.
+    using AddOutcome = std::expected<AddResult, EngineError>;
+    void addTorrent(const std::filesystem::path& torrentFile, const std::string& savePath,
+                    std::optional<std::vector<int>> priorities, bool paused, bool sequential,
+                    std::function<void(AddOutcome)> done);
+    void preview(const std::filesystem::path& torrentFile,
+                 std::function<void(TorrentPreview)> done);
     std::optional<TorrentStatus> torrent(const std::string& id) const;
     void togglePause(const std::string& id);
     void setPriority(const std::string& id, const std::vector<int>& files, FilePriority priority);

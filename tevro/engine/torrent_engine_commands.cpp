@@ -28,14 +28,9 @@ EngineError lineBreakInPath() {
     return EngineError{"Путь сохранения не может содержать перевод строки"};
 }
 
-} // namespace
-
-std::expected<AddResult, EngineError>
-TorrentEngine::addTorrent(const std::filesystem::path& torrentFile, const std::string& savePath,
-                          std::optional<std::vector<int>> priorities, bool paused,
-                          bool sequential) {
-    if (!isSafeTextValue(savePath))
-        return std::unexpected(lineBreakInPath());
+std::string addTorrentOptions(const std::string& savePath,
+                              const std::optional<std::vector<int>>& priorities, bool paused,
+                              bool sequential) {
     KeyValueLines lines = {
         {"save_path", savePath}, {"paused", flag(paused)}, {"sequential", flag(sequential)}};
     if (priorities) {
@@ -47,15 +42,62 @@ TorrentEngine::addTorrent(const std::filesystem::path& torrentFile, const std::s
         }
         lines.emplace_back("priorities", list);
     }
+    return joinKeyValueLines(lines);
+}
+
+std::expected<AddResult, EngineError> addTorrentTo(tb_session* session,
+                                                   const std::filesystem::path& torrentFile,
+                                                   const std::string& savePath,
+                                                   const std::string& options) {
     std::error_code ec;
     std::filesystem::create_directories(savePath, ec);
     char* error = nullptr;
-    auto id = takeBridgeString(
-        tb_add_torrent(m_session, torrentFile.c_str(), joinKeyValueLines(lines).c_str(), &error));
-    auto result = finish(std::move(id), takeBridgeString(error));
+    auto id =
+        takeBridgeString(tb_add_torrent(session, torrentFile.c_str(), options.c_str(), &error));
+    return finish(std::move(id), takeBridgeString(error));
+}
+
+TorrentPreview previewOf(const std::filesystem::path& torrentFile) {
+    if (auto text = takeBridgeString(tb_inspect_torrent(torrentFile.c_str())))
+        if (auto preview = json::decode<TorrentPreview>(*text))
+            return *preview;
+    return TorrentPreview::failure("Не удалось прочитать файл");
+}
+
+} // namespace
+
+std::expected<AddResult, EngineError>
+TorrentEngine::addTorrent(const std::filesystem::path& torrentFile, const std::string& savePath,
+                          std::optional<std::vector<int>> priorities, bool paused,
+                          bool sequential) {
+    if (!isSafeTextValue(savePath))
+        return std::unexpected(lineBreakInPath());
+    auto result = addTorrentTo(m_session, torrentFile, savePath,
+                               addTorrentOptions(savePath, priorities, paused, sequential));
     if (result)
         poll();
     return result;
+}
+
+void TorrentEngine::addTorrent(const std::filesystem::path& torrentFile,
+                               const std::string& savePath,
+                               std::optional<std::vector<int>> priorities, bool paused,
+                               bool sequential, std::function<void(AddOutcome)> done) {
+    if (!isSafeTextValue(savePath))
+        return done(std::unexpected(lineBreakInPath()));
+    if (m_isShutDown)
+        return done(std::unexpected(EngineError{"Не удалось добавить торрент"}));
+    QPointer<TorrentEngine> self(this);
+    onQueue<AddOutcome>(
+        [torrentFile, savePath,
+         options = addTorrentOptions(savePath, priorities, paused, sequential)](tb_session* s) {
+            return addTorrentTo(s, torrentFile, savePath, options);
+        },
+        [self, done = std::move(done)](AddOutcome result) {
+            if (self && result)
+                self->poll();
+            done(std::move(result));
+        });
 }
 
 std::expected<AddResult, EngineError> TorrentEngine::addMagnet(const std::string& magnet,
@@ -80,10 +122,15 @@ std::expected<AddResult, EngineError> TorrentEngine::addMagnet(const std::string
 }
 
 TorrentPreview TorrentEngine::preview(const std::filesystem::path& torrentFile) const {
-    if (auto text = takeBridgeString(tb_inspect_torrent(torrentFile.c_str())))
-        if (auto preview = json::decode<TorrentPreview>(*text))
-            return *preview;
-    return TorrentPreview::failure("Не удалось прочитать файл");
+    return previewOf(torrentFile);
+}
+
+void TorrentEngine::preview(const std::filesystem::path& torrentFile,
+                            std::function<void(TorrentPreview)> done) {
+    if (m_isShutDown)
+        return done(previewOf(torrentFile));
+    onQueue<TorrentPreview>([torrentFile](tb_session*) { return previewOf(torrentFile); },
+                            std::move(done));
 }
 
 std::optional<TorrentStatus> TorrentEngine::torrent(const std::string& id) const {

@@ -314,7 +314,7 @@ void AddTorrentSheet::refreshState() {
     bool any = !selection().empty();
     m_wantButton->setEnabled(any);
     m_skipButton->setEnabled(any);
-    m_addButton->setEnabled(!(selectedSize() == 0 && !files().empty()));
+    m_addButton->setEnabled(!m_adding && !(selectedSize() == 0 && !files().empty()));
 }
 
 void AddTorrentSheet::setSavePath(const QString& path) {
@@ -344,10 +344,26 @@ void AddTorrentSheet::add() {
     std::vector<int> priorities;
     for (const TorrentFile& f : files())
         priorities.push_back(static_cast<int>(f.prio));
-    auto result = m_engine.addTorrent(m_url, m_savePath.toStdString(), priorities,
-                                      !m_startNow->isChecked(), m_sequential->isChecked());
-    if (!result)
-        return showError(QString::fromStdString(result.error().message));
+    // The file is read and added on the engine queue: a large torrent never
+    // holds the window. "Добавить" stays off until the answer comes.
+    m_adding = true;
+    m_addButton->setEnabled(false);
+    QPointer<AddTorrentSheet> self(this);
+    m_engine.addTorrent(m_url, m_savePath.toStdString(), priorities, !m_startNow->isChecked(),
+                        m_sequential->isChecked(), [self](TorrentEngine::AddOutcome result) {
+                            if (self)
+                                self->finishAdd(std::move(result));
+                        });
+}
+
+void AddTorrentSheet::finishAdd(std::expected<AddResult, EngineError> result) {
+    m_adding = false;
+    refreshState();
+    if (!result) {
+        m_error->setText(QString::fromStdString(result.error().message));
+        m_error->show();
+        return;
+    }
     if (result->duplicate)
         m_engine.show("Этот торрент уже добавлен");
     emit added(QString::fromStdString(result->id));

@@ -6,6 +6,7 @@
 // before it closes; a failed add keeps it open with the engine's message.
 
 #include <cstdint>
+#include <expected>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -17,6 +18,7 @@
 
 #include "tevro/core/torrent_file.h"
 #include "tevro/core/torrent_preview.h"
+#include "tevro/engine/engine_error.h"
 #include "tevro/media/file_node.h"
 
 class QCheckBox;
@@ -54,6 +56,8 @@ public:
              bool on);
     void setSavePath(const QString& path);
     QString savePath() const { return m_savePath; }
+    // Starts the add; `added` (and closing) or the error follow when the
+    // engine answers.
     void add();
     // The message of the last failed add, or empty.
     QString errorText() const;
@@ -75,6 +79,7 @@ protected:
 private:
     void startLoading();
     void showPreview(TorrentPreview preview);
+    void finishAdd(std::expected<AddResult, EngineError> result);
     void refreshTree();
     void refreshState();
     void toggle(const QModelIndex& index);
@@ -85,6 +90,8 @@ private:
     TorrentEngine& m_engine;
     std::filesystem::path m_url;
     bool m_started = false;
+    // An add is on its way (read and added off the main thread).
+    bool m_adding = false;
     std::optional<TorrentPreview> m_preview;
     std::map<std::int64_t, bool> m_wanted;
     QString m_savePath;
