@@ -61,7 +61,7 @@ double secondsToAdd(BridgeSession& session, const fs::path& torrent, const fs::p
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST(HostileFiles, ATrackerFloodIsCutToTheFirstEightyOnAddAndOnRestore) {
+TEST(TrackerFlood, IsCutToTheFirstEightyOnAddAndOnRestore) {
     TempDir dir;
     fs::path flood = writeTorrent(
         dir, "flood.torrent",
