@@ -78,12 +78,15 @@ TEST(HostileFiles, EveryRefusalSaysWhy) {
     TempDir dir;
     lt::entry integerEntry = hostileInfo({{{"a.mkv"}, 100}});
     integerEntry["files"].list().push_back(lt::entry(5));
+    lt::entry integerFiles = hostileInfo({{{"a.mkv"}, 100}});
+    integerFiles["files"] = 5;
     struct Case {
         std::string name;
         std::string bytes;
         std::string says;
     } cases[] = {
         {"integer-entry", hostileTorrent(integerEntry), "failed to parse files"},
+        {"integer-files", hostileTorrent(integerFiles), "failed to parse files"},
         {"pad-only", hostileTorrent(hostileInfo({{{".pad", "16384"}, 16384, true}})),
          "нет файлов для загрузки"},
         {"pads-only",

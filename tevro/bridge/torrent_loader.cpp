@@ -143,6 +143,12 @@ TorrentLoader::parse(std::string_view bytes) {
     // torrent repeating one path thousands of times is refused cheaply.
     if (root.type() == lt::bdecode_node::dict_t) {
         if (lt::bdecode_node info = root.dict_find_dict("info")) {
+            // The library reads a "files" that is no list as a missing one
+            // and then blames the length.
+            lt::bdecode_node files = info.dict_find("files");
+            if (files && files.type() != lt::bdecode_node::list_t)
+                return std::unexpected(
+                    lt::error_code(lt::errors::torrent_file_parse_failed).message());
             lt::torrent_info probe{lt::info_hash_t()};
             if (probe.parse_info_section(info, ec, limits.max_pieces)) {
                 std::size_t repeats = repeatedPaths(probe.files());
