@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/automation/control_curl.h"
 #include "tests/automation/loopback_engine.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/generated_torrent.h"
@@ -119,8 +120,7 @@ protected:
 
 TEST_F(ControlServerTest, StateRouteAndFraming) {
     std::string id = addTorrent();
-    for (std::string line :
-         {"GET /state HTTP/1.1", "POST /state?x=1 HTTP/1.1", "MADEUP  /state  HTTP/1.1"}) {
+    for (std::string line : {"GET /state HTTP/1.1", "GET  /state?x=1  HTTP/1.1", "GET /state"}) {
         Reply r = exchange({line + "\r\nHost: " + host + "\r\n\r\n"});
         ASSERT_TRUE(r.closed);
         EXPECT_TRUE(r.bytes.startsWith("HTTP/1.1 200 OK\r\n")) << line;
@@ -152,7 +152,7 @@ TEST_F(ControlServerTest, StateRouteAndFraming) {
     // A long body after the head is never read as a request, and the reply
     // still arrives whole (no reset for the unread bytes).
     Reply withBody =
-        exchange({"POST /state HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 3000000\r\n\r\n",
+        exchange({"GET /state HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 3000000\r\n\r\n",
                   std::string(1 << 20, 'x'), std::string(2000000, 'y')});
     EXPECT_TRUE(withBody.json().contains("torrents")) << withBody.bytes.left(200).toStdString();
 
@@ -259,6 +259,109 @@ TEST_F(ControlServerTest, RefusesBadHeadsAndForeignCallersWithoutRunning) {
     EXPECT_EQ(exchange({"GET " + action + " HTTP/1.1\r\nHost: " + local + "\r\n\r\n"}).json(),
               Json({{"ok", true}}));
     EXPECT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+}
+
+// A web page can make the browser send requests here (an image, a form, a
+// script's fetch); the browser names the page in Sec-Fetch-Site, Referer or
+// Origin, or uses another method. None of them runs; scripts and an address
+// typed by the user do.
+TEST_F(ControlServerTest, RefusesWhatBrowsersSendForWebPagesWithoutRunning) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Gamma";
+    o.files = {{"Gamma/movie.mkv", 256 * 1024}};
+    auto gamma = swarm::GeneratedTorrent::create(dir / "seed", o);
+    fs::path data = gamma.filePath(gamma.savePath(), 0);
+    ASSERT_TRUE(fs::exists(data));
+    auto added = engine->addTorrent(gamma.torrentPath(), gamma.savePath().string(), std::nullopt,
+                                    true, false);
+    ASSERT_TRUE(added) << added.error().message;
+    std::string id = added->id;
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id).has_value(); }));
+
+    const std::string browser = "User-Agent: Mozilla/5.0 (X11; Linux x86_64; rv:128.0)\r\n"
+                                "Accept-Language: ru,en;q=0.5\r\nConnection: keep-alive\r\n";
+    const std::string page = "http://evil.test/page.html";
+    struct Shape {
+        const char* what;
+        std::string method;
+        std::string headers;
+        std::string body;
+    };
+    const Shape shapes[] = {
+        {"image", "GET",
+         "Accept: image/avif,image/webp,*/*\r\nReferer: " + page +
+             "\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n"
+             "Sec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"image, no referrer", "GET",
+         "Accept: image/*\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n"
+         "Sec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"image from a page on another local port", "GET",
+         "Accept: image/*\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n"
+         "Sec-Fetch-Site: same-site\r\n",
+         ""},
+        {"image, browser without Sec-Fetch", "GET", "Accept: image/*\r\nReferer: " + page + "\r\n",
+         ""},
+        {"form POST", "POST",
+         "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 6\r\n"
+         "Origin: http://evil.test\r\nReferer: " +
+             page +
+             "\r\nSec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n"
+             "Sec-Fetch-Site: cross-site\r\nSec-Fetch-User: ?1\r\n",
+         "data=1"},
+        {"form POST, no referrer and no Sec-Fetch", "POST",
+         "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 6\r\n", "data=1"},
+        {"form GET or link", "GET",
+         "Referer: " + page +
+             "\r\nSec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n"
+             "Sec-Fetch-Site: cross-site\r\nSec-Fetch-User: ?1\r\n",
+         ""},
+        {"script fetch", "GET",
+         "Accept: */*\r\nOrigin: http://evil.test\r\nReferer: " + page +
+             "\r\nSec-Fetch-Dest: empty\r\nSec-Fetch-Mode: cors\r\nSec-Fetch-Site: "
+             "cross-site\r\n",
+         ""},
+        {"script fetch, no-cors without referrer", "GET",
+         "Accept: */*\r\nSec-Fetch-Dest: empty\r\nSec-Fetch-Mode: no-cors\r\n"
+         "Sec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"preflight", "OPTIONS",
+         "Origin: http://evil.test\r\nAccess-Control-Request-Method: DELETE\r\n"
+         "Sec-Fetch-Mode: cors\r\nSec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"HEAD", "HEAD", "", ""},
+    };
+    const std::string targets[] = {"/remove?id=" + id + "&data=1", "/action?a=resume&id=" + id,
+                                   "/settings?down=77", "/open?path=magnet:%3Fxt%3Durn:btih:abc"};
+    int executed = 0;
+    for (const Shape& shape : shapes) {
+        for (const std::string& target : targets) {
+            Reply r = exchange({shape.method + " " + target + " HTTP/1.1\r\nHost: " + host +
+                                "\r\n" + browser + shape.headers + "\r\n" + shape.body});
+            EXPECT_TRUE(r.bytes.startsWith("HTTP/1.1 403 Forbidden\r\n"))
+                << shape.what << " " << target << ": " << r.bytes.left(60).toStdString();
+            EXPECT_EQ(r.json(), Json({{"error", "forbidden"}})) << shape.what;
+            executed += r.json() != Json({{"error", "forbidden"}});
+        }
+    }
+    EXPECT_EQ(executed, 0);
+    test::spinFor(300ms);
+    ASSERT_TRUE(engine->torrent(id));
+    EXPECT_TRUE(engine->torrent(id)->paused);
+    EXPECT_EQ(engine->settings().downloadLimitKiB, 0);
+    EXPECT_TRUE(engine->pendingOpen().empty());
+    EXPECT_TRUE(fs::exists(data));
+
+    // A plain client (curl) and an address the user typed into the browser run.
+    EXPECT_EQ(test::curl(server->port(), "/settings?down=77").json()["ok"], true);
+    EXPECT_EQ(engine->settings().downloadLimitKiB, 77);
+    Reply typed =
+        exchange({"GET /remove?id=" + id + "&data=1 HTTP/1.1\r\nHost: " + host + "\r\n" + browser +
+                  "Sec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n"
+                  "Sec-Fetch-Site: none\r\nSec-Fetch-User: ?1\r\n\r\n"});
+    EXPECT_EQ(typed.json(), Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return !fs::exists(data); }));
 }
 
 TEST_F(ControlServerTest, CapsAndTimesOutConnections) {

@@ -105,6 +105,18 @@ bool ControlServer::allowedHost(const std::string& host) const {
     return lower == "127.0.0.1:" + port || lower == "localhost:" + port;
 }
 
+bool ControlServer::allowedCaller(const HttpRequestHead& head) const {
+    // The routes are GET and their clients are scripts. A web page can make
+    // the browser send a GET here too (an image, a form, a fetch), and the
+    // browser then names the page: by Origin, Referer or a Sec-Fetch-Site
+    // other than "none" (which only an address typed by the user gets).
+    if (head.method != "GET" || head.hasOrigin || head.hasReferer)
+        return false;
+    if (head.fetchSite && *head.fetchSite != "none")
+        return false;
+    return head.host && allowedHost(*head.host);
+}
+
 void ControlServer::readFrom(QTcpSocket* socket) {
     auto it = m_connections.find(socket);
     if (it == m_connections.end())
@@ -125,9 +137,9 @@ void ControlServer::readFrom(QTcpSocket* socket) {
     c.readTimer->stop();
     c.buffer.clear();
     socket->readAll();
-    if (result == HttpRequestHead::Result::bad)
+    if (result != HttpRequestHead::Result::complete)
         return respond(socket, "200 OK", ControlRoutes::json(Json{{"error", "bad request"}}));
-    if (head.hasOrigin || !head.host || !allowedHost(*head.host))
+    if (!allowedCaller(head))
         return respond(socket, "403 Forbidden", ControlRoutes::json(Json{{"error", "forbidden"}}));
     QPointer<QTcpSocket> guard(socket);
     m_routes.route(head.target, [this, guard](std::string body) {

@@ -5,7 +5,9 @@
 // connection sends one request and gets one JSON reply, then closes.
 // Nothing runs before the whole request head has arrived; heads that are
 // malformed, too long or too slow are answered {"error":"bad request"}, and
-// requests from a foreign Host or carrying an Origin (a web page) are refused.
+// requests from a foreign Host, from a web page (Origin, Referer, a
+// Sec-Fetch-Site other than "none") or with a method other than GET are
+// refused without running.
 
 #include <chrono>
 #include <cstdint>
@@ -25,6 +27,7 @@ class QTimer;
 namespace tevro {
 
 class ControlRoutes;
+struct HttpRequestHead;
 
 class ControlServer : public QObject {
     Q_OBJECT
@@ -64,6 +67,7 @@ private:
     void respond(QTcpSocket* socket, const QByteArray& status, const std::string& body);
     void drop(QTcpSocket* socket);
     bool allowedHost(const std::string& host) const;
+    bool allowedCaller(const HttpRequestHead& head) const;
 
     ControlRoutes& m_routes;
     Options m_options;
