@@ -299,7 +299,7 @@ class AutomationEndToEnd(unittest.TestCase):
             (line({"token": c.token, "name": 5, "arguments": {}}),
              {"error": "Invalid command", "ok": False}),
             (line({"token": c.token, "name": "get_state", "arguments": {"x": 1}}),
-             {"error": "Invalid arguments", "ok": False}),
+             {"error": 'Invalid arguments: unknown argument "x"', "ok": False}),
             (line({"token": c.token, "name": "Get_state", "arguments": {}}),
              {"error": "Unknown tool: Get_state", "ok": False}),
             (line({"token": c.token, "name": "get_settings", "arguments": {}, "more": [[[1]]]}),
