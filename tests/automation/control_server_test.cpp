@@ -29,6 +29,8 @@ struct Reply {
         return at < 0 ? std::string() : bytes.mid(at + 4).toStdString();
     }
     Json json() const { return Json::parse(body(), nullptr, false); }
+    // The status line's code; 0 without one.
+    int status() const { return bytes.startsWith("HTTP/1.1 ") ? bytes.mid(9, 3).toInt() : 0; }
 };
 
 class ControlServerTest : public ::testing::Test {
@@ -226,16 +228,17 @@ TEST_F(ControlServerTest, RefusesBadHeadsAndForeignCallersWithoutRunning) {
     auto forbidden = Json({{"error", "forbidden"}});
 
     // Truncated (the head never ends in time), oversized and malformed heads.
-    std::vector<std::string> bad = {
-        "GET " + action,
-        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\n",
-        "GET " + action + std::string(70000, 'a'),
-        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\nbroken\r\n\r\n",
-        "GET " + action + "\xff HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
+    const std::pair<std::string, int> bad[] = {
+        {"GET " + action, 408},
+        {"GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\n", 408},
+        {"GET " + action + std::string(70000, 'a'), 413},
+        {"GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\nbroken\r\n\r\n", 400},
+        {"GET " + action + "\xff HTTP/1.1\r\nHost: " + host + "\r\n\r\n", 400},
     };
-    for (const std::string& request : bad) {
+    for (const auto& [request, status] : bad) {
         Reply r = exchange({request});
         EXPECT_TRUE(r.closed);
+        EXPECT_EQ(r.status(), status) << request.substr(0, 80);
         EXPECT_EQ(r.json(), badRequest) << request.substr(0, 80);
     }
     // Another site's page, a foreign host name (DNS rebinding), no Host at all.
@@ -259,6 +262,52 @@ TEST_F(ControlServerTest, RefusesBadHeadsAndForeignCallersWithoutRunning) {
     EXPECT_EQ(exchange({"GET " + action + " HTTP/1.1\r\nHost: " + local + "\r\n\r\n"}).json(),
               Json({{"ok", true}}));
     EXPECT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+}
+
+// Refusals keep the bodies callers read, and answer a 4xx status; what is
+// served, {"ok": false} results included, answers 200.
+TEST_F(ControlServerTest, EveryRefusalAnswersAClientErrorStatus) {
+    std::string missing =
+        QUrl::toPercentEncoding(QString::fromStdString((dir / "none.torrent").string()))
+            .toStdString();
+    struct Case {
+        std::string target;
+        int status;
+        Json body; // null: any {"error"} text
+    };
+    const Case cases[] = {
+        {"/State", 404, {{"error", "unknown"}}},
+        {"/state/", 404, {{"error", "unknown"}}},
+        {"/add?path=%zz", 400, {{"error", "bad request"}}},
+        {"/add", 400, {{"error", "path"}}},
+        {"/add?path=" + missing, 422, nullptr},
+        {"/open", 400, {{"error", "path"}}},
+        {"/limits?id=x&down=2097152", 400, {{"error", "limits"}}},
+        {"/settings?down=2097152", 400, {{"error", "limits"}}},
+        {"/play?id=x&file=y", 400, {{"error", "id/file"}}},
+        {"/play?id=x&file=0", 400, {{"error", "file"}}},
+        {"/track?option=off", 400, {{"error", "option"}}},
+        {"/key?code=70000", 400, {{"error", "code"}}},
+        {"/snapshot?window=main&path=/tmp/none.png", 400, {{"error", "window/path"}}},
+        {"/open?path=/films/" + std::string(70000, 'a') + ".torrent",
+         413,
+         {{"error", "bad request"}}},
+        {"/contents-action?action=recheck", 200, {{"ok", false}}},
+        {"/key?code=49", 200, {{"handled", false}}},
+        {"/select", 200, {{"ok", true}}},
+    };
+    for (const Case& c : cases) {
+        Reply r = get(c.target);
+        EXPECT_EQ(r.status(), c.status) << c.target.substr(0, 80);
+        if (c.body.is_null()) {
+            EXPECT_TRUE(r.json().contains("error")) << r.body();
+            EXPECT_FALSE(r.json().value("error", "").empty());
+        } else {
+            EXPECT_EQ(r.json(), c.body) << c.target.substr(0, 80);
+        }
+    }
+    EXPECT_TRUE(engine->pendingOpen().empty());
+    EXPECT_TRUE(get("/state").bytes.startsWith("HTTP/1.1 200 OK\r\n"));
 }
 
 // A web page can make the browser send requests here (an image, a form, a

@@ -84,7 +84,7 @@ void ControlServer::accept() {
             auto it = m_connections.find(socket);
             if (it != m_connections.end() && !it->second->routed) {
                 it->second->routed = true;
-                respond(socket, "200 OK", ControlRoutes::json(Json{{"error", "bad request"}}));
+                respond(socket, ControlRoutes::kTimeout, ControlRoutes::errorBody("bad request"));
             }
         });
         connect(connection->lifeTimer, &QTimer::timeout, this, [this, socket] { drop(socket); });
@@ -137,20 +137,52 @@ void ControlServer::readFrom(QTcpSocket* socket) {
     c.readTimer->stop();
     c.buffer.clear();
     socket->readAll();
+    // The refusals keep the bodies callers read; the status says it too.
     if (result != HttpRequestHead::Result::complete)
-        return respond(socket, "200 OK", ControlRoutes::json(Json{{"error", "bad request"}}));
+        return respond(socket,
+                       result == HttpRequestHead::Result::tooLarge ? ControlRoutes::kTooLarge
+                                                                   : ControlRoutes::kBadRequest,
+                       ControlRoutes::errorBody("bad request"));
     if (!allowedCaller(head))
-        return respond(socket, "403 Forbidden", ControlRoutes::json(Json{{"error", "forbidden"}}));
+        return respond(socket, ControlRoutes::kForbidden, ControlRoutes::errorBody("forbidden"));
     QPointer<QTcpSocket> guard(socket);
-    m_routes.route(head.target, [this, guard](std::string body) {
+    m_routes.route(head.target, [this, guard](int status, std::string body) {
         // The connection may have timed out while the route waited.
         if (guard && m_connections.contains(guard.data()))
-            respond(guard.data(), "200 OK", body);
+            respond(guard.data(), status, body);
     });
 }
 
-void ControlServer::respond(QTcpSocket* socket, const QByteArray& status, const std::string& body) {
-    QByteArray reply = "HTTP/1.1 " + status +
+namespace {
+
+// "HTTP/1.1 404 Not Found" and the like.
+QByteArray statusLine(int status) {
+    const char* reason = [status] {
+        switch (status) {
+        case ControlRoutes::kOk:
+            return "OK";
+        case ControlRoutes::kBadRequest:
+            return "Bad Request";
+        case ControlRoutes::kForbidden:
+            return "Forbidden";
+        case ControlRoutes::kNotFound:
+            return "Not Found";
+        case ControlRoutes::kTimeout:
+            return "Request Timeout";
+        case ControlRoutes::kTooLarge:
+            return "Content Too Large";
+        case ControlRoutes::kUnprocessable:
+            return "Unprocessable Content";
+        }
+        return "Error";
+    }();
+    return "HTTP/1.1 " + QByteArray::number(status) + " " + reason;
+}
+
+} // namespace
+
+void ControlServer::respond(QTcpSocket* socket, int status, const std::string& body) {
+    QByteArray reply = statusLine(status) +
                        "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " +
                        QByteArray::number(static_cast<qulonglong>(body.size())) +
                        "\r\nConnection: close\r\n\r\n";
