@@ -1,5 +1,8 @@
 #include "tevro/automation/control_server.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <QTcpSocket>
 #include <QUrl>
 
@@ -432,6 +435,44 @@ TEST_F(ControlServerTest, CapsAndTimesOutConnections) {
         EXPECT_TRUE(finish(*s).closed);
     EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
     EXPECT_TRUE(get("/state").json().contains("torrents"));
+}
+
+// Sixteen clients close, and the seventeenth connects before the server has
+// seen their ends: it is served.
+TEST_F(ControlServerTest, ClientsThatClosedMakeRoomForTheNext) {
+    auto connectTo = [&] {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(server->port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    };
+    std::string request = "GET /state HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+    for (int round = 0; round < 3; ++round) {
+        std::vector<int> clients;
+        for (int i = 0; i < ControlServer::kMaxConnections; ++i)
+            clients.push_back(connectTo());
+        ASSERT_TRUE(test::waitUntil([&] { return server->openConnections() == 16; })) << round;
+        ::send(clients[0], "GET /sta", 8, 0);
+        for (int fd : clients)
+            ::close(fd);
+        int next = connectTo();
+        ASSERT_EQ(::send(next, request.data(), request.size(), 0),
+                  static_cast<ssize_t>(request.size()));
+        std::string got;
+        char buffer[4096];
+        EXPECT_TRUE(test::waitUntil([&] {
+            ssize_t n = ::recv(next, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+            return n == 0 || (n < 0 && errno != EAGAIN);
+        }));
+        ::close(next);
+        EXPECT_TRUE(got.starts_with("HTTP/1.1 200 OK\r\n")) << round << ": " << got.substr(0, 80);
+        EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
+    }
 }
 
 TEST_F(ControlServerTest, AddAndOpenRoutes) {

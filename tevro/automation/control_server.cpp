@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <QHostAddress>
@@ -68,8 +69,25 @@ void ControlServer::stop() {
         drop(m_connections.begin()->first);
 }
 
+void ControlServer::dropClosedPeers() {
+    // Clients that closed just before this one may not have been seen yet:
+    // the listener can be served before their sockets. Their end would close
+    // them a moment later; it does so now.
+    std::vector<QTcpSocket*> gone;
+    for (const auto& [socket, connection] : m_connections) {
+        pollfd poll = {static_cast<int>(socket->socketDescriptor()), POLLRDHUP, 0};
+        if (poll.fd != -1 && ::poll(&poll, 1, 0) > 0 &&
+            (poll.revents & (POLLRDHUP | POLLHUP | POLLERR)))
+            gone.push_back(socket);
+    }
+    for (QTcpSocket* socket : gone)
+        drop(socket);
+}
+
 void ControlServer::accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (static_cast<int>(m_connections.size()) >= kMaxConnections)
+            dropClosedPeers();
         if (static_cast<int>(m_connections.size()) >= kMaxConnections) {
             socket->abort();
             socket->deleteLater();

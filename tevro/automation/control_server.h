@@ -64,6 +64,9 @@ private:
     struct Connection;
 
     void accept();
+    // Closes the connections whose clients have gone, before a newcomer is
+    // refused for want of room.
+    void dropClosedPeers();
     void readFrom(QTcpSocket* socket);
     void respond(QTcpSocket* socket, int status, const std::string& body);
     void drop(QTcpSocket* socket);
