@@ -202,7 +202,8 @@ TEST_F(AutomationAPITest, OneCallAtATimeAndValidationFirst) {
     api->call("get_torrent_details", Json{{"id", id}},
               [&](AutomationAPI::Result r) { first = std::move(r); });
     EXPECT_EQ(error("get_state", Json::object()), AutomationAPI::kBusy);
-    EXPECT_EQ(error("get_state", Json{{"extra", 1}}), "Invalid arguments");
+    EXPECT_EQ(error("get_state", Json{{"extra", 1}}),
+              R"(Invalid arguments: unknown argument "extra")");
     EXPECT_EQ(error("nothing", Json::object()), "Unknown tool: nothing");
     ASSERT_TRUE(test::waitUntil([&] { return first.has_value(); }));
     EXPECT_TRUE(*first);

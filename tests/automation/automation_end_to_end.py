@@ -184,7 +184,7 @@ class AutomationEndToEnd(unittest.TestCase):
         wait_for(lambda: self.torrent(id)["downloadLimit"] == 2097151 * 1024, what="limits")
         self.assertEqual(self.torrent(id)["uploadLimit"], 64 * 1024)
         self.assertEqual(self.error("set_torrent_limits", {"id": id, "upload_kib": 2097152}),
-                         "Invalid arguments.upload_kib")
+                         "Invalid arguments.upload_kib: above the maximum 2097151")
         self.assertEqual(c.call("set_torrent_limits", {"id": id, "download_kib": 0}),
                          {"accepted": True})
 
@@ -215,7 +215,7 @@ class AutomationEndToEnd(unittest.TestCase):
         wait_for(lambda: json.load(open(stored)).get("uploadLimitKiB") == 2097151,
                  what="settings.json")
         self.assertEqual(self.error("update_settings", {"download_kib": 2097152}),
-                         "Invalid arguments.download_kib")
+                         "Invalid arguments.download_kib: above the maximum 2097151")
         self.assertEqual(self.error("update_settings", {}), "Provide at least one setting.")
 
         # The player: open, pause, resume, seek, volume, speed, tracks, stop.
@@ -299,7 +299,7 @@ class AutomationEndToEnd(unittest.TestCase):
             (line({"token": c.token, "name": 5, "arguments": {}}),
              {"error": "Invalid command", "ok": False}),
             (line({"token": c.token, "name": "get_state", "arguments": {"x": 1}}),
-             {"error": "Invalid arguments", "ok": False}),
+             {"error": 'Invalid arguments: unknown argument "x"', "ok": False}),
             (line({"token": c.token, "name": "Get_state", "arguments": {}}),
              {"error": "Unknown tool: Get_state", "ok": False}),
             (line({"token": c.token, "name": "get_settings", "arguments": {}, "more": [[[1]]]}),

@@ -217,6 +217,50 @@ TEST_F(AutomationServerTest, CapsConnectionsAtSixteenAndTimesThemOut) {
     EXPECT_TRUE(served.bytes.starts_with(R"({"ok":true,"result":)"));
 }
 
+// Sixteen clients close, and the seventeenth connects before the server has
+// read their ends: it is served, in every round.
+TEST_F(AutomationServerTest, ClientsThatClosedMakeRoomForTheNext) {
+    AutomationServer& server = makeServer();
+    server.start();
+    ASSERT_TRUE(server.isListening());
+    auto connectTo = [&] {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(server.port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    };
+    std::string line = request("get_settings", Json::object(), server.token());
+    for (int round = 0; round < 5; ++round) {
+        std::vector<int> clients;
+        for (int i = 0; i < AutomationServer::kMaxConnections; ++i)
+            clients.push_back(connectTo());
+        ASSERT_TRUE(test::waitUntil([&] { return server.openConnections() == 16; })) << round;
+        // One leaves half a request behind, one a whole one it no longer waits for.
+        std::string refused = request("get_settings", Json::object(), std::string(64, '0'));
+        ::send(clients[0], "{\"tok", 5, 0);
+        ::send(clients[1], refused.data(), refused.size(), 0);
+        // No event is handled between the closes and the newcomer's request.
+        for (int fd : clients)
+            ::close(fd);
+        int next = connectTo();
+        ASSERT_EQ(::send(next, line.data(), line.size(), 0), static_cast<ssize_t>(line.size()));
+        std::string got;
+        char buffer[4096];
+        EXPECT_TRUE(test::waitUntil([&] {
+            ssize_t n = ::recv(next, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+            return n == 0 || (n < 0 && errno != EAGAIN);
+        }));
+        ::close(next);
+        EXPECT_TRUE(got.starts_with(R"({"ok":true,"result":)")) << round << ": " << got;
+        EXPECT_TRUE(test::waitUntil([&] { return server.openConnections() == 0; }));
+    }
+}
+
 TEST_F(AutomationServerTest, OneServerPerDataFolderAndTheDisablingVariable) {
     AutomationServer& first = makeServer();
     first.start();

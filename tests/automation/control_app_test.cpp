@@ -246,6 +246,13 @@ TEST(ControlApplication, QuitEndsTheExecutable) {
         60s));
     EXPECT_EQ(windows["windows"][0]["id"], "main");
     EXPECT_EQ(test::curl(port, "/quit", {"-H", "Origin: null"}).status, 403);
+    // An image on a web page, and a form posted from one, are refused too.
+    EXPECT_EQ(test::curl(port, "/quit",
+                         {"-H", "Referer: http://evil.test/", "-H", "Sec-Fetch-Site: cross-site",
+                          "-H", "Sec-Fetch-Mode: no-cors", "-H", "Sec-Fetch-Dest: image"})
+                  .status,
+              403);
+    EXPECT_EQ(test::curl(port, "/quit", {"-X", "POST", "-d", "x=1"}).status, 403);
     EXPECT_EQ(test::curl(port, "/state").json()["ui"]["settings"], false);
     fs::path shot = dir / "main.png";
     EXPECT_EQ(test::curl(port, "/snapshot?window=main&path=" + encoded(shot)).json(),

@@ -1,10 +1,14 @@
 #include "tevro/automation/control_server.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <QTcpSocket>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include "tests/automation/control_curl.h"
 #include "tests/automation/loopback_engine.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/generated_torrent.h"
@@ -28,6 +32,8 @@ struct Reply {
         return at < 0 ? std::string() : bytes.mid(at + 4).toStdString();
     }
     Json json() const { return Json::parse(body(), nullptr, false); }
+    // The status line's code; 0 without one.
+    int status() const { return bytes.startsWith("HTTP/1.1 ") ? bytes.mid(9, 3).toInt() : 0; }
 };
 
 class ControlServerTest : public ::testing::Test {
@@ -119,8 +125,7 @@ protected:
 
 TEST_F(ControlServerTest, StateRouteAndFraming) {
     std::string id = addTorrent();
-    for (std::string line :
-         {"GET /state HTTP/1.1", "POST /state?x=1 HTTP/1.1", "MADEUP  /state  HTTP/1.1"}) {
+    for (std::string line : {"GET /state HTTP/1.1", "GET  /state?x=1  HTTP/1.1", "GET /state"}) {
         Reply r = exchange({line + "\r\nHost: " + host + "\r\n\r\n"});
         ASSERT_TRUE(r.closed);
         EXPECT_TRUE(r.bytes.startsWith("HTTP/1.1 200 OK\r\n")) << line;
@@ -152,7 +157,7 @@ TEST_F(ControlServerTest, StateRouteAndFraming) {
     // A long body after the head is never read as a request, and the reply
     // still arrives whole (no reset for the unread bytes).
     Reply withBody =
-        exchange({"POST /state HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 3000000\r\n\r\n",
+        exchange({"GET /state HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 3000000\r\n\r\n",
                   std::string(1 << 20, 'x'), std::string(2000000, 'y')});
     EXPECT_TRUE(withBody.json().contains("torrents")) << withBody.bytes.left(200).toStdString();
 
@@ -226,16 +231,17 @@ TEST_F(ControlServerTest, RefusesBadHeadsAndForeignCallersWithoutRunning) {
     auto forbidden = Json({{"error", "forbidden"}});
 
     // Truncated (the head never ends in time), oversized and malformed heads.
-    std::vector<std::string> bad = {
-        "GET " + action,
-        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\n",
-        "GET " + action + std::string(70000, 'a'),
-        "GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\nbroken\r\n\r\n",
-        "GET " + action + "\xff HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
+    const std::pair<std::string, int> bad[] = {
+        {"GET " + action, 408},
+        {"GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\n", 408},
+        {"GET " + action + std::string(70000, 'a'), 413},
+        {"GET " + action + " HTTP/1.1\r\nHost: " + host + "\r\nbroken\r\n\r\n", 400},
+        {"GET " + action + "\xff HTTP/1.1\r\nHost: " + host + "\r\n\r\n", 400},
     };
-    for (const std::string& request : bad) {
+    for (const auto& [request, status] : bad) {
         Reply r = exchange({request});
         EXPECT_TRUE(r.closed);
+        EXPECT_EQ(r.status(), status) << request.substr(0, 80);
         EXPECT_EQ(r.json(), badRequest) << request.substr(0, 80);
     }
     // Another site's page, a foreign host name (DNS rebinding), no Host at all.
@@ -261,6 +267,155 @@ TEST_F(ControlServerTest, RefusesBadHeadsAndForeignCallersWithoutRunning) {
     EXPECT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
 }
 
+// Refusals keep the bodies callers read, and answer a 4xx status; what is
+// served, {"ok": false} results included, answers 200.
+TEST_F(ControlServerTest, EveryRefusalAnswersAClientErrorStatus) {
+    std::string missing =
+        QUrl::toPercentEncoding(QString::fromStdString((dir / "none.torrent").string()))
+            .toStdString();
+    struct Case {
+        std::string target;
+        int status;
+        Json body; // null: any {"error"} text
+    };
+    const Case cases[] = {
+        {"/State", 404, {{"error", "unknown"}}},
+        {"/state/", 404, {{"error", "unknown"}}},
+        {"/add?path=%zz", 400, {{"error", "bad request"}}},
+        {"/add", 400, {{"error", "path"}}},
+        {"/add?path=" + missing, 422, nullptr},
+        {"/open", 400, {{"error", "path"}}},
+        {"/limits?id=x&down=2097152", 400, {{"error", "limits"}}},
+        {"/settings?down=2097152", 400, {{"error", "limits"}}},
+        {"/play?id=x&file=y", 400, {{"error", "id/file"}}},
+        {"/play?id=x&file=0", 400, {{"error", "file"}}},
+        {"/track?option=off", 400, {{"error", "option"}}},
+        {"/key?code=70000", 400, {{"error", "code"}}},
+        {"/snapshot?window=main&path=/tmp/none.png", 400, {{"error", "window/path"}}},
+        {"/open?path=/films/" + std::string(70000, 'a') + ".torrent",
+         413,
+         {{"error", "bad request"}}},
+        {"/contents-action?action=recheck", 200, {{"ok", false}}},
+        {"/key?code=49", 200, {{"handled", false}}},
+        {"/select", 200, {{"ok", true}}},
+    };
+    for (const Case& c : cases) {
+        Reply r = get(c.target);
+        EXPECT_EQ(r.status(), c.status) << c.target.substr(0, 80);
+        if (c.body.is_null()) {
+            EXPECT_TRUE(r.json().contains("error")) << r.body();
+            EXPECT_FALSE(r.json().value("error", "").empty());
+        } else {
+            EXPECT_EQ(r.json(), c.body) << c.target.substr(0, 80);
+        }
+    }
+    EXPECT_TRUE(engine->pendingOpen().empty());
+    EXPECT_TRUE(get("/state").bytes.startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+// A web page can make the browser send requests here (an image, a form, a
+// script's fetch); the browser names the page in Sec-Fetch-Site, Referer or
+// Origin, or uses another method. None of them runs; scripts and an address
+// typed by the user do.
+TEST_F(ControlServerTest, RefusesWhatBrowsersSendForWebPagesWithoutRunning) {
+    swarm::GeneratedTorrent::Options o;
+    o.name = "Gamma";
+    o.files = {{"Gamma/movie.mkv", 256 * 1024}};
+    auto gamma = swarm::GeneratedTorrent::create(dir / "seed", o);
+    fs::path data = gamma.filePath(gamma.savePath(), 0);
+    ASSERT_TRUE(fs::exists(data));
+    auto added = engine->addTorrent(gamma.torrentPath(), gamma.savePath().string(), std::nullopt,
+                                    true, false);
+    ASSERT_TRUE(added) << added.error().message;
+    std::string id = added->id;
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(id).has_value(); }));
+
+    const std::string browser = "User-Agent: Mozilla/5.0 (X11; Linux x86_64; rv:128.0)\r\n"
+                                "Accept-Language: ru,en;q=0.5\r\nConnection: keep-alive\r\n";
+    const std::string page = "http://evil.test/page.html";
+    struct Shape {
+        const char* what;
+        std::string method;
+        std::string headers;
+        std::string body;
+    };
+    const Shape shapes[] = {
+        {"image", "GET",
+         "Accept: image/avif,image/webp,*/*\r\nReferer: " + page +
+             "\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n"
+             "Sec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"image, no referrer", "GET",
+         "Accept: image/*\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n"
+         "Sec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"image from a page on another local port", "GET",
+         "Accept: image/*\r\nSec-Fetch-Dest: image\r\nSec-Fetch-Mode: no-cors\r\n"
+         "Sec-Fetch-Site: same-site\r\n",
+         ""},
+        {"image, browser without Sec-Fetch", "GET", "Accept: image/*\r\nReferer: " + page + "\r\n",
+         ""},
+        {"form POST", "POST",
+         "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 6\r\n"
+         "Origin: http://evil.test\r\nReferer: " +
+             page +
+             "\r\nSec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n"
+             "Sec-Fetch-Site: cross-site\r\nSec-Fetch-User: ?1\r\n",
+         "data=1"},
+        {"form POST, no referrer and no Sec-Fetch", "POST",
+         "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 6\r\n", "data=1"},
+        {"form GET or link", "GET",
+         "Referer: " + page +
+             "\r\nSec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n"
+             "Sec-Fetch-Site: cross-site\r\nSec-Fetch-User: ?1\r\n",
+         ""},
+        {"script fetch", "GET",
+         "Accept: */*\r\nOrigin: http://evil.test\r\nReferer: " + page +
+             "\r\nSec-Fetch-Dest: empty\r\nSec-Fetch-Mode: cors\r\nSec-Fetch-Site: "
+             "cross-site\r\n",
+         ""},
+        {"script fetch, no-cors without referrer", "GET",
+         "Accept: */*\r\nSec-Fetch-Dest: empty\r\nSec-Fetch-Mode: no-cors\r\n"
+         "Sec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"preflight", "OPTIONS",
+         "Origin: http://evil.test\r\nAccess-Control-Request-Method: DELETE\r\n"
+         "Sec-Fetch-Mode: cors\r\nSec-Fetch-Site: cross-site\r\n",
+         ""},
+        {"HEAD", "HEAD", "", ""},
+    };
+    const std::string targets[] = {"/remove?id=" + id + "&data=1", "/action?a=resume&id=" + id,
+                                   "/settings?down=77", "/open?path=magnet:%3Fxt%3Durn:btih:abc"};
+    int executed = 0;
+    for (const Shape& shape : shapes) {
+        for (const std::string& target : targets) {
+            Reply r = exchange({shape.method + " " + target + " HTTP/1.1\r\nHost: " + host +
+                                "\r\n" + browser + shape.headers + "\r\n" + shape.body});
+            EXPECT_TRUE(r.bytes.startsWith("HTTP/1.1 403 Forbidden\r\n"))
+                << shape.what << " " << target << ": " << r.bytes.left(60).toStdString();
+            EXPECT_EQ(r.json(), Json({{"error", "forbidden"}})) << shape.what;
+            executed += r.json() != Json({{"error", "forbidden"}});
+        }
+    }
+    EXPECT_EQ(executed, 0);
+    test::spinFor(300ms);
+    ASSERT_TRUE(engine->torrent(id));
+    EXPECT_TRUE(engine->torrent(id)->paused);
+    EXPECT_EQ(engine->settings().downloadLimitKiB, 0);
+    EXPECT_TRUE(engine->pendingOpen().empty());
+    EXPECT_TRUE(fs::exists(data));
+
+    // A plain client (curl) and an address the user typed into the browser run.
+    EXPECT_EQ(test::curl(server->port(), "/settings?down=77").json()["ok"], true);
+    EXPECT_EQ(engine->settings().downloadLimitKiB, 77);
+    Reply typed =
+        exchange({"GET /remove?id=" + id + "&data=1 HTTP/1.1\r\nHost: " + host + "\r\n" + browser +
+                  "Sec-Fetch-Dest: document\r\nSec-Fetch-Mode: navigate\r\n"
+                  "Sec-Fetch-Site: none\r\nSec-Fetch-User: ?1\r\n\r\n"});
+    EXPECT_EQ(typed.json(), Json({{"ok", true}}));
+    EXPECT_TRUE(test::waitUntil([&] { return !fs::exists(data); }));
+}
+
 TEST_F(ControlServerTest, CapsAndTimesOutConnections) {
     startServer({.readTimeout = 60s, .connectionTimeout = 2s});
     std::vector<std::unique_ptr<QTcpSocket>> idle;
@@ -280,6 +435,44 @@ TEST_F(ControlServerTest, CapsAndTimesOutConnections) {
         EXPECT_TRUE(finish(*s).closed);
     EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
     EXPECT_TRUE(get("/state").json().contains("torrents"));
+}
+
+// Sixteen clients close, and the seventeenth connects before the server has
+// seen their ends: it is served.
+TEST_F(ControlServerTest, ClientsThatClosedMakeRoomForTheNext) {
+    auto connectTo = [&] {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(server->port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return fd;
+    };
+    std::string request = "GET /state HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+    for (int round = 0; round < 3; ++round) {
+        std::vector<int> clients;
+        for (int i = 0; i < ControlServer::kMaxConnections; ++i)
+            clients.push_back(connectTo());
+        ASSERT_TRUE(test::waitUntil([&] { return server->openConnections() == 16; })) << round;
+        ::send(clients[0], "GET /sta", 8, 0);
+        for (int fd : clients)
+            ::close(fd);
+        int next = connectTo();
+        ASSERT_EQ(::send(next, request.data(), request.size(), 0),
+                  static_cast<ssize_t>(request.size()));
+        std::string got;
+        char buffer[4096];
+        EXPECT_TRUE(test::waitUntil([&] {
+            ssize_t n = ::recv(next, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+            return n == 0 || (n < 0 && errno != EAGAIN);
+        }));
+        ::close(next);
+        EXPECT_TRUE(got.starts_with("HTTP/1.1 200 OK\r\n")) << round << ": " << got.substr(0, 80);
+        EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
+    }
 }
 
 TEST_F(ControlServerTest, AddAndOpenRoutes) {

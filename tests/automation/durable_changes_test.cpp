@@ -31,7 +31,7 @@ TEST(DurableChanges, BothServersRefuseWhatCannotBeSaved) {
     AutomationAPI api(commands);
     auto control = [&](const std::string& target) {
         std::optional<std::string> reply;
-        routes.route(target, [&](std::string text) { reply = std::move(text); });
+        routes.route(target, [&](int, std::string text) { reply = std::move(text); });
         EXPECT_TRUE(test::waitUntil([&] { return reply.has_value(); })) << target;
         return Json::parse(reply.value_or("{}"));
     };

@@ -43,14 +43,16 @@ TEST(HttpRequestHead, RefusesMalformedAndWaitsForTruncated) {
         {"", Result::incomplete},
         {"GET /remove?id=x&data=1", Result::incomplete},
         {"GET /remove?id=x&data=1\r\nHost: 127.0.0.1:1\r\n", Result::incomplete},
-        {longLine, Result::bad},
-        {longLine + "\r\n\r\n", Result::bad},
+        {longLine, Result::tooLarge},
+        {longLine + "\r\n\r\n", Result::tooLarge},
         {"GET /\xff\xfe HTTP/1.1\r\n\r\n", Result::bad},
         {"GET /\xc0\xaf HTTP/1.1\r\n\r\n", Result::bad}, // overlong "/"
         {"GET /\x01 HTTP/1.1\r\n\r\n", Result::bad},
         {"GET / HTTP/1.1\r\nno colon\r\n\r\n", Result::bad},
         {"GET / HTTP/1.1\r\nHost : a\r\n\r\n", Result::bad},
         {"GET / HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n", Result::bad},
+        {"GET / HTTP/1.1\r\nSec-Fetch-Site: none\r\nsec-fetch-site: cross-site\r\n\r\n",
+         Result::bad},
         {"GET / HTTP/1.1\r\nX: a\nb\r\n\r\n", Result::bad},
     };
     for (const Case& c : cases) {

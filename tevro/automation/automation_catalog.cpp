@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <charconv>
 #include <limits>
 #include <optional>
 
@@ -21,8 +22,30 @@ namespace {
 
 constexpr double kLargest = std::numeric_limits<double>::max();
 
-std::unexpected<AutomationError> invalid(const std::string& path) {
-    return std::unexpected(AutomationError{"Invalid " + path});
+// "Invalid " and the path, as callers match it, then the rule that was broken.
+std::unexpected<AutomationError> invalid(const std::string& path, const std::string& reason) {
+    return std::unexpected(AutomationError{"Invalid " + path + ": " + reason});
+}
+
+std::string quoted(const std::string& text) {
+    return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// The shortest text that reads back as the same number.
+std::string number(double d) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, d);
+    return ec == std::errc() ? std::string(text, end) : std::to_string(d);
+}
+
+std::string plural(std::int64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string codePoint(char32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
 }
 
 // A keyword of the wrong kind counts as absent.
@@ -156,59 +179,78 @@ std::expected<void, AutomationError>
 AutomationCatalog::validate(const Json& value, const Json& schema, const std::string& path) {
     auto typeIt = schema.find("type");
     if (typeIt == schema.end() || !typeIt->is_string())
-        return invalid(path);
+        return invalid(path, "the catalogue gives it no type");
     const std::string& type = typeIt->get_ref<const std::string&>();
 
     if (type == "object") {
+        if (!value.is_object())
+            return invalid(path, "not an object");
         auto properties = schema.find("properties");
-        if (!value.is_object() || properties == schema.end() || !properties->is_object())
-            return invalid(path);
+        if (properties == schema.end() || !properties->is_object())
+            return invalid(path, "the catalogue lists no properties");
         for (const auto& [key, sub] : properties->items())
             if (!sub.is_object())
-                return invalid(path);
+                return invalid(path, "the catalogue's schema for " + quoted(key) + " is no object");
         for (const auto& [key, sub] : value.items())
             if (!properties->contains(key))
-                return invalid(path);
+                return invalid(path, "unknown argument " + quoted(key));
         if (auto required = schema.find("required");
             required != schema.end() && required->is_array()) {
             for (const Json& key : *required)
                 if (key.is_string() && !value.contains(key.get_ref<const std::string&>()))
-                    return invalid(path);
+                    return invalid(path, "missing required argument " +
+                                             quoted(key.get_ref<const std::string&>()));
         }
         for (const auto& [key, sub] : value.items())
             if (auto checked = validate(sub, (*properties)[key], path + "." + key); !checked)
                 return checked;
     } else if (type == "string") {
         if (!value.is_string())
-            return invalid(path);
+            return invalid(path, "not a string");
         const std::string& text = value.get_ref<const std::string&>();
         std::int64_t low = integerKeyword(schema, "minLength").value_or(0);
         std::int64_t high = integerKeyword(schema, "maxLength").value_or(8192);
         std::int64_t count = static_cast<std::int64_t>(characterCount(text));
-        if (count < low || count > high || hasControlOrFormat(text))
-            return invalid(path);
+        if (count < low)
+            return invalid(path, count == 0
+                                     ? std::string("empty")
+                                     : "shorter than " + plural(low, "character", "characters"));
+        if (count > high)
+            return invalid(path, "longer than " + plural(high, "character", "characters"));
+        if (auto c = firstControlOrFormat(text)) {
+            if (QChar::category(*c) == QChar::Other_Control)
+                return invalid(path, "holds the control character " + codePoint(*c));
+            return invalid(path, "holds the format character " + codePoint(*c) +
+                                     " (bidi marks, joiners and other invisible characters)");
+        }
     } else if (type == "boolean") {
         if (!value.is_boolean())
-            return invalid(path);
+            return invalid(path, "not true or false");
     } else if (type == "integer" || type == "number") {
         if (!value.is_number())
-            return invalid(path);
+            return invalid(path, type == "integer" ? "not an integer" : "not a number");
         double d = value.get<double>();
         double low = numberKeyword(schema, "minimum").value_or(-kLargest);
         double high = numberKeyword(schema, "maximum").value_or(kLargest);
-        if (!std::isfinite(d) || d < low || d > high)
-            return invalid(path);
+        if (!std::isfinite(d))
+            return invalid(path, "not a finite number");
+        if (d < low)
+            return invalid(path, "below the minimum " + number(low));
+        if (d > high)
+            return invalid(path, "above the maximum " + number(high));
         if (type == "integer" && !isWhole(d))
-            return invalid(path);
+            return invalid(path, "not a whole number");
     } else if (type == "array") {
+        if (!value.is_array())
+            return invalid(path, "not an array");
         auto items = schema.find("items");
-        if (!value.is_array() || items == schema.end() || !items->is_object())
-            return invalid(path);
+        if (items == schema.end() || !items->is_object())
+            return invalid(path, "the catalogue gives no schema for its items");
         auto count = static_cast<std::int64_t>(value.size());
         if (auto low = integerKeyword(schema, "minItems"); low && count < *low)
-            return invalid(path);
-        if (count > integerKeyword(schema, "maxItems").value_or(10000))
-            return invalid(path);
+            return invalid(path, "fewer than " + plural(*low, "item", "items"));
+        if (std::int64_t high = integerKeyword(schema, "maxItems").value_or(10000); count > high)
+            return invalid(path, "more than " + plural(high, "item", "items"));
         for (const Json& element : value)
             if (auto checked = validate(element, *items, path + "[]"); !checked)
                 return checked;
@@ -219,18 +261,23 @@ AutomationCatalog::validate(const Json& value, const Json& schema, const std::st
                 seen.push_back(description(element));
             std::sort(seen.begin(), seen.end());
             if (std::adjacent_find(seen.begin(), seen.end()) != seen.end())
-                return invalid(path);
+                return invalid(path, "holds an item twice");
         }
     } else {
-        return invalid(path);
+        return invalid(path, "the catalogue gives it the unknown type " + quoted(type));
     }
 
     if (auto choices = schema.find("enum"); choices != schema.end() && choices->is_array()) {
         bool listed = false;
         for (const Json& choice : *choices)
             listed = listed || looselyEqual(value, choice);
-        if (!listed)
-            return invalid(path);
+        if (!listed) {
+            std::string allowed;
+            for (const Json& choice : *choices)
+                allowed += (allowed.empty() ? "" : ", ") +
+                           choice.dump(-1, ' ', false, Json::error_handler_t::replace);
+            return invalid(path, "not one of " + allowed);
+        }
     }
     return {};
 }
@@ -245,13 +292,17 @@ std::size_t AutomationCatalog::characterCount(std::string_view utf8) {
 }
 
 bool AutomationCatalog::hasControlOrFormat(std::string_view utf8) {
+    return firstControlOrFormat(utf8).has_value();
+}
+
+std::optional<char32_t> AutomationCatalog::firstControlOrFormat(std::string_view utf8) {
     QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     for (char32_t c : text.toUcs4()) {
         auto category = QChar::category(c);
         if (category == QChar::Other_Control || category == QChar::Other_Format)
-            return true;
+            return c;
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace tevro

@@ -4,9 +4,11 @@
 // before any tool runs: a small strict subset of JSON Schema ("type",
 // "properties", "required", string and array lengths, number ranges, "items",
 // "uniqueItems", "enum"). Undeclared keys, control and format characters and
-// values out of range are refused with "Invalid " and the value's path.
+// values out of range are refused with "Invalid ", the value's path, ": " and
+// the rule it broke ("Invalid arguments.source: longer than 8192 characters").
 
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,7 @@ public:
     static std::size_t characterCount(std::string_view utf8);
     // A Unicode control (Cc) or format (Cf) character anywhere in the text.
     static bool hasControlOrFormat(std::string_view utf8);
+    static std::optional<char32_t> firstControlOrFormat(std::string_view utf8);
 };
 
 } // namespace tevro

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -113,6 +114,8 @@ void AutomationServer::stop() {
 }
 
 void AutomationServer::accept(int fd) {
+    if (m_listener && m_connections.size() >= kMaxConnections)
+        dropClosedPeers();
     if (!m_listener || m_connections.size() >= kMaxConnections) {
         ::close(fd);
         return;
@@ -131,6 +134,27 @@ void AutomationServer::accept(int fd) {
     QTimer::singleShot(m_options.connectionTimeout, c->owner, [this, id] { close(id); });
     m_connections.emplace(id, std::move(c));
     readFrom(id);
+}
+
+void AutomationServer::dropClosedPeers() {
+    // Clients that closed just before this one may not have been read yet:
+    // the listener can be served before their sockets. Read what they left
+    // now, so that their end closes them, as it would have a moment later.
+    std::vector<QUuid> ids;
+    for (const auto& [id, c] : m_connections)
+        ids.push_back(id);
+    for (const QUuid& id : ids) {
+        // Bounded: the reads only empty what the kernel holds already.
+        for (int round = 0; round < 64; ++round) {
+            auto it = m_connections.find(id);
+            if (it == m_connections.end() || it->second->peerClosed)
+                break;
+            pollfd poll = {it->second->fd, POLLIN, 0};
+            if (::poll(&poll, 1, 0) <= 0)
+                break;
+            readFrom(id);
+        }
+    }
 }
 
 void AutomationServer::readFrom(const QUuid& id) {

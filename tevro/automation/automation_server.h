@@ -71,6 +71,9 @@ private:
 
     void fail(const std::string& message);
     void accept(int fd);
+    // Closes the connections whose clients have gone, before a newcomer is
+    // refused for want of room.
+    void dropClosedPeers();
     void readFrom(const QUuid& id);
     void respond(const QUuid& id, const Json& reply);
     void sendFrom(const QUuid& id);

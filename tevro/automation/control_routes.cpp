@@ -27,9 +27,6 @@ constexpr std::int64_t kIntMax = std::numeric_limits<int>::max();
 Json ok() {
     return Json{{"ok", true}};
 }
-Json error(const std::string& word) {
-    return Json{{"error", word}};
-}
 
 // Comma list of integers, empty pieces and non-numbers dropped.
 std::vector<std::int64_t> integerList(const std::string& text) {
@@ -70,11 +67,13 @@ std::string ControlRoutes::json(const Json& value) {
     }
 }
 
-void ControlRoutes::route(std::string_view target, std::function<void(std::string)> done) {
+void ControlRoutes::route(std::string_view target, Send send) {
+    Done done{std::move(send)};
     auto reply = [&done](const Json& value) { done(json(value)); };
+    auto refuse = [&done](int status, const std::string& word) { done.refuse(status, word); };
     auto parsed = ControlRequest::parse(target);
     if (!parsed)
-        return reply(error("bad request"));
+        return refuse(kBadRequest, "bad request");
     const ControlRequest& q = *parsed;
     TorrentEngine& engine = m_commands.engine();
     const std::string& path = q.path;
@@ -96,7 +95,7 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
                                       [done](std::string text) { done(std::move(text)); });
     if (path == "/add") {
         if (!q.has("path"))
-            return reply(error("path"));
+            return refuse(kBadRequest, "path");
         // Reading and adding run on the engine queue: a large or hostile
         // file never holds the window or the other routes.
         std::filesystem::path file(q.text("path"));
@@ -107,12 +106,12 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
         auto add = [owner, file, save, paused, sequential,
                     done](std::optional<std::vector<int>> priorities) {
             if (!owner)
-                return done(json(error("Не удалось добавить торрент")));
+                return done.refuse(kUnprocessable, "Не удалось добавить торрент");
             owner->addTorrent(
                 file, save, std::move(priorities), paused, sequential,
                 [done](TorrentEngine::AddOutcome added) {
                     if (!added)
-                        return done(json(error(added.error().message)));
+                        return done.refuse(kUnprocessable, added.error().message);
                     done(json(Json{{"id", added->id}, {"duplicate", added->duplicate}}));
                 });
         };
@@ -132,7 +131,7 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
     }
     if (path == "/open") {
         if (!q.has("path"))
-            return reply(error("path"));
+            return refuse(kBadRequest, "path");
         // Links as given; anything else names a file, handed on as its file URL.
         std::string target = q.text("path");
         if (!target.starts_with("magnet:"))
@@ -188,9 +187,9 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
         auto down = value("down"), up = value("up"), conn = value("conn"),
              uploadSlots = value("slots");
         if (!down || !up || !conn || !uploadSlots)
-            return reply(error("limits"));
+            return refuse(kBadRequest, "limits");
         auto set = m_commands.setTorrentLimits(q.text("id"), *down, *up, *conn, *uploadSlots);
-        return reply(set ? ok() : error(set.error()));
+        return set ? reply(ok()) : refuse(kBadRequest, set.error());
     }
     if (path == "/remove") {
         engine.remove({q.text("id")}, q.flag("data"));
@@ -205,7 +204,7 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
             if (!v && !parseDouble(q.text(key)))
                 continue; // not a number: left as it is
             if (!v || !CommandLayer::validLimitKiB(*v))
-                return reply(error("limits"));
+                return refuse(kBadRequest, "limits");
             (std::string_view(key) == "down" ? s.downloadLimitKiB : s.uploadLimitKiB) = *v;
         }
         if (auto v = q.integer("connections"))
@@ -221,7 +220,7 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
         if (q.has("autoplay"))
             s.autoplayNext = q.flag("autoplay");
         if (auto saved = engine.commitSettings(s); !saved)
-            return reply(error(saved.error().message));
+            return refuse(kUnprocessable, saved.error().message);
         return reply(Json{{"ok", true}, {"libtorrent", engine.settings().libtorrentSettings()}});
     }
     if (path == "/select") {
@@ -260,7 +259,7 @@ void ControlRoutes::route(std::string_view target, std::function<void(std::strin
     }
     if (routePlayer(q, done) || routeWindows(q, done))
         return;
-    return reply(error("unknown"));
+    return refuse(kNotFound, "unknown");
 }
 
 } // namespace tevro

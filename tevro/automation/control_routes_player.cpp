@@ -22,10 +22,6 @@ Json ok() {
     return Json{{"ok", true}};
 }
 
-Json error(const std::string& word) {
-    return Json{{"error", word}};
-}
-
 // The video view drawing the core's frames, while both are alive.
 VideoView* liveVideoView(const std::shared_ptr<MPVCore>& core) {
     if (!core || core->videoLayer().expired())
@@ -49,6 +45,10 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
         done(json(value));
         return true;
     };
+    auto refuse = [&done](const std::string& word) {
+        done.refuse(kBadRequest, word);
+        return true;
+    };
     PlayerModel* player = m_commands.player();
     const std::string& path = q.path;
 
@@ -69,7 +69,7 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
     if (path == "/play") {
         auto file = q.integer("file");
         if (!q.has("id") || !file)
-            return reply(error("id/file"));
+            return refuse("id/file");
         std::string id = q.text("id");
         // Copies: the reply may come after the routes are gone.
         auto openWindow = m_commands.sources().openWindow;
@@ -77,7 +77,7 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
             id, [done, id, index = *file, openWindow, player](std::vector<TorrentFile> files) {
                 auto it = std::ranges::find(files, index, &TorrentFile::i);
                 if (it == files.end())
-                    return done(json(error("file")));
+                    return done.refuse(kBadRequest, "file");
                 if (openWindow)
                     openWindow("player");
                 if (!player)
@@ -94,7 +94,7 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
         auto it = q.has("option") ? std::ranges::find(options, q.text("option"), &TrackOption::id)
                                   : options.end();
         if (it == options.end())
-            return reply(error("option"));
+            return refuse("option");
         player->select(*it, audio);
         return reply(ok());
     }
@@ -111,7 +111,7 @@ bool ControlRoutes::routePlayer(const ControlRequest& q, const Done& done) {
     if (path == "/key") {
         auto code = q.integer("code", 0, 65535);
         if (!code)
-            return reply(error("code"));
+            return refuse("code");
         // Only the player's key table sees the key; a code it does not bind
         // stands for no key at all.
         int key = qtKeyForMacKeyCode(static_cast<int>(*code)).value_or(Qt::Key_unknown);

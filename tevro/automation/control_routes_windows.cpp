@@ -83,8 +83,10 @@ bool ControlRoutes::routeWindows(const ControlRequest& q, const Done& done) {
     }
     if (path == "/snapshot") {
         QWidget* window = q.has("window") ? m_commands.window(q.text("window")) : nullptr;
-        if (!window || !q.has("path"))
-            return reply(Json{{"error", "window/path"}});
+        if (!window || !q.has("path")) {
+            done.refuse(kBadRequest, "window/path");
+            return true;
+        }
         QString file = QString::fromStdString(q.text("path"));
         bool ok = WindowSnapshot::write(window, file);
         if (q.text("window") == "player" && q.flag("video")) {

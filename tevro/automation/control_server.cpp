@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <QHostAddress>
@@ -68,8 +69,25 @@ void ControlServer::stop() {
         drop(m_connections.begin()->first);
 }
 
+void ControlServer::dropClosedPeers() {
+    // Clients that closed just before this one may not have been seen yet:
+    // the listener can be served before their sockets. Their end would close
+    // them a moment later; it does so now.
+    std::vector<QTcpSocket*> gone;
+    for (const auto& [socket, connection] : m_connections) {
+        pollfd poll = {static_cast<int>(socket->socketDescriptor()), POLLRDHUP, 0};
+        if (poll.fd != -1 && ::poll(&poll, 1, 0) > 0 &&
+            (poll.revents & (POLLRDHUP | POLLHUP | POLLERR)))
+            gone.push_back(socket);
+    }
+    for (QTcpSocket* socket : gone)
+        drop(socket);
+}
+
 void ControlServer::accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (static_cast<int>(m_connections.size()) >= kMaxConnections)
+            dropClosedPeers();
         if (static_cast<int>(m_connections.size()) >= kMaxConnections) {
             socket->abort();
             socket->deleteLater();
@@ -84,7 +102,7 @@ void ControlServer::accept() {
             auto it = m_connections.find(socket);
             if (it != m_connections.end() && !it->second->routed) {
                 it->second->routed = true;
-                respond(socket, "200 OK", ControlRoutes::json(Json{{"error", "bad request"}}));
+                respond(socket, ControlRoutes::kTimeout, ControlRoutes::errorBody("bad request"));
             }
         });
         connect(connection->lifeTimer, &QTimer::timeout, this, [this, socket] { drop(socket); });
@@ -103,6 +121,18 @@ bool ControlServer::allowedHost(const std::string& host) const {
     for (char c : host)
         lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     return lower == "127.0.0.1:" + port || lower == "localhost:" + port;
+}
+
+bool ControlServer::allowedCaller(const HttpRequestHead& head) const {
+    // The routes are GET and their clients are scripts. A web page can make
+    // the browser send a GET here too (an image, a form, a fetch), and the
+    // browser then names the page: by Origin, Referer or a Sec-Fetch-Site
+    // other than "none" (which only an address typed by the user gets).
+    if (head.method != "GET" || head.hasOrigin || head.hasReferer)
+        return false;
+    if (head.fetchSite && *head.fetchSite != "none")
+        return false;
+    return head.host && allowedHost(*head.host);
 }
 
 void ControlServer::readFrom(QTcpSocket* socket) {
@@ -125,20 +155,52 @@ void ControlServer::readFrom(QTcpSocket* socket) {
     c.readTimer->stop();
     c.buffer.clear();
     socket->readAll();
-    if (result == HttpRequestHead::Result::bad)
-        return respond(socket, "200 OK", ControlRoutes::json(Json{{"error", "bad request"}}));
-    if (head.hasOrigin || !head.host || !allowedHost(*head.host))
-        return respond(socket, "403 Forbidden", ControlRoutes::json(Json{{"error", "forbidden"}}));
+    // The refusals keep the bodies callers read; the status says it too.
+    if (result != HttpRequestHead::Result::complete)
+        return respond(socket,
+                       result == HttpRequestHead::Result::tooLarge ? ControlRoutes::kTooLarge
+                                                                   : ControlRoutes::kBadRequest,
+                       ControlRoutes::errorBody("bad request"));
+    if (!allowedCaller(head))
+        return respond(socket, ControlRoutes::kForbidden, ControlRoutes::errorBody("forbidden"));
     QPointer<QTcpSocket> guard(socket);
-    m_routes.route(head.target, [this, guard](std::string body) {
+    m_routes.route(head.target, [this, guard](int status, std::string body) {
         // The connection may have timed out while the route waited.
         if (guard && m_connections.contains(guard.data()))
-            respond(guard.data(), "200 OK", body);
+            respond(guard.data(), status, body);
     });
 }
 
-void ControlServer::respond(QTcpSocket* socket, const QByteArray& status, const std::string& body) {
-    QByteArray reply = "HTTP/1.1 " + status +
+namespace {
+
+// "HTTP/1.1 404 Not Found" and the like.
+QByteArray statusLine(int status) {
+    const char* reason = [status] {
+        switch (status) {
+        case ControlRoutes::kOk:
+            return "OK";
+        case ControlRoutes::kBadRequest:
+            return "Bad Request";
+        case ControlRoutes::kForbidden:
+            return "Forbidden";
+        case ControlRoutes::kNotFound:
+            return "Not Found";
+        case ControlRoutes::kTimeout:
+            return "Request Timeout";
+        case ControlRoutes::kTooLarge:
+            return "Content Too Large";
+        case ControlRoutes::kUnprocessable:
+            return "Unprocessable Content";
+        }
+        return "Error";
+    }();
+    return "HTTP/1.1 " + QByteArray::number(status) + " " + reason;
+}
+
+} // namespace
+
+void ControlServer::respond(QTcpSocket* socket, int status, const std::string& body) {
+    QByteArray reply = statusLine(status) +
                        "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " +
                        QByteArray::number(static_cast<qulonglong>(body.size())) +
                        "\r\nConnection: close\r\n\r\n";

@@ -4,8 +4,11 @@
 // developers, started only when TEVRO_CONTROL_PORT names a port. Each
 // connection sends one request and gets one JSON reply, then closes.
 // Nothing runs before the whole request head has arrived; heads that are
-// malformed, too long or too slow are answered {"error":"bad request"}, and
-// requests from a foreign Host or carrying an Origin (a web page) are refused.
+// malformed (400), too long (413) or too slow (408) are answered
+// {"error":"bad request"}. Requests from a foreign Host, from a web page
+// (Origin, Referer, a Sec-Fetch-Site other than "none") or with a method
+// other than GET are refused without running (403). Every refusal answers
+// a 4xx status.
 
 #include <chrono>
 #include <cstdint>
@@ -25,6 +28,7 @@ class QTimer;
 namespace tevro {
 
 class ControlRoutes;
+struct HttpRequestHead;
 
 class ControlServer : public QObject {
     Q_OBJECT
@@ -60,10 +64,14 @@ private:
     struct Connection;
 
     void accept();
+    // Closes the connections whose clients have gone, before a newcomer is
+    // refused for want of room.
+    void dropClosedPeers();
     void readFrom(QTcpSocket* socket);
-    void respond(QTcpSocket* socket, const QByteArray& status, const std::string& body);
+    void respond(QTcpSocket* socket, int status, const std::string& body);
     void drop(QTcpSocket* socket);
     bool allowedHost(const std::string& host) const;
+    bool allowedCaller(const HttpRequestHead& head) const;
 
     ControlRoutes& m_routes;
     Options m_options;

@@ -74,7 +74,7 @@ bool hasControl(std::string_view s) {
 HttpRequestHead::Result HttpRequestHead::parse(std::string_view bytes, HttpRequestHead& head) {
     std::size_t end = bytes.find("\r\n\r\n");
     if (end == std::string_view::npos || end + 4 > kMaxSize)
-        return bytes.size() >= kMaxSize ? Result::bad : Result::incomplete;
+        return bytes.size() >= kMaxSize ? Result::tooLarge : Result::incomplete;
     std::string_view text = bytes.substr(0, end + 2);
     if (!validUtf8(text))
         return Result::bad;
@@ -117,6 +117,12 @@ HttpRequestHead::Result HttpRequestHead::parse(std::string_view bytes, HttpReque
             parsed.host = std::string(value);
         } else if (equalsIgnoringCase(name, "Origin")) {
             parsed.hasOrigin = true;
+        } else if (equalsIgnoringCase(name, "Referer")) {
+            parsed.hasReferer = true;
+        } else if (equalsIgnoringCase(name, "Sec-Fetch-Site")) {
+            if (parsed.fetchSite)
+                return Result::bad;
+            parsed.fetchSite = std::string(value);
         }
     }
     head = std::move(parsed);
