@@ -49,6 +49,8 @@ TEST(AppDelegate, ArgumentsBecomeURLs) {
               "file:///home/u/films/%D0%9C%D0%BE%D0%B9%20%D1%84%D0%B8%D0%BB%D1%8C%D0%BC.torrent");
     EXPECT_EQ(AppDelegate::urlFromArgument("/abs/../x.torrent", "/home/u"), "file:///x.torrent");
     EXPECT_EQ(AppDelegate::urlFromArgument("C:x", "/w"), "file:///w/C:x");
+    // Not a resource path: a file under the launch's folder like any other.
+    EXPECT_EQ(AppDelegate::urlFromArgument(":x.torrent", "/w"), "file:///w/:x.torrent");
 }
 
 // A link is what begins with a link prefix as written; everything else is a
