@@ -95,10 +95,14 @@ TEST(ControlService, TheStateNamesEveryAddSheet) {
         {"https://host", "https://host"},
         {"ab:cd.torrent", "ab:cd.torrent"},
         {"", "(empty)"},
+        // A link is passed on as given, so it may hold any bytes.
+        {"https://host/\xff.torrent", "https://host/\xef\xbf\xbd.torrent"},
     };
     for (const auto& [url, reported] : cases) {
         ui.setAddURL(std::string(url));
-        EXPECT_EQ(ControlService::uiState(ui)["addSheet"], reported) << url;
+        Json state = ControlService::uiState(ui);
+        EXPECT_EQ(state["addSheet"], reported) << url;
+        EXPECT_NO_THROW((void)state.dump()) << url;
     }
 }
 
