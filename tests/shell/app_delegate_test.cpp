@@ -70,10 +70,14 @@ TEST(CommandLine, LinksPathsAndOptions) {
          {"file:///a/b%20c.torrent", "https://host/x.torrent"}},
         {{"--quorvel-test", "x.torrent"}, {"file:///w/x.torrent"}},
         {{"--help"}, {}, {}, true},
+        {{"x.torrent", "-h"}, {"file:///w/x.torrent"}, {}, true},
         {{"--quorvel-test=1", "--verbose", "x.torrent"},
          {"file:///w/x.torrent"},
          {"--quorvel-test=1", "--verbose"}},
-        {{"--", "--odd.torrent", "-x"}, {"file:///w/--odd.torrent", "file:///w/-x"}},
+        // An empty argument names no file; "-" alone is one.
+        {{"-x", "", "-", "y.torrent"}, {"file:///w/-", "file:///w/y.torrent"}, {"-x"}},
+        {{"--", "--odd.torrent", "-x", "-h"},
+         {"file:///w/--odd.torrent", "file:///w/-x", "file:///w/-h"}},
     };
     for (const auto& c : cases) {
         CommandLine line = CommandLine::parse(c.arguments, "/w");
