@@ -49,6 +49,8 @@ TEST(AppDelegate, ArgumentsBecomeURLs) {
               "file:///home/u/films/%D0%9C%D0%BE%D0%B9%20%D1%84%D0%B8%D0%BB%D1%8C%D0%BC.torrent");
     EXPECT_EQ(AppDelegate::urlFromArgument("/abs/../x.torrent", "/home/u"), "file:///x.torrent");
     EXPECT_EQ(AppDelegate::urlFromArgument("C:x", "/w"), "file:///w/C:x");
+    // Not a resource path: a file under the launch's folder like any other.
+    EXPECT_EQ(AppDelegate::urlFromArgument(":x.torrent", "/w"), "file:///w/:x.torrent");
 }
 
 // A link is what begins with a link prefix as written; everything else is a
@@ -68,10 +70,14 @@ TEST(CommandLine, LinksPathsAndOptions) {
          {"file:///a/b%20c.torrent", "https://host/x.torrent"}},
         {{"--quorvel-test", "x.torrent"}, {"file:///w/x.torrent"}},
         {{"--help"}, {}, {}, true},
+        {{"x.torrent", "-h"}, {"file:///w/x.torrent"}, {}, true},
         {{"--quorvel-test=1", "--verbose", "x.torrent"},
          {"file:///w/x.torrent"},
          {"--quorvel-test=1", "--verbose"}},
-        {{"--", "--odd.torrent", "-x"}, {"file:///w/--odd.torrent", "file:///w/-x"}},
+        // An empty argument names no file; "-" alone is one.
+        {{"-x", "", "-", "y.torrent"}, {"file:///w/-", "file:///w/y.torrent"}, {"-x"}},
+        {{"--", "--odd.torrent", "-x", "-h"},
+         {"file:///w/--odd.torrent", "file:///w/-x", "file:///w/-h"}},
     };
     for (const auto& c : cases) {
         CommandLine line = CommandLine::parse(c.arguments, "/w");
@@ -93,10 +99,14 @@ TEST(ControlService, TheStateNamesEveryAddSheet) {
         {"https://host", "https://host"},
         {"ab:cd.torrent", "ab:cd.torrent"},
         {"", "(empty)"},
+        // A link is passed on as given, so it may hold any bytes.
+        {"https://host/\xff.torrent", "https://host/\xef\xbf\xbd.torrent"},
     };
     for (const auto& [url, reported] : cases) {
         ui.setAddURL(std::string(url));
-        EXPECT_EQ(ControlService::uiState(ui)["addSheet"], reported) << url;
+        Json state = ControlService::uiState(ui);
+        EXPECT_EQ(state["addSheet"], reported) << url;
+        EXPECT_NO_THROW((void)state.dump()) << url;
     }
 }
 

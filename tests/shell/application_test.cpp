@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -13,8 +14,10 @@
 
 #include "tests/shell/shell_fixture.h"
 #include "tests/support/tevro_process.h"
+#include "tevro/automation/command_layer.h"
 #include "tevro/core/storage.h"
 #include "tevro/shell/app_delegate.h"
+#include "tevro/shell/control_service.h"
 #include "tevro/shell/main_window.h"
 #include "tevro/settings/settings_screen.h"
 #include "tevro/shell/single_instance.h"
@@ -126,6 +129,72 @@ TEST(Application, LaunchesHandOverQuitClosesAndCtrlQStopsInOrder) {
     EXPECT_TRUE(app.engine().isShutDown());
     for (const char* name : {"settings.json", "torrents.json", "library.json"})
         EXPECT_TRUE(fs::exists(home / name)) << name;
+}
+
+// A second launch from another folder: its arguments reach the sheets as
+// written, paths under that folder, and the state document names each sheet
+// while it shows, the ones that cannot read what they were given too.
+TEST(Application, ASecondLaunchsArgumentsOpenTheirSheetsOneAfterAnother) {
+    test::ensureWidgetsApp();
+    test::TempDir dir;
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    setenv("TEVRO_HOME", home.c_str(), 1);
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    Application app;
+    ASSERT_TRUE(app.start({}));
+    MainWindow* window = app.mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    CommandLayer layer(app.engine(), ControlService::sources([] {}));
+
+    fs::path elsewhere = dir / "elsewhere";
+    fs::create_directories(elsewhere / "folder.torrent");
+    const std::string hash = "0123456789abcdef0123456789abcdef01234567";
+    const std::string badEscape = "magnet:?xt=urn:btih:" + hash + "&dn=%";
+    const std::string badHex = "magnet:?xt=urn:btih:" + hash + "&dn=%zz&tr=http://t/a%2";
+    QProcess second;
+    second.setProcessEnvironment(environmentFor(home));
+    second.setWorkingDirectory(QString::fromStdString(elsewhere.string()));
+    second.start(TEVRO_EXECUTABLE,
+                 {":x.torrent", QString::fromStdString(badEscape), "folder.torrent",
+                  QString::fromStdString(badHex), "ab:cd.torrent"});
+    ASSERT_TRUE(test::waitUntil([&] { return second.state() == QProcess::NotRunning; }, 60s));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+
+    struct Sheet {
+        bool magnet;
+        std::string text;
+    } order[] = {
+        {false, (elsewhere / ":x.torrent").string()},     {true, badEscape},
+        {false, (elsewhere / "folder.torrent").string()}, {true, badHex},
+        {false, (elsewhere / "ab:cd.torrent").string()},
+    };
+    for (const Sheet& expected : order) {
+        QPointer<QDialog> shown;
+        ASSERT_TRUE(test::waitUntil([&] {
+            if (expected.magnet)
+                shown = openSheet<MagnetSheet>(window);
+            else
+                shown = openSheet<AddTorrentSheet>(window);
+            return shown != nullptr;
+        })) << expected.text;
+        Json ui = layer.state()["ui"];
+        EXPECT_EQ(ui["magnetSheet"], expected.magnet) << expected.text;
+        if (expected.magnet) {
+            EXPECT_EQ(ui["addSheet"], "");
+            EXPECT_EQ(static_cast<MagnetSheet*>(shown.data())->link().toStdString(), expected.text);
+        } else {
+            EXPECT_EQ(ui["addSheet"], expected.text);
+        }
+        shown->reject();
+        ASSERT_TRUE(test::waitUntil([&] { return !shown || !shown->isVisible(); }));
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return !app.ui().addURL() && !app.ui().showMagnet(); }));
+    EXPECT_TRUE(app.engine().pendingOpen().empty());
+    Json ui = layer.state()["ui"];
+    EXPECT_EQ(ui["addSheet"], "");
+    EXPECT_EQ(ui["magnetSheet"], false);
+    app.quit();
 }
 
 // The real executable: SIGTERM runs the same orderly quit.

@@ -48,8 +48,11 @@ std::string AppDelegate::urlFromArgument(const std::string& argument,
     for (const char* prefix : {"magnet:", "file://", "http://", "https://"})
         if (argument.starts_with(prefix))
             return argument;
-    QString text = QString::fromStdString(argument);
-    QString path = QDir(QString::fromStdString(workingFolder)).absoluteFilePath(text);
+    // Relative unless it begins with "/": QDir would take ":x.torrent" for
+    // a resource path and leave it to the running instance's own folder.
+    QString path = QString::fromStdString(argument);
+    if (!argument.starts_with('/'))
+        path = QString::fromStdString(workingFolder) + u'/' + path;
     return QUrl::fromLocalFile(QDir::cleanPath(path)).toString(QUrl::FullyEncoded).toStdString();
 }
 

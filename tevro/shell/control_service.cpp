@@ -64,8 +64,11 @@ Json ControlService::uiState(const MainUIState& ui) {
         QUrl parsed(QString::fromStdString(*url));
         if (parsed.isLocalFile())
             addSheet = parsed.toLocalFile().toStdString();
+        // Valid UTF-8 whatever a link held: one bad byte would leave the
+        // whole document unwritable.
         if (addSheet.empty())
-            addSheet = url->empty() ? std::string("(empty)") : *url;
+            addSheet =
+                url->empty() ? std::string("(empty)") : QString::fromStdString(*url).toStdString();
     }
     const LibraryPreferences& prefs = ui.preferences();
     return Json{{"selection", std::move(selection)},

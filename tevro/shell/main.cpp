@@ -26,11 +26,14 @@ int main(int argc, char** argv) {
     // Qt has taken its own options out of argv by now.
     std::vector<std::string> arguments(argv + 1, argv + argc);
     auto line = tevro::CommandLine::parse(arguments, QDir::currentPath().toStdString());
-    if (line.help || !line.unknownOptions.empty()) {
+    if (line.help) {
+        std::fputs(tevro::CommandLine::kUsage, stdout);
+        return 0;
+    }
+    if (!line.unknownOptions.empty()) {
         for (const auto& option : line.unknownOptions)
             std::fprintf(stderr, "tevro: unknown option %s\n", option.c_str());
         std::fputs(tevro::CommandLine::kUsage, stderr);
-        return line.help && line.unknownOptions.empty() ? 0 : 2;
     }
 
     tevro::LibraryStyle::apply(app);
