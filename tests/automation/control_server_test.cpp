@@ -516,6 +516,13 @@ TEST_F(ControlServerTest, AddAndOpenRoutes) {
     EXPECT_EQ(get("/open?path=magnet:%3Fxt%3Durn:btih:abc").json(), Json({{"ok", true}}));
     ASSERT_FALSE(engine->pendingOpen().empty());
     EXPECT_EQ(engine->pendingOpen().back(), "magnet:?xt=urn:btih:abc");
+    // A name beginning with ':' is a file in the working folder, not a resource.
+    EXPECT_EQ(get("/open?path=" + encoded(":x.torrent")).json(), Json({{"ok", true}}));
+    EXPECT_EQ(engine->pendingOpen().back(),
+              QUrl::fromLocalFile(QString::fromStdString(
+                                      (std::filesystem::current_path() / ":x.torrent").string()))
+                  .toString(QUrl::FullyEncoded)
+                  .toStdString());
 }
 
 TEST_F(ControlServerTest, StartsOnTheEnvironmentsPortOnly) {

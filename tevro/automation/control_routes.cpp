@@ -1,6 +1,7 @@
 #include "tevro/automation/control_routes.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <set>
 
@@ -10,7 +11,6 @@
 #include "tevro/engine/torrent_engine.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QPointer>
 #include <QUrl>
 #include <QTimer>
@@ -134,11 +134,17 @@ void ControlRoutes::route(std::string_view target, Send send) {
             return refuse(kBadRequest, "path");
         // Links as given; anything else names a file, handed on as its file URL.
         std::string target = q.text("path");
-        if (!target.starts_with("magnet:"))
-            target =
-                QUrl::fromLocalFile(QFileInfo(QString::fromStdString(target)).absoluteFilePath())
-                    .toString(QUrl::FullyEncoded)
-                    .toStdString();
+        // Made absolute here, not by QFileInfo, which takes a leading ':'
+        // for one of Qt's resources.
+        if (!target.starts_with("magnet:")) {
+            std::error_code ec;
+            std::filesystem::path absolute = std::filesystem::absolute(target, ec);
+            if (ec)
+                return refuse(kBadRequest, "path");
+            target = QUrl::fromLocalFile(QString::fromStdString(absolute.lexically_normal()))
+                         .toString(QUrl::FullyEncoded)
+                         .toStdString();
+        }
         engine.appendPendingOpen(target);
         return reply(ok());
     }
