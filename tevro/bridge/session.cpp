@@ -42,8 +42,11 @@ void Session::start(const char* settings) {
     try {
         m_session = std::make_unique<lt::session>(std::move(params));
         m_session->add_extension(HoldGuard::factory(m_readers));
-        restoreSaved();
+        std::vector<std::string> saved = savedResumeFiles();
+        m_restoring = true;
         m_alertThread = std::thread([this] { alertLoop(); });
+        m_restoreThread = std::thread(
+            [this, saved = std::move(saved)]() mutable { restoreSaved(std::move(saved)); });
     } catch (const std::exception& e) {
         // The engine cannot run without its session.
         std::fprintf(stderr, "torrent session failed to start: %s\n", e.what());
@@ -139,6 +142,9 @@ void Session::writeSessionState() {
 
 void Session::shutDown() {
     m_stop = true;
+    m_restoreSignal.notify_all();
+    if (m_restoreThread.joinable())
+        m_restoreThread.join();
     if (m_alertThread.joinable())
         m_alertThread.join();
     if (!m_session)

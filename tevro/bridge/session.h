@@ -31,6 +31,10 @@
 
 struct tb_reader;
 
+namespace libtorrent {
+struct add_torrent_alert;
+}
+
 namespace lt = libtorrent;
 
 namespace tevro::bridge {
@@ -96,8 +100,21 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // Registration and the state folder (session_torrents.cpp).
-    void restoreSaved();
+    // The saved torrents come back on a thread of their own, added without
+    // waiting and registered as libtorrent answers, so that the start does
+    // not grow with the library.
+    struct RestoredAdd {
+        std::string fileName, id, name;
+        std::set<int> expected;
+        lt::sha1_hash hash; // to find it should libtorrent's answer be lost
+    };
+    // Lists the resume folder and clears what a crash left; the resume files.
+    std::vector<std::string> savedResumeFiles();
+    void restoreSaved(std::vector<std::string> names);
     void restoreOne(const std::string& fileName);
+    void restoredAdded(const lt::add_torrent_alert& alert);
+    void finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
+                           const lt::error_code& error);
     // The next five run with m_stateMutex held.
     void remember(const lt::torrent_handle& handle, const std::string& id,
                   const std::set<int>& expected);
@@ -152,6 +169,15 @@ private:
     std::unique_ptr<lt::session> m_session;
     std::thread m_alertThread;
     std::atomic<bool> m_stop{false};
+
+    // The restore: true until every saved torrent is in (or given up).
+    std::thread m_restoreThread;
+    std::atomic<bool> m_restoring{false};
+    std::mutex m_restoreMutex;
+    std::condition_variable m_restoreSignal;
+    // Adds asked and not answered yet, and answers being registered.
+    std::map<RestoredAdd*, std::unique_ptr<RestoredAdd>> m_restoreAdds;
+    int m_restoreBusy = 0;
 
     // Held across the "still registered?" check and the write of a resume
     // file, and across a removal: a late save never brings a removed torrent's

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <libtorrent/alert_types.hpp>
 #include <libtorrent/announce_entry.hpp>
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/peer_info.hpp>
@@ -26,6 +28,8 @@
 #include "tevro/bridge/utf8.h"
 
 namespace tevro::bridge {
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -124,11 +128,11 @@ std::optional<lt::torrent_handle> Session::handleOf(const std::string& id) {
     return h;
 }
 
-void Session::restoreSaved() {
+std::vector<std::string> Session::savedResumeFiles() {
     std::string folder = m_dir + "/resume";
     DIR* d = ::opendir(folder.c_str());
     if (!d)
-        return;
+        return {};
     std::vector<std::string> names;
     std::vector<std::string> presences;
     std::vector<std::string> leftovers;
@@ -144,7 +148,8 @@ void Session::restoreSaved() {
     ::closedir(d);
     std::sort(names.begin(), names.end());
     // What a crash between two writes leaves: half-written files, and a
-    // presence file whose torrent never got its resume file.
+    // presence file whose torrent never got its resume file. Cleared before
+    // any add can write new ones.
     for (const auto& name : presences) {
         std::string resume = name.substr(0, name.size() - 9) + ".resume";
         if (!std::binary_search(names.begin(), names.end(), resume))
@@ -153,8 +158,54 @@ void Session::restoreSaved() {
     for (const auto& name : leftovers)
         ::unlink((folder + "/" + name).c_str());
     ::unlink((state_files::sessionStatePath(m_dir) + ".tmp").c_str());
-    for (const auto& name : names)
-        restoreOne(name);
+    return names;
+}
+
+void Session::restoreSaved(std::vector<std::string> names) {
+    // Adds asked and not yet answered stay few: libtorrent's alert queue is
+    // bounded, and a lost answer would leave its torrent unregistered.
+    constexpr std::size_t kInFlight = 256;
+    auto roomFor = [&](std::size_t most) {
+        std::unique_lock lock(m_restoreMutex);
+        std::size_t before = m_restoreAdds.size();
+        auto stalled = Clock::now() + 20s;
+        while (!m_stop && (m_restoreAdds.size() > most || (most == 0 && m_restoreBusy > 0))) {
+            m_restoreSignal.wait_for(lock, 100ms);
+            if (m_restoreAdds.size() != before) {
+                before = m_restoreAdds.size();
+                stalled = Clock::now() + 20s;
+            } else if (Clock::now() > stalled) {
+                // Answers dropped: the torrents are in the session all the same.
+                std::vector<std::unique_ptr<RestoredAdd>> lost;
+                for (auto& [key, add] : m_restoreAdds)
+                    lost.push_back(std::move(add));
+                m_restoreAdds.clear();
+                lock.unlock();
+                std::fprintf(stderr, "restore: %zu adds unanswered\n", lost.size());
+                for (auto& add : lost) {
+                    lt::torrent_handle h = m_session->find_torrent(add->hash);
+                    finishRestoredAdd(*add, h,
+                                      h.is_valid()
+                                          ? lt::error_code()
+                                          : lt::error_code(lt::errors::invalid_torrent_handle,
+                                                           lt::libtorrent_category()));
+                }
+                lock.lock();
+            }
+        }
+    };
+    for (const auto& name : names) {
+        if (m_stop)
+            break;
+        roomFor(kInFlight - 1);
+        try {
+            restoreOne(name);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "restore of %s failed: %s\n", name.c_str(), e.what());
+        }
+    }
+    roomFor(0);
+    m_restoring = false;
 }
 
 void Session::restoreOne(const std::string& fileName) {
@@ -215,15 +266,51 @@ void Session::restoreOne(const std::string& fileName) {
     params.flags &= ~(lt::torrent_flags::seed_mode | lt::torrent_flags::no_verify_files);
     params.flags |= lt::torrent_flags::duplicate_is_error;
 
-    lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
-    if (ec) {
-        damaged(name, true, ec.message());
+    // Registered when libtorrent answers (restoredAdded).
+    lt::sha1_hash hash = (params.ti ? params.ti->info_hashes() : params.info_hashes).get_best();
+    auto add = std::make_unique<RestoredAdd>(
+        RestoredAdd{fileName, std::move(id), std::move(name), std::move(expected), hash});
+    params.userdata = lt::client_data_t(add.get());
+    {
+        std::lock_guard lock(m_restoreMutex);
+        m_restoreAdds.emplace(add.get(), std::move(add));
+    }
+    m_session->async_add_torrent(std::move(params));
+}
+
+void Session::restoredAdded(const lt::add_torrent_alert& alert) {
+    auto* key = alert.params.userdata.get<RestoredAdd>();
+    if (!key)
+        return; // an add of Session::add
+    std::unique_ptr<RestoredAdd> add;
+    {
+        std::lock_guard lock(m_restoreMutex);
+        auto it = m_restoreAdds.find(key);
+        if (it == m_restoreAdds.end())
+            return;
+        add = std::move(it->second);
+        m_restoreAdds.erase(it);
+        ++m_restoreBusy;
+    }
+    finishRestoredAdd(*add, alert.handle, alert.error);
+    std::lock_guard lock(m_restoreMutex);
+    --m_restoreBusy;
+    m_restoreSignal.notify_all();
+}
+
+void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
+                                const lt::error_code& error) {
+    std::lock_guard lock(m_stateMutex);
+    // Added by the user meanwhile: theirs stands, the saved file is left alone.
+    if (m_torrents.count(add.id))
+        return;
+    if (error) {
+        reportDamaged(m_dir + "/resume/" + add.fileName,
+                      add.fileName.substr(0, add.fileName.size() - 7), add.name, "файл состояния",
+                      true, error.message());
         return;
     }
-    std::lock_guard lock(m_stateMutex);
-    if (m_torrents.count(id))
-        return;
-    remember(h, id, expected);
+    remember(handle, add.id, add.expected);
 }
 
 void Session::remember(const lt::torrent_handle& handle, const std::string& id,
