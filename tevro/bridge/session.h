@@ -107,6 +107,7 @@ private:
         std::string fileName, id, name;
         std::set<int> expected;
         lt::sha1_hash hash; // to find it should libtorrent's answer be lost
+        int downloadLimit = -1, uploadLimit = -1; // as the handle will tell them
     };
     // Lists the resume folder and clears what a crash left; the resume files.
     std::vector<std::string> savedResumeFiles();
@@ -114,10 +115,14 @@ private:
     void restoreOne(const std::string& fileName);
     void restoredAdded(const lt::add_torrent_alert& alert);
     void finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
-                           const lt::error_code& error);
+                           const lt::error_code& error,
+                           const lt::add_torrent_params* params = nullptr);
     // The next five run with m_stateMutex held.
+    // With `restored`, what the handle would tell is taken from the saved
+    // parameters it was added with.
     void remember(const lt::torrent_handle& handle, const std::string& id,
-                  const std::set<int>& expected);
+                  const std::set<int>& expected,
+                  const lt::add_torrent_params* restored = nullptr);
     // The missing-file rule for one torrent; it also watches the torrent's
     // complete files, so that the scan looks at it again only when one of
     // them may have gone (or when filesDue() says so).
@@ -126,7 +131,7 @@ private:
     // new priorities or a new place): the next scan runs the rule on it.
     void filesDue(const lt::torrent_handle& handle);
     bool resetMissing(const std::string& id, TorrentRec& rec);
-    void applyTrackers(TorrentRec& rec);
+    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr);
     void savePresence(const std::string& id, const TorrentRec& rec);
     void scanFiles();
     void scanBannedPeers();

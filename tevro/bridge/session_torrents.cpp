@@ -270,6 +270,11 @@ void Session::restoreOne(const std::string& fileName) {
     lt::sha1_hash hash = (params.ti ? params.ti->info_hashes() : params.info_hashes).get_best();
     auto add = std::make_unique<RestoredAdd>(
         RestoredAdd{fileName, std::move(id), std::move(name), std::move(expected), hash});
+    // libtorrent keeps limits only once one is set, and then both.
+    if (params.download_limit > 0 || params.upload_limit > 0) {
+        add->downloadLimit = std::max(params.download_limit, 0);
+        add->uploadLimit = std::max(params.upload_limit, 0);
+    }
     params.userdata = lt::client_data_t(add.get());
     {
         std::lock_guard lock(m_restoreMutex);
@@ -292,14 +297,14 @@ void Session::restoredAdded(const lt::add_torrent_alert& alert) {
         m_restoreAdds.erase(it);
         ++m_restoreBusy;
     }
-    finishRestoredAdd(*add, alert.handle, alert.error);
+    finishRestoredAdd(*add, alert.handle, alert.error, &alert.params);
     std::lock_guard lock(m_restoreMutex);
     --m_restoreBusy;
     m_restoreSignal.notify_all();
 }
 
 void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
-                                const lt::error_code& error) {
+                                const lt::error_code& error, const lt::add_torrent_params* params) {
     std::lock_guard lock(m_stateMutex);
     // Added by the user meanwhile: theirs stands, the saved file is left alone.
     if (m_torrents.count(add.id))
@@ -310,19 +315,30 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
                       true, error.message());
         return;
     }
-    remember(handle, add.id, add.expected);
+    remember(handle, add.id, add.expected, params);
+    if (params) {
+        TorrentRec& rec = m_torrents[add.id];
+        rec.downloadLimit = add.downloadLimit;
+        rec.uploadLimit = add.uploadLimit;
+    }
 }
 
 void Session::remember(const lt::torrent_handle& handle, const std::string& id,
-                       const std::set<int>& expected) {
+                       const std::set<int>& expected, const lt::add_torrent_params* restored) {
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
-    try {
-        rec.hashes = handle.info_hashes();
-        rec.downloadLimit = handle.download_limit();
-        rec.uploadLimit = handle.upload_limit();
-    } catch (const std::exception&) {
+    // A restored torrent is what its saved parameters say: every question to
+    // the handle waits for libtorrent's thread, which is busy adding the rest.
+    if (restored) {
+        rec.hashes = restored->info_hashes; // the limits are the caller's
+    } else {
+        try {
+            rec.hashes = handle.info_hashes();
+            rec.downloadLimit = handle.download_limit();
+            rec.uploadLimit = handle.upload_limit();
+        } catch (const std::exception&) {
+        }
     }
     std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
     if (presence.empty()) {
@@ -332,11 +348,16 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
         rec.present = state_files::parsePresence(presence);
     }
     try {
-        if (handle.torrent_file())
-            applyTrackers(rec);
+        if (restored ? restored->ti != nullptr : handle.torrent_file() != nullptr)
+            applyTrackers(rec, restored);
     } catch (const std::exception&) {
     }
-    checkFiles(id, rec);
+    // The missing-file rule of a restored torrent runs at the next scan,
+    // within the second, off the path of the adds.
+    if (restored)
+        m_filesDue.insert(id);
+    else
+        checkFiles(id, rec);
 }
 
 void Session::savePresence(const std::string& id, const TorrentRec& rec) {
@@ -448,19 +469,18 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     return true;
 }
 
-void Session::applyTrackers(TorrentRec& rec) {
+void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored) {
     const lt::torrent_handle& h = rec.handle;
     if (!h.is_valid())
         return;
-    if (auto ti = h.torrent_file())
+    if (auto ti = restored ? restored->ti : h.torrent_file())
         rec.isPrivate = rec.isPrivate || ti->priv();
     if (rec.isPrivate) {
         rec.applied = true;
         return;
     }
-    std::vector<lt::announce_entry> current = h.trackers();
     std::vector<TrackerEntry> entries;
-    for (const auto& e : current)
+    for (const auto& e : h.trackers())
         entries.push_back({e.url, e.tier});
     std::vector<TrackerEntry> next = TrackerRule::apply(entries, m_extraTrackers, m_mirror);
     if (next != entries) {
