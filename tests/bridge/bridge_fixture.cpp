@@ -16,6 +16,9 @@ BridgeSession::BridgeSession(std::filesystem::path stateDir, std::string setting
     if (settings.empty())
         settings = swarm::loopbackSettingsText();
     m_session = tb_session_create(m_dir.c_str(), settings.c_str());
+    // The saved torrents come back after the call: a test starts once they are in.
+    if (!swarm::waitUntil([&] { return !status().session.restoring; }, 60s))
+        throw std::runtime_error("saved torrents were not restored");
 }
 
 BridgeSession::~BridgeSession() {

@@ -3,11 +3,15 @@
 
 #include <filesystem>
 #include <future>
+#include <map>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "tests/bridge/bridge_fixture.h"
 #include "tests/support/swarm/generated_torrent.h"
+#include "tests/support/swarm/saved_torrents.h"
 #include "tests/support/swarm/wait_until.h"
 #include "tests/support/temp_dir.h"
 
@@ -105,6 +109,44 @@ TEST(Shutdown, DestroyWritesTheLatestStateOfEveryTorrent) {
     EXPECT_TRUE(s->paused);
     EXPECT_EQ(s->downloadLimit, 5000);
     EXPECT_EQ(s->uploadLimit, 6000);
+}
+
+// The inode of each resume file: a save writes a new file over the old one.
+std::map<std::string, ino_t> resumeInodes(const fs::path& state,
+                                          const std::vector<std::string>& ids) {
+    std::map<std::string, ino_t> out;
+    for (const auto& id : ids) {
+        struct stat st {};
+        if (::stat((state / "resume" / (id + ".resume")).c_str(), &st) == 0)
+            out[id] = st.st_ino;
+    }
+    return out;
+}
+
+TEST(Shutdown, DestroySavesOnlyTheTorrentsChangedSinceTheirLastSave) {
+    TempDir root;
+    auto state = root / "state";
+    // Paused: nothing at the start changes them.
+    auto ids = swarm::writeSavedTorrents(state, root / "data", 30, true);
+    auto before = resumeInodes(state, ids);
+    ASSERT_EQ(before.size(), ids.size());
+    {
+        BridgeSession session(state);
+        ASSERT_EQ(session.status().torrents.size(), ids.size());
+        tb_set_limits(session.get(), ids[0].c_str(), 5000, 6000, 0, 0);
+    }
+    auto after = resumeInodes(state, ids);
+    ASSERT_EQ(after.size(), ids.size());
+    EXPECT_NE(after[ids[0]], before[ids[0]]);
+    for (std::size_t i = 1; i < ids.size(); ++i)
+        EXPECT_EQ(after[ids[i]], before[ids[i]]) << ids[i] << " was written again";
+
+    BridgeSession restarted(state);
+    EXPECT_EQ(restarted.status().torrents.size(), ids.size());
+    auto changed = restarted.torrent(ids[0]);
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->downloadLimit, 5000);
+    EXPECT_TRUE(changed->paused);
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <QUrl>
 
 #include "tests/shell/shell_fixture.h"
+#include "tests/support/swarm/saved_torrents.h"
 #include "tests/support/swarm/seeder.h"
 #include "tevro/core/storage.h"
 #include "tevro/shell/library_header.h"
@@ -99,6 +100,44 @@ protected:
     MainView* view = nullptr;
     std::vector<std::string> sheets;
 };
+
+TEST_F(MainViewTest, TheEmptyLibraryIsShownOnlyForALibraryThatIsEmpty) {
+    auto emptyLibraryShown = [&] {
+        return view && view->emptyState()->isVisibleTo(view) &&
+               view->emptyTitle()->text() == QStringLiteral("Медиатека пуста");
+    };
+    // A data folder without torrents: said once the engine knows.
+    show();
+    EXPECT_TRUE(test::waitUntil([&] { return !engine->restoring(); }, 30s));
+    EXPECT_TRUE(emptyLibraryShown());
+    delete view;
+    view = nullptr;
+
+    // Saved torrents that come back after the window is up: never "empty" meanwhile.
+    engine.reset();
+    constexpr int kSaved = 200;
+    swarm::writeSavedTorrents(dir / "home" / "state", dir / "downloads", kSaved);
+    TorrentEngine::Options o;
+    o.dataFolder = dir / "home";
+    o.refreshTrackersAtStart = false;
+    engine = std::make_unique<TorrentEngine>(o);
+    std::size_t listedWhenDone = 0;
+    QObject::connect(engine.get(), &TorrentEngine::restoringChanged,
+                     [&] { listedWhenDone = engine->torrents().size(); });
+    view = new MainView(*engine, *ui, nullptr, nullptr, parts);
+    bool seen = emptyLibraryShown();
+    QObject::connect(view, &MainView::refreshed, [&] { seen = seen || emptyLibraryShown(); });
+    view->resize(1280, 820);
+    view->show();
+    EXPECT_TRUE(test::waitUntil(
+        [&] {
+            seen = seen || emptyLibraryShown();
+            return !engine->restoring() && view->model()->rowCount() == kSaved;
+        },
+        60s));
+    EXPECT_FALSE(seen);
+    EXPECT_EQ(listedWhenDone, std::size_t(kSaved));
+}
 
 TEST_F(MainViewTest, FiltersSearchSortAndLayoutsChangeWhatIsShown) {
     std::string alpha = add("Alpha.Movie.2010.1080p", 300 * 1024);

@@ -42,8 +42,11 @@ void Session::start(const char* settings) {
     try {
         m_session = std::make_unique<lt::session>(std::move(params));
         m_session->add_extension(HoldGuard::factory(m_readers));
-        restoreSaved();
+        std::vector<std::string> saved = savedResumeFiles();
+        m_restoring = true;
         m_alertThread = std::thread([this] { alertLoop(); });
+        m_restoreThread = std::thread(
+            [this, saved = std::move(saved)]() mutable { restoreSaved(std::move(saved)); });
     } catch (const std::exception& e) {
         // The engine cannot run without its session.
         std::fprintf(stderr, "torrent session failed to start: %s\n", e.what());
@@ -139,6 +142,9 @@ void Session::writeSessionState() {
 
 void Session::shutDown() {
     m_stop = true;
+    m_restoreSignal.notify_all();
+    if (m_restoreThread.joinable())
+        m_restoreThread.join();
     if (m_alertThread.joinable())
         m_alertThread.join();
     if (!m_session)
@@ -152,29 +158,57 @@ void Session::shutDown() {
     quickStop.set_int(lt::settings_pack::stop_tracker_timeout, 1);
     m_session->apply_settings(quickStop);
 
-    // Wait only for the answers to the saves asked for here; answers to
-    // earlier requests of the same torrent arrive first and are let pass.
-    for (const lt::torrent_handle& h : m_session->get_torrents()) {
+    // Only what changed since its last save is written again; a torrent whose
+    // last write failed is saved whole. The requests go out a batch at a
+    // time: answers beyond libtorrent's alert queue would be dropped, and
+    // their torrents waited for to the end.
+    std::vector<lt::torrent_handle> handles = m_session->get_torrents();
+    std::set<std::string> unsaved;
+    {
+        std::lock_guard lock(m_stateMutex);
+        for (const std::string& key : m_unsaved)
+            if (key.starts_with("resume:"))
+                unsaved.insert(key.substr(7));
+    }
+    constexpr int kInFlight = 1000;
+    auto ask = [&](const lt::torrent_handle& h) {
         if (!h.is_valid())
-            continue;
+            return;
+        lt::resume_data_flags_t flags =
+            lt::torrent_handle::flush_disk_cache | lt::torrent_handle::save_info_dict;
+        {
+            std::lock_guard lock(m_stateMutex);
+            if (!unsaved.count(idOf(h)))
+                flags |= lt::torrent_handle::only_if_modified;
+        }
+        // Wait only for the answers to the saves asked for here; answers to
+        // earlier requests of the same torrent arrive first and are let pass.
         int earlier = 0;
         {
             std::lock_guard lock(m_saveMutex);
             auto it = m_savesInFlight.find(h);
             earlier = it == m_savesInFlight.end() ? 0 : it->second;
         }
-        if (!requestResume(h, lt::torrent_handle::flush_disk_cache |
-                                  lt::torrent_handle::save_info_dict))
-            continue;
+        if (!requestResume(h, flags))
+            return;
         std::lock_guard lock(m_saveMutex);
         m_shutdownSkips[h] = earlier;
         ++m_pendingSaves;
-    }
+    };
+    std::size_t next = 0;
     auto limit = Clock::now() + 10s;
     while (Clock::now() < limit) {
+        while (next < handles.size()) {
+            {
+                std::lock_guard lock(m_saveMutex);
+                if (m_pendingSaves >= kInFlight)
+                    break;
+            }
+            ask(handles[next++]);
+        }
         {
             std::lock_guard lock(m_saveMutex);
-            if (m_pendingSaves < 1)
+            if (m_pendingSaves < 1 && next >= handles.size())
                 break;
         }
         m_session->wait_for_alert(200ms);

@@ -31,6 +31,10 @@
 
 struct tb_reader;
 
+namespace libtorrent {
+struct add_torrent_alert;
+}
+
 namespace lt = libtorrent;
 
 namespace tevro::bridge {
@@ -96,11 +100,29 @@ private:
     using Clock = std::chrono::steady_clock;
 
     // Registration and the state folder (session_torrents.cpp).
-    void restoreSaved();
+    // The saved torrents come back on a thread of their own, added without
+    // waiting and registered as libtorrent answers, so that the start does
+    // not grow with the library.
+    struct RestoredAdd {
+        std::string fileName, id, name;
+        std::set<int> expected;
+        lt::sha1_hash hash; // to find it should libtorrent's answer be lost
+        int downloadLimit = -1, uploadLimit = -1; // as the handle will tell them
+    };
+    // Lists the resume folder and clears what a crash left; the resume files.
+    std::vector<std::string> savedResumeFiles();
+    void restoreSaved(std::vector<std::string> names);
     void restoreOne(const std::string& fileName);
+    void restoredAdded(const lt::add_torrent_alert& alert);
+    void finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
+                           const lt::error_code& error,
+                           const lt::add_torrent_params* params = nullptr);
     // The next five run with m_stateMutex held.
+    // With `restored`, what the handle would tell is taken from the saved
+    // parameters it was added with.
     void remember(const lt::torrent_handle& handle, const std::string& id,
-                  const std::set<int>& expected);
+                  const std::set<int>& expected,
+                  const lt::add_torrent_params* restored = nullptr);
     // The missing-file rule for one torrent; it also watches the torrent's
     // complete files, so that the scan looks at it again only when one of
     // them may have gone (or when filesDue() says so).
@@ -109,7 +131,7 @@ private:
     // new priorities or a new place): the next scan runs the rule on it.
     void filesDue(const lt::torrent_handle& handle);
     bool resetMissing(const std::string& id, TorrentRec& rec);
-    void applyTrackers(TorrentRec& rec);
+    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr);
     void savePresence(const std::string& id, const TorrentRec& rec);
     void scanFiles();
     void scanBannedPeers();
@@ -152,6 +174,15 @@ private:
     std::unique_ptr<lt::session> m_session;
     std::thread m_alertThread;
     std::atomic<bool> m_stop{false};
+
+    // The restore: true until every saved torrent is in (or given up).
+    std::thread m_restoreThread;
+    std::atomic<bool> m_restoring{false};
+    std::mutex m_restoreMutex;
+    std::condition_variable m_restoreSignal;
+    // Adds asked and not answered yet, and answers being registered.
+    std::map<RestoredAdd*, std::unique_ptr<RestoredAdd>> m_restoreAdds;
+    int m_restoreBusy = 0;
 
     // Held across the "still registered?" check and the write of a resume
     // file, and across a removal: a late save never brings a removed torrent's

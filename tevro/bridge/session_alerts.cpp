@@ -156,6 +156,10 @@ void Session::handleAlert(lt::alert* alert) {
         break;
     }
 
+    case lt::add_torrent_alert::alert_type:
+        restoredAdded(*static_cast<lt::add_torrent_alert*>(alert));
+        break;
+
     case lt::save_resume_data_failed_alert::alert_type:
         resumeAnswered(static_cast<lt::save_resume_data_failed_alert*>(alert)->handle);
         break;

@@ -99,6 +99,7 @@ std::string Session::statusJson() {
     w.key("externalIP").text(m_externalIP);
     w.key("portmap").text(m_portmap);
     w.key("banned").integer(static_cast<std::int64_t>(m_bannedAddresses.size()));
+    w.key("restoring").boolean(m_restoring);
     w.key("listening").beginArray();
     for (const auto& s : m_listening)
         w.text(s);

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <libtorrent/alert_types.hpp>
 #include <libtorrent/announce_entry.hpp>
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/peer_info.hpp>
@@ -27,6 +29,8 @@
 #include "tevro/bridge/utf8.h"
 
 namespace tevro::bridge {
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -125,11 +129,11 @@ std::optional<lt::torrent_handle> Session::handleOf(const std::string& id) {
     return h;
 }
 
-void Session::restoreSaved() {
+std::vector<std::string> Session::savedResumeFiles() {
     std::string folder = m_dir + "/resume";
     DIR* d = ::opendir(folder.c_str());
     if (!d)
-        return;
+        return {};
     std::vector<std::string> names;
     std::vector<std::string> presences;
     std::vector<std::string> leftovers;
@@ -145,7 +149,8 @@ void Session::restoreSaved() {
     ::closedir(d);
     std::sort(names.begin(), names.end());
     // What a crash between two writes leaves: half-written files, and a
-    // presence file whose torrent never got its resume file.
+    // presence file whose torrent never got its resume file. Cleared before
+    // any add can write new ones.
     for (const auto& name : presences) {
         std::string resume = name.substr(0, name.size() - 9) + ".resume";
         if (!std::binary_search(names.begin(), names.end(), resume))
@@ -154,8 +159,54 @@ void Session::restoreSaved() {
     for (const auto& name : leftovers)
         ::unlink((folder + "/" + name).c_str());
     ::unlink((state_files::sessionStatePath(m_dir) + ".tmp").c_str());
-    for (const auto& name : names)
-        restoreOne(name);
+    return names;
+}
+
+void Session::restoreSaved(std::vector<std::string> names) {
+    // Adds asked and not yet answered stay few: libtorrent's alert queue is
+    // bounded, and a lost answer would leave its torrent unregistered.
+    constexpr std::size_t kInFlight = 256;
+    auto roomFor = [&](std::size_t most) {
+        std::unique_lock lock(m_restoreMutex);
+        std::size_t before = m_restoreAdds.size();
+        auto stalled = Clock::now() + 20s;
+        while (!m_stop && (m_restoreAdds.size() > most || (most == 0 && m_restoreBusy > 0))) {
+            m_restoreSignal.wait_for(lock, 100ms);
+            if (m_restoreAdds.size() != before) {
+                before = m_restoreAdds.size();
+                stalled = Clock::now() + 20s;
+            } else if (Clock::now() > stalled) {
+                // Answers dropped: the torrents are in the session all the same.
+                std::vector<std::unique_ptr<RestoredAdd>> lost;
+                for (auto& [key, add] : m_restoreAdds)
+                    lost.push_back(std::move(add));
+                m_restoreAdds.clear();
+                lock.unlock();
+                std::fprintf(stderr, "restore: %zu adds unanswered\n", lost.size());
+                for (auto& add : lost) {
+                    lt::torrent_handle h = m_session->find_torrent(add->hash);
+                    finishRestoredAdd(*add, h,
+                                      h.is_valid()
+                                          ? lt::error_code()
+                                          : lt::error_code(lt::errors::invalid_torrent_handle,
+                                                           lt::libtorrent_category()));
+                }
+                lock.lock();
+            }
+        }
+    };
+    for (const auto& name : names) {
+        if (m_stop)
+            break;
+        roomFor(kInFlight - 1);
+        try {
+            restoreOne(name);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "restore of %s failed: %s\n", name.c_str(), e.what());
+        }
+    }
+    roomFor(0);
+    m_restoring = false;
 }
 
 void Session::restoreOne(const std::string& fileName) {
@@ -217,27 +268,79 @@ void Session::restoreOne(const std::string& fileName) {
     params.flags &= ~(lt::torrent_flags::seed_mode | lt::torrent_flags::no_verify_files);
     params.flags |= lt::torrent_flags::duplicate_is_error;
 
-    lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
-    if (ec) {
-        damaged(name, true, ec.message());
+    // Registered when libtorrent answers (restoredAdded).
+    lt::sha1_hash hash = (params.ti ? params.ti->info_hashes() : params.info_hashes).get_best();
+    auto add = std::make_unique<RestoredAdd>(
+        RestoredAdd{fileName, std::move(id), std::move(name), std::move(expected), hash});
+    // libtorrent keeps limits only once one is set, and then both.
+    if (params.download_limit > 0 || params.upload_limit > 0) {
+        add->downloadLimit = std::max(params.download_limit, 0);
+        add->uploadLimit = std::max(params.upload_limit, 0);
+    }
+    params.userdata = lt::client_data_t(add.get());
+    {
+        std::lock_guard lock(m_restoreMutex);
+        m_restoreAdds.emplace(add.get(), std::move(add));
+    }
+    m_session->async_add_torrent(std::move(params));
+}
+
+void Session::restoredAdded(const lt::add_torrent_alert& alert) {
+    auto* key = alert.params.userdata.get<RestoredAdd>();
+    if (!key)
+        return; // an add of Session::add
+    std::unique_ptr<RestoredAdd> add;
+    {
+        std::lock_guard lock(m_restoreMutex);
+        auto it = m_restoreAdds.find(key);
+        if (it == m_restoreAdds.end())
+            return;
+        add = std::move(it->second);
+        m_restoreAdds.erase(it);
+        ++m_restoreBusy;
+    }
+    finishRestoredAdd(*add, alert.handle, alert.error, &alert.params);
+    std::lock_guard lock(m_restoreMutex);
+    --m_restoreBusy;
+    m_restoreSignal.notify_all();
+}
+
+void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
+                                const lt::error_code& error, const lt::add_torrent_params* params) {
+    std::lock_guard lock(m_stateMutex);
+    // Added by the user meanwhile: theirs stands, the saved file is left alone.
+    if (m_torrents.count(add.id))
+        return;
+    if (error) {
+        reportDamaged(m_dir + "/resume/" + add.fileName,
+                      add.fileName.substr(0, add.fileName.size() - 7), add.name, "файл состояния",
+                      true, error.message());
         return;
     }
-    std::lock_guard lock(m_stateMutex);
-    if (m_torrents.count(id))
-        return;
-    remember(h, id, expected);
+    remember(handle, add.id, add.expected, params);
+    if (params) {
+        TorrentRec& rec = m_torrents[add.id];
+        rec.downloadLimit = add.downloadLimit;
+        rec.uploadLimit = add.uploadLimit;
+    }
 }
 
 void Session::remember(const lt::torrent_handle& handle, const std::string& id,
-                       const std::set<int>& expected) {
+                       const std::set<int>& expected, const lt::add_torrent_params* restored) {
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
-    try {
-        rec.hashes = handle.info_hashes();
-        rec.downloadLimit = handle.download_limit();
-        rec.uploadLimit = handle.upload_limit();
-    } catch (const std::exception&) {
+    // A restored torrent is what its saved parameters say: every question to
+    // the handle waits for libtorrent's thread, which is busy adding the rest.
+    if (restored) {
+        rec.hashes = restored->info_hashes; // the limits are the caller's
+    } else {
+        try {
+            rec.hashes = handle.info_hashes();
+            rec.downloadLimit = handle.download_limit();
+            rec.uploadLimit = handle.upload_limit();
+        } catch (const std::exception&) {
+        }
     }
     std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
     if (presence.empty()) {
@@ -247,11 +350,16 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
         rec.present = state_files::parsePresence(presence);
     }
     try {
-        if (handle.torrent_file())
-            applyTrackers(rec);
+        if (restored ? restored->ti != nullptr : handle.torrent_file() != nullptr)
+            applyTrackers(rec, restored);
     } catch (const std::exception&) {
     }
-    checkFiles(id, rec);
+    // The missing-file rule of a restored torrent runs at the next scan,
+    // within the second, off the path of the adds.
+    if (restored)
+        m_filesDue.insert(id);
+    else
+        checkFiles(id, rec);
 }
 
 void Session::savePresence(const std::string& id, const TorrentRec& rec) {
@@ -363,19 +471,18 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     return true;
 }
 
-void Session::applyTrackers(TorrentRec& rec) {
+void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored) {
     const lt::torrent_handle& h = rec.handle;
     if (!h.is_valid())
         return;
-    if (auto ti = h.torrent_file())
+    if (auto ti = restored ? restored->ti : h.torrent_file())
         rec.isPrivate = rec.isPrivate || ti->priv();
     if (rec.isPrivate) {
         rec.applied = true;
         return;
     }
-    std::vector<lt::announce_entry> current = h.trackers();
     std::vector<TrackerEntry> entries;
-    for (const auto& e : current)
+    for (const auto& e : h.trackers())
         entries.push_back({e.url, e.tier});
     std::vector<TrackerEntry> next = TrackerRule::apply(entries, m_extraTrackers, m_mirror);
     if (next != entries) {

@@ -4,9 +4,10 @@ namespace tevro {
 
 void to_json(Json& j, const SessionInfo& v) {
     j = Json{
-        {"download", v.download}, {"upload", v.upload},         {"dhtNodes", v.dhtNodes},
-        {"incoming", v.incoming}, {"externalIP", v.externalIP}, {"portmap", v.portmap},
-        {"banned", v.banned},     {"listening", v.listening},   {"listenErrors", v.listenErrors}};
+        {"download", v.download},  {"upload", v.upload},         {"dhtNodes", v.dhtNodes},
+        {"incoming", v.incoming},  {"externalIP", v.externalIP}, {"portmap", v.portmap},
+        {"banned", v.banned},      {"listening", v.listening},   {"listenErrors", v.listenErrors},
+        {"restoring", v.restoring}};
 }
 
 void from_json(const Json& j, SessionInfo& v) {
@@ -21,6 +22,9 @@ void from_json(const Json& j, SessionInfo& v) {
     v.banned = require<std::int64_t>(j, "banned");
     v.listening = require<std::vector<std::string>>(j, "listening");
     v.listenErrors = require<std::vector<std::string>>(j, "listenErrors");
+    // Absent from a bridge that restores before it answers.
+    auto restoring = j.find("restoring");
+    v.restoring = restoring != j.end() && restoring->is_boolean() && restoring->get<bool>();
 }
 
 } // namespace tevro

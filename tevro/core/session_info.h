@@ -20,6 +20,8 @@ struct SessionInfo {
     std::int64_t banned = 0;
     std::vector<std::string> listening;
     std::vector<std::string> listenErrors;
+    // Saved torrents are still being added: the list is not whole yet.
+    bool restoring = false;
 
     bool operator==(const SessionInfo&) const = default;
 };

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QScopeGuard>
 #include <QString>
 
 #include "tevro/bridge/bridge_string.h"
@@ -238,13 +237,12 @@ void TorrentEngine::apply(std::optional<StatusDelta> delta, std::vector<TorrentE
         emit polled();
         return;
     }
-    // The session's restore is in the first poll's events.
-    auto told = qScopeGuard([this] { tellStartFindings(); });
     if (delta->session != m_sessionInfo) {
         m_sessionInfo = delta->session;
         emit sessionInfoChanged();
     }
-    if (!applyRows(*delta, m_probe->now())) {
+    bool whole = applyRows(*delta, m_probe->now());
+    if (!whole) {
         // Out of step with the decoder (never expected): the next poll gives
         // the whole list again.
         auto decoder = m_statusDecoder;
@@ -254,6 +252,13 @@ void TorrentEngine::apply(std::optional<StatusDelta> delta, std::vector<TorrentE
     setPollInterval(m_activeChecks.empty() ? 1.0 : 0.25);
     for (const auto& e : events)
         handle(e);
+    // The session's restore is in the events and the list up to the first
+    // poll that is no longer restoring.
+    if (m_restoring && whole && !delta->session.restoring) {
+        m_restoring = false;
+        tellStartFindings();
+        emit restoringChanged();
+    }
     enforceSeedLimits();
     emit polled();
 }

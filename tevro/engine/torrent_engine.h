@@ -84,6 +84,9 @@ public:
     // Published state (main thread).
     const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
     const SessionInfo& sessionInfo() const { return m_sessionInfo; }
+    // The list is not whole yet: no status so far, or saved torrents still
+    // being restored.
+    bool restoring() const { return m_restoring; }
     const AppSettings& settings() const { return m_settings; }
     // Runs the settings chain when the value differs.
     void setSettings(const AppSettings& settings);
@@ -186,6 +189,7 @@ public:
 signals:
     void torrentsChanged();
     void sessionInfoChanged();
+    void restoringChanged();
     void settingsChanged();
     void metaChanged();
     void toastChanged();
@@ -230,6 +234,7 @@ private:
 
     std::vector<TorrentStatus> m_torrents;
     SessionInfo m_sessionInfo;
+    bool m_restoring = true;
     AppSettings m_settings;
     TorrentMetaMap m_meta;
     std::optional<std::string> m_toast;

@@ -118,6 +118,7 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
     connect(&DesktopMotion::shared(), &DesktopMotion::reducedChanged, this, &MainView::applyMotion);
 
     connect(&engine, &TorrentEngine::torrentsChanged, this, &MainView::refreshLibrary);
+    connect(&engine, &TorrentEngine::restoringChanged, this, &MainView::refreshLibrary);
     connect(&engine, &TorrentEngine::pendingOpenChanged, this, &MainView::runFunnel);
     connect(&engine, &TorrentEngine::focusRequestChanged, this, &MainView::onFocusRequest);
     connect(&engine, &TorrentEngine::toastChanged, this, &MainView::refreshToast);
@@ -383,7 +384,8 @@ void MainView::refreshLibrary() {
     m_cards->setSelection(m_ui.selection());
 
     auto layout = m_ui.preferences().layout;
-    if (shown.empty()) {
+    // While the saved torrents come back, an empty list says nothing yet.
+    if (shown.empty() && !m_engine.restoring()) {
         bool none = m_engine.torrents().empty();
         m_emptySymbol->setPixmap(Symbols::pixmap(
             m_ui.search().empty() ? "play.rectangle.on.rectangle" : "magnifyingglass",
