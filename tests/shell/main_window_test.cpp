@@ -194,9 +194,11 @@ TEST_F(MainWindowTest, AccessibleTreeOfCardsAndRowsPlaysAndPauses) {
     // The bar under the picture, with its value: pieces once the map is in.
     ASSERT_TRUE(test::waitUntil(
         [&] { return hasPart(partsOf(card), R::ProgressBar, QStringLiteral("Части файла")); }));
-    for (const Part& p : partsOf(card))
-        if (p.role == R::ProgressBar)
+    for (const Part& p : partsOf(card)) {
+        if (p.role == R::ProgressBar) {
             EXPECT_TRUE(p.value.startsWith(QStringLiteral("Скачано: "))) << p.value.toStdString();
+        }
+    }
 
     // Play ("Открыть": no video, so the file manager shows it) and pause, through the tree.
     ASSERT_TRUE(press(card, QStringLiteral("Открыть")));
