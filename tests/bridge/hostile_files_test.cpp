@@ -13,6 +13,9 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <libtorrent/bencode.hpp>
+#include <libtorrent/hasher.hpp>
+#include <libtorrent/hex.hpp>
 #include <nlohmann/json.hpp>
 
 #include "tests/bridge/bridge_fixture.h"
@@ -128,6 +131,37 @@ TEST(HostileFiles, RepeatedPathsAreRenamedOrRefusedInLinearTime) {
     EXPECT_NE(inspected.find("одинаковым путём"), std::string::npos) << inspected;
     EXPECT_TRUE(added.id.empty());
     EXPECT_EQ(added.error, inspected);
+}
+
+// A resume file of an older run that took such a torrent is set aside and
+// named at the start, not parsed for minutes.
+TEST(HostileFiles, ARepeatedPathTorrentSavedEarlierIsSetAsideAtTheStart) {
+    TempDir dir;
+    lt::entry info =
+        hostileInfo(std::vector<HostileFile>(5000, HostileFile{{"dir", "same.mkv"}}), "repeated");
+    std::string infoBytes;
+    lt::bencode(std::back_inserter(infoBytes), info);
+    lt::sha1_hash hash = lt::hasher(infoBytes).final();
+    lt::entry resume(lt::entry::dictionary_t);
+    resume["file-format"] = "libtorrent resume file";
+    resume["file-version"] = 1;
+    resume["info-hash"] = hash.to_string();
+    resume["info"] = info;
+    resume["name"] = "repeated";
+    resume["save_path"] = (dir / "save").string();
+    resume["paused"] = 1;
+    std::string bytes;
+    lt::bencode(std::back_inserter(bytes), resume);
+    const std::string id = lt::aux::to_hex(hash);
+    const fs::path file = dir / "state" / "resume" / (id + ".resume");
+    writeAll(file, bytes);
+
+    BridgeSession session(dir / "state");
+    EXPECT_TRUE(session.status().torrents.empty());
+    EXPECT_FALSE(fs::exists(file));
+    std::string events = BridgeString(tb_poll_events(session.get())).str();
+    EXPECT_NE(events.find("одинаковым путём"), std::string::npos) << events;
+    EXPECT_NE(events.find(id), std::string::npos) << events;
 }
 
 } // namespace

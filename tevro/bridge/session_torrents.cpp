@@ -12,6 +12,7 @@
 
 #include <libtorrent/alert_types.hpp>
 #include <libtorrent/announce_entry.hpp>
+#include <libtorrent/bdecode.hpp>
 #include <libtorrent/ip_filter.hpp>
 #include <libtorrent/peer_info.hpp>
 #include <libtorrent/read_resume_data.hpp>
@@ -24,6 +25,7 @@
 #include "tevro/bridge/piece_span.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/torrent_id.h"
+#include "tevro/bridge/torrent_loader.h"
 #include "tevro/bridge/tracker_cut.h"
 #include "tevro/bridge/tracker_rule.h"
 #include "tevro/bridge/utf8.h"
@@ -36,6 +38,8 @@ namespace {
 
 // Far more than the resume data of any torrent libtorrent loads.
 constexpr std::size_t kMaxResumeBytes = 256u << 20;
+// Below this a file list cannot repeat a path a refused number of times.
+constexpr std::size_t kRepeatCheckBytes = 16u << 10;
 
 // The torrent's name in a resume file that does not decode (cut short, say),
 // so the user learns which torrent it was: the first bencoded "name" value.
@@ -223,6 +227,19 @@ void Session::restoreOne(const std::string& fileName) {
         return;
     }
     lt::error_code ec;
+    // Saved by a version that took any torrent: one repeating a path
+    // thousands of times would cost minutes at every start.
+    if (bytes->size() > kRepeatCheckBytes) {
+        lt::bdecode_node root = lt::bdecode(*bytes, ec);
+        lt::bdecode_node info =
+            !ec && root.type() == lt::bdecode_node::dict_t ? root.dict_find_dict("info")
+                                                           : lt::bdecode_node();
+        if (auto refused = info ? TorrentLoader::repeatedPathsRefusal(info) : std::nullopt) {
+            damaged(nameInDamagedResume(*bytes), true, *refused);
+            return;
+        }
+        ec.clear();
+    }
     lt::add_torrent_params params = lt::read_resume_data(*bytes, ec);
     if (ec) {
         damaged(nameInDamagedResume(*bytes), true, bytes->empty() ? "пустой файл" : ec.message());

@@ -149,14 +149,8 @@ TorrentLoader::parse(std::string_view bytes) {
             if (files && files.type() != lt::bdecode_node::list_t)
                 return std::unexpected(
                     lt::error_code(lt::errors::torrent_file_parse_failed).message());
-            lt::torrent_info probe{lt::info_hash_t()};
-            if (probe.parse_info_section(info, ec, limits.max_pieces)) {
-                std::size_t repeats = repeatedPaths(probe.files());
-                if (repeats > kMaxRepeatedPaths)
-                    return std::unexpected("В торренте слишком много файлов с одинаковым путём: " +
-                                           std::to_string(repeats));
-            }
-            ec.clear();
+            if (auto refused = repeatedPathsRefusal(info))
+                return std::unexpected(*refused);
         }
     }
     auto ti = std::make_shared<lt::torrent_info>(root, ec);
@@ -169,6 +163,21 @@ TorrentLoader::parse(std::string_view bytes) {
     if (!anyFile)
         return std::unexpected("В торренте нет файлов для загрузки: только файлы выравнивания");
     return ti;
+}
+
+std::optional<std::string> TorrentLoader::repeatedPathsRefusal(const lt::bdecode_node& info) {
+    // Too few entries to repeat a path that often: no parse needed.
+    lt::bdecode_node files = info.dict_find_list("files");
+    if (!files || files.list_size() <= static_cast<int>(kMaxRepeatedPaths))
+        return std::nullopt;
+    lt::error_code ec;
+    lt::torrent_info probe{lt::info_hash_t()};
+    if (!probe.parse_info_section(info, ec, lt::load_torrent_limits().max_pieces))
+        return std::nullopt;
+    std::size_t repeats = repeatedPaths(probe.files());
+    if (repeats <= kMaxRepeatedPaths)
+        return std::nullopt;
+    return "В торренте слишком много файлов с одинаковым путём: " + std::to_string(repeats);
 }
 
 std::expected<std::shared_ptr<lt::torrent_info>, std::string>

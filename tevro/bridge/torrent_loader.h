@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <expected>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include <libtorrent/bdecode.hpp>
 #include <libtorrent/torrent_info.hpp>
 
 namespace tevro::bridge {
@@ -27,6 +29,8 @@ public:
     static std::expected<std::shared_ptr<lt::torrent_info>, std::string>
     parse(std::string_view bytes);
     static std::expected<std::shared_ptr<lt::torrent_info>, std::string> load(const char* path);
+    // Why an info section is refused for its repeated paths, or nothing.
+    static std::optional<std::string> repeatedPathsRefusal(const lt::bdecode_node& info);
 };
 
 } // namespace tevro::bridge
