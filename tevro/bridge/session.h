@@ -28,6 +28,7 @@
 
 #include "tevro/bridge/event_queue.h"
 #include "tevro/bridge/torrent_rec.h"
+#include "tevro/bridge/hash_index.h"
 
 struct tb_reader;
 
@@ -165,6 +166,7 @@ private:
     std::vector<std::string> m_extraTrackers;
     bool m_mirror = true;
     std::vector<std::string> m_bannedPatterns;
+    HashIndex m_hashIndex;                                     // kept by remember() and remove()
     std::set<std::string> m_bannedAddresses;
     EventQueue m_events;
     std::vector<std::string> m_listening;

@@ -181,6 +181,7 @@ void Session::handleAlert(lt::alert* alert) {
                 } catch (const std::exception&) {
                 }
                 m_events.push("metadata", id, a->torrent_name(), "");
+                    m_hashIndex.add(id, rec.hashes);
             }
         }
         if (registered)

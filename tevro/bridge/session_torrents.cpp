@@ -232,7 +232,10 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     rec.handle = handle;
     m_ids[handle] = id;
     try {
-        rec.hashes = handle.info_hashes();
+        lt::info_hash_t hashes = handle.info_hashes();
+        m_hashIndex.remove(id, rec.hashes);
+        rec.hashes = hashes;
+        m_hashIndex.add(id, rec.hashes);
         rec.downloadLimit = handle.download_limit();
         rec.uploadLimit = handle.upload_limit();
     } catch (const std::exception&) {
