@@ -21,14 +21,15 @@
 
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert.hpp>
+#include <libtorrent/alert_types.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/torrent_handle.hpp>
 #include <libtorrent/torrent_status.hpp>
 
 #include "tevro/bridge/event_queue.h"
-#include "tevro/bridge/torrent_rec.h"
 #include "tevro/bridge/hash_index.h"
+#include "tevro/bridge/torrent_rec.h"
 
 struct tb_reader;
 
@@ -129,6 +130,8 @@ private:
     void stopForFullDisk(const std::string& id, TorrentRec& rec, const std::string& name);
     bool requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags);
     void resumeAnswered(const lt::torrent_handle& handle);
+    // A state update's statuses, for the next status report.
+    void takeStateUpdate(lt::state_update_alert& update);
     void writeSessionState();
     // "session.state" as saved, or nothing when it is missing or damaged (then
     // set aside and reported, or left alone when it cannot be read).
@@ -163,10 +166,10 @@ private:
     mutable std::mutex m_stateMutex;
     std::map<std::string, TorrentRec> m_torrents;
     std::unordered_map<lt::torrent_handle, std::string> m_ids; // fixed at registration
+    HashIndex m_hashIndex;                                     // kept by remember() and remove()
     std::vector<std::string> m_extraTrackers;
     bool m_mirror = true;
     std::vector<std::string> m_bannedPatterns;
-    HashIndex m_hashIndex;                                     // kept by remember() and remove()
     std::set<std::string> m_bannedAddresses;
     EventQueue m_events;
     std::vector<std::string> m_listening;
@@ -194,6 +197,15 @@ private:
     // The status report's rows as last written; under the state lock.
     std::unique_ptr<StatusRows> m_statusRows;
     std::size_t m_statusSize = 0; // of the last report
+    // What changed since (session_reports.cpp), under the state lock: the
+    // library's latest status of each torrent in a state update, the
+    // requests for one and the alerts that answered them, and when every
+    // torrent was last asked.
+    std::unordered_map<std::string, lt::torrent_status> m_statusUpdates;
+    std::uint64_t m_statusUpdatesAsked = 0;
+    std::uint64_t m_statusUpdatesTaken = 0;
+    std::condition_variable m_statusUpdated;
+    std::optional<Clock::time_point> m_lastWholeStatus;
 
     std::shared_ptr<PieceCache> m_pieces;
     std::shared_ptr<ReaderRegistry> m_readers;

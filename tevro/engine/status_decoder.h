@@ -45,6 +45,7 @@ private:
     };
     bool m_valid = false;
     std::string m_text;                                   // the last good text
+    std::size_t m_rowsAt = std::string::npos;             // where its torrents begin
     std::vector<Row> m_rows;                              // its rows, in the bridge's order
     std::vector<TorrentStatus> m_records;                 // their decoding
     std::vector<std::size_t> m_display;                   // each row's place in display order

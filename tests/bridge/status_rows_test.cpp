@@ -1,0 +1,55 @@
+#include "tevro/bridge/status_rows.h"
+
+#include <gtest/gtest.h>
+
+namespace tevro::bridge {
+namespace {
+
+StatusRows::Values values(std::int64_t down, std::int64_t up) {
+    StatusRows::Values v;
+    v.name = "T";
+    v.state = "seeding";
+    v.downloadRate = down;
+    v.uploadRate = up;
+    return v;
+}
+
+// A row is kept while the session's own values for it stay; the rates are
+// the sums of the rows still there.
+TEST(StatusRows, KeptRowsAndTheirRates) {
+    StatusRows rows;
+    StatusRows::Source plain;
+    StatusRows::Source limited = plain;
+    limited.downloadLimit = 1024;
+    StatusRows::Source missing = plain;
+    missing.missingText = "gone";
+
+    std::string a(rows.row("a", values(100, 10), plain));
+    rows.row("b", values(200, 20), limited);
+    rows.sweep();
+    EXPECT_EQ(rows.downloadRate(), 300);
+    EXPECT_EQ(rows.uploadRate(), 30);
+
+    ASSERT_NE(rows.kept("a", plain), nullptr);
+    EXPECT_EQ(*rows.kept("a", plain), a);
+    EXPECT_EQ(rows.kept("a", missing), nullptr); // a value of the session changed
+    EXPECT_EQ(rows.kept("b", plain), nullptr);
+    EXPECT_EQ(rows.kept("c", plain), nullptr); // never written
+
+    // "b" is asked for no more: the sweep drops it and its rates.
+    rows.row("a", values(50, 5), plain);
+    rows.sweep();
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.downloadRate(), 50);
+    EXPECT_EQ(rows.uploadRate(), 5);
+    EXPECT_EQ(rows.kept("b", limited), nullptr);
+
+    // A row only kept (not written again) survives the sweep.
+    ASSERT_NE(rows.kept("a", plain), nullptr);
+    rows.sweep();
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.downloadRate(), 50);
+}
+
+} // namespace
+} // namespace tevro::bridge
