@@ -282,6 +282,7 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
             m_positions.clear();
             for (size_t i = 0; i < m_torrents.size(); ++i)
                 m_positions.emplace(m_torrents[i].id, i);
+            ++m_torrentsRevision;
             emit torrentsChanged();
         }
         return true;
@@ -313,8 +314,10 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
             changed = true;
         }
     }
-    if (changed)
+    if (changed) {
+        ++m_torrentsRevision;
         emit torrentsChanged();
+    }
     return true;
 }
 

@@ -83,6 +83,8 @@ public:
 
     // Published state (main thread).
     const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
+    // Counts the changes of torrents(): the same number, the same list.
+    std::uint64_t torrentsRevision() const { return m_torrentsRevision; }
     const SessionInfo& sessionInfo() const { return m_sessionInfo; }
     const AppSettings& settings() const { return m_settings; }
     // Runs the settings chain when the value differs.
@@ -221,6 +223,7 @@ private:
     Options m_options;
 
     std::vector<TorrentStatus> m_torrents;
+    std::uint64_t m_torrentsRevision = 0;
     SessionInfo m_sessionInfo;
     AppSettings m_settings;
     TorrentMetaMap m_meta;
