@@ -411,14 +411,21 @@ void Session::scanFiles() {
 
 void Session::scanBannedPeers() {
     std::vector<std::string> patterns;
-    std::vector<lt::torrent_handle> handles;
     {
         std::lock_guard lock(m_stateMutex);
         if (m_bannedPatterns.empty())
             return;
         patterns = m_bannedPatterns;
-        for (const auto& [id, rec] : m_torrents)
-            handles.push_back(rec.handle);
+    }
+    // Only torrents with peers: one library call finds them, where asking
+    // each of thousands of idle torrents for its peers took one call each.
+    std::vector<lt::torrent_handle> handles;
+    for (const auto& st : m_session->get_torrent_status(
+             [](const lt::torrent_status& st) { return st.num_peers > 0; }, {}))
+        handles.push_back(st.handle);
+    {
+        std::lock_guard lock(m_stateMutex);
+        std::erase_if(handles, [this](const auto& h) { return idOf(h).empty(); });
     }
     std::vector<std::string> hits;
     for (const auto& h : handles) {
