@@ -221,6 +221,19 @@ TEST(Session, AChangeShowsInTheNextReport) {
     }
     EXPECT_TRUE(paused(ids[0]));
     EXPECT_TRUE(paused(ids[2]));
+
+    // Asked by number, the same report again is no text at all.
+    std::uint64_t revision = 0;
+    BridgeString first(tb_status_json_since(session.get(), &revision));
+    ASSERT_NE(first.get(), nullptr);
+    EXPECT_EQ(first.str(), BridgeString(tb_status_json(session.get())).str());
+    EXPECT_EQ(BridgeString(tb_status_json_since(session.get(), &revision)).get(), nullptr);
+    ASSERT_EQ(tb_set_limits(session.get(), ids[2].c_str(), 2048, 0, 0, 0), 1);
+    BridgeString changed(tb_status_json_since(session.get(), &revision));
+    ASSERT_NE(changed.get(), nullptr);
+    EXPECT_NE(changed.str(), first.str());
+    std::uint64_t fresh = 0;
+    EXPECT_EQ(BridgeString(tb_status_json_since(session.get(), &fresh)).str(), changed.str());
 }
 
 } // namespace

@@ -146,3 +146,21 @@ TEST(StatusDecoder, BadTextsFailWholeAndResetGivesTheWholeList) {
     EXPECT_TRUE(other->rows.empty());
     EXPECT_EQ(other->session.download, 3);
 }
+
+// An unchanged report is not sent again: the decoder answers for it with no
+// rows and the session of the last text, and with nothing before any text.
+TEST(StatusDecoder, TheSameReportAgainChangesNothing) {
+    StatusDecoder decoder;
+    EXPECT_FALSE(decoder.same());
+    auto first = decoder.decode(status({row("a", "One", 1)}, "10.0.0.1"));
+    ASSERT_TRUE(first);
+    decoder.revision() = 7;
+    auto same = decoder.same();
+    ASSERT_TRUE(same);
+    EXPECT_FALSE(same->whole);
+    EXPECT_TRUE(same->rows.empty());
+    EXPECT_EQ(same->session, first->session);
+    decoder.reset();
+    EXPECT_EQ(decoder.revision(), 0u);
+    EXPECT_FALSE(decoder.same());
+}

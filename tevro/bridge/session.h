@@ -81,6 +81,9 @@ public:
     void setBannedClients(std::string_view patterns);
 
     std::string statusJson();
+    // The same report when it differs from the one of `revision`, which it
+    // then advances; nothing when it is the same (an idle library).
+    std::optional<std::string> statusJsonSince(std::uint64_t& revision);
     std::string filesJson(const std::string& id);
     std::string peersJson(const std::string& id);
     std::string trackersJson(const std::string& id);
@@ -196,7 +199,6 @@ private:
 
     // The status report's rows as last written; under the state lock.
     std::unique_ptr<StatusRows> m_statusRows;
-    std::size_t m_statusSize = 0; // of the last report
     // What changed since (session_reports.cpp), under the state lock: the
     // library's latest status of each torrent in a state update, the
     // requests for one and the alerts that answered them, and when every
@@ -206,6 +208,17 @@ private:
     std::uint64_t m_statusUpdatesTaken = 0;
     std::condition_variable m_statusUpdated;
     std::optional<Clock::time_point> m_lastWholeStatus;
+    // The last report and its revision (it changes with the text), and the
+    // registrations it saw: nothing new, no text is written again.
+    std::string m_lastStatus;
+    std::uint64_t m_statusRevision = 0;
+    std::uint64_t m_registrations = 0;
+    std::uint64_t m_registrationsShown = 0;
+    std::string m_lastSessionPart;
+    // Brings m_lastStatus up to date; state lock not held.
+    void refreshStatus();
+    // The report's "session" object; state lock held.
+    std::string sessionPart() const;
 
     std::shared_ptr<PieceCache> m_pieces;
     std::shared_ptr<ReaderRegistry> m_readers;

@@ -95,6 +95,14 @@ StatusRows::Source sourceOf(const TorrentRec& rec) {
     return {rec.missingText, rec.diskFullText, rec.isPrivate, rec.downloadLimit, rec.uploadLimit};
 }
 
+// Whether the record's values are those its row last showed.
+bool shows(const TorrentRec& rec) {
+    const StatusRows::Source& s = rec.shown;
+    return s.missingText == rec.missingText && s.diskFullText == rec.diskFullText &&
+           s.isPrivate == rec.isPrivate && s.downloadLimit == rec.downloadLimit &&
+           s.uploadLimit == rec.uploadLimit;
+}
+
 StatusRows::Values valuesOf(lt::torrent_status& st, const TorrentRec& rec) {
     bool missing = !rec.missingText.empty();
     StatusRows::Values v;
@@ -155,7 +163,7 @@ void Session::takeStateUpdate(lt::state_update_alert& update) {
     m_statusUpdated.notify_all();
 }
 
-std::string Session::statusJson() {
+void Session::refreshStatus() {
     m_session->post_session_stats();
     // Only the torrents whose status changed: the library lists them in a
     // state update, which the alert thread hands over. Every torrent is
@@ -194,6 +202,12 @@ std::string Session::statusJson() {
     std::vector<std::pair<std::string, lt::torrent_handle>> unknown;
     {
         std::lock_guard lock(m_stateMutex);
+        bool same = m_statusUpdates.empty() && m_registrations == m_registrationsShown &&
+                    m_torrents.size() == m_statusRows->size();
+        for (auto it = m_torrents.begin(); same && it != m_torrents.end(); ++it)
+            same = shows(it->second);
+        if (same && !m_lastStatus.empty() && sessionPart() == m_lastSessionPart)
+            return;
         for (const auto& [id, rec] : m_torrents)
             if (!m_statusUpdates.contains(id) && !m_statusRows->kept(id, sourceOf(rec)))
                 unknown.emplace_back(id, rec.handle);
@@ -212,7 +226,6 @@ std::string Session::statusJson() {
         }
     }
 
-    JsonWriter w;
     std::lock_guard lock(m_stateMutex);
     for (auto& [id, st] : asked) {
         if (id.empty())
@@ -226,10 +239,11 @@ std::string Session::statusJson() {
     std::vector<std::string_view> rows;
     rows.reserve(m_torrents.size());
     for (auto& [id, rec] : m_torrents) {
+        rec.shown = sourceOf(rec);
         auto fresh = m_statusUpdates.find(id);
         if (fresh == m_statusUpdates.end()) {
             // Unchanged, or between the library's add and our registration.
-            if (const std::string* kept = m_statusRows->kept(id, sourceOf(rec)))
+            if (const std::string* kept = m_statusRows->kept(id, rec.shown))
                 rows.push_back(*kept);
             continue;
         }
@@ -239,15 +253,36 @@ std::string Session::statusJson() {
                 applyTrackers(rec);
             } catch (const std::exception&) {
             }
+            rec.shown = sourceOf(rec);
         }
-        rows.push_back(m_statusRows->row(id, valuesOf(st, rec), sourceOf(rec)));
+        rows.push_back(m_statusRows->row(id, valuesOf(st, rec), rec.shown));
     }
     m_statusUpdates.clear();
+    m_registrationsShown = m_registrations;
     // Only the rows of torrents gone go; the texts kept above stay.
     m_statusRows->sweep();
 
-    w.reserve(m_statusSize + m_statusSize / 8);
-    w.beginObject().key("session").beginObject();
+    m_lastSessionPart = sessionPart();
+    std::string out;
+    out.reserve(m_lastStatus.size() + m_lastStatus.size() / 8);
+    out += "{\"session\":";
+    out += m_lastSessionPart;
+    out += ",\"torrents\":[";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i)
+            out += ',';
+        out += rows[i];
+    }
+    out += "]}";
+    if (out != m_lastStatus) {
+        m_lastStatus = std::move(out);
+        ++m_statusRevision;
+    }
+}
+
+std::string Session::sessionPart() const {
+    JsonWriter w;
+    w.beginObject();
     w.key("download").integer(m_statusRows->downloadRate());
     w.key("upload").integer(m_statusRows->uploadRate());
     w.key("dhtNodes").integer(m_dhtNodes);
@@ -264,13 +299,22 @@ std::string Session::statusJson() {
         w.text(s);
     w.endArray();
     w.endObject();
-
-    w.key("torrents").beginArray();
-    for (std::string_view row : rows)
-        w.raw(row);
-    w.endArray().endObject();
-    m_statusSize = w.str().size();
     return w.take();
+}
+
+std::string Session::statusJson() {
+    refreshStatus();
+    std::lock_guard lock(m_stateMutex);
+    return m_lastStatus;
+}
+
+std::optional<std::string> Session::statusJsonSince(std::uint64_t& revision) {
+    refreshStatus();
+    std::lock_guard lock(m_stateMutex);
+    if (revision == m_statusRevision)
+        return std::nullopt;
+    revision = m_statusRevision;
+    return m_lastStatus;
 }
 
 std::string Session::filesJson(const std::string& id) {

@@ -231,6 +231,7 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
+    ++m_registrations;
     try {
         lt::info_hash_t hashes = handle.info_hashes();
         m_hashIndex.remove(id, rec.hashes);

@@ -75,6 +75,7 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
         out.session = std::move(snapshot->session);
         m_records = std::move(snapshot->torrents);
         publishWhole(out);
+        m_session = out.session;
         return out;
     }
     StatusDelta out;
@@ -99,6 +100,7 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
             r.offset = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(r.offset) + shift);
         m_rowsAt = rows;
         m_text = std::move(owned);
+        m_session = out.session;
         return out;
     }
 
@@ -186,6 +188,15 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
     m_rowsAt = rows;
     m_text = std::move(owned);
     m_valid = true;
+    m_session = out.session;
+    return out;
+}
+
+std::optional<StatusDelta> StatusDecoder::same() const {
+    if (!m_valid)
+        return std::nullopt;
+    StatusDelta out;
+    out.session = m_session;
     return out;
 }
 

@@ -195,6 +195,9 @@ private:
     void setPollInterval(double seconds);
     void onTimer();
     void apply(std::optional<StatusDelta> delta, std::vector<TorrentEvent> events);
+    // The bridge's report decoded as a delta; an unchanged report costs no
+    // text at all. On the engine queue.
+    static std::optional<StatusDelta> pollStatus(tb_session* s, StatusDecoder& decoder);
     // The rows of a delta in m_torrents; false when it does not fit them.
     bool applyRows(StatusDelta& delta, double now);
     void enforceSeedLimits();
