@@ -51,5 +51,26 @@ TEST(StatusRows, KeptRowsAndTheirRates) {
     EXPECT_EQ(rows.downloadRate(), 50);
 }
 
+// A running torrent's times alone move its row once in ten minutes; with
+// any other change they are written as they are.
+TEST(StatusRows, TimesAloneMoveARowInSteps) {
+    StatusRows rows;
+    auto at = [](std::int64_t active, std::int64_t seeding, std::int64_t peers = 0) {
+        StatusRows::Values v = values(0, 0);
+        v.activeTime = active;
+        v.seedingTime = seeding;
+        v.peers = peers;
+        return v;
+    };
+    auto shown = [&](const StatusRows::Values& v) { return std::string(rows.row("a", v)); };
+    std::string first = shown(at(100, 50));
+    EXPECT_EQ(shown(at(160, 110)), first);
+    EXPECT_EQ(shown(at(699, 649)), first);
+    EXPECT_NE(shown(at(700, 650)), first); // ten minutes on
+    std::string step = shown(at(700, 650));
+    EXPECT_NE(shown(at(701, 651, 1)), step);                       // a peer came: all of it is new
+    EXPECT_NE(rows.row("a", at(0, 0, 1)), std::string_view(step)); // times set back
+}
+
 } // namespace
 } // namespace tevro::bridge

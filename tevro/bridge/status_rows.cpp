@@ -6,10 +6,31 @@
 
 namespace tevro::bridge {
 
+namespace {
+
+// Within this many seconds a running torrent's counted times alone do not
+// make a new row: every row of a large idle library would change with each
+// whole report, and redrawing thousands of rows for a clock costs more than
+// the library itself.
+constexpr std::int64_t kTimeStep = 600;
+
+bool onlyTimesMoved(const StatusRows::Values& was, const StatusRows::Values& now) {
+    if (now.activeTime - was.activeTime >= kTimeStep ||
+        now.seedingTime - was.seedingTime >= kTimeStep || now.activeTime < was.activeTime ||
+        now.seedingTime < was.seedingTime)
+        return false;
+    StatusRows::Values same = now;
+    same.activeTime = was.activeTime;
+    same.seedingTime = was.seedingTime;
+    return same == was;
+}
+
+} // namespace
+
 std::string_view StatusRows::row(const std::string& id, Values values, Source source) {
     auto [it, added] = m_rows.try_emplace(id);
     Entry& e = it->second;
-    if (added || e.values != values) {
+    if (added || (e.values != values && !onlyTimesMoved(e.values, values))) {
         m_download += values.downloadRate - e.values.downloadRate;
         m_upload += values.uploadRate - e.values.uploadRate;
         e.text = write(id, values);

@@ -72,7 +72,9 @@ public:
     };
 
     // The row of torrent `id` showing `values`, as one JSON object. Valid
-    // until the next call for the same id or the next sweep.
+    // until the next call for the same id or the next sweep. A row whose
+    // only change is its active and seeding times, by less than ten
+    // minutes, stays as it was.
     std::string_view row(const std::string& id, Values values, Source source);
     std::string_view row(const std::string& id, Values values);
     // The row of `id` as last written, when it was written from `source`;
