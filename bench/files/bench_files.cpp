@@ -49,6 +49,9 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--runs"))
             runs = std::max(1, std::atoi(argv[++i]));
     }
+    // No display of its own: the views draw offscreen unless told otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir tmp;
     fs::path dir = tmp.path().toStdString();

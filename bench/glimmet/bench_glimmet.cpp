@@ -109,36 +109,53 @@ int main(int argc, char** argv) {
     const std::vector<std::string> ffmpegArgs = {"ffmpeg",       "-nostdin",  "-v",     "error",
                                                  "-y",           "-ss",       timeText, "-i",
                                                  file->string(), "-frames:v", "1",      theirs};
+    // The same command on one thread (decoder, filters and encoder), as
+    // Glimmet decodes: the like-for-like reference.
+    const std::string single = (work / "ffmpeg-1.jpg").string();
+    const std::vector<std::string> oneThreadArgs = {
+        "ffmpeg",   "-nostdin",  "-v",  "error",  "-y", "-filter_threads", "1",
+        "-threads", "1",         "-ss", timeText, "-i", file->string(),    "-threads",
+        "1",        "-frames:v", "1",   single};
     // One untimed run each warms the page cache.
     run(glimmetArgs);
     run(ffmpegArgs);
+    run(oneThreadArgs);
 
     std::vector<double> glimmetTimes;
     std::vector<double> ffmpegTimes;
+    std::vector<double> oneThreadTimes;
     int failures = 0;
     for (int i = 0; i < runs; ++i) {
         const Run a = run(glimmetArgs);
         const Run b = run(ffmpegArgs);
+        const Run c = run(oneThreadArgs);
         failures += a.status != 0;
         failures += b.status != 0;
+        failures += c.status != 0;
         glimmetTimes.push_back(a.milliseconds);
         ffmpegTimes.push_back(b.milliseconds);
+        oneThreadTimes.push_back(c.milliseconds);
     }
     const double glimmetMedian = median(glimmetTimes);
     const double ffmpegMedian = median(ffmpegTimes);
+    const double oneThreadMedian = median(oneThreadTimes);
     const double ratio = ffmpegMedian > 0 ? glimmetMedian / ffmpegMedian : 0;
+    const double oneThreadRatio = oneThreadMedian > 0 ? glimmetMedian / oneThreadMedian : 0;
 
     std::printf("clip:    %s%s\n", file->c_str(), generated ? " (generated)" : "");
     std::printf("time:    %s s, %d runs each\n", timeText, runs);
     std::printf("Glimmet frame:            median %.1f ms\n", glimmetMedian);
     std::printf("ffmpeg -ss -frames:v 1:   median %.1f ms\n", ffmpegMedian);
+    std::printf("ffmpeg -threads 1:        median %.1f ms\n", oneThreadMedian);
     std::printf("ratio Glimmet / ffmpeg:   %.3f\n", ratio);
+    std::printf("ratio Glimmet / 1 thread: %.3f\n", oneThreadRatio);
     std::printf("{\"benchmark\":\"glimmet\",\"file\":\"%s\",\"generated\":%s,\"time\":%s,"
                 "\"runs\":%d,\"glimmet_median_ms\":%.2f,\"ffmpeg_median_ms\":%.2f,"
-                "\"ratio\":%.4f,\"failures\":%d}\n",
+                "\"ratio\":%.4f,\"ffmpeg_one_thread_median_ms\":%.2f,"
+                "\"one_thread_ratio\":%.4f,\"failures\":%d}\n",
                 jsonText(generated ? "1080p testsrc2 30 s" : file->filename().string()).c_str(),
                 generated ? "true" : "false", timeText, runs, glimmetMedian, ffmpegMedian, ratio,
-                failures);
+                oneThreadMedian, oneThreadRatio, failures);
     std::error_code ec;
     fs::remove_all(work, ec);
     return failures == 0 ? 0 : 1;

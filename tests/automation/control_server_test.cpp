@@ -166,6 +166,34 @@ TEST_F(ControlServerTest, StateRouteAndFraming) {
     EXPECT_EQ(exchange({"GET\r\nHost: " + host + "\r\n\r\n"}).json(), Json({{"error", "unknown"}}));
 }
 
+// "/state" reuses the torrents' text of the last document while their rows
+// stay the same; it is always the document itself, byte for byte.
+TEST_F(ControlServerTest, TheStateTextIsTheDocumentEncoded) {
+    auto same = [&](const char* when) {
+        std::string text = commands->stateText();
+        EXPECT_EQ(text, CommandLayer::encode(commands->state())) << when;
+        EXPECT_EQ(text, ControlRoutes::json(commands->state())) << when;
+        return text;
+    };
+    same("no torrents");
+    std::string id = addTorrent();
+    // Texts that need escaping, and bytes that are not UTF-8, around the torrents' key.
+    engine->show("\"quoted\" \xff toast");
+    std::string paused = same("one torrent");
+    EXPECT_EQ(same("asked again"), paused);
+    EXPECT_EQ(Json::parse(paused)["torrents"][0]["paused"], true);
+
+    EXPECT_EQ(get("/action?a=resume&id=" + id).json(), Json({{"ok", true}}));
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+    std::string resumed = same("resumed");
+    EXPECT_EQ(Json::parse(resumed)["torrents"][0]["paused"], false);
+    EXPECT_EQ(get("/state").body(), commands->stateText());
+
+    EXPECT_EQ(get("/remove?id=" + id).json(), Json({{"ok", true}}));
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(id).has_value(); }));
+    EXPECT_EQ(Json::parse(same("removed"))["torrents"], Json::array());
+}
+
 TEST_F(ControlServerTest, TorrentRoutesChangeTheEngine) {
     std::string id = addTorrent();
     EXPECT_EQ(get("/action?a=resume&id=" + id).json(), Json({{"ok", true}}));

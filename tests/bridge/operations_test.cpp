@@ -297,6 +297,11 @@ TEST_F(Operations, RemoveForgetsStateFilesAndOptionallyTheData) {
     EXPECT_TRUE(session.status().torrents.empty());
     EXPECT_TRUE(fs::exists(kept.filePath(root / "kept", 0)));
     EXPECT_TRUE(swarm::waitUntil([&] { return !fs::exists(gone.filePath(root / "gone", 0)); }, 5s));
+
+    // Removed means forgotten: adding it again is no duplicate.
+    auto again = session.addTorrent(kept.torrentPath(), addOptions(root / "kept"));
+    EXPECT_EQ(again.id, keptId);
+    EXPECT_EQ(again.error, "");
 }
 
 TEST_F(Operations, MoveStorageAndAFailedMove) {

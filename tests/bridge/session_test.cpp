@@ -190,5 +190,51 @@ TEST(Session, StatusRowsFollowEachTorrent) {
     EXPECT_EQ(last[ids[1]], after[ids[1]]);
 }
 
+// Between the whole reports, a report holds what the library's state
+// updates say changed: a change made just before shows in the next report.
+TEST(Session, AChangeShowsInTheNextReport) {
+    TempDir root;
+    BridgeSession session{root / "state"};
+    std::vector<std::string> ids;
+    for (int i = 0; i < 3; ++i) {
+        char hex[41];
+        std::snprintf(hex, sizeof hex, "%040x", i + 0x999);
+        auto added = session.addMagnet(std::string("magnet:?xt=urn:btih:") + hex,
+                                       addOptions(root / "dl", "paused=1"));
+        ASSERT_FALSE(added.id.empty()) << added.error;
+        ids.push_back(added.id);
+    }
+    auto paused = [&](const std::string& id) {
+        auto report = nlohmann::json::parse(BridgeString(tb_status_json(session.get())).view());
+        for (const auto& row : report["torrents"])
+            if (row["id"] == id)
+                return row["paused"].get<bool>();
+        ADD_FAILURE() << id << " not reported";
+        return false;
+    };
+    EXPECT_TRUE(paused(ids[0]));
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(tb_action(session.get(), ids[1].c_str(), "resume"), 1);
+        EXPECT_FALSE(paused(ids[1])) << round;
+        ASSERT_EQ(tb_action(session.get(), ids[1].c_str(), "pause"), 1);
+        EXPECT_TRUE(paused(ids[1])) << round;
+    }
+    EXPECT_TRUE(paused(ids[0]));
+    EXPECT_TRUE(paused(ids[2]));
+
+    // Asked by number, the same report again is no text at all.
+    std::uint64_t revision = 0;
+    BridgeString first(tb_status_json_since(session.get(), &revision));
+    ASSERT_NE(first.get(), nullptr);
+    EXPECT_EQ(first.str(), BridgeString(tb_status_json(session.get())).str());
+    EXPECT_EQ(BridgeString(tb_status_json_since(session.get(), &revision)).get(), nullptr);
+    ASSERT_EQ(tb_set_limits(session.get(), ids[2].c_str(), 2048, 0, 0, 0), 1);
+    BridgeString changed(tb_status_json_since(session.get(), &revision));
+    ASSERT_NE(changed.get(), nullptr);
+    EXPECT_NE(changed.str(), first.str());
+    std::uint64_t fresh = 0;
+    EXPECT_EQ(BridgeString(tb_status_json_since(session.get(), &fresh)).str(), changed.str());
+}
+
 } // namespace
 } // namespace tevro::test

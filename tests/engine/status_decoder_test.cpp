@@ -73,11 +73,15 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
     struct Poll {
         std::vector<std::string> rows;
         bool whole;
-        size_t changed; // rows carried by a partial delta
+        size_t changed;      // rows carried by a partial delta
+        std::string ip = ""; // a session part of another length
     };
     std::vector<Poll> polls = {
         {{row("a", "One", 1), row("b", tricky, 2), row("c", "Three", 0)}, true, 0},
         {{row("a", "One", 1), row("b", tricky, 2), row("c", "Three", 0)}, false, 0},
+        // The same rows after a longer session part, then one row changed
+        // after a shorter one: still that row alone.
+        {{row("a", "One", 1), row("b", tricky, 2), row("c", "Three", 0)}, false, 0, "10.1.2.3"},
         {{row("a", "One", 1), row("b", tricky, 3), row("c", "Three", 0)}, false, 1},
         {{row("a", "One", 4), row("b", tricky, 3), row("c", "Three", 5)}, false, 2},
         // Renamed: the order may change.
@@ -86,14 +90,15 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
         {{row("c", "Three", 5), row("a", "Zed", 4), row("d", "}", 0, 1800000000),
           row("b", tricky, 3)},
          true,
-         0},
+         0,
+         R"(,\"torrents\":[)"},
         {{row("c", "Three", 5), row("b", tricky, 3)}, true, 0}, // two removed
         {{}, true, 0},
         {{row("a", "One", 1)}, true, 0},
     };
     std::vector<TorrentStatus> list;
     for (size_t i = 0; i < polls.size(); ++i) {
-        std::string text = status(polls[i].rows, i == 5 ? R"(,\"torrents\":[)" : "");
+        std::string text = status(polls[i].rows, polls[i].ip);
         auto delta = decoder.decode(text);
         ASSERT_TRUE(delta) << "poll " << i;
         EXPECT_EQ(delta->whole, polls[i].whole) << "poll " << i;
@@ -140,4 +145,22 @@ TEST(StatusDecoder, BadTextsFailWholeAndResetGivesTheWholeList) {
     EXPECT_TRUE(other->whole);
     EXPECT_TRUE(other->rows.empty());
     EXPECT_EQ(other->session.download, 3);
+}
+
+// An unchanged report is not sent again: the decoder answers for it with no
+// rows and the session of the last text, and with nothing before any text.
+TEST(StatusDecoder, TheSameReportAgainChangesNothing) {
+    StatusDecoder decoder;
+    EXPECT_FALSE(decoder.same());
+    auto first = decoder.decode(status({row("a", "One", 1)}, "10.0.0.1"));
+    ASSERT_TRUE(first);
+    decoder.revision() = 7;
+    auto same = decoder.same();
+    ASSERT_TRUE(same);
+    EXPECT_FALSE(same->whole);
+    EXPECT_TRUE(same->rows.empty());
+    EXPECT_EQ(same->session, first->session);
+    decoder.reset();
+    EXPECT_EQ(decoder.revision(), 0u);
+    EXPECT_FALSE(decoder.same());
 }

@@ -1,6 +1,8 @@
 #include "tevro/automation/command_layer.h"
 
 #include <limits>
+#include <string_view>
+#include <unordered_map>
 
 #include "tevro/automation/window_lookup.h"
 #include "tevro/bridge/torrent_bridge.h"
@@ -146,11 +148,71 @@ QWidget* CommandLayer::window(const std::string& name) const {
     return WindowLookup::find(name);
 }
 
-Json CommandLayer::state() const {
-    Json torrents = Json::array();
-    for (const TorrentStatus& t : m_engine.torrents())
-        torrents.push_back(torrentObject(t));
+std::string CommandLayer::encode(const Json& value) {
+    if (!value.is_object() && !value.is_array())
+        return "{}";
+    try {
+        return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    } catch (const Json::exception&) {
+        return "{}";
+    }
+}
 
+void CommandLayer::refreshTorrents() const {
+    if (m_shownRevision == m_engine.torrentsRevision())
+        return;
+    const std::vector<TorrentStatus>& list = m_engine.torrents();
+    std::unordered_map<std::string_view, std::size_t> before;
+    before.reserve(m_shown.size());
+    for (std::size_t i = 0; i < m_shown.size(); ++i)
+        before.emplace(m_shown[i].row.id, i);
+    std::vector<Shown> shown;
+    shown.reserve(list.size());
+    for (const TorrentStatus& t : list) {
+        auto it = before.find(t.id);
+        if (it != before.end() && m_shown[it->second].row == t)
+            shown.push_back(std::move(m_shown[it->second]));
+        else
+            shown.push_back({t, torrentObject(t), {}});
+    }
+    // The keys point into m_shown's rows, moved from only above.
+    before.clear();
+    m_shown = std::move(shown);
+    m_shownRevision = m_engine.torrentsRevision();
+    m_array.reset();
+    m_text.reset();
+}
+
+const Json& CommandLayer::torrentArray() const {
+    refreshTorrents();
+    if (!m_array) {
+        Json array = Json::array();
+        array.get_ref<Json::array_t&>().reserve(m_shown.size());
+        for (const Shown& s : m_shown)
+            array.push_back(s.object);
+        m_array = std::move(array);
+    }
+    return *m_array;
+}
+
+const std::string& CommandLayer::torrentsText() const {
+    refreshTorrents();
+    if (!m_text) {
+        std::string text = "[";
+        for (Shown& s : m_shown) {
+            if (s.text.empty())
+                s.text = encode(s.object);
+            if (text.size() > 1)
+                text += ',';
+            text += s.text;
+        }
+        text += ']';
+        m_text = std::move(text);
+    }
+    return *m_text;
+}
+
+Json CommandLayer::documentWithout() const {
     const SessionInfo& s = m_engine.sessionInfo();
     Json session = {{"download", s.download},
                     {"upload", s.upload},
@@ -168,12 +230,45 @@ Json CommandLayer::state() const {
 
     Json doc = Json::object();
     doc["session"] = std::move(session);
-    doc["torrents"] = std::move(torrents);
     doc["ui"] = m_sources.ui ? m_sources.ui() : idleUi();
     doc["player"] = m_sources.player ? playerState(*m_sources.player) : idlePlayer();
     doc["trackers"] = std::move(trackers);
     doc["toast"] = m_engine.toast().value_or("");
     return doc;
+}
+
+Json CommandLayer::state() const {
+    Json doc = documentWithout();
+    doc["torrents"] = torrentArray();
+    return doc;
+}
+
+std::string CommandLayer::stateText() const {
+    Json doc = documentWithout();
+    // Written as encode() writes the whole document: keys in order, the
+    // torrents' array spliced in where its key sorts.
+    std::string out = "{";
+    bool placed = false;
+    auto place = [&] {
+        if (out.size() > 1)
+            out += ',';
+        out += "\"torrents\":";
+        out += torrentsText();
+        placed = true;
+    };
+    for (const auto& [key, value] : doc.items()) {
+        if (!placed && key > std::string_view("torrents"))
+            place();
+        if (out.size() > 1)
+            out += ',';
+        out += Json(key).dump(-1, ' ', false, Json::error_handler_t::replace);
+        out += ':';
+        out += value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
+    if (!placed)
+        place();
+    out += '}';
+    return out;
 }
 
 std::expected<void, std::string>

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tevro/core/json_value.h"
 #include "tevro/core/torrent_status.h"
@@ -59,6 +60,12 @@ public:
 
     // The whole state document: session, torrents, ui, player, trackers, toast.
     Json state() const;
+    // The same document as the control server writes it (json() of state()),
+    // the torrents' part taken from the last one while they are unchanged.
+    std::string stateText() const;
+    // The text a document is written as: compact, keys sorted, invalid
+    // UTF-8 replaced; "{}" for what is neither an object nor an array.
+    static std::string encode(const Json& value);
     static Json torrentObject(const TorrentStatus& torrent);
     static Json idleUi();
     static Json idlePlayer();
@@ -84,8 +91,25 @@ public:
     static bool validLimitKiB(std::int64_t kib) { return kib >= 0 && kib <= kMaxLimitKiB; }
 
 private:
+    // The torrents' objects of the last document, in the engine's order,
+    // each with the row it shows: with thousands of torrents, building and
+    // writing them is most of a document, and most rows stay the same.
+    struct Shown {
+        TorrentStatus row;
+        Json object;
+        std::string text; // encoded, once asked for
+    };
+    void refreshTorrents() const;
+    const Json& torrentArray() const;
+    const std::string& torrentsText() const;
+    Json documentWithout() const; // every part but the torrents
+
     TorrentEngine& m_engine;
     Sources m_sources;
+    mutable std::vector<Shown> m_shown;
+    mutable std::optional<std::uint64_t> m_shownRevision;
+    mutable std::optional<Json> m_array;
+    mutable std::optional<std::string> m_text;
 };
 
 } // namespace tevro

@@ -79,7 +79,7 @@ void ControlRoutes::route(std::string_view target, Send send) {
     const std::string& path = q.path;
 
     if (path == "/state")
-        return reply(m_commands.state());
+        return done(m_commands.stateText());
     if (path == "/offers") {
         if (const auto& offers = m_commands.sources().offers)
             return offers(q.query, [done](Json status) { done(json(status)); });

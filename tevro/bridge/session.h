@@ -21,12 +21,14 @@
 
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert.hpp>
+#include <libtorrent/alert_types.hpp>
 #include <libtorrent/session.hpp>
 #include <libtorrent/session_params.hpp>
 #include <libtorrent/torrent_handle.hpp>
 #include <libtorrent/torrent_status.hpp>
 
 #include "tevro/bridge/event_queue.h"
+#include "tevro/bridge/hash_index.h"
 #include "tevro/bridge/torrent_rec.h"
 
 struct tb_reader;
@@ -83,6 +85,9 @@ public:
     void setBannedClients(std::string_view patterns);
 
     std::string statusJson();
+    // The same report when it differs from the one of `revision`, which it
+    // then advances; nothing when it is the same (an idle library).
+    std::optional<std::string> statusJsonSince(std::uint64_t& revision);
     std::string filesJson(const std::string& id);
     std::string peersJson(const std::string& id);
     std::string trackersJson(const std::string& id);
@@ -150,6 +155,8 @@ private:
     void stopForFullDisk(const std::string& id, TorrentRec& rec, const std::string& name);
     bool requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags);
     void resumeAnswered(const lt::torrent_handle& handle);
+    // A state update's statuses, for the next status report.
+    void takeStateUpdate(lt::state_update_alert& update);
     void writeSessionState();
     // "session.state" as saved, or nothing when it is missing or damaged (then
     // set aside and reported, or left alone when it cannot be read).
@@ -193,6 +200,7 @@ private:
     mutable std::mutex m_stateMutex;
     std::map<std::string, TorrentRec> m_torrents;
     std::unordered_map<lt::torrent_handle, std::string> m_ids; // fixed at registration
+    HashIndex m_hashIndex;                                     // kept by remember() and remove()
     std::vector<std::string> m_extraTrackers;
     bool m_mirror = true;
     std::vector<std::string> m_bannedPatterns;
@@ -222,7 +230,26 @@ private:
 
     // The status report's rows as last written; under the state lock.
     std::unique_ptr<StatusRows> m_statusRows;
-    std::size_t m_statusSize = 0; // of the last report
+    // What changed since (session_reports.cpp), under the state lock: the
+    // library's latest status of each torrent in a state update, the
+    // requests for one and the alerts that answered them, and when every
+    // torrent was last asked.
+    std::unordered_map<std::string, lt::torrent_status> m_statusUpdates;
+    std::uint64_t m_statusUpdatesAsked = 0;
+    std::uint64_t m_statusUpdatesTaken = 0;
+    std::condition_variable m_statusUpdated;
+    std::optional<Clock::time_point> m_lastWholeStatus;
+    // The last report and its revision (it changes with the text), and the
+    // registrations it saw: nothing new, no text is written again.
+    std::string m_lastStatus;
+    std::uint64_t m_statusRevision = 0;
+    std::uint64_t m_registrations = 0;
+    std::uint64_t m_registrationsShown = 0;
+    std::string m_lastSessionPart;
+    // Brings m_lastStatus up to date; state lock not held.
+    void refreshStatus();
+    // The report's "session" object; state lock held.
+    std::string sessionPart() const;
 
     std::shared_ptr<PieceCache> m_pieces;
     std::shared_ptr<ReaderRegistry> m_readers;

@@ -105,6 +105,10 @@ void Session::resumeAnswered(const lt::torrent_handle& handle) {
 
 void Session::handleAlert(lt::alert* alert) {
     switch (alert->type()) {
+    case lt::state_update_alert::alert_type:
+        takeStateUpdate(*static_cast<lt::state_update_alert*>(alert));
+        break;
+
     case lt::piece_finished_alert::alert_type:
         m_pieces->wakeAll();
         m_readers->hold().pieceFinished(static_cast<lt::piece_finished_alert*>(alert)->handle);
@@ -181,6 +185,7 @@ void Session::handleAlert(lt::alert* alert) {
                         rec.hashes.v1 = now.v1;
                     if (now.has_v2())
                         rec.hashes.v2 = now.v2;
+                    m_hashIndex.add(id, rec.hashes);
                     applyTrackers(rec);
                 } catch (const std::exception&) {
                 }

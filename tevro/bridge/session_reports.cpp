@@ -76,24 +76,215 @@ std::string peerSource(lt::peer_source_flags_t source) {
 
 } // namespace
 
-std::string Session::statusJson() {
+namespace {
+
+constexpr lt::status_flags_t kStatusFlags = lt::torrent_handle::query_distributed_copies |
+                                            lt::torrent_handle::query_name |
+                                            lt::torrent_handle::query_save_path;
+
+// Every torrent is asked again this often: the times a running torrent
+// counts up (the library reports no change for them alone) and anything
+// a state update may have missed.
+constexpr auto kWholeStatusEvery = std::chrono::seconds(60);
+// A state update not back by then is taken for lost: every torrent is asked.
+constexpr auto kStateUpdateWait = std::chrono::milliseconds(500);
+// More torrents than this without a row are asked for in one whole query.
+constexpr std::size_t kSingleQueries = 32;
+
+StatusRows::Source sourceOf(const TorrentRec& rec) {
+    return {rec.missingText, rec.diskFullText, rec.isPrivate, rec.downloadLimit, rec.uploadLimit};
+}
+
+// Whether the record's values are those its row last showed.
+bool shows(const TorrentRec& rec) {
+    const StatusRows::Source& s = rec.shown;
+    return s.missingText == rec.missingText && s.diskFullText == rec.diskFullText &&
+           s.isPrivate == rec.isPrivate && s.downloadLimit == rec.downloadLimit &&
+           s.uploadLimit == rec.uploadLimit;
+}
+
+StatusRows::Values valuesOf(lt::torrent_status& st, const TorrentRec& rec) {
+    bool missing = !rec.missingText.empty();
+    StatusRows::Values v;
+    v.name = std::move(st.name);
+    v.state = missing ? "missing" : stateName(st.state);
+    v.paused = has(st, lt::torrent_flags::paused);
+    v.autoManaged = has(st, lt::torrent_flags::auto_managed);
+    v.sequential = has(st, lt::torrent_flags::sequential_download);
+    v.isPrivate = rec.isPrivate;
+    v.hasMetadata = st.has_metadata;
+    v.finished = st.is_finished && !missing;
+    v.seeding = st.is_seeding && !missing;
+    v.moving = st.moving_storage;
+    v.progress = st.progress;
+    // libtorrent leaves the byte count of a seed at 0; all of it is on disk.
+    v.total = st.total == 0 && st.has_metadata ? st.total_done : st.total;
+    v.totalDone = st.total_done;
+    v.wanted = st.total_wanted;
+    v.wantedDone = st.total_wanted_done;
+    v.downloadRate = st.download_payload_rate;
+    v.uploadRate = st.upload_payload_rate;
+    v.peers = st.num_peers - st.num_seeds;
+    v.seeds = st.num_seeds;
+    v.swarmPeers = st.num_incomplete;
+    v.swarmSeeds = st.num_complete;
+    v.connectCandidates = st.connect_candidates;
+    v.uploaded = st.all_time_upload;
+    v.downloaded = st.all_time_download;
+    v.added = st.added_time;
+    v.completed = st.completed_time;
+    v.activeTime = st.active_duration.count();
+    v.seedingTime = st.seeding_duration.count();
+    v.downloadLimit = rec.downloadLimit;
+    v.uploadLimit = rec.uploadLimit;
+    v.connectionsLimit = st.connections_limit;
+    v.uploadsLimit = st.uploads_limit;
+    v.queue = static_cast<int>(st.queue_position);
+    v.pieces = st.num_pieces;
+    v.availability = st.distributed_copies;
+    v.savePath = std::move(st.save_path);
+    v.tracker = std::move(st.current_tracker);
+    v.error = missing                     ? rec.missingText
+              : !rec.diskFullText.empty() ? rec.diskFullText
+                                          : errorText(st);
+    return v;
+}
+
+} // namespace
+
+void Session::takeStateUpdate(lt::state_update_alert& update) {
+    std::lock_guard lock(m_stateMutex);
+    for (auto& st : update.status)
+        if (std::string id = idOf(st.handle); !id.empty())
+            m_statusUpdates.insert_or_assign(std::move(id), std::move(st));
+    // One alert per request, in order; one lost and then found late must not
+    // put the count ahead of the requests.
+    m_statusUpdatesTaken = std::min(m_statusUpdatesTaken + 1, m_statusUpdatesAsked);
+    m_statusUpdated.notify_all();
+}
+
+void Session::refreshStatus() {
     m_session->post_session_stats();
-    std::vector<lt::torrent_status> statuses = m_session->get_torrent_status(
-        [](const lt::torrent_status&) { return true; },
-        lt::torrent_handle::query_distributed_copies | lt::torrent_handle::query_name |
-            lt::torrent_handle::query_save_path);
-    std::int64_t down = 0, up = 0;
-    for (const auto& st : statuses) {
-        down += st.download_payload_rate;
-        up += st.upload_payload_rate;
+    // Only the torrents whose status changed: the library lists them in a
+    // state update, which the alert thread hands over. Every torrent is
+    // asked when the rows are new, once in a while, and when an update is lost.
+    bool whole = false;
+    {
+        std::unique_lock lock(m_stateMutex);
+        auto now = Clock::now();
+        whole = !m_lastWholeStatus || now - *m_lastWholeStatus >= kWholeStatusEvery || m_stop;
+        if (!whole) {
+            std::uint64_t ticket = ++m_statusUpdatesAsked;
+            lock.unlock();
+            m_session->post_torrent_updates(kStatusFlags);
+            lock.lock();
+            if (!m_statusUpdated.wait_for(
+                    lock, kStateUpdateWait,
+                    [&] { return m_statusUpdatesTaken >= ticket || m_stop; }) ||
+                m_stop) {
+                m_statusUpdatesTaken = m_statusUpdatesAsked;
+                whole = true;
+            }
+        }
+    }
+    if (whole) {
+        std::vector<lt::torrent_status> all = m_session->get_torrent_status(
+            [](const lt::torrent_status&) { return true; }, kStatusFlags);
+        std::lock_guard lock(m_stateMutex);
+        m_lastWholeStatus = Clock::now();
+        for (auto& st : all)
+            if (std::string id = idOf(st.handle); !id.empty())
+                m_statusUpdates.insert_or_assign(std::move(id), std::move(st));
     }
 
-    JsonWriter w;
+    // Torrents with neither a new status nor a row still right for their
+    // record (new ones, or the session's own values changed): asked one by one.
+    std::vector<std::pair<std::string, lt::torrent_handle>> unknown;
+    {
+        std::lock_guard lock(m_stateMutex);
+        bool same = m_statusUpdates.empty() && m_registrations == m_registrationsShown &&
+                    m_torrents.size() == m_statusRows->size();
+        for (auto it = m_torrents.begin(); same && it != m_torrents.end(); ++it)
+            same = shows(it->second);
+        if (same && !m_lastStatus.empty() && sessionPart() == m_lastSessionPart)
+            return;
+        for (const auto& [id, rec] : m_torrents)
+            if (!m_statusUpdates.contains(id) && !m_statusRows->kept(id, sourceOf(rec)))
+                unknown.emplace_back(id, rec.handle);
+    }
+    std::vector<std::pair<std::string, lt::torrent_status>> asked;
+    if (unknown.size() > kSingleQueries) {
+        for (auto& st : m_session->get_torrent_status(
+                 [](const lt::torrent_status&) { return true; }, kStatusFlags))
+            asked.emplace_back(std::string(), std::move(st));
+    } else {
+        for (auto& [id, h] : unknown) {
+            try {
+                asked.emplace_back(std::move(id), h.status(kStatusFlags));
+            } catch (const std::exception&) {
+            }
+        }
+    }
+
     std::lock_guard lock(m_stateMutex);
-    w.reserve(m_statusSize + m_statusSize / 8);
-    w.beginObject().key("session").beginObject();
-    w.key("download").integer(down);
-    w.key("upload").integer(up);
+    for (auto& [id, st] : asked) {
+        if (id.empty())
+            id = idOf(st.handle);
+        // A state update that came meanwhile is newer.
+        if (!id.empty())
+            m_statusUpdates.try_emplace(std::move(id), std::move(st));
+    }
+    // The rows first: the session's rates are their sums. Row texts stay
+    // where they are until the sweep.
+    std::vector<std::string_view> rows;
+    rows.reserve(m_torrents.size());
+    for (auto& [id, rec] : m_torrents) {
+        rec.shown = sourceOf(rec);
+        auto fresh = m_statusUpdates.find(id);
+        if (fresh == m_statusUpdates.end()) {
+            // Unchanged, or between the library's add and our registration.
+            if (const std::string* kept = m_statusRows->kept(id, rec.shown))
+                rows.push_back(*kept);
+            continue;
+        }
+        lt::torrent_status& st = fresh->second;
+        if (!rec.applied && st.has_metadata) {
+            try {
+                applyTrackers(rec);
+            } catch (const std::exception&) {
+            }
+            rec.shown = sourceOf(rec);
+        }
+        rows.push_back(m_statusRows->row(id, valuesOf(st, rec), rec.shown));
+    }
+    m_statusUpdates.clear();
+    m_registrationsShown = m_registrations;
+    // Only the rows of torrents gone go; the texts kept above stay.
+    m_statusRows->sweep();
+
+    m_lastSessionPart = sessionPart();
+    std::string out;
+    out.reserve(m_lastStatus.size() + m_lastStatus.size() / 8);
+    out += "{\"session\":";
+    out += m_lastSessionPart;
+    out += ",\"torrents\":[";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i)
+            out += ',';
+        out += rows[i];
+    }
+    out += "]}";
+    if (out != m_lastStatus) {
+        m_lastStatus = std::move(out);
+        ++m_statusRevision;
+    }
+}
+
+std::string Session::sessionPart() const {
+    JsonWriter w;
+    w.beginObject();
+    w.key("download").integer(m_statusRows->downloadRate());
+    w.key("upload").integer(m_statusRows->uploadRate());
     w.key("dhtNodes").integer(m_dhtNodes);
     w.key("incoming").boolean(m_incoming);
     w.key("externalIP").text(m_externalIP);
@@ -109,70 +300,22 @@ std::string Session::statusJson() {
         w.text(s);
     w.endArray();
     w.endObject();
-
-    w.key("torrents").beginArray();
-    for (auto& st : statuses) {
-        std::string id = idOf(st.handle);
-        auto it = m_torrents.find(id);
-        // Between the library's add and our registration, or after a removal.
-        if (it == m_torrents.end())
-            continue;
-        TorrentRec& rec = it->second;
-        if (!rec.applied && st.has_metadata) {
-            try {
-                applyTrackers(rec);
-            } catch (const std::exception&) {
-            }
-        }
-        bool missing = !rec.missingText.empty();
-        StatusRows::Values v;
-        v.name = std::move(st.name);
-        v.state = missing ? "missing" : stateName(st.state);
-        v.paused = has(st, lt::torrent_flags::paused);
-        v.autoManaged = has(st, lt::torrent_flags::auto_managed);
-        v.sequential = has(st, lt::torrent_flags::sequential_download);
-        v.isPrivate = rec.isPrivate;
-        v.hasMetadata = st.has_metadata;
-        v.finished = st.is_finished && !missing;
-        v.seeding = st.is_seeding && !missing;
-        v.moving = st.moving_storage;
-        v.progress = st.progress;
-        // libtorrent leaves the byte count of a seed at 0; all of it is on disk.
-        v.total = st.total == 0 && st.has_metadata ? st.total_done : st.total;
-        v.totalDone = st.total_done;
-        v.wanted = st.total_wanted;
-        v.wantedDone = st.total_wanted_done;
-        v.downloadRate = st.download_payload_rate;
-        v.uploadRate = st.upload_payload_rate;
-        v.peers = st.num_peers - st.num_seeds;
-        v.seeds = st.num_seeds;
-        v.swarmPeers = st.num_incomplete;
-        v.swarmSeeds = st.num_complete;
-        v.connectCandidates = st.connect_candidates;
-        v.uploaded = st.all_time_upload;
-        v.downloaded = st.all_time_download;
-        v.added = st.added_time;
-        v.completed = st.completed_time;
-        v.activeTime = st.active_duration.count();
-        v.seedingTime = st.seeding_duration.count();
-        v.downloadLimit = rec.downloadLimit;
-        v.uploadLimit = rec.uploadLimit;
-        v.connectionsLimit = st.connections_limit;
-        v.uploadsLimit = st.uploads_limit;
-        v.queue = static_cast<int>(st.queue_position);
-        v.pieces = st.num_pieces;
-        v.availability = st.distributed_copies;
-        v.savePath = std::move(st.save_path);
-        v.tracker = std::move(st.current_tracker);
-        v.error = missing                     ? rec.missingText
-                  : !rec.diskFullText.empty() ? rec.diskFullText
-                                              : errorText(st);
-        w.raw(m_statusRows->row(id, std::move(v)));
-    }
-    m_statusRows->sweep();
-    w.endArray().endObject();
-    m_statusSize = w.str().size();
     return w.take();
+}
+
+std::string Session::statusJson() {
+    refreshStatus();
+    std::lock_guard lock(m_stateMutex);
+    return m_lastStatus;
+}
+
+std::optional<std::string> Session::statusJsonSince(std::uint64_t& revision) {
+    refreshStatus();
+    std::lock_guard lock(m_stateMutex);
+    if (revision == m_statusRevision)
+        return std::nullopt;
+    revision = m_statusRevision;
+    return m_lastStatus;
 }
 
 std::string Session::filesJson(const std::string& id) {

@@ -347,18 +347,23 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
+    ++m_registrations;
     // A restored torrent is what its saved parameters say: every question to
     // the handle waits for libtorrent's thread, which is busy adding the rest.
+    lt::info_hash_t hashes = rec.hashes;
     if (restored) {
-        rec.hashes = restored->info_hashes; // the limits are the caller's
+        hashes = restored->ti ? restored->ti->info_hashes() : restored->info_hashes;
     } else {
         try {
-            rec.hashes = handle.info_hashes();
+            hashes = handle.info_hashes();
             rec.downloadLimit = handle.download_limit();
             rec.uploadLimit = handle.upload_limit();
         } catch (const std::exception&) {
         }
     }
+    m_hashIndex.remove(id, rec.hashes);
+    rec.hashes = hashes;
+    m_hashIndex.add(id, rec.hashes);
     std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
     if (presence.empty()) {
         rec.present = expected;
@@ -534,14 +539,21 @@ void Session::scanFiles() {
 
 void Session::scanBannedPeers() {
     std::vector<std::string> patterns;
-    std::vector<lt::torrent_handle> handles;
     {
         std::lock_guard lock(m_stateMutex);
         if (m_bannedPatterns.empty())
             return;
         patterns = m_bannedPatterns;
-        for (const auto& [id, rec] : m_torrents)
-            handles.push_back(rec.handle);
+    }
+    // Only torrents with peers: one library call finds them, where asking
+    // each of thousands of idle torrents for its peers took one call each.
+    std::vector<lt::torrent_handle> handles;
+    for (const auto& st : m_session->get_torrent_status(
+             [](const lt::torrent_status& st) { return st.num_peers > 0; }, {}))
+        handles.push_back(st.handle);
+    {
+        std::lock_guard lock(m_stateMutex);
+        std::erase_if(handles, [this](const auto& h) { return idOf(h).empty(); });
     }
     std::vector<std::string> hits;
     for (const auto& h : handles) {

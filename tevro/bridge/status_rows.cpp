@@ -6,25 +6,70 @@
 
 namespace tevro::bridge {
 
-std::string_view StatusRows::row(const std::string& id, Values values) {
+namespace {
+
+// Within this many seconds a running torrent's counted times alone do not
+// make a new row: every row of a large idle library would change with each
+// whole report, and redrawing thousands of rows for a clock costs more than
+// the library itself.
+constexpr std::int64_t kTimeStep = 600;
+
+bool onlyTimesMoved(const StatusRows::Values& was, const StatusRows::Values& now) {
+    if (now.activeTime - was.activeTime >= kTimeStep ||
+        now.seedingTime - was.seedingTime >= kTimeStep || now.activeTime < was.activeTime ||
+        now.seedingTime < was.seedingTime)
+        return false;
+    StatusRows::Values same = now;
+    same.activeTime = was.activeTime;
+    same.seedingTime = was.seedingTime;
+    return same == was;
+}
+
+} // namespace
+
+std::string_view StatusRows::row(const std::string& id, Values values, Source source) {
     auto [it, added] = m_rows.try_emplace(id);
     Entry& e = it->second;
-    if (added || e.values != values) {
+    if (added || (e.values != values && !onlyTimesMoved(e.values, values))) {
+        m_download += values.downloadRate - e.values.downloadRate;
+        m_upload += values.uploadRate - e.values.uploadRate;
         e.text = write(id, values);
         e.values = std::move(values);
     }
-    if (!e.used) {
-        e.used = true;
+    e.source = std::move(source);
+    use(e);
+    return e.text;
+}
+
+std::string_view StatusRows::row(const std::string& id, Values values) {
+    return row(id, std::move(values), Source{});
+}
+
+const std::string* StatusRows::kept(const std::string& id, const Source& source) {
+    auto it = m_rows.find(id);
+    if (it == m_rows.end() || it->second.source != source)
+        return nullptr;
+    use(it->second);
+    return &it->second.text;
+}
+
+void StatusRows::use(Entry& e) {
+    if (e.round != m_round) {
+        e.round = m_round;
         ++m_used;
     }
-    return e.text;
 }
 
 void StatusRows::sweep() {
     if (m_used != m_rows.size())
-        std::erase_if(m_rows, [](const auto& entry) { return !entry.second.used; });
-    for (auto& [id, e] : m_rows)
-        e.used = false;
+        std::erase_if(m_rows, [this](const auto& entry) {
+            if (entry.second.round == m_round)
+                return false;
+            m_download -= entry.second.values.downloadRate;
+            m_upload -= entry.second.values.uploadRate;
+            return true;
+        });
+    ++m_round;
     m_used = 0;
 }
 

@@ -58,22 +58,53 @@ public:
         bool operator==(const Values&) const = default;
     };
 
+    // What a row takes from the session's own record of the torrent rather
+    // than from the library's status: a change here needs a new row even when
+    // the library reports nothing new.
+    struct Source {
+        std::string missingText;
+        std::string diskFullText;
+        bool isPrivate = false;
+        std::int64_t downloadLimit = 0;
+        std::int64_t uploadLimit = 0;
+
+        bool operator==(const Source&) const = default;
+    };
+
     // The row of torrent `id` showing `values`, as one JSON object. Valid
-    // until the next call for the same id or the next sweep.
+    // until the next call for the same id or the next sweep. A row whose
+    // only change is its active and seeding times, by less than ten
+    // minutes, stays as it was.
+    std::string_view row(const std::string& id, Values values, Source source);
     std::string_view row(const std::string& id, Values values);
+    // The row of `id` as last written, when it was written from `source`;
+    // null when there is none or the source changed.
+    const std::string* kept(const std::string& id, const Source& source);
     // Forgets the rows not asked for since the last sweep (removed torrents).
     void sweep();
+    // The rates summed over the rows of the last sweep and those asked for since.
+    std::int64_t downloadRate() const { return m_download; }
+    std::int64_t uploadRate() const { return m_upload; }
+    std::size_t size() const { return m_rows.size(); }
 
     static std::string write(const std::string& id, const Values& values);
 
 private:
     struct Entry {
         Values values;
+        Source source;
         std::string text;
-        bool used = false;
+        std::uint64_t round = 0; // the last round it was asked for in
     };
+    void use(Entry& e);
+
     std::unordered_map<std::string, Entry> m_rows;
+    // Rows asked for this round (since the last sweep): a sweep looks at
+    // every row only when some were not.
+    std::uint64_t m_round = 1;
     std::size_t m_used = 0;
+    std::int64_t m_download = 0;
+    std::int64_t m_upload = 0;
 };
 
 } // namespace tevro::bridge

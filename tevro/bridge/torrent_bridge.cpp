@@ -160,6 +160,15 @@ char* tb_status_json(tb_session* s) {
     return owned(guarded<std::string>(std::string(kEmpty), [&] { return s->statusJson(); }));
 }
 
+char* tb_status_json_since(tb_session* s, uint64_t* revision) {
+    if (!s || !revision)
+        return tb_status_json(s);
+    return guarded<char*>(nullptr, [&]() -> char* {
+        auto text = s->statusJsonSince(*revision);
+        return text ? owned(*text) : nullptr;
+    });
+}
+
 char* tb_files_json(tb_session* s, const char* id) {
     if (!s)
         return owned("[]");

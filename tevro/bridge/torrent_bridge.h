@@ -92,6 +92,9 @@ char* tb_inspect_torrent(const char* path);
 
 // {"session": {...}, "torrents": [...]}.
 char* tb_status_json(tb_session* s);
+// The same report when it differs from the one numbered *revision (0: none
+// yet), whose number it then stores there; null when it is the same one.
+char* tb_status_json_since(tb_session* s, uint64_t* revision);
 // Files of a torrent; "[]" when unknown or without metadata.
 char* tb_files_json(tb_session* s, const char* id);
 // Connected peers of a torrent; "[]" when unknown.

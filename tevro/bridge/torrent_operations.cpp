@@ -77,9 +77,10 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
         std::lock_guard lock(m_stateMutex);
         // Matching any known hash finds a v1 magnet's torrent from its hybrid
         // .torrent and the other way round; the first id stays.
-        for (const auto& [existing, rec] : m_torrents)
-            if (existing == id || sameTorrent(rec.hashes, hashes))
-                return {existing, "duplicate"};
+        if (m_torrents.contains(id))
+            return {id, "duplicate"};
+        if (auto existing = m_hashIndex.find(hashes))
+            return {*existing, "duplicate"};
         if (m_untouchable.count("resume:" + id))
             return {std::nullopt, "Файл состояния этого торрента не читается, а заменять его "
                                   "Tevro не станет: " +
@@ -110,10 +111,7 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
     lt::torrent_handle h = m_session->add_torrent(std::move(params), ec);
     if (ec == lt::errors::duplicate_torrent) {
         std::lock_guard lock(m_stateMutex);
-        for (const auto& [existing, rec] : m_torrents)
-            if (sameTorrent(rec.hashes, hashes))
-                return {existing, "duplicate"};
-        return {id, "duplicate"};
+        return {m_hashIndex.find(hashes).value_or(id), "duplicate"};
     }
     if (ec) {
         std::remove(resumeFile.c_str());
@@ -137,6 +135,7 @@ bool Session::remove(const std::string& id, bool deleteFiles) {
             return false;
         h = it->second.handle;
         m_ids.erase(h);
+        m_hashIndex.remove(id, it->second.hashes);
         m_torrents.erase(it);
         m_unsaved.erase("resume:" + id);
         m_unsaved.erase("presence:" + id);

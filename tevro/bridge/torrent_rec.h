@@ -9,6 +9,8 @@
 #include <libtorrent/info_hash.hpp>
 #include <libtorrent/torrent_handle.hpp>
 
+#include "tevro/bridge/status_rows.h"
+
 namespace tevro::bridge {
 
 struct TorrentRec {
@@ -16,8 +18,8 @@ struct TorrentRec {
     // Every hash the torrent was known by, so a hybrid .torrent and its v1
     // magnet are found to be the same torrent.
     lt::info_hash_t hashes;
-    std::set<int> present;         // files known to have been complete on disk
-    std::string missingText;       // non-empty: flagged missing until an action clears it
+    std::set<int> present;   // files known to have been complete on disk
+    std::string missingText; // non-empty: flagged missing until an action clears it
     // Non-empty: stopped by a full disk until resumed; later errors of the
     // torrent are that disk's doing and say nothing new.
     std::string diskFullText;
@@ -28,6 +30,8 @@ struct TorrentRec {
     // Per-torrent rate limits as last set (bytes/s, below 1 unlimited).
     int downloadLimit = -1;
     int uploadLimit = -1;
+    // The session's own values as the torrent's status row last showed them.
+    StatusRows::Source shown;
 };
 
 } // namespace tevro::bridge

@@ -49,8 +49,11 @@ std::string_view rowId(std::string_view text, std::size_t at) {
     return id.find('\\') == std::string_view::npos ? id : std::string_view();
 }
 
-// Names compare by code points of their canonical composition.
+// Names compare by code points of their canonical composition; ASCII is
+// its own composition (and most names are ASCII).
 std::string sortKey(const std::string& name) {
+    if (std::ranges::all_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return name;
     return QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
 }
 
@@ -65,12 +68,14 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
         // Not laid out as the bridge writes it: decode it whole, compare nothing.
         auto snapshot = StatusSnapshot::decode(text);
         m_valid = false;
+        m_rowsAt = std::string::npos;
         if (!snapshot)
             return std::nullopt;
         StatusDelta out;
         out.session = std::move(snapshot->session);
         m_records = std::move(snapshot->torrents);
         publishWhole(out);
+        m_session = out.session;
         return out;
     }
     StatusDelta out;
@@ -82,6 +87,21 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
         out.session = session->get<SessionInfo>();
     } catch (const std::exception&) {
         return std::nullopt;
+    }
+
+    // Nothing changed in any torrent (an idle library): the rows are the
+    // last text's, byte for byte, where they are.
+    if (m_valid && m_rowsAt != std::string::npos &&
+        text.size() - rows == m_text.size() - m_rowsAt &&
+        text.substr(rows) == std::string_view(m_text).substr(m_rowsAt)) {
+        const std::ptrdiff_t shift =
+            static_cast<std::ptrdiff_t>(rows) - static_cast<std::ptrdiff_t>(m_rowsAt);
+        for (Row& r : m_rows)
+            r.offset = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(r.offset) + shift);
+        m_rowsAt = rows;
+        m_text = std::move(owned);
+        m_session = out.session;
+        return out;
     }
 
     // Each row: where it is, and the last text's row it repeats (or none).
@@ -165,8 +185,18 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
     m_rows.clear();
     for (const auto& s : seen)
         m_rows.push_back(s.row);
+    m_rowsAt = rows;
     m_text = std::move(owned);
     m_valid = true;
+    m_session = out.session;
+    return out;
+}
+
+std::optional<StatusDelta> StatusDecoder::same() const {
+    if (!m_valid)
+        return std::nullopt;
+    StatusDelta out;
+    out.session = m_session;
     return out;
 }
 

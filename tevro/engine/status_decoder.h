@@ -8,6 +8,7 @@
 // next. Used on the engine queue only.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -33,7 +34,15 @@ public:
     // the next text is then compared with the last good one.
     std::optional<StatusDelta> decode(std::string text);
     // The next decode gives the whole list.
-    void reset() { m_valid = false; }
+    void reset() {
+        m_valid = false;
+        m_revision = 0;
+    }
+    // What a poll gives when the bridge's report is the last one again:
+    // nothing changed, the session as last decoded; nothing before a decode.
+    std::optional<StatusDelta> same() const;
+    // The number of the report last decoded (tb_status_json_since).
+    std::uint64_t& revision() { return m_revision; }
 
 private:
     // Sorts m_records into display order and gives them all.
@@ -44,7 +53,10 @@ private:
         std::size_t length = 0;
     };
     bool m_valid = false;
+    std::uint64_t m_revision = 0;
+    SessionInfo m_session;                                // of the last good text
     std::string m_text;                                   // the last good text
+    std::size_t m_rowsAt = std::string::npos;             // where its torrents begin
     std::vector<Row> m_rows;                              // its rows, in the bridge's order
     std::vector<TorrentStatus> m_records;                 // their decoding
     std::vector<std::size_t> m_display;                   // each row's place in display order

@@ -195,11 +195,9 @@ void TorrentEngine::poll() {
             };
             Result r;
             auto t0 = Clock::now();
-            auto status = takeBridgeString(tb_status_json(s));
+            r.delta = pollStatus(s, *decoder);
             auto eventsText = takeBridgeString(tb_poll_events(s));
             auto t1 = Clock::now();
-            if (status)
-                r.delta = decoder->decode(std::move(*status));
             if (eventsText)
                 if (auto events = json::decodeArray<TorrentEvent>(*eventsText))
                     r.events = std::move(*events);
@@ -230,6 +228,23 @@ void TorrentEngine::poll() {
         tb_session* s = m_session;
         m_queue->post([s] { tb_save_state(s); });
     }
+}
+
+std::optional<StatusDelta> TorrentEngine::pollStatus(tb_session* s, StatusDecoder& decoder) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (auto text = takeBridgeString(tb_status_json_since(s, &decoder.revision()))) {
+            auto delta = decoder.decode(std::move(*text));
+            // Not decoded: the next poll takes the text again.
+            if (!delta)
+                decoder.revision() = 0;
+            return delta;
+        }
+        if (auto same = decoder.same())
+            return same;
+        // Nothing decoded to compare with: ask for the text itself.
+        decoder.revision() = 0;
+    }
+    return std::nullopt;
 }
 
 void TorrentEngine::apply(std::optional<StatusDelta> delta, std::vector<TorrentEvent> events) {
@@ -287,6 +302,7 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
             m_positions.clear();
             for (size_t i = 0; i < m_torrents.size(); ++i)
                 m_positions.emplace(m_torrents[i].id, i);
+            ++m_torrentsRevision;
             emit torrentsChanged();
         }
         return true;
@@ -318,8 +334,10 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
             changed = true;
         }
     }
-    if (changed)
+    if (changed) {
+        ++m_torrentsRevision;
         emit torrentsChanged();
+    }
     return true;
 }
 

@@ -83,6 +83,8 @@ public:
 
     // Published state (main thread).
     const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
+    // Counts the changes of torrents(): the same number, the same list.
+    std::uint64_t torrentsRevision() const { return m_torrentsRevision; }
     const SessionInfo& sessionInfo() const { return m_sessionInfo; }
     // The list is not whole yet: no status so far, or saved torrents still
     // being restored.
@@ -205,6 +207,9 @@ private:
     void setPollInterval(double seconds);
     void onTimer();
     void apply(std::optional<StatusDelta> delta, std::vector<TorrentEvent> events);
+    // The bridge's report decoded as a delta; an unchanged report costs no
+    // text at all. On the engine queue.
+    static std::optional<StatusDelta> pollStatus(tb_session* s, StatusDecoder& decoder);
     // The rows of a delta in m_torrents; false when it does not fit them.
     bool applyRows(StatusDelta& delta, double now);
     void enforceSeedLimits();
@@ -233,6 +238,7 @@ private:
     Options m_options;
 
     std::vector<TorrentStatus> m_torrents;
+    std::uint64_t m_torrentsRevision = 0;
     SessionInfo m_sessionInfo;
     bool m_restoring = true;
     AppSettings m_settings;

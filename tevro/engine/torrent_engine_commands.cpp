@@ -322,9 +322,7 @@ void TorrentEngine::refreshForAutomation(std::function<void()> done) {
     }
     onQueue<std::optional<StatusDelta>>(
         [decoder = m_statusDecoder](tb_session* s) -> std::optional<StatusDelta> {
-            if (auto text = takeBridgeString(tb_status_json(s)))
-                return decoder->decode(std::move(*text));
-            return std::nullopt;
+            return pollStatus(s, *decoder);
         },
         [this, done = std::move(done)](std::optional<StatusDelta> delta) {
             if (delta)

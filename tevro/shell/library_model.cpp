@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 
 #include <QColor>
 
@@ -19,7 +22,7 @@ void LibraryModel::setTorrents(std::vector<TorrentStatus> torrents) {
     bool sameRows = torrents.size() == m_torrents.size() &&
                     std::ranges::equal(torrents, m_torrents,
                                        [](const auto& a, const auto& b) { return a.id == b.id; });
-    if (!sameRows) {
+    if (!sameRows && !followRows(torrents)) {
         beginResetModel();
         m_torrents = std::move(torrents);
         endResetModel();
@@ -31,6 +34,58 @@ void LibraryModel::setTorrents(std::vector<TorrentStatus> torrents) {
         m_torrents[row] = std::move(torrents[row]);
         emit dataChanged(index(int(row), 0), index(int(row), columnCount_ - 1));
     }
+}
+
+bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents) {
+    std::unordered_map<std::string_view, std::size_t> wanted;
+    wanted.reserve(torrents.size());
+    for (std::size_t i = 0; i < torrents.size(); ++i)
+        wanted.emplace(torrents[i].id, i);
+    // Only when the rows that stay keep their order: a new order resets.
+    std::vector<bool> stays(m_torrents.size());
+    std::optional<std::size_t> last;
+    for (std::size_t i = 0; i < m_torrents.size(); ++i) {
+        auto it = wanted.find(m_torrents[i].id);
+        if (it == wanted.end())
+            continue;
+        if (last && it->second <= *last)
+            return false;
+        last = it->second;
+        stays[i] = true;
+    }
+    // Gone rows, each run at once, from the end so the rows above keep their numbers.
+    for (std::size_t end = m_torrents.size(); end > 0;) {
+        if (stays[end - 1]) {
+            --end;
+            continue;
+        }
+        std::size_t begin = end - 1;
+        while (begin > 0 && !stays[begin - 1])
+            --begin;
+        beginRemoveRows({}, int(begin), int(end - 1));
+        m_torrents.erase(m_torrents.begin() + std::ptrdiff_t(begin),
+                         m_torrents.begin() + std::ptrdiff_t(end));
+        endRemoveRows();
+        end = begin;
+    }
+    // New rows at their places: what the next kept row is not is new.
+    for (std::size_t j = 0; j < torrents.size();) {
+        if (j < m_torrents.size() && m_torrents[j].id == torrents[j].id) {
+            ++j;
+            continue;
+        }
+        std::size_t k = j + 1;
+        while (k < torrents.size() &&
+               (j >= m_torrents.size() || m_torrents[j].id != torrents[k].id))
+            ++k;
+        beginInsertRows({}, int(j), int(k - 1));
+        m_torrents.insert(m_torrents.begin() + std::ptrdiff_t(j),
+                          torrents.begin() + std::ptrdiff_t(j),
+                          torrents.begin() + std::ptrdiff_t(k));
+        endInsertRows();
+        j = k;
+    }
+    return true;
 }
 
 void LibraryModel::setSelection(const std::set<std::string>& selection) {

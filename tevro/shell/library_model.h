@@ -38,7 +38,8 @@ public:
     explicit LibraryModel(QObject* parent = nullptr);
 
     // Replaces the rows: unchanged ids keep their rows, changed torrents
-    // redraw only their row; a new order or new ids reset the model.
+    // redraw only their row, torrents that come or go insert or remove
+    // theirs; only a new order of the rows that stay resets the model.
     void setTorrents(std::vector<TorrentStatus> torrents);
     const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
     // The selected ids, drawn as selected by the grid and list.
@@ -59,6 +60,10 @@ public:
     static QString remainingText(const TorrentStatus& t);
 
 private:
+    // Removes and inserts rows until the ids are those of `torrents`, in
+    // order; false, changing nothing, when the rows that stay would move.
+    bool followRows(const std::vector<TorrentStatus>& torrents);
+
     std::vector<TorrentStatus> m_torrents;
     std::set<std::string> m_selection;
 };

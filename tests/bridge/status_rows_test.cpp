@@ -1,0 +1,76 @@
+#include "tevro/bridge/status_rows.h"
+
+#include <gtest/gtest.h>
+
+namespace tevro::bridge {
+namespace {
+
+StatusRows::Values values(std::int64_t down, std::int64_t up) {
+    StatusRows::Values v;
+    v.name = "T";
+    v.state = "seeding";
+    v.downloadRate = down;
+    v.uploadRate = up;
+    return v;
+}
+
+// A row is kept while the session's own values for it stay; the rates are
+// the sums of the rows still there.
+TEST(StatusRows, KeptRowsAndTheirRates) {
+    StatusRows rows;
+    StatusRows::Source plain;
+    StatusRows::Source limited = plain;
+    limited.downloadLimit = 1024;
+    StatusRows::Source missing = plain;
+    missing.missingText = "gone";
+
+    std::string a(rows.row("a", values(100, 10), plain));
+    rows.row("b", values(200, 20), limited);
+    rows.sweep();
+    EXPECT_EQ(rows.downloadRate(), 300);
+    EXPECT_EQ(rows.uploadRate(), 30);
+
+    ASSERT_NE(rows.kept("a", plain), nullptr);
+    EXPECT_EQ(*rows.kept("a", plain), a);
+    EXPECT_EQ(rows.kept("a", missing), nullptr); // a value of the session changed
+    EXPECT_EQ(rows.kept("b", plain), nullptr);
+    EXPECT_EQ(rows.kept("c", plain), nullptr); // never written
+
+    // "b" is asked for no more: the sweep drops it and its rates.
+    rows.row("a", values(50, 5), plain);
+    rows.sweep();
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.downloadRate(), 50);
+    EXPECT_EQ(rows.uploadRate(), 5);
+    EXPECT_EQ(rows.kept("b", limited), nullptr);
+
+    // A row only kept (not written again) survives the sweep.
+    ASSERT_NE(rows.kept("a", plain), nullptr);
+    rows.sweep();
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.downloadRate(), 50);
+}
+
+// A running torrent's times alone move its row once in ten minutes; with
+// any other change they are written as they are.
+TEST(StatusRows, TimesAloneMoveARowInSteps) {
+    StatusRows rows;
+    auto at = [](std::int64_t active, std::int64_t seeding, std::int64_t peers = 0) {
+        StatusRows::Values v = values(0, 0);
+        v.activeTime = active;
+        v.seedingTime = seeding;
+        v.peers = peers;
+        return v;
+    };
+    auto shown = [&](const StatusRows::Values& v) { return std::string(rows.row("a", v)); };
+    std::string first = shown(at(100, 50));
+    EXPECT_EQ(shown(at(160, 110)), first);
+    EXPECT_EQ(shown(at(699, 649)), first);
+    EXPECT_NE(shown(at(700, 650)), first); // ten minutes on
+    std::string step = shown(at(700, 650));
+    EXPECT_NE(shown(at(701, 651, 1)), step);                       // a peer came: all of it is new
+    EXPECT_NE(rows.row("a", at(0, 0, 1)), std::string_view(step)); // times set back
+}
+
+} // namespace
+} // namespace tevro::bridge
