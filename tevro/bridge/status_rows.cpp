@@ -11,8 +11,8 @@ namespace {
 // Within this many seconds a running torrent's counted times alone do not
 // make a new row: every row of a large idle library would change with each
 // whole report, and redrawing thousands of rows for a clock costs more than
-// the library itself.
-constexpr std::int64_t kTimeStep = 600;
+// the library itself. A minute: the seeding-time limit counts in minutes.
+constexpr std::int64_t kTimeStep = 60;
 
 bool onlyTimesMoved(const StatusRows::Values& was, const StatusRows::Values& now) {
     if (now.activeTime - was.activeTime >= kTimeStep ||
