@@ -8,6 +8,7 @@
 
 #include "tests/automation/automation_test_client.h"
 #include "tests/automation/loopback_engine.h"
+#include "tests/automation/socket_reply.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
 #include "tests/support/temp_dir.h"
 #include "tevro/automation/automation_api.h"
@@ -247,14 +248,7 @@ TEST_F(AutomationServerTest, ClientsThatClosedMakeRoomForTheNext) {
             ::close(fd);
         int next = connectTo();
         ASSERT_EQ(::send(next, line.data(), line.size(), 0), static_cast<ssize_t>(line.size()));
-        std::string got;
-        char buffer[4096];
-        EXPECT_TRUE(test::waitUntil([&] {
-            ssize_t n = ::recv(next, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n > 0)
-                got.append(buffer, static_cast<std::size_t>(n));
-            return n == 0 || (n < 0 && errno != EAGAIN);
-        }));
+        std::string got = test::replyUntilClosed(next);
         ::close(next);
         EXPECT_TRUE(got.starts_with(R"({"ok":true,"result":)")) << round << ": " << got;
         EXPECT_TRUE(test::waitUntil([&] { return server.openConnections() == 0; }));

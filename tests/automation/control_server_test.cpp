@@ -10,6 +10,7 @@
 
 #include "tests/automation/control_curl.h"
 #include "tests/automation/loopback_engine.h"
+#include "tests/automation/socket_reply.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/swarm/generated_torrent.h"
 #include "tests/support/swarm/loopback_engine_settings.h"
@@ -489,14 +490,7 @@ TEST_F(ControlServerTest, ClientsThatClosedMakeRoomForTheNext) {
         int next = connectTo();
         ASSERT_EQ(::send(next, request.data(), request.size(), 0),
                   static_cast<ssize_t>(request.size()));
-        std::string got;
-        char buffer[4096];
-        EXPECT_TRUE(test::waitUntil([&] {
-            ssize_t n = ::recv(next, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n > 0)
-                got.append(buffer, static_cast<std::size_t>(n));
-            return n == 0 || (n < 0 && errno != EAGAIN);
-        }));
+        std::string got = test::replyUntilClosed(next);
         ::close(next);
         EXPECT_TRUE(got.starts_with("HTTP/1.1 200 OK\r\n")) << round << ": " << got.substr(0, 80);
         EXPECT_TRUE(test::waitUntil([&] { return server->openConnections() == 0; }));
@@ -547,8 +541,8 @@ TEST_F(ControlServerTest, AddAndOpenRoutes) {
     // A name beginning with ':' is a file in the working folder, not a resource.
     EXPECT_EQ(get("/open?path=" + encoded(":x.torrent")).json(), Json({{"ok", true}}));
     EXPECT_EQ(engine->pendingOpen().back(),
-              QUrl::fromLocalFile(QString::fromStdString(
-                                      (std::filesystem::current_path() / ":x.torrent").string()))
+              QUrl::fromLocalFile(
+                  QString::fromStdString((std::filesystem::current_path() / ":x.torrent").string()))
                   .toString(QUrl::FullyEncoded)
                   .toStdString());
 }

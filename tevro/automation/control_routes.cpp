@@ -58,13 +58,7 @@ FilePriority priorityFrom(std::optional<std::int64_t> p) {
 } // namespace
 
 std::string ControlRoutes::json(const Json& value) {
-    if (!value.is_object() && !value.is_array())
-        return "{}";
-    try {
-        return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-    } catch (const Json::exception&) {
-        return "{}";
-    }
+    return CommandLayer::encode(value);
 }
 
 void ControlRoutes::route(std::string_view target, Send send) {
