@@ -35,6 +35,16 @@ void prepareHome(const fs::path& home, const fs::path& downloads) {
     swarm::writeLoopbackEngineSettings(home, swarm::freeLoopbackPort(), downloads);
 }
 
+// A data folder for the application in this process; the kit on its test
+// channel, so the offers service is asked only on this machine.
+fs::path inProcessHome(const test::TempDir& dir) {
+    fs::path home = dir / "home";
+    prepareHome(home, dir / "downloads");
+    setenv("TEVRO_HOME", home.c_str(), 1);
+    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    return home;
+}
+
 QProcessEnvironment environmentFor(const fs::path& home) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TEVRO_HOME", QString::fromStdString(home.string()));
@@ -57,11 +67,7 @@ template <class Sheet> Sheet* openSheet(MainWindow* window) {
 TEST(Application, LaunchesHandOverQuitClosesAndCtrlQStopsInOrder) {
     test::ensureWidgetsApp();
     test::TempDir dir;
-    fs::path home = dir / "home";
-    prepareHome(home, dir / "downloads");
-    setenv("TEVRO_HOME", home.c_str(), 1);
-    // A test run: the offers service is asked only on this machine.
-    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    fs::path home = inProcessHome(dir);
     ASSERT_EQ(Storage::home(), home);
 
     std::string missing =
@@ -137,10 +143,7 @@ TEST(Application, LaunchesHandOverQuitClosesAndCtrlQStopsInOrder) {
 TEST(Application, ASecondLaunchsArgumentsOpenTheirSheetsOneAfterAnother) {
     test::ensureWidgetsApp();
     test::TempDir dir;
-    fs::path home = dir / "home";
-    prepareHome(home, dir / "downloads");
-    setenv("TEVRO_HOME", home.c_str(), 1);
-    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    fs::path home = inProcessHome(dir);
     Application app;
     ASSERT_TRUE(app.start({}));
     MainWindow* window = app.mainWindow();
@@ -303,10 +306,7 @@ TEST(Application, DamagedFilesAreToldInTheMainWindowAtStart) {
 TEST(Application, SettingsScreenShowsTheChosenPage) {
     test::ensureWidgetsApp();
     test::TempDir dir;
-    fs::path home = dir / "home";
-    prepareHome(home, dir / "downloads");
-    setenv("TEVRO_HOME", home.c_str(), 1);
-    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    fs::path home = inProcessHome(dir);
     Application app;
     ASSERT_TRUE(app.start({}));
     MainWindow* window = app.mainWindow();
@@ -331,10 +331,7 @@ TEST(Application, SettingsScreenShowsTheChosenPage) {
 TEST(Application, MenuCommandsAnswerInThePlayerWindow) {
     test::ensureWidgetsApp();
     test::TempDir dir;
-    fs::path home = dir / "home";
-    prepareHome(home, dir / "downloads");
-    setenv("TEVRO_HOME", home.c_str(), 1);
-    setenv("QUORVEL_TEST_ROOT", (dir / "kit").c_str(), 1);
+    fs::path home = inProcessHome(dir);
     Application app;
     ASSERT_TRUE(app.start({}));
     MainWindow* main = app.mainWindow();

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -146,6 +147,28 @@ TEST_F(AddSheets, HostileFilesOpenTheUnreadablePageWithTheirReason) {
             shown |= l->isVisibleTo(sheet.get()) && l->text() == QString::fromStdString(error);
         EXPECT_TRUE(shown) << c.file;
     }
+    // The page as a person meets it: it survives minimize and restore, a
+    // screen reader finds the reason, and the keyboard closes it.
+    auto sheet = openSheet(engine(), cases[0].file);
+    const QString reason = QString::fromStdString(sheet->preview()->error.value_or(""));
+    sheet->showMinimized();
+    QTest::qWait(50);
+    sheet->showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+    bool spoken = false;
+    for (auto* l : sheet->findChildren<QLabel*>()) {
+        if (!l->isVisibleTo(sheet.get()))
+            continue;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(l);
+        spoken |= a && a->text(QAccessible::Name) == reason;
+    }
+    EXPECT_TRUE(spoken);
+    QTest::keyClick(sheet.get(), Qt::Key_Return);
+    EXPECT_FALSE(sheet->isVisible()) << "Return closes the page";
+    sheet->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+    QTest::keyClick(sheet.get(), Qt::Key_Escape);
+    EXPECT_FALSE(sheet->isVisible()) << "Escape closes the page";
     // Let a preview still stuck on the FIFO go.
     int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
     if (fd >= 0)
