@@ -861,3 +861,68 @@ TEST_F(MainViewTest, TheRemovalDialogOfALongNameKeepsToTheWindow) {
 }
 
 } // namespace
+
+TEST_F(MainViewTest, EachEngineChangeShowsWhatTheWholeListWouldInEveryLayout) {
+    // Added within a second of each other: the table's "added" order has ties,
+    // which keep the engine's order.
+    std::vector<std::string> ids;
+    for (const char* name : {"Delta", "alpha", "Charlie", "bravo", "Echo"})
+        ids.push_back(add(name, 64 * 1024 * (1 + int(ids.size()) % 3)));
+    MainView& v = show();
+    int checked = 0;
+    std::vector<std::string> wrong;
+    auto expectWhole = [&] {
+        LibrarySelection::Inputs in;
+        in.filter = ui->filter();
+        in.search = ui->search();
+        in.preferences = ui->preferences();
+        in.sortOrder = v.sortOrder();
+        std::vector<std::string> whole, shown, table, cards;
+        for (const auto& t : LibrarySelection::visible(engine->torrents(), in))
+            whole.push_back(t.id + (t.paused ? "/p" : ""));
+        for (const auto& t : v.visible())
+            shown.push_back(t.id + (t.paused ? "/p" : ""));
+        for (const auto& t : v.model()->torrents())
+            table.push_back(t.id + (t.paused ? "/p" : ""));
+        for (int r = 0; r < v.cards()->rowCount(); ++r) {
+            const auto& t = v.cards()->item(r).torrent;
+            cards.push_back(t.id + (t.paused ? "/p" : ""));
+        }
+        ++checked;
+        if (shown != whole || table != whole || cards != whole)
+            wrong.push_back("after change " + std::to_string(checked));
+    };
+    // After the view's own refresh, which was connected first.
+    QObject::connect(engine.get(), &TorrentEngine::torrentsChanged, view, expectWhole);
+
+    auto settle = [&](auto done) { EXPECT_TRUE(test::waitUntil(done)); };
+    auto paused = [&](const std::string& id) { return engine->torrent(id)->paused; };
+    struct Step {
+        LibraryLayout layout;
+        LibrarySort sort;
+        TorrentFilter filter;
+    };
+    for (Step step : {Step{LibraryLayout::table, LibrarySort::newest, TorrentFilter::all},
+                      Step{LibraryLayout::table, LibrarySort::newest, TorrentFilter::paused},
+                      Step{LibraryLayout::grid, LibrarySort::name, TorrentFilter::downloading},
+                      Step{LibraryLayout::list, LibrarySort::size, TorrentFilter::all}}) {
+        LibraryPreferences p = ui->preferences();
+        p.layout = step.layout;
+        p.sort = step.sort;
+        ui->setPreferences(p);
+        ui->setFilter(step.filter);
+        // One at a time, so that each change is a small one the view follows.
+        for (std::size_t i = 0; i < ids.size(); i += 2) {
+            bool was = paused(ids[i]);
+            engine->togglePause(ids[i]);
+            settle([&] { return paused(ids[i]) != was; });
+        }
+    }
+    std::string added = add("Foxtrot");
+    engine->remove({ids[1]}, false);
+    settle([&] { return !engine->torrent(ids[1]).has_value(); });
+    expectWhole();
+    EXPECT_TRUE(engine->torrent(added).has_value());
+    EXPECT_GT(checked, 12);
+    EXPECT_EQ(wrong, std::vector<std::string>{});
+}

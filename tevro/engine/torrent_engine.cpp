@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -297,18 +299,41 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
         m_activeChecks.clear();
         for (auto& t : delta.rows)
             checking(t);
-        if (delta.rows != m_torrents) {
+        TorrentsChange change;
+        std::size_t last = 0;
+        bool first = true;
+        std::unordered_set<std::string_view> kept;
+        kept.reserve(delta.rows.size());
+        for (const auto& t : delta.rows) {
+            auto was = m_positions.find(t.id);
+            if (was == m_positions.end() || was->second >= m_torrents.size()) {
+                change.changed.push_back(t.id);
+                continue;
+            }
+            kept.insert(was->first);
+            if (!first && was->second < last)
+                change.reordered = true;
+            first = false;
+            last = was->second;
+            if (t != m_torrents[was->second])
+                change.changed.push_back(t.id);
+        }
+        for (const auto& t : m_torrents)
+            if (!kept.contains(t.id))
+                change.removed.push_back(t.id);
+        if (!change.changed.empty() || !change.removed.empty() || change.reordered) {
             m_torrents = std::move(delta.rows);
             m_positions.clear();
             for (size_t i = 0; i < m_torrents.size(); ++i)
                 m_positions.emplace(m_torrents[i].id, i);
-            ++m_torrentsRevision;
+            change.revision = ++m_torrentsRevision;
+            m_lastChange = std::move(change);
             emit torrentsChanged();
         }
         return true;
     }
     // Only the rows that changed, and the speeds of the checks still running.
-    bool changed = false;
+    TorrentsChange change;
     std::unordered_set<std::string> seen;
     for (size_t k = 0; k < delta.rows.size(); ++k) {
         size_t at = k < delta.positions.size() ? delta.positions[k] : m_torrents.size();
@@ -319,8 +344,8 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
         if (!m_activeChecks.empty())
             seen.insert(t.id);
         if (t != m_torrents[at]) {
+            change.changed.push_back(t.id);
             m_torrents[at] = std::move(t);
-            changed = true;
         }
     }
     for (const auto& id : m_activeChecks) {
@@ -331,11 +356,12 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
         auto rate = m_checkingProgress.update(t.id, t.progress, t.total, true, now);
         if (rate != t.checkingRate) {
             t.checkingRate = rate;
-            changed = true;
+            change.changed.push_back(t.id);
         }
     }
-    if (changed) {
-        ++m_torrentsRevision;
+    if (!change.changed.empty()) {
+        change.revision = ++m_torrentsRevision;
+        m_lastChange = std::move(change);
         emit torrentsChanged();
     }
     return true;

@@ -85,6 +85,17 @@ public:
     const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
     // Counts the changes of torrents(): the same number, the same list.
     std::uint64_t torrentsRevision() const { return m_torrentsRevision; }
+    // What the last change of torrents() touched, so that views keep their
+    // work to the rows that moved.
+    struct TorrentsChange {
+        std::uint64_t revision = 0;       // torrentsRevision() after the change
+        bool reordered = false;           // kept torrents changed places: redo everything
+        std::vector<std::string> changed; // rows new or different
+        std::vector<std::string> removed;
+    };
+    const TorrentsChange& lastChange() const { return m_lastChange; }
+    // A torrent's place in torrents().
+    std::optional<std::size_t> position(const std::string& id) const;
     const SessionInfo& sessionInfo() const { return m_sessionInfo; }
     // The list is not whole yet: no status so far, or saved torrents still
     // being restored.
@@ -239,6 +250,7 @@ private:
 
     std::vector<TorrentStatus> m_torrents;
     std::uint64_t m_torrentsRevision = 0;
+    TorrentsChange m_lastChange;
     SessionInfo m_sessionInfo;
     bool m_restoring = true;
     AppSettings m_settings;

@@ -133,6 +133,12 @@ void TorrentEngine::preview(const std::filesystem::path& torrentFile,
                             std::move(done));
 }
 
+std::optional<std::size_t> TorrentEngine::position(const std::string& id) const {
+    if (auto at = m_positions.find(id); at != m_positions.end() && at->second < m_torrents.size())
+        return at->second;
+    return std::nullopt;
+}
+
 std::optional<TorrentStatus> TorrentEngine::torrent(const std::string& id) const {
     if (auto at = m_positions.find(id); at != m_positions.end() && at->second < m_torrents.size())
         return m_torrents[at->second];

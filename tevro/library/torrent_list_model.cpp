@@ -33,9 +33,15 @@ int TorrentListModel::rowCount(const QModelIndex& parent) const {
 
 std::optional<int> TorrentListModel::row(const std::string& id) const {
     auto it = m_rows.find(id);
-    if (it == m_rows.end())
-        return std::nullopt;
-    return int(it->second);
+    if (it != m_rows.end() && it->second < m_items.size() && m_items[it->second].torrent.id == id)
+        return int(it->second);
+    // Between the insertions of one update the index lags behind the rows.
+    if (m_indexStale) {
+        for (std::size_t i = 0; i < m_items.size(); ++i)
+            if (m_items[i].torrent.id == id)
+                return int(i);
+    }
+    return std::nullopt;
 }
 
 QModelIndex TorrentListModel::indexOf(const std::string& id) const {
@@ -50,29 +56,47 @@ void TorrentListModel::rebuildIndex() {
         m_rows.emplace(m_items[i].torrent.id, i);
 }
 
-void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents) {
+void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
+                                   const std::unordered_set<std::string_view>* changed) {
     // The usual poll: the same torrents in the same order.
     bool same = torrents.size() == m_items.size();
     for (std::size_t i = 0; same && i < torrents.size(); ++i)
         same = torrents[i].id == m_items[i].torrent.id;
     if (same) {
         for (std::size_t i = 0; i < torrents.size(); ++i)
-            refreshRow(i, torrents[i]);
+            if (!changed || changed->contains(torrents[i].id))
+                refreshRow(i, torrents[i]);
         return;
     }
 
-    std::unordered_map<std::string, std::size_t> wanted;
+    std::unordered_map<std::string_view, std::size_t> wanted;
     wanted.reserve(torrents.size());
     for (std::size_t i = 0; i < torrents.size(); ++i)
         wanted.emplace(torrents[i].id, i);
+    std::vector<bool> fresh(torrents.size());
+    for (std::size_t i = 0; i < torrents.size(); ++i)
+        fresh[i] = !m_rows.contains(torrents[i].id);
 
-    // Gone torrents, from the end so that the rows above keep their numbers.
+    // Gone torrents, from the end so that the rows above keep their numbers;
+    // each run of them in one removal.
+    bool removed = false;
     for (std::size_t i = m_items.size(); i-- > 0;) {
-        if (wanted.count(m_items[i].torrent.id))
+        if (wanted.contains(m_items[i].torrent.id))
             continue;
-        beginRemoveRows({}, int(i), int(i));
-        m_items.erase(m_items.begin() + std::ptrdiff_t(i));
+        std::size_t first = i;
+        while (first > 0 && !wanted.contains(m_items[first - 1].torrent.id))
+            --first;
+        beginRemoveRows({}, int(first), int(i));
+        m_indexStale = true;
+        m_items.erase(m_items.begin() + std::ptrdiff_t(first),
+                      m_items.begin() + std::ptrdiff_t(i + 1));
         endRemoveRows();
+        removed = true;
+        i = first;
+    }
+    if (removed) {
+        rebuildIndex();
+        m_indexStale = false;
     }
 
     // Kept torrents in the new order.
@@ -95,17 +119,18 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents) {
         changePersistentIndexList(before, after);
         emit layoutChanged();
     }
-    rebuildIndex();
 
-    // New torrents at their places, each run of them in one insertion.
+    // New torrents at their places, each run of them in one insertion; the
+    // index is made again once, after the last.
+    bool inserted = false;
     std::size_t j = 0;
     while (j < torrents.size()) {
-        if (m_rows.count(torrents[j].id)) {
+        if (!fresh[j]) {
             ++j;
             continue;
         }
         std::size_t end = j;
-        while (end < torrents.size() && !m_rows.count(torrents[end].id))
+        while (end < torrents.size() && fresh[end])
             ++end;
         std::vector<Item> run;
         run.reserve(end - j);
@@ -118,15 +143,20 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents) {
             run.push_back(std::move(item));
         }
         beginInsertRows({}, int(j), int(end - 1));
+        m_indexStale = true;
         m_items.insert(m_items.begin() + std::ptrdiff_t(j), std::make_move_iterator(run.begin()),
                        std::make_move_iterator(run.end()));
-        rebuildIndex();
         endInsertRows();
+        inserted = true;
         j = end;
     }
+    if (inserted)
+        rebuildIndex();
+    m_indexStale = false;
 
     for (std::size_t j = 0; j < torrents.size() && j < m_items.size(); ++j)
-        refreshRow(j, torrents[j]);
+        if (!fresh[j] && (!changed || changed->contains(torrents[j].id)))
+            refreshRow(j, torrents[j]);
 }
 
 void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent) {

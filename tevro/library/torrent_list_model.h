@@ -8,7 +8,9 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <QAbstractListModel>
@@ -69,7 +71,9 @@ public:
 
     // A new poll: rows are matched by id; new ones inserted, gone ones
     // removed, moved ones moved, changed ones signalled.
-    void setTorrents(const std::vector<TorrentStatus>& torrents);
+    // With `changed`, rows kept whose ids it does not name are as last given.
+    void setTorrents(const std::vector<TorrentStatus>& torrents,
+                     const std::unordered_set<std::string_view>* changed = nullptr);
     void setSelection(const std::set<std::string>& ids);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -98,6 +102,7 @@ private:
     QPointer<TorrentEngine> m_engine;
     std::vector<Item> m_items;
     std::unordered_map<std::string, std::size_t> m_rows;
+    bool m_indexStale = false;
     std::set<std::string> m_selection;
     mutable std::set<std::string> m_pendingArtwork;
     mutable std::set<std::string> m_pendingPieces;

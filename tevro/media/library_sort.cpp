@@ -59,29 +59,33 @@ bool tieBreakLess(const TorrentStatus& a, const TorrentStatus& b) {
 
 } // namespace
 
+bool orderedBefore(LibrarySort sort, const TorrentStatus& a, const TorrentStatus& b) {
+    switch (sort) {
+    case LibrarySort::newest:
+        if (a.added != b.added)
+            return a.added > b.added;
+        break;
+    case LibrarySort::name:
+        break;
+    case LibrarySort::progress: {
+        double pa = progressKey(a), pb = progressKey(b);
+        if (pa != pb)
+            return pa > pb;
+        break;
+    }
+    case LibrarySort::size:
+        if (a.total != b.total)
+            return a.total > b.total;
+        break;
+    }
+    return tieBreakLess(a, b);
+}
+
 std::vector<TorrentStatus> ordered(LibrarySort sort, std::vector<TorrentStatus> torrents) {
-    auto less = [sort](const TorrentStatus& a, const TorrentStatus& b) {
-        switch (sort) {
-        case LibrarySort::newest:
-            if (a.added != b.added)
-                return a.added > b.added;
-            break;
-        case LibrarySort::name:
-            break;
-        case LibrarySort::progress: {
-            double pa = progressKey(a), pb = progressKey(b);
-            if (pa != pb)
-                return pa > pb;
-            break;
-        }
-        case LibrarySort::size:
-            if (a.total != b.total)
-                return a.total > b.total;
-            break;
-        }
-        return tieBreakLess(a, b);
-    };
-    std::stable_sort(torrents.begin(), torrents.end(), less);
+    std::stable_sort(torrents.begin(), torrents.end(),
+                     [sort](const TorrentStatus& a, const TorrentStatus& b) {
+                         return orderedBefore(sort, a, b);
+                     });
     return torrents;
 }
 

@@ -30,5 +30,7 @@ void from_json(const Json& j, LibrarySort& sort);
 // progress first or largest first, with names in the file manager's order and
 // then ids as the tie-break (the whole key for `name`).
 std::vector<TorrentStatus> ordered(LibrarySort sort, std::vector<TorrentStatus> torrents);
+// The order itself: whether a comes before b (a total order, ids being unique).
+bool orderedBefore(LibrarySort sort, const TorrentStatus& a, const TorrentStatus& b);
 
 } // namespace tevro

@@ -327,7 +327,7 @@ void LibraryHeader::resizeEvent(QResizeEvent* event) {
 void LibraryHeader::refresh() {
     MainUIState& ui = m_view.ui();
     const auto& torrents = m_view.engine().torrents();
-    auto visible = m_view.visible();
+    const auto& visible = m_view.visible();
     int done = int(std::ranges::count_if(
         torrents, [](const TorrentStatus& t) { return t.finished || t.seeding; }));
     bool wide = m_class == WidthClass::wide;

@@ -18,25 +18,30 @@ namespace tevro {
 
 LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void LibraryModel::setTorrents(std::vector<TorrentStatus> torrents) {
+void LibraryModel::setTorrents(const std::vector<TorrentStatus>& torrents,
+                               const std::unordered_set<std::string_view>* changed) {
     bool sameRows = torrents.size() == m_torrents.size() &&
                     std::ranges::equal(torrents, m_torrents,
                                        [](const auto& a, const auto& b) { return a.id == b.id; });
-    if (!sameRows && !followRows(torrents)) {
+    std::vector<bool> fresh;
+    if (!sameRows && !followRows(torrents, fresh)) {
         beginResetModel();
-        m_torrents = std::move(torrents);
+        m_torrents = torrents;
         endResetModel();
         return;
     }
     for (std::size_t row = 0; row < torrents.size(); ++row) {
+        if ((row < fresh.size() && fresh[row]) || (changed && !changed->contains(torrents[row].id)))
+            continue;
         if (torrents[row] == m_torrents[row])
             continue;
-        m_torrents[row] = std::move(torrents[row]);
+        m_torrents[row] = torrents[row];
         emit dataChanged(index(int(row), 0), index(int(row), columnCount_ - 1));
     }
 }
 
-bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents) {
+bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents,
+                              std::vector<bool>& fresh) {
     std::unordered_map<std::string_view, std::size_t> wanted;
     wanted.reserve(torrents.size());
     for (std::size_t i = 0; i < torrents.size(); ++i)
@@ -78,6 +83,8 @@ bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents) {
         while (k < torrents.size() &&
                (j >= m_torrents.size() || m_torrents[j].id != torrents[k].id))
             ++k;
+        fresh.resize(torrents.size());
+        std::fill(fresh.begin() + std::ptrdiff_t(j), fresh.begin() + std::ptrdiff_t(k), true);
         beginInsertRows({}, int(j), int(k - 1));
         m_torrents.insert(m_torrents.begin() + std::ptrdiff_t(j),
                           torrents.begin() + std::ptrdiff_t(j),

@@ -6,6 +6,8 @@
 
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -40,7 +42,9 @@ public:
     // Replaces the rows: unchanged ids keep their rows, changed torrents
     // redraw only their row, torrents that come or go insert or remove
     // theirs; only a new order of the rows that stay resets the model.
-    void setTorrents(std::vector<TorrentStatus> torrents);
+    // With `changed`, rows kept whose ids it does not name are as last given.
+    void setTorrents(const std::vector<TorrentStatus>& torrents,
+                     const std::unordered_set<std::string_view>* changed = nullptr);
     const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
     // The selected ids, drawn as selected by the grid and list.
     void setSelection(const std::set<std::string>& selection);
@@ -61,8 +65,9 @@ public:
 
 private:
     // Removes and inserts rows until the ids are those of `torrents`, in
-    // order; false, changing nothing, when the rows that stay would move.
-    bool followRows(const std::vector<TorrentStatus>& torrents);
+    // order (`fresh` marks the rows it inserted); false, changing nothing,
+    // when the rows that stay would move.
+    bool followRows(const std::vector<TorrentStatus>& torrents, std::vector<bool>& fresh);
 
     std::vector<TorrentStatus> m_torrents;
     std::set<std::string> m_selection;

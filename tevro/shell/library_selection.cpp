@@ -71,6 +71,20 @@ int compareBy(TableSortKey key, const TorrentStatus& a, const TorrentStatus& b) 
 
 } // namespace
 
+int compare(const Inputs& inputs, const TorrentStatus& a, const TorrentStatus& b) {
+    if (inputs.preferences.layout != LibraryLayout::table) {
+        if (orderedBefore(inputs.preferences.sort, a, b))
+            return -1;
+        return orderedBefore(inputs.preferences.sort, b, a) ? 1 : 0;
+    }
+    for (const auto& c : inputs.sortOrder) {
+        int r = compareBy(c.key, a, b);
+        if (r != 0)
+            return c.ascending ? r : -r;
+    }
+    return 0;
+}
+
 std::vector<TorrentStatus> visible(const std::vector<TorrentStatus>& torrents,
                                    const Inputs& inputs) {
     std::string q = query(inputs.search);
@@ -81,12 +95,7 @@ std::vector<TorrentStatus> visible(const std::vector<TorrentStatus>& torrents,
     if (inputs.preferences.layout != LibraryLayout::table)
         return ordered(inputs.preferences.sort, std::move(kept));
     std::ranges::stable_sort(kept, [&](const TorrentStatus& a, const TorrentStatus& b) {
-        for (const auto& c : inputs.sortOrder) {
-            int r = compareBy(c.key, a, b);
-            if (r != 0)
-                return c.ascending ? r < 0 : r > 0;
-        }
-        return false;
+        return compare(inputs, a, b) < 0;
     });
     return kept;
 }

@@ -48,7 +48,12 @@ struct Inputs {
     std::string search;
     LibraryPreferences preferences;
     TableSortOrder sortOrder = defaultTableSortOrder();
+    bool operator==(const Inputs&) const = default;
 };
+
+// Where a stands against b in display order: negative before, positive after;
+// zero only for the table's ties, which keep the engine's order.
+int compare(const Inputs& inputs, const TorrentStatus& a, const TorrentStatus& b);
 
 std::vector<TorrentStatus> visible(const std::vector<TorrentStatus>& torrents,
                                    const Inputs& inputs);

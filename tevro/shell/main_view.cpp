@@ -1,6 +1,8 @@
 #include "tevro/shell/main_view.h"
 
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -136,11 +138,11 @@ MainView::MainView(TorrentEngine& engine, MainUIState& ui, PlayerModel* player,
         m_model->setSelection(m_ui.selection());
         m_cards->setSelection(m_ui.selection());
         m_table->syncFromState();
-        refreshFeatured(visible());
+        refreshFeatured();
         refreshDetails();
     });
     connect(&ui, &MainUIState::showDetailsChanged, this, [this] {
-        refreshFeatured(visible());
+        refreshFeatured();
         refreshDetails();
     });
     connect(&ui, &MainUIState::showSettingsChanged, this, &MainView::refreshScreen);
@@ -352,13 +354,17 @@ QTableView* MainView::table() const {
     return m_table;
 }
 
-std::vector<TorrentStatus> MainView::visible() const {
+LibrarySelection::Inputs MainView::inputs() const {
     LibrarySelection::Inputs inputs;
     inputs.filter = m_ui.filter();
     inputs.search = m_ui.search();
     inputs.preferences = m_ui.preferences();
     inputs.sortOrder = m_sortOrder;
-    return LibrarySelection::visible(m_engine.torrents(), inputs);
+    return inputs;
+}
+
+const std::vector<TorrentStatus>& MainView::visible() const {
+    return m_visible.get(m_engine, inputs());
 }
 
 std::optional<std::string> MainView::primary() const {
@@ -373,14 +379,28 @@ void MainView::setSortOrder(TableSortOrder order) {
 }
 
 void MainView::refreshLibrary() {
-    auto shown = visible();
-    std::vector<std::string> ids;
-    ids.reserve(shown.size());
-    for (const auto& t : shown)
-        ids.push_back(t.id);
-    m_model->setTorrents(shown);
+    const LibrarySelection::Inputs in = inputs();
+    // Held: a slot below may read visible() again after a change.
+    auto held = m_visible.shared(m_engine, in);
+    const std::vector<TorrentStatus>& shown = *held;
+    // The models compare only the rows the engine says changed since they
+    // were last fed, when they were fed the same way.
+    std::unordered_set<std::string_view> hint;
+    const std::unordered_set<std::string_view>* changed = nullptr;
+    const auto& change = m_engine.lastChange();
+    const std::uint64_t revision = m_engine.torrentsRevision();
+    if (m_fed && m_fed->inputs == in) {
+        if (m_fed->revision == revision) {
+            changed = &hint;
+        } else if (m_fed->revision + 1 == revision && change.revision == revision) {
+            hint.insert(change.changed.begin(), change.changed.end());
+            changed = &hint;
+        }
+    }
+    m_fed = Fed{in, revision};
+    m_model->setTorrents(shown, changed);
     m_model->setSelection(m_ui.selection());
-    m_cards->setTorrents(shown);
+    m_cards->setTorrents(shown, changed);
     m_cards->setSelection(m_ui.selection());
 
     auto layout = m_ui.preferences().layout;
@@ -402,31 +422,40 @@ void MainView::refreshLibrary() {
     } else {
         m_content->setCurrentWidget(m_gridScroll);
     }
-    if (ids != m_visibleIds) {
-        m_visibleIds = std::move(ids);
+    bool sameIds = shown.size() == m_visibleIds.size();
+    for (std::size_t i = 0; sameIds && i < shown.size(); ++i)
+        sameIds = shown[i].id == m_visibleIds[i];
+    if (!sameIds) {
+        m_visibleIds.clear();
+        m_visibleIds.reserve(shown.size());
+        for (const auto& t : shown)
+            m_visibleIds.push_back(t.id);
         reconcileSelection();
     }
-    refreshFeatured(shown);
+    refreshFeatured();
     // A new order may make another selected torrent the first on display.
     refreshDetails();
     refreshScreen();
     emit refreshed();
 }
 
-void MainView::refreshFeatured(const std::vector<TorrentStatus>& shown) {
-    // A video torrent above the grid: the first selected one, else the first one.
+void MainView::refreshFeatured() {
+    // A video torrent above the grid: the first selected one, else the first
+    // one. The cards hold the shown list with each name's presentation.
     const TorrentStatus* pick = nullptr;
     if (m_ui.preferences().layout == LibraryLayout::grid && m_ui.search().empty() &&
         !m_ui.showDetails()) {
-        auto video = [](const TorrentStatus& t) {
-            return MediaPresentation(t.name).kind == MediaKind::video;
+        const int rows = m_cards->rowCount();
+        auto video = [&](int row) {
+            return m_cards->item(row).presentation.kind == MediaKind::video;
         };
-        for (const auto& t : shown)
-            if (!pick && m_ui.selection().contains(t.id) && video(t))
-                pick = &t;
-        for (const auto& t : shown)
-            if (!pick && video(t))
-                pick = &t;
+        if (!m_ui.selection().empty())
+            for (int row = 0; !pick && row < rows; ++row)
+                if (video(row) && m_ui.selection().contains(m_cards->item(row).torrent.id))
+                    pick = &m_cards->item(row).torrent;
+        for (int row = 0; !pick && row < rows; ++row)
+            if (video(row))
+                pick = &m_cards->item(row).torrent;
     }
     if (pick)
         m_featured->setTorrent(*pick);
@@ -435,9 +464,12 @@ void MainView::refreshFeatured(const std::vector<TorrentStatus>& shown) {
 
 void MainView::reconcileSelection() {
     std::set<std::string> kept;
-    for (const auto& id : m_ui.selection())
-        if (std::ranges::find(m_visibleIds, id) != m_visibleIds.end())
-            kept.insert(id);
+    if (!m_ui.selection().empty()) {
+        std::unordered_set<std::string_view> shown(m_visibleIds.begin(), m_visibleIds.end());
+        for (const auto& id : m_ui.selection())
+            if (shown.contains(id))
+                kept.insert(id);
+    }
     m_ui.setSelection(kept);
     if (kept.empty() && m_ui.showDetails())
         m_ui.setShowDetails(false);
@@ -554,7 +586,7 @@ void MainView::selectItem(const std::string& id, Qt::KeyboardModifiers modifiers
     } else {
         bool ranged = false;
         if ((modifiers & Qt::ShiftModifier) && m_selectionAnchor) {
-            auto shown = visible();
+            const auto& shown = visible();
             auto a = std::ranges::find(shown, *m_selectionAnchor, &TorrentStatus::id);
             auto b = std::ranges::find(shown, id, &TorrentStatus::id);
             if (a != shown.end() && b != shown.end()) {

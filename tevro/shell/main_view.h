@@ -20,6 +20,7 @@
 #include "tevro/core/torrent_file.h"
 #include "tevro/core/torrent_status.h"
 #include "tevro/shell/library_selection.h"
+#include "tevro/shell/visible_torrents.h"
 
 class QLabel;
 class QMenu;
@@ -87,7 +88,8 @@ public:
     ~MainView() override;
 
     // The torrents on display in display order, and the one the detail pane shows.
-    std::vector<TorrentStatus> visible() const;
+    // The list as shown; valid until the engine or the window state changes.
+    const std::vector<TorrentStatus>& visible() const;
     std::optional<std::string> primary() const;
     const TableSortOrder& sortOrder() const { return m_sortOrder; }
     void setSortOrder(TableSortOrder order);
@@ -167,7 +169,7 @@ private:
     void refreshScreen();
     void refreshDetails();
     void refreshToast();
-    void refreshFeatured(const std::vector<TorrentStatus>& shown);
+    void refreshFeatured();
     void placeToast();
     void applyMotion(bool reduce);
     void showRemovalDialog();
@@ -176,6 +178,7 @@ private:
     void presentLimitsSheet();
     void onFocusRequest();
     void runFunnel();
+    LibrarySelection::Inputs inputs() const;
     void playChosen(const std::string& id, std::vector<TorrentFile> files);
 
     TorrentEngine& m_engine;
@@ -188,6 +191,13 @@ private:
     std::optional<std::string> m_limitsTarget;
     std::optional<std::string> m_selectionAnchor;
     std::vector<std::string> m_visibleIds;
+    mutable VisibleTorrents m_visible;
+    // What the models were last fed with.
+    struct Fed {
+        LibrarySelection::Inputs inputs;
+        std::uint64_t revision = 0;
+    };
+    std::optional<Fed> m_fed;
     bool m_funnelBusy = false;
     bool m_shownOnce = false;
 
