@@ -51,7 +51,19 @@ std::vector<TorrentStatus> displayed(const std::string& text) {
 // Applies a delta to the list as the engine does.
 void apply(std::vector<TorrentStatus>& list, StatusDelta& delta) {
     if (delta.whole) {
-        list = delta.rows;
+        // Unchanged rows come from the list itself, by place.
+        std::vector<TorrentStatus> next;
+        for (const auto& e : delta.order) {
+            if (e.fresh) {
+                ASSERT_LT(e.index, delta.rows.size());
+                next.push_back(delta.rows[e.index]);
+            } else {
+                ASSERT_EQ(delta.previousSize, list.size());
+                ASSERT_LT(e.index, list.size());
+                next.push_back(list[e.index]);
+            }
+        }
+        list = std::move(next);
         return;
     }
     ASSERT_EQ(delta.rows.size(), delta.positions.size());
@@ -73,11 +85,11 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
     struct Poll {
         std::vector<std::string> rows;
         bool whole;
-        size_t changed;      // rows carried by a partial delta
+        size_t changed;      // rows carried: changed ones, or a whole list's new decodings
         std::string ip = ""; // a session part of another length
     };
     std::vector<Poll> polls = {
-        {{row("a", "One", 1), row("b", tricky, 2), row("c", "Three", 0)}, true, 0},
+        {{row("a", "One", 1), row("b", tricky, 2), row("c", "Three", 0)}, true, 3},
         {{row("a", "One", 1), row("b", tricky, 2), row("c", "Three", 0)}, false, 0},
         // The same rows after a longer session part, then one row changed
         // after a shorter one: still that row alone.
@@ -85,16 +97,16 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
         {{row("a", "One", 1), row("b", tricky, 3), row("c", "Three", 0)}, false, 1},
         {{row("a", "One", 4), row("b", tricky, 3), row("c", "Three", 5)}, false, 2},
         // Renamed: the order may change.
-        {{row("a", "Zed", 4), row("b", tricky, 3), row("c", "Three", 5)}, true, 0},
+        {{row("a", "Zed", 4), row("b", tricky, 3), row("c", "Three", 5)}, true, 1},
         // The bridge lists them differently; one added, newer than the rest.
         {{row("c", "Three", 5), row("a", "Zed", 4), row("d", "}", 0, 1800000000),
           row("b", tricky, 3)},
          true,
-         0,
+         1,
          R"(,\"torrents\":[)"},
         {{row("c", "Three", 5), row("b", tricky, 3)}, true, 0}, // two removed
         {{}, true, 0},
-        {{row("a", "One", 1)}, true, 0},
+        {{row("a", "One", 1)}, true, 1},
     };
     std::vector<TorrentStatus> list;
     for (size_t i = 0; i < polls.size(); ++i) {
@@ -102,9 +114,7 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
         auto delta = decoder.decode(text);
         ASSERT_TRUE(delta) << "poll " << i;
         EXPECT_EQ(delta->whole, polls[i].whole) << "poll " << i;
-        if (!polls[i].whole) {
-            EXPECT_EQ(delta->rows.size(), polls[i].changed) << "poll " << i;
-        }
+        EXPECT_EQ(delta->rows.size(), polls[i].changed) << "poll " << i;
         EXPECT_EQ(delta->session.download, 1);
         apply(list, *delta);
         EXPECT_EQ(list, displayed(text)) << "poll " << i;

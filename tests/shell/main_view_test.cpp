@@ -887,6 +887,8 @@ TEST_F(MainViewTest, EachEngineChangeShowsWhatTheWholeListWouldInEveryLayout) {
         for (int r = 0; r < v.cards()->rowCount(); ++r) {
             const auto& t = v.cards()->item(r).torrent;
             cards.push_back(t.id + (t.paused ? "/p" : ""));
+            if (v.cards()->row(t.id) != r)
+                cards.push_back("misplaced in the index: " + t.id);
         }
         ++checked;
         if (shown != whole || table != whole || cards != whole)

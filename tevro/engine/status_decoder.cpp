@@ -73,8 +73,14 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
             return std::nullopt;
         StatusDelta out;
         out.session = std::move(snapshot->session);
-        m_records = std::move(snapshot->torrents);
-        publishWhole(out);
+        out.rows = std::move(snapshot->torrents);
+        m_records.clear();
+        std::vector<StatusDelta::Entry> sources;
+        for (std::size_t i = 0; i < out.rows.size(); ++i) {
+            m_records.push_back(record(out.rows[i]));
+            sources.push_back({true, i});
+        }
+        publishWhole(out, sources);
         m_session = out.session;
         return out;
     }
@@ -163,24 +169,35 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
         whole = seen[i].from != kNone && seen[i].from != i;
     for (std::size_t k = 0; !whole && k < decoded.size(); ++k) {
         const auto& [i, t] = decoded[k];
-        const TorrentStatus& was = m_records[i];
-        whole = t.id != was.id || t.name != was.name || t.added != was.added;
+        const Record& was = m_records[i];
+        whole = t.id != was.id || t.added != was.added || sortKey(t.name) != was.sortKey;
     }
 
     if (!whole) {
         for (auto& [i, t] : decoded) {
-            m_records[i] = t;
             out.positions.push_back(m_display[i]);
             out.rows.push_back(std::move(t));
         }
     } else {
-        std::vector<TorrentStatus> records;
+        // Unchanged rows are the receiver's already: only their places go.
+        std::vector<Record> records;
+        std::vector<StatusDelta::Entry> sources;
         records.reserve(seen.size());
+        sources.reserve(seen.size());
         auto next = decoded.begin();
-        for (const auto& s : seen)
-            records.push_back(s.from != kNone ? m_records[s.from] : std::move((next++)->second));
+        for (const auto& s : seen) {
+            if (s.from != kNone) {
+                records.push_back(m_records[s.from]);
+                sources.push_back({false, m_display[s.from]});
+            } else {
+                records.push_back(record(next->second));
+                sources.push_back({true, out.rows.size()});
+                out.rows.push_back(std::move(next->second));
+                ++next;
+            }
+        }
         m_records = std::move(records);
-        publishWhole(out);
+        publishWhole(out, sources);
     }
     m_rows.clear();
     for (const auto& s : seen)
@@ -200,30 +217,35 @@ std::optional<StatusDelta> StatusDecoder::same() const {
     return out;
 }
 
-void StatusDecoder::publishWhole(StatusDelta& out) {
+StatusDecoder::Record StatusDecoder::record(const TorrentStatus& t) {
+    return {t.id, sortKey(t.name), t.added};
+}
+
+void StatusDecoder::publishWhole(StatusDelta& out, const std::vector<StatusDelta::Entry>& sources) {
     m_index.clear();
     for (std::size_t i = 0; i < m_records.size(); ++i)
         m_index.emplace(m_records[i].id, i);
-    std::vector<std::pair<std::string, std::size_t>> keys;
-    keys.reserve(m_records.size());
-    for (std::size_t i = 0; i < m_records.size(); ++i)
-        keys.emplace_back(sortKey(m_records[i].name), i);
-    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-        const auto& ta = m_records[a.second];
-        const auto& tb = m_records[b.second];
-        if (ta.added != tb.added)
-            return ta.added > tb.added;
-        return a.first < b.first;
+    std::vector<std::size_t> keys(m_records.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        keys[i] = i;
+    std::stable_sort(keys.begin(), keys.end(), [&](std::size_t a, std::size_t b) {
+        const Record& ra = m_records[a];
+        const Record& rb = m_records[b];
+        if (ra.added != rb.added)
+            return ra.added > rb.added;
+        return ra.sortKey < rb.sortKey;
     });
     m_display.assign(m_records.size(), 0);
     out.whole = true;
-    out.rows.clear();
     out.positions.clear();
-    out.rows.reserve(keys.size());
+    out.previousSize = m_valid ? m_published : 0;
+    out.order.clear();
+    out.order.reserve(keys.size());
     for (std::size_t p = 0; p < keys.size(); ++p) {
-        m_display[keys[p].second] = p;
-        out.rows.push_back(m_records[keys[p].second]);
+        m_display[keys[p]] = p;
+        out.order.push_back(sources[keys[p]]);
     }
+    m_published = keys.size();
 }
 
 } // namespace tevro

@@ -21,11 +21,21 @@ namespace tevro {
 
 struct StatusDelta {
     SessionInfo session;
-    // Every torrent, in display order; else only the rows that changed.
+    // The list anew (torrents came, went or moved); else only the rows that changed.
     bool whole = false;
+    // Partial: the rows that changed. Whole: the rows decoded anew.
     std::vector<TorrentStatus> rows;
     // With a partial delta, each row's place in the list last given whole.
     std::vector<std::size_t> positions;
+    // With a whole delta, the list in display order: each entry a row of
+    // `rows`, or the place of an unchanged row in the list as last published
+    // (`previousSize` rows long), which the receiver keeps.
+    struct Entry {
+        bool fresh = false;
+        std::size_t index = 0;
+    };
+    std::vector<Entry> order;
+    std::size_t previousSize = 0;
 };
 
 class StatusDecoder {
@@ -45,8 +55,16 @@ public:
     std::uint64_t& revision() { return m_revision; }
 
 private:
-    // Sorts m_records into display order and gives them all.
-    void publishWhole(StatusDelta& out);
+    // What the order needs of a row: the decoding itself is the receiver's.
+    struct Record {
+        std::string id;
+        std::string sortKey; // of the name
+        std::int64_t added = 0;
+    };
+    static Record record(const TorrentStatus& t);
+    // Sorts m_records into display order and gives it; `reused` is each row's
+    // place in the last published list, or the index of its row in out.rows.
+    void publishWhole(StatusDelta& out, const std::vector<StatusDelta::Entry>& sources);
 
     struct Row {
         std::size_t offset = 0; // in m_text
@@ -57,8 +75,9 @@ private:
     SessionInfo m_session;                                // of the last good text
     std::string m_text;                                   // the last good text
     std::size_t m_rowsAt = std::string::npos;             // where its torrents begin
+    std::size_t m_published = 0;                          // rows in the list last published
     std::vector<Row> m_rows;                              // its rows, in the bridge's order
-    std::vector<TorrentStatus> m_records;                 // their decoding
+    std::vector<Record> m_records;                        // their order keys
     std::vector<std::size_t> m_display;                   // each row's place in display order
     std::unordered_map<std::string, std::size_t> m_index; // id -> row
 };

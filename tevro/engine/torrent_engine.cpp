@@ -290,42 +290,69 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
         t.checkingRate = m_checkingProgress.update(t.id, t.progress, t.total, active, now);
     };
     if (delta.whole) {
-        if (!m_checkingProgress.tracks.empty()) {
-            std::set<std::string> ids;
-            for (const auto& t : delta.rows)
-                ids.insert(t.id);
-            m_checkingProgress.retain(ids);
+        // The places first: a list out of step with the decoder's is asked
+        // for again, all of it decoded.
+        std::vector<char> used(m_torrents.size(), 0);
+        for (const auto& e : delta.order) {
+            if (e.fresh ? e.index >= delta.rows.size()
+                        : delta.previousSize != m_torrents.size() || e.index >= m_torrents.size() ||
+                              used[e.index])
+                return false;
+            if (!e.fresh)
+                used[e.index] = 1;
         }
         m_activeChecks.clear();
-        for (auto& t : delta.rows)
-            checking(t);
         TorrentsChange change;
         std::size_t last = 0;
         bool first = true;
-        std::unordered_set<std::string_view> kept;
-        kept.reserve(delta.rows.size());
-        for (const auto& t : delta.rows) {
-            auto was = m_positions.find(t.id);
-            if (was == m_positions.end() || was->second >= m_torrents.size()) {
-                change.changed.push_back(t.id);
-                continue;
-            }
-            kept.insert(was->first);
-            if (!first && was->second < last)
+        auto follows = [&](std::size_t old) {
+            if (!first && old < last)
                 change.reordered = true;
             first = false;
-            last = was->second;
-            if (t != m_torrents[was->second])
+            last = old;
+        };
+        std::vector<TorrentStatus> next;
+        next.reserve(delta.order.size());
+        for (const auto& e : delta.order) {
+            if (!e.fresh) {
+                // The same row as before; only a check's speed may move.
+                TorrentStatus& t = m_torrents[e.index];
+                follows(e.index);
+                auto rate = t.checkingRate;
+                checking(t);
+                if (t.checkingRate != rate)
+                    change.changed.push_back(t.id);
+                next.push_back(std::move(t));
+                continue;
+            }
+            TorrentStatus& t = delta.rows[e.index];
+            checking(t);
+            auto was = m_positions.find(t.id);
+            if (was != m_positions.end() && was->second < m_torrents.size() && !used[was->second]) {
+                used[was->second] = 1;
+                follows(was->second);
+                if (t != m_torrents[was->second])
+                    change.changed.push_back(t.id);
+            } else {
                 change.changed.push_back(t.id);
+            }
+            next.push_back(std::move(t));
         }
-        for (const auto& t : m_torrents)
-            if (!kept.contains(t.id))
-                change.removed.push_back(t.id);
+        for (std::size_t i = 0; i < m_torrents.size(); ++i)
+            if (!used[i])
+                change.removed.push_back(m_torrents[i].id);
+        if (!m_checkingProgress.tracks.empty()) {
+            std::set<std::string> ids;
+            for (const auto& t : next)
+                ids.insert(t.id);
+            m_checkingProgress.retain(ids);
+        }
+        m_torrents = std::move(next);
+        m_positions.clear();
+        m_positions.reserve(m_torrents.size());
+        for (size_t i = 0; i < m_torrents.size(); ++i)
+            m_positions.emplace(m_torrents[i].id, i);
         if (!change.changed.empty() || !change.removed.empty() || change.reordered) {
-            m_torrents = std::move(delta.rows);
-            m_positions.clear();
-            for (size_t i = 0; i < m_torrents.size(); ++i)
-                m_positions.emplace(m_torrents[i].id, i);
             change.revision = ++m_torrentsRevision;
             m_lastChange = std::move(change);
             emit torrentsChanged();
@@ -345,7 +372,10 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
             seen.insert(t.id);
         if (t != m_torrents[at]) {
             change.changed.push_back(t.id);
+            // The id's own string stays: m_positions is keyed by it.
+            std::string id = std::move(m_torrents[at].id);
             m_torrents[at] = std::move(t);
+            m_torrents[at].id = std::move(id);
         }
     }
     for (const auto& id : m_activeChecks) {

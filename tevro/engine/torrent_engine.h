@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
@@ -267,7 +268,8 @@ private:
     std::shared_ptr<StatusDecoder> m_statusDecoder = std::make_shared<StatusDecoder>();
     // Each published torrent's place in m_torrents, and the ids of those
     // being hash-checked right now (their speed moves without a new row).
-    std::unordered_map<std::string, size_t> m_positions;
+    // Keyed by views of the ids in m_torrents (made again whenever it is replaced).
+    std::unordered_map<std::string_view, size_t> m_positions;
     std::unordered_set<std::string> m_activeChecks;
     QTimer m_timer;
     double m_pollInterval = 0;

@@ -56,6 +56,12 @@ void TorrentListModel::rebuildIndex() {
         m_rows.emplace(m_items[i].torrent.id, i);
 }
 
+void TorrentListModel::shiftRows(std::size_t from, std::ptrdiff_t by) {
+    for (auto& [id, row] : m_rows)
+        if (row >= from)
+            row = std::size_t(std::ptrdiff_t(row) + by);
+}
+
 void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
                                    const std::unordered_set<std::string_view>* changed) {
     // The usual poll: the same torrents in the same order.
@@ -69,41 +75,62 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         return;
     }
 
-    std::unordered_map<std::string_view, std::size_t> wanted;
-    wanted.reserve(torrents.size());
-    for (std::size_t i = 0; i < torrents.size(); ++i)
-        wanted.emplace(torrents[i].id, i);
+    // Each torrent's row now, by the index as it stands: a few runs of rows
+    // come or go at a poll, and the index follows them without being made
+    // again (thousands of ids) unless there are many.
     std::vector<bool> fresh(torrents.size());
-    for (std::size_t i = 0; i < torrents.size(); ++i)
-        fresh[i] = !m_rows.contains(torrents[i].id);
+    std::vector<bool> kept(m_items.size());
+    bool ordered = true;
+    std::optional<std::size_t> last;
+    std::size_t insertRuns = 0;
+    for (std::size_t i = 0; i < torrents.size(); ++i) {
+        auto it = m_rows.find(torrents[i].id);
+        fresh[i] = it == m_rows.end();
+        if (fresh[i]) {
+            insertRuns += i == 0 || !fresh[i - 1];
+            continue;
+        }
+        kept[it->second] = true;
+        ordered = ordered && (!last || it->second > *last);
+        last = it->second;
+    }
+    std::size_t removeRuns = 0;
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        removeRuns += !kept[i] && (i == 0 || kept[i - 1]);
+    const bool follow = insertRuns + removeRuns <= 8;
 
     // Gone torrents, from the end so that the rows above keep their numbers;
     // each run of them in one removal.
-    bool removed = false;
     for (std::size_t i = m_items.size(); i-- > 0;) {
-        if (wanted.contains(m_items[i].torrent.id))
+        if (kept[i])
             continue;
         std::size_t first = i;
-        while (first > 0 && !wanted.contains(m_items[first - 1].torrent.id))
+        while (first > 0 && !kept[first - 1])
             --first;
         beginRemoveRows({}, int(first), int(i));
-        m_indexStale = true;
+        if (follow) {
+            for (std::size_t k = first; k <= i; ++k)
+                m_rows.erase(m_items[k].torrent.id);
+            shiftRows(i + 1, -std::ptrdiff_t(i + 1 - first));
+        } else {
+            m_indexStale = true;
+        }
         m_items.erase(m_items.begin() + std::ptrdiff_t(first),
                       m_items.begin() + std::ptrdiff_t(i + 1));
         endRemoveRows();
-        removed = true;
         i = first;
     }
-    if (removed) {
+    if (m_indexStale) {
         rebuildIndex();
         m_indexStale = false;
     }
 
     // Kept torrents in the new order.
-    bool ordered = true;
-    for (std::size_t i = 1; i < m_items.size() && ordered; ++i)
-        ordered = wanted[m_items[i - 1].torrent.id] < wanted[m_items[i].torrent.id];
     if (!ordered) {
+        std::unordered_map<std::string_view, std::size_t> wanted;
+        wanted.reserve(torrents.size());
+        for (std::size_t i = 0; i < torrents.size(); ++i)
+            wanted.emplace(torrents[i].id, i);
         emit layoutAboutToBeChanged();
         const QModelIndexList before = persistentIndexList();
         std::vector<std::string> oldIds;
@@ -120,9 +147,7 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         emit layoutChanged();
     }
 
-    // New torrents at their places, each run of them in one insertion; the
-    // index is made again once, after the last.
-    bool inserted = false;
+    // New torrents at their places, each run of them in one insertion.
     std::size_t j = 0;
     while (j < torrents.size()) {
         if (!fresh[j]) {
@@ -143,16 +168,22 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
             run.push_back(std::move(item));
         }
         beginInsertRows({}, int(j), int(end - 1));
-        m_indexStale = true;
+        if (follow) {
+            shiftRows(j, std::ptrdiff_t(end - j));
+            for (std::size_t k = j; k < end; ++k)
+                m_rows.emplace(torrents[k].id, k);
+        } else {
+            m_indexStale = true;
+        }
         m_items.insert(m_items.begin() + std::ptrdiff_t(j), std::make_move_iterator(run.begin()),
                        std::make_move_iterator(run.end()));
         endInsertRows();
-        inserted = true;
         j = end;
     }
-    if (inserted)
+    if (m_indexStale) {
         rebuildIndex();
-    m_indexStale = false;
+        m_indexStale = false;
+    }
 
     for (std::size_t j = 0; j < torrents.size() && j < m_items.size(); ++j)
         if (!fresh[j] && (!changed || changed->contains(torrents[j].id)))

@@ -97,6 +97,8 @@ private:
     void requestArtwork(const std::string& id);
     void requestPieces(const std::string& id);
     void rebuildIndex();
+    // Rows at `from` and after move by `by`.
+    void shiftRows(std::size_t from, std::ptrdiff_t by);
 
     QPointer<ArtworkStore> m_store;
     QPointer<TorrentEngine> m_engine;

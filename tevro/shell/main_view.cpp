@@ -422,14 +422,12 @@ void MainView::refreshLibrary() {
     } else {
         m_content->setCurrentWidget(m_gridScroll);
     }
-    bool sameIds = shown.size() == m_visibleIds.size();
-    for (std::size_t i = 0; sameIds && i < shown.size(); ++i)
-        sameIds = shown[i].id == m_visibleIds[i];
-    if (!sameIds) {
-        m_visibleIds.clear();
-        m_visibleIds.reserve(shown.size());
-        for (const auto& t : shown)
-            m_visibleIds.push_back(t.id);
+    // Another list on display (a hash of its ids, in order) tidies the selection.
+    std::size_t ids = shown.size();
+    for (const auto& t : shown)
+        ids = (ids * 1099511628211u) ^ std::hash<std::string>{}(t.id);
+    if (ids != m_visibleIds) {
+        m_visibleIds = ids;
         reconcileSelection();
     }
     refreshFeatured();
@@ -465,7 +463,9 @@ void MainView::refreshFeatured() {
 void MainView::reconcileSelection() {
     std::set<std::string> kept;
     if (!m_ui.selection().empty()) {
-        std::unordered_set<std::string_view> shown(m_visibleIds.begin(), m_visibleIds.end());
+        std::unordered_set<std::string_view> shown;
+        for (const auto& t : visible())
+            shown.insert(t.id);
         for (const auto& id : m_ui.selection())
             if (shown.contains(id))
                 kept.insert(id);

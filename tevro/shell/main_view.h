@@ -190,7 +190,7 @@ private:
     std::set<std::string> m_pendingRemoval;
     std::optional<std::string> m_limitsTarget;
     std::optional<std::string> m_selectionAnchor;
-    std::vector<std::string> m_visibleIds;
+    std::size_t m_visibleIds = 0;
     mutable VisibleTorrents m_visible;
     // What the models were last fed with.
     struct Fed {
