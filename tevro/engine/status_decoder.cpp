@@ -133,7 +133,7 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
             std::size_t j = kNone;
             if (i < m_records.size() && m_records[i].id == id)
                 j = i;
-            else if (auto it = m_index.find(std::string(id)); it != m_index.end())
+            else if (auto it = m_index.find(id); it != m_index.end())
                 j = it->second;
             // The same bytes as a whole object of the last text are that object.
             if (j != kNone) {
@@ -223,6 +223,7 @@ StatusDecoder::Record StatusDecoder::record(const TorrentStatus& t) {
 
 void StatusDecoder::publishWhole(StatusDelta& out, const std::vector<StatusDelta::Entry>& sources) {
     m_index.clear();
+    m_index.reserve(m_records.size());
     for (std::size_t i = 0; i < m_records.size(); ++i)
         m_index.emplace(m_records[i].id, i);
     std::vector<std::size_t> keys(m_records.size());

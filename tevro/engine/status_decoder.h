@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -79,7 +80,8 @@ private:
     std::vector<Row> m_rows;                              // its rows, in the bridge's order
     std::vector<Record> m_records;                        // their order keys
     std::vector<std::size_t> m_display;                   // each row's place in display order
-    std::unordered_map<std::string, std::size_t> m_index; // id -> row
+    // id -> row, keyed by views of m_records' ids (made again with them)
+    std::unordered_map<std::string_view, std::size_t> m_index;
 };
 
 } // namespace tevro
