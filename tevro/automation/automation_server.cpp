@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -190,14 +191,13 @@ void AutomationServer::readFrom(const QUuid& id) {
         m_call(request.name, request.arguments, [self, id](Result result) {
             if (!self)
                 return;
-            self->respond(id, result ? Json{{"ok", true}, {"result", std::move(*result)}}
-                                     : Json{{"ok", false}, {"error", result.error()}});
+            self->respond(id, std::move(result));
         });
         return;
     }
     default:
         c.buffer = {};
-        respond(id, Json{{"ok", false}, {"error", AutomationRequest::message(request.outcome)}});
+        respond(id, std::unexpected(std::string(AutomationRequest::message(request.outcome))));
     }
 }
 
@@ -214,7 +214,25 @@ std::string AutomationServer::encodeReply(const Json& reply) {
     return text;
 }
 
-void AutomationServer::respond(const QUuid& id, const Json& reply) {
+std::string AutomationServer::replyLine(Result result) {
+    if (!result)
+        return encodeReply(Json{{"ok", false}, {"error", result.error()}});
+    if (!result->isEncoded())
+        return encodeReply(Json{{"ok", true}, {"result", result->takeValue()}});
+    // As encodeReply() writes {"ok":true,"result":...}: "ok" sorts first.
+    static constexpr std::string_view head = R"({"ok":true,"result":)";
+    const std::string& text = result->text();
+    if (head.size() + text.size() + 1 > kMaxReply)
+        return std::string(kReplyTooLarge) + '\n';
+    std::string line;
+    line.reserve(head.size() + text.size() + 2);
+    line += head;
+    line += text;
+    line += "}\n";
+    return line;
+}
+
+void AutomationServer::respond(const QUuid& id, Result result) {
     auto it = m_connections.find(id);
     if (it == m_connections.end())
         return; // timed out or closed meanwhile
@@ -222,7 +240,7 @@ void AutomationServer::respond(const QUuid& id, const Json& reply) {
     if (c.stage == Connection::Stage::sending || c.stage == Connection::Stage::draining)
         return;
     c.stage = Connection::Stage::sending;
-    c.out = encodeReply(reply);
+    c.out = replyLine(std::move(result));
     sendFrom(id);
 }
 
