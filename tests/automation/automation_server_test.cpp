@@ -311,6 +311,40 @@ TEST_F(AutomationServerTest, RefusesLinkedFolderOrLockFileWithAMessage) {
     EXPECT_FALSE(fs::exists(dir / "elsewhere" / "lock"));
 }
 
+// A written document goes out between its head and tail, in as many sends
+// as the socket takes, and whole.
+TEST_F(AutomationServerTest, AWrittenResultArrivesWholeAcrossManySends) {
+    std::string big = "[\"" + std::string(6 << 20, 'x') + "\"]";
+    auto call = [&](const std::string&, const Json&,
+                    std::function<void(AutomationServer::Result)> done) {
+        done(AutomationResult::encoded(big));
+    };
+    servers.push_back(std::make_unique<AutomationServer>(folder(), call));
+    AutomationServer& server = *servers.back();
+    server.start();
+    ASSERT_TRUE(server.isListening());
+    auto reply =
+        test::exchange(server.port(), {request("get_state", Json::object(), server.token())});
+    ASSERT_TRUE(reply.closed);
+    EXPECT_TRUE(reply.bytes == R"({"ok":true,"result":)" + big + "}\n")
+        << reply.bytes.size() << " bytes";
+
+    auto line = [](AutomationServer::Result result) {
+        std::string joined;
+        for (const std::string& piece : AutomationServer::replyPieces(std::move(result)))
+            joined += piece;
+        return joined;
+    };
+    EXPECT_EQ(line(AutomationResult::encoded(R"({"a":1})")), R"({"ok":true,"result":{"a":1}})"
+                                                             "\n");
+    EXPECT_EQ(line(Json{{"b", 2}}), R"({"ok":true,"result":{"b":2}})"
+                                    "\n");
+    EXPECT_EQ(line(std::unexpected(std::string("no"))), R"({"error":"no","ok":false})"
+                                                        "\n");
+    EXPECT_EQ(line(AutomationResult::encoded(std::string(AutomationServer::kMaxReply, 'x'))),
+              std::string(AutomationServer::kReplyTooLarge) + "\n");
+}
+
 TEST(AutomationServerReply, SortsKeysAndFallsBackToTheFixedTexts) {
     Json reply = {{"ok", true}, {"result", {{"zeta", 1}, {"alpha", {{"b", 2}, {"a", 1}}}}}};
     EXPECT_EQ(AutomationServer::encodeReply(reply),

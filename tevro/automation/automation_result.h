@@ -28,6 +28,7 @@ public:
     // The value; null for a written document.
     const Json& value() const { return m_value; }
     Json takeValue() { return std::move(m_value); }
+    std::string takeText() { return std::move(*m_text); }
     // The value either way, a written document read back.
     Json json() const { return m_text ? Json::parse(*m_text) : m_value; }
 

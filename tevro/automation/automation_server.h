@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QObject>
 #include <QUuid>
@@ -66,8 +67,9 @@ public:
     // The reply line: compact JSON with sorted keys and a line feed, or one
     // of the two fixed texts.
     static std::string encodeReply(const Json& reply);
-    // The reply line of a tool's result, a written document spliced in as it is.
-    static std::string replyLine(Result result);
+    // The reply line of a tool's result, in pieces sent one after another: a
+    // written document goes out as it is, never copied into one line.
+    static std::vector<std::string> replyPieces(Result result);
 
 private:
     struct Connection;
