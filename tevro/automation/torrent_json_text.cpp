@@ -119,10 +119,12 @@ void TorrentJsonText::append(std::string& out, const TorrentStatus& t) {
 }
 
 std::string TorrentJsonText::text(const TorrentStatus& t) {
-    std::string out;
-    out.reserve(512);
-    append(out, t);
-    return out;
+    // Written in a buffer kept for the next, then copied at its length: the
+    // texts of thousands of torrents are kept, and without slack.
+    thread_local std::string scratch;
+    scratch.clear();
+    append(scratch, t);
+    return std::string(scratch);
 }
 
 } // namespace tevro
