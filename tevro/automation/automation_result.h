@@ -14,7 +14,8 @@ namespace tevro {
 
 class AutomationResult {
 public:
-    AutomationResult(Json value) : m_value(std::move(value)) {} // NOLINT: implicit by design
+    // Implicit: a tool hands its JSON value back as it is.
+    AutomationResult(Json value) : m_value(std::move(value)) {}
 
     static AutomationResult encoded(std::string text) {
         AutomationResult r{Json()};
