@@ -34,11 +34,16 @@ protected:
         engine->shutdown();
     }
 
-    AutomationAPI::Result call(const std::string& name, const Json& args) {
+    // The result read as JSON, the state document's written text included.
+    std::expected<Json, std::string> call(const std::string& name, const Json& args) {
         std::optional<AutomationAPI::Result> result;
         api->call(name, args, [&](AutomationAPI::Result r) { result = std::move(r); });
         EXPECT_TRUE(test::waitUntil([&] { return result.has_value(); })) << name;
-        return result.value_or(std::unexpected(std::string("no answer")));
+        if (!result)
+            return std::unexpected(std::string("no answer"));
+        if (!*result)
+            return std::unexpected(result->error());
+        return (*result)->json();
     }
 
     std::string error(const std::string& name, const Json& args) {

@@ -311,6 +311,40 @@ TEST_F(AutomationServerTest, RefusesLinkedFolderOrLockFileWithAMessage) {
     EXPECT_FALSE(fs::exists(dir / "elsewhere" / "lock"));
 }
 
+// A written document goes out between its head and tail, in as many sends
+// as the socket takes, and whole.
+TEST_F(AutomationServerTest, AWrittenResultArrivesWholeAcrossManySends) {
+    std::string big = "[\"" + std::string(6 << 20, 'x') + "\"]";
+    auto call = [&](const std::string&, const Json&,
+                    std::function<void(AutomationServer::Result)> done) {
+        done(AutomationResult::encoded(big));
+    };
+    servers.push_back(std::make_unique<AutomationServer>(folder(), call));
+    AutomationServer& server = *servers.back();
+    server.start();
+    ASSERT_TRUE(server.isListening());
+    auto reply =
+        test::exchange(server.port(), {request("get_state", Json::object(), server.token())});
+    ASSERT_TRUE(reply.closed);
+    EXPECT_TRUE(reply.bytes == R"({"ok":true,"result":)" + big + "}\n")
+        << reply.bytes.size() << " bytes";
+
+    auto line = [](AutomationServer::Result result) {
+        std::string joined;
+        for (const std::string& piece : AutomationServer::replyPieces(std::move(result)))
+            joined += piece;
+        return joined;
+    };
+    EXPECT_EQ(line(AutomationResult::encoded(R"({"a":1})")), R"({"ok":true,"result":{"a":1}})"
+                                                             "\n");
+    EXPECT_EQ(line(Json{{"b", 2}}), R"({"ok":true,"result":{"b":2}})"
+                                    "\n");
+    EXPECT_EQ(line(std::unexpected(std::string("no"))), R"({"error":"no","ok":false})"
+                                                        "\n");
+    EXPECT_EQ(line(AutomationResult::encoded(std::string(AutomationServer::kMaxReply, 'x'))),
+              std::string(AutomationServer::kReplyTooLarge) + "\n");
+}
+
 TEST(AutomationServerReply, SortsKeysAndFallsBackToTheFixedTexts) {
     Json reply = {{"ok", true}, {"result", {{"zeta", 1}, {"alpha", {{"b", 2}, {"a", 1}}}}}};
     EXPECT_EQ(AutomationServer::encodeReply(reply),
@@ -323,4 +357,60 @@ TEST(AutomationServerReply, SortsKeysAndFallsBackToTheFixedTexts) {
     EXPECT_EQ(AutomationServer::encodeReply(Json{{"ok", true}, {"result", big}}),
               R"({"ok":false,"error":"Response too large"})"
               "\n");
+}
+
+// get_state answers with the document's own text: the same content as the
+// document at every moment, never a stale torrent, and bytes that are not
+// UTF-8 replaced rather than failing the whole reply.
+TEST_F(AutomationServerTest, GetStateIsTheDocumentAsTheRowsChange) {
+    AutomationServer& server = makeServer();
+    server.start();
+    ASSERT_TRUE(server.isListening());
+    auto getState = [&](const char* when) {
+        auto reply =
+            test::exchange(server.port(), {request("get_state", Json::object(), server.token())});
+        EXPECT_TRUE(reply.bytes.starts_with(R"({"ok":true,"result":{)")) << when << reply.bytes;
+        Json parsed = Json::parse(reply.bytes, nullptr, false);
+        EXPECT_EQ(parsed["result"], Json::parse(CommandLayer::encode(commands->state()))) << when;
+        return std::pair(parsed["result"], reply.bytes);
+    };
+
+    std::string save = (dir / "downloads").string();
+    std::string hash(40, 'a'), other(40, 'b');
+    auto first =
+        engine->addMagnet("magnet:?xt=urn:btih:" + hash + "&dn=Alpha", save, false, true, false);
+    ASSERT_TRUE(first) << first.error().message;
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrents().size() == 1; }));
+    // Valid UTF-8 throughout: the very bytes a whole encoded reply has.
+    auto [alone, bytes] = getState("one torrent");
+    EXPECT_EQ(bytes, AutomationServer::encodeReply(Json{{"ok", true}, {"result", alone}}));
+    ASSERT_EQ(alone["torrents"].size(), 1u);
+    EXPECT_EQ(alone["torrents"][0]["name"], "Alpha");
+
+    // A name of bytes that are not UTF-8, a second row before the first kept one.
+    auto second = engine->addMagnet("magnet:?xt=urn:btih:" + other + "&dn=%FF%C0%AFBeta%E2%82",
+                                    save, false, true, false);
+    ASSERT_TRUE(second) << second.error().message;
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrents().size() == 2; }));
+    engine->show("bad \xff toast");
+    auto [two, _] = getState("two torrents");
+    ASSERT_EQ(two["torrents"].size(), 2u);
+    EXPECT_EQ(two["toast"], "bad \xEF\xBF\xBD toast");
+    // The engine has repaired the name already; the reply shows it as the row has it.
+    std::string beta = engine->torrent(second->id)->name;
+    EXPECT_EQ(beta, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                    "Beta\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(two["torrents"][two["torrents"][0]["id"] == second->id ? 0 : 1]["name"], beta);
+
+    // A row that changes is written again; a removed one is gone.
+    engine->resume({first->id});
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(first->id)->paused; }));
+    auto [resumed, __] = getState("resumed");
+    for (const Json& t : resumed["torrents"])
+        EXPECT_EQ(t["paused"], t["id"] != first->id) << t.dump();
+    engine->remove({first->id}, false);
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(first->id); }));
+    auto [removed, ___] = getState("removed");
+    ASSERT_EQ(removed["torrents"].size(), 1u);
+    EXPECT_EQ(removed["torrents"][0]["id"], second->id);
 }

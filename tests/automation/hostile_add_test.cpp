@@ -123,7 +123,7 @@ protected:
         EXPECT_TRUE(test::waitUntil([&] { return result.has_value(); }, 60s));
         if (!result)
             return "no answer";
-        return *result ? "ok: " + (*result)->dump() : result->error();
+        return *result ? "ok: " + (*result)->json().dump() : result->error();
     }
 
     test::TempDir dir;

@@ -113,7 +113,7 @@ void AutomationAPI::call(const std::string& name, const Json& arguments, Done do
 void AutomationAPI::run(const std::string& name, const Json& arguments, const Done& done) {
     std::string id = stringArgument(arguments, "id");
     if (name == "get_state")
-        return done(m_commands.state());
+        return done(AutomationResult::encoded(m_commands.stateText()));
     if (name == "get_torrent_details")
         return details(id, done);
     if (name == "preview_torrent") {

@@ -3,7 +3,8 @@
 // Carries out one automation call: validates it against the catalogue,
 // refuses it while another call runs or the engine has shut down, refreshes
 // the torrent list and runs one of the twelve tools through the services the
-// window uses. Results are JSON values; failures are the client's messages.
+// window uses. Results are JSON values, the state document as its written
+// text; failures are the client's messages.
 // Main thread only.
 
 #include <expected>
@@ -13,6 +14,7 @@
 #include <QObject>
 
 #include "tevro/automation/automation_error.h"
+#include "tevro/automation/automation_result.h"
 #include "tevro/core/app_settings.h"
 #include "tevro/core/json_value.h"
 #include "tevro/core/torrent_preview.h"
@@ -27,7 +29,7 @@ class AutomationAPI : public QObject {
 public:
     static constexpr const char* kBusy = "Another command is in progress; read state and retry.";
 
-    using Result = std::expected<Json, std::string>;
+    using Result = std::expected<AutomationResult, std::string>;
     using Done = std::function<void(Result)>;
 
     explicit AutomationAPI(CommandLayer& commands, QObject* parent = nullptr);

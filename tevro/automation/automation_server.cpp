@@ -47,8 +47,9 @@ struct AutomationServer::Connection {
     Stage stage = Stage::reading;
     bool peerClosed = false;
     std::string buffer;
-    std::string out;
-    std::size_t sent = 0;
+    std::vector<std::string> out; // the reply's pieces
+    std::size_t piece = 0;
+    std::size_t sent = 0; // of out[piece]
     // Deleted later: a notifier may be the sender of the signal being handled.
     QObject* owner = nullptr;
     QSocketNotifier* reader = nullptr;
@@ -190,14 +191,13 @@ void AutomationServer::readFrom(const QUuid& id) {
         m_call(request.name, request.arguments, [self, id](Result result) {
             if (!self)
                 return;
-            self->respond(id, result ? Json{{"ok", true}, {"result", std::move(*result)}}
-                                     : Json{{"ok", false}, {"error", result.error()}});
+            self->respond(id, std::move(result));
         });
         return;
     }
     default:
         c.buffer = {};
-        respond(id, Json{{"ok", false}, {"error", AutomationRequest::message(request.outcome)}});
+        respond(id, std::unexpected(std::string(AutomationRequest::message(request.outcome))));
     }
 }
 
@@ -214,7 +214,27 @@ std::string AutomationServer::encodeReply(const Json& reply) {
     return text;
 }
 
-void AutomationServer::respond(const QUuid& id, const Json& reply) {
+std::vector<std::string> AutomationServer::replyPieces(Result result) {
+    std::vector<std::string> pieces;
+    if (!result) {
+        pieces.push_back(encodeReply(Json{{"ok", false}, {"error", result.error()}}));
+    } else if (!result->isEncoded()) {
+        pieces.push_back(encodeReply(Json{{"ok", true}, {"result", result->takeValue()}}));
+    } else {
+        // As encodeReply() writes {"ok":true,"result":...}: "ok" sorts first.
+        std::string head = R"({"ok":true,"result":)";
+        if (head.size() + result->text().size() + 1 > kMaxReply) {
+            pieces.push_back(std::string(kReplyTooLarge) + '\n');
+        } else {
+            pieces.push_back(std::move(head));
+            pieces.push_back(result->takeText());
+            pieces.push_back("}\n");
+        }
+    }
+    return pieces;
+}
+
+void AutomationServer::respond(const QUuid& id, Result result) {
     auto it = m_connections.find(id);
     if (it == m_connections.end())
         return; // timed out or closed meanwhile
@@ -222,7 +242,7 @@ void AutomationServer::respond(const QUuid& id, const Json& reply) {
     if (c.stage == Connection::Stage::sending || c.stage == Connection::Stage::draining)
         return;
     c.stage = Connection::Stage::sending;
-    c.out = encodeReply(reply);
+    c.out = replyPieces(std::move(result));
     sendFrom(id);
 }
 
@@ -231,8 +251,15 @@ void AutomationServer::sendFrom(const QUuid& id) {
     if (it == m_connections.end())
         return;
     Connection& c = *it->second;
-    while (c.sent < c.out.size()) {
-        ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+    while (c.piece < c.out.size()) {
+        const std::string& piece = c.out[c.piece];
+        if (c.sent == piece.size()) {
+            ++c.piece;
+            c.sent = 0;
+            continue;
+        }
+        int more = c.piece + 1 < c.out.size() ? MSG_MORE : 0;
+        ssize_t n = ::send(c.fd, piece.data() + c.sent, piece.size() - c.sent, MSG_NOSIGNAL | more);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

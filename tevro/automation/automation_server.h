@@ -14,11 +14,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QObject>
 #include <QUuid>
 
 #include "tevro/automation/automation_endpoint.h"
+#include "tevro/automation/automation_result.h"
 #include "tevro/core/json_value.h"
 
 class QTcpServer;
@@ -36,7 +38,7 @@ public:
     static constexpr const char* kReplyTooLarge = R"({"ok":false,"error":"Response too large"})";
 
     // A tool's result, or the message of its failure.
-    using Result = std::expected<Json, std::string>;
+    using Result = std::expected<AutomationResult, std::string>;
     using Call = std::function<void(const std::string& name, const Json& arguments,
                                     std::function<void(Result)> done)>;
 
@@ -65,6 +67,9 @@ public:
     // The reply line: compact JSON with sorted keys and a line feed, or one
     // of the two fixed texts.
     static std::string encodeReply(const Json& reply);
+    // The reply line of a tool's result, in pieces sent one after another: a
+    // written document goes out as it is, never copied into one line.
+    static std::vector<std::string> replyPieces(Result result);
 
 private:
     struct Connection;
@@ -75,7 +80,7 @@ private:
     // refused for want of room.
     void dropClosedPeers();
     void readFrom(const QUuid& id);
-    void respond(const QUuid& id, const Json& reply);
+    void respond(const QUuid& id, Result result);
     void sendFrom(const QUuid& id);
     void close(const QUuid& id);
 

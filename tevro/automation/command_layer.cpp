@@ -4,6 +4,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "tevro/automation/torrent_json_text.h"
 #include "tevro/automation/window_lookup.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
@@ -162,54 +163,47 @@ void CommandLayer::refreshTorrents() const {
     if (m_shownRevision == m_engine.torrentsRevision())
         return;
     const std::vector<TorrentStatus>& list = m_engine.torrents();
-    std::unordered_map<std::string_view, std::size_t> before;
-    before.reserve(m_shown.size());
-    for (std::size_t i = 0; i < m_shown.size(); ++i)
-        before.emplace(m_shown[i].row.id, i);
     std::vector<Shown> shown;
     shown.reserve(list.size());
-    for (const TorrentStatus& t : list) {
+    // Rows mostly keep their places; the index is built only once one moved.
+    std::unordered_map<std::string_view, std::size_t> before;
+    auto kept = [&](std::size_t at, const TorrentStatus& t) -> Shown* {
+        if (at < m_shown.size() && m_shown[at].row.id == t.id)
+            return &m_shown[at];
+        if (before.empty())
+            for (std::size_t i = 0; i < m_shown.size(); ++i)
+                before.emplace(m_shown[i].row.id, i);
         auto it = before.find(t.id);
-        if (it != before.end() && m_shown[it->second].row == t)
-            shown.push_back(std::move(m_shown[it->second]));
+        return it == before.end() ? nullptr : &m_shown[it->second];
+    };
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const TorrentStatus& t = list[i];
+        Shown* old = kept(i, t);
+        // A row moved from is never equal again: its id is gone.
+        if (old && old->row == t)
+            shown.push_back(std::move(*old));
         else
-            shown.push_back({t, torrentObject(t), {}});
+            shown.push_back({t, TorrentJsonText::text(t)});
     }
-    // The keys point into m_shown's rows, moved from only above.
+    // The keys point into m_shown's rows; gone with them.
     before.clear();
     m_shown = std::move(shown);
     m_shownRevision = m_engine.torrentsRevision();
-    m_array.reset();
-    m_text.reset();
 }
 
-const Json& CommandLayer::torrentArray() const {
+void CommandLayer::appendTorrents(std::string& out) const {
     refreshTorrents();
-    if (!m_array) {
-        Json array = Json::array();
-        array.get_ref<Json::array_t&>().reserve(m_shown.size());
-        for (const Shown& s : m_shown)
-            array.push_back(s.object);
-        m_array = std::move(array);
+    std::size_t size = 2 + m_shown.size();
+    for (const Shown& s : m_shown)
+        size += s.text.size();
+    out.reserve(out.size() + size);
+    out += '[';
+    for (std::size_t i = 0; i < m_shown.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        out += m_shown[i].text;
     }
-    return *m_array;
-}
-
-const std::string& CommandLayer::torrentsText() const {
-    refreshTorrents();
-    if (!m_text) {
-        std::string text = "[";
-        for (Shown& s : m_shown) {
-            if (s.text.empty())
-                s.text = encode(s.object);
-            if (text.size() > 1)
-                text += ',';
-            text += s.text;
-        }
-        text += ']';
-        m_text = std::move(text);
-    }
-    return *m_text;
+    out += ']';
 }
 
 Json CommandLayer::documentWithout() const {
@@ -239,7 +233,10 @@ Json CommandLayer::documentWithout() const {
 
 Json CommandLayer::state() const {
     Json doc = documentWithout();
-    doc["torrents"] = torrentArray();
+    Json torrents = Json::array();
+    for (const TorrentStatus& t : m_engine.torrents())
+        torrents.push_back(torrentObject(t));
+    doc["torrents"] = std::move(torrents);
     return doc;
 }
 
@@ -253,7 +250,7 @@ std::string CommandLayer::stateText() const {
         if (out.size() > 1)
             out += ',';
         out += "\"torrents\":";
-        out += torrentsText();
+        appendTorrents(out);
         placed = true;
     };
     for (const auto& [key, value] : doc.items()) {

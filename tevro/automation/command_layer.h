@@ -59,9 +59,10 @@ public:
     void setSources(Sources sources) { m_sources = std::move(sources); }
 
     // The whole state document: session, torrents, ui, player, trackers, toast.
+    // Built on demand; the servers write stateText().
     Json state() const;
-    // The same document as the control server writes it (json() of state()),
-    // the torrents' part taken from the last one while they are unchanged.
+    // The same document as the control server writes it (encode() of
+    // state()), each torrent's text kept while its row stays the same.
     std::string stateText() const;
     // The text a document is written as: compact, keys sorted, invalid
     // UTF-8 replaced; "{}" for what is neither an object nor an array.
@@ -91,25 +92,21 @@ public:
     static bool validLimitKiB(std::int64_t kib) { return kib >= 0 && kib <= kMaxLimitKiB; }
 
 private:
-    // The torrents' objects of the last document, in the engine's order,
-    // each with the row it shows: with thousands of torrents, building and
-    // writing them is most of a document, and most rows stay the same.
+    // Each torrent's text of the last document, in the engine's order, with
+    // the row it was written from: with thousands of torrents, writing them
+    // is most of a document, and most rows stay the same.
     struct Shown {
         TorrentStatus row;
-        Json object;
-        std::string text; // encoded, once asked for
+        std::string text;
     };
     void refreshTorrents() const;
-    const Json& torrentArray() const;
-    const std::string& torrentsText() const;
+    void appendTorrents(std::string& out) const;
     Json documentWithout() const; // every part but the torrents
 
     TorrentEngine& m_engine;
     Sources m_sources;
     mutable std::vector<Shown> m_shown;
     mutable std::optional<std::uint64_t> m_shownRevision;
-    mutable std::optional<Json> m_array;
-    mutable std::optional<std::string> m_text;
 };
 
 } // namespace tevro

@@ -204,6 +204,8 @@ void ControlServer::respond(QTcpSocket* socket, int status, const std::string& b
                        "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " +
                        QByteArray::number(static_cast<qulonglong>(body.size())) +
                        "\r\nConnection: close\r\n\r\n";
+    // The state document runs to megabytes: one allocation for head and body.
+    reply.reserve(reply.size() + static_cast<qsizetype>(body.size()));
     reply.append(body.data(), static_cast<qsizetype>(body.size()));
     socket->write(reply);
     // Only the sending side is closed once the reply is out; whatever the
