@@ -350,6 +350,7 @@ int appChild(const AppOptions& o) {
     std::vector<double> state, getState, adds;
     int failures = 0;
     std::atomic<bool> done = false;
+    long afterRequests = 0;
     std::thread clients([&] {
         auto automation = Automation::load(o.home);
         for (int r = 0; r < o.requests; ++r) {
@@ -358,6 +359,8 @@ int appChild(const AppOptions& o) {
             double g = automation ? automation->call("get_state", Json::object()) : -1;
             g < 0 ? ++failures : (getState.push_back(g), 0);
         }
+        // What the servers keep for the state document, before the adds grow the library.
+        afterRequests = residentKiB();
         for (int k = 0; k < o.adds; ++k) {
             Json args = {
                 {"source", (o.home / "adds" / ("add-" + std::to_string(k) + ".torrent")).string()},
@@ -372,9 +375,10 @@ int appChild(const AppOptions& o) {
     clients.join();
 
     Stats s = stats(state), g = stats(getState), a = stats(adds);
-    std::printf("figures %.4f %.4f %.4f %ld %.3f %.2f %.2f %.2f %.2f %.2f %.2f %d %d\n", paint,
+    std::printf("figures %.4f %.4f %.4f %ld %.3f %.2f %.2f %.2f %.2f %.2f %.2f %d %d %ld\n", paint,
                 listed, settled, memory, idleCpu, s.median * 1e3, s.worst * 1e3, g.median * 1e3,
-                g.worst * 1e3, a.median * 1e3, a.worst * 1e3, failures, emptyShown ? 1 : 0);
+                g.worst * 1e3, a.median * 1e3, a.worst * 1e3, failures, emptyShown ? 1 : 0,
+                afterRequests);
     std::printf("quit %.6f\n", monotonicNow());
     std::fflush(stdout);
     tevro.quit();
@@ -557,14 +561,15 @@ int main(int argc, char** argv) {
     Child app = run(command("app", home, o.torrents, o.idle, o.adds, o.requests));
     double paint = -1, listed = -1, settled = -1, idleCpu = -1, quitStart = 0;
     double stateMed = 0, stateWorst = 0, getMed = 0, getWorst = 0, addMed = 0, addWorst = 0;
-    long memory = 0;
+    long memory = 0, afterRequests = 0;
     int requestFailures = 0, emptyShown = 0;
     const std::string* figures = find(app, "figures ");
     const std::string* quit = find(app, "quit ");
     if (!figures || !quit ||
-        std::sscanf(figures->c_str(), "figures %lf %lf %lf %ld %lf %lf %lf %lf %lf %lf %lf %d %d",
-                    &paint, &listed, &settled, &memory, &idleCpu, &stateMed, &stateWorst, &getMed,
-                    &getWorst, &addMed, &addWorst, &requestFailures, &emptyShown) != 13 ||
+        std::sscanf(
+            figures->c_str(), "figures %lf %lf %lf %ld %lf %lf %lf %lf %lf %lf %lf %d %d %ld",
+            &paint, &listed, &settled, &memory, &idleCpu, &stateMed, &stateWorst, &getMed,
+            &getWorst, &addMed, &addWorst, &requestFailures, &emptyShown, &afterRequests) != 14 ||
         std::sscanf(quit->c_str(), "quit %lf", &quitStart) != 1)
         ++failures;
     failures += requestFailures;
@@ -575,6 +580,7 @@ int main(int argc, char** argv) {
     double n = std::max(1, o.torrents);
     double perTorrent = double(memory - baseKiB) / n;
     double refPerTorrent = double(refMemory - refEmpty) / n;
+    double afterPerTorrent = double(afterRequests - baseKiB) / n;
     std::printf(
         "{\"benchmark\":\"scale\",\"torrents\":%d,\"idle_window_s\":%g,"
         "\"first_paint_s\":%.3f,\"listed_s\":%.3f,\"checked_s\":%.3f,\"empty_library_shown\":%s,"
@@ -582,13 +588,15 @@ int main(int argc, char** argv) {
         "\"memory_mib\":%.1f,\"empty_memory_mib\":%.1f,\"reference_memory_mib\":%.1f,"
         "\"reference_empty_memory_mib\":%.1f,\"memory_per_torrent_kib\":%.2f,"
         "\"reference_memory_per_torrent_kib\":%.2f,\"memory_ratio\":%.2f,"
+        "\"memory_after_requests_mib\":%.1f,\"memory_after_requests_per_torrent_kib\":%.2f,"
         "\"add_median_ms\":%.1f,\"add_worst_ms\":%.1f,\"state_median_ms\":%.1f,"
         "\"state_worst_ms\":%.1f,\"get_state_median_ms\":%.1f,\"get_state_worst_ms\":%.1f,"
         "\"quit_s\":%.3f,\"failures\":%d}\n",
         o.torrents, o.idle, paint, listed, settled, emptyShown ? "true" : "false", idleCpu, refCpu,
         refCpu > 0 ? idleCpu / refCpu : 0.0, double(memory) / 1024, double(baseKiB) / 1024,
         double(refMemory) / 1024, double(refEmpty) / 1024, perTorrent, refPerTorrent,
-        refPerTorrent > 0 ? perTorrent / refPerTorrent : 0.0, addMed, addWorst, stateMed,
-        stateWorst, getMed, getWorst, quitSeconds, failures);
+        refPerTorrent > 0 ? perTorrent / refPerTorrent : 0.0, double(afterRequests) / 1024,
+        afterPerTorrent, addMed, addWorst, stateMed, stateWorst, getMed, getWorst, quitSeconds,
+        failures);
     return failures ? 1 : 0;
 }
