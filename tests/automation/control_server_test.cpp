@@ -17,6 +17,7 @@
 #include "tests/support/temp_dir.h"
 #include "tevro/automation/command_layer.h"
 #include "tevro/automation/control_routes.h"
+#include "tevro/automation/state_text_cache.h"
 #include "tevro/engine/torrent_engine.h"
 
 using namespace tevro;
@@ -193,6 +194,34 @@ TEST_F(ControlServerTest, TheStateTextIsTheDocumentEncoded) {
     EXPECT_EQ(get("/remove?id=" + id).json(), Json({{"ok", true}}));
     ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(id).has_value(); }));
     EXPECT_EQ(Json::parse(same("removed"))["torrents"], Json::array());
+}
+
+// Every layer on one engine writes the same kept texts; a text goes as soon
+// as the engine changes its row, whichever layer asks next.
+TEST_F(ControlServerTest, LayersOnOneEngineShareTheKeptTexts) {
+    CommandLayer other(*engine);
+    StateTextCache& cache = StateTextCache::of(*engine);
+    auto both = [&](const char* when) {
+        std::string text = commands->stateText();
+        EXPECT_EQ(text, CommandLayer::encode(commands->state())) << when;
+        EXPECT_EQ(other.stateText(), text) << when;
+        return Json::parse(text);
+    };
+    std::string id = addTorrent();
+    EXPECT_EQ(both("added")["torrents"][0]["paused"], true);
+    EXPECT_EQ(cache.keptCount(), 1u);
+
+    EXPECT_EQ(get("/action?a=resume&id=" + id).json(), Json({{"ok", true}}));
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(id)->paused; }));
+    // The other layer asks first; the first must not write the paused text.
+    EXPECT_EQ(Json::parse(other.stateText())["torrents"][0]["paused"], false);
+    EXPECT_EQ(both("resumed")["torrents"][0]["paused"], false);
+
+    EXPECT_EQ(get("/remove?id=" + id).json(), Json({{"ok", true}}));
+    ASSERT_TRUE(test::waitUntil([&] { return !engine->torrent(id).has_value(); }));
+    // Dropped with its row, before anyone asks.
+    EXPECT_EQ(cache.keptCount(), 0u);
+    EXPECT_EQ(both("removed")["torrents"], Json::array());
 }
 
 TEST_F(ControlServerTest, TorrentRoutesChangeTheEngine) {

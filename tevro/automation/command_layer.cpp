@@ -2,9 +2,8 @@
 
 #include <limits>
 #include <string_view>
-#include <unordered_map>
 
-#include "tevro/automation/torrent_json_text.h"
+#include "tevro/automation/state_text_cache.h"
 #include "tevro/automation/window_lookup.h"
 #include "tevro/bridge/torrent_bridge.h"
 #include "tevro/engine/torrent_engine.h"
@@ -32,10 +31,11 @@ Json trackObjects(const std::vector<TrackOption>& options) {
 
 } // namespace
 
-CommandLayer::CommandLayer(TorrentEngine& engine) : m_engine(engine) {}
+CommandLayer::CommandLayer(TorrentEngine& engine)
+    : m_engine(engine), m_texts(StateTextCache::of(engine)) {}
 
 CommandLayer::CommandLayer(TorrentEngine& engine, Sources sources)
-    : m_engine(engine), m_sources(std::move(sources)) {}
+    : m_engine(engine), m_sources(std::move(sources)), m_texts(StateTextCache::of(engine)) {}
 
 Json CommandLayer::torrentObject(const TorrentStatus& t) {
     Json o = Json::object();
@@ -159,51 +159,8 @@ std::string CommandLayer::encode(const Json& value) {
     }
 }
 
-void CommandLayer::refreshTorrents() const {
-    if (m_shownRevision == m_engine.torrentsRevision())
-        return;
-    const std::vector<TorrentStatus>& list = m_engine.torrents();
-    std::vector<Shown> shown;
-    shown.reserve(list.size());
-    // Rows mostly keep their places; the index is built only once one moved.
-    std::unordered_map<std::string_view, std::size_t> before;
-    auto kept = [&](std::size_t at, const TorrentStatus& t) -> Shown* {
-        if (at < m_shown.size() && m_shown[at].row.id == t.id)
-            return &m_shown[at];
-        if (before.empty())
-            for (std::size_t i = 0; i < m_shown.size(); ++i)
-                before.emplace(m_shown[i].row.id, i);
-        auto it = before.find(t.id);
-        return it == before.end() ? nullptr : &m_shown[it->second];
-    };
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const TorrentStatus& t = list[i];
-        Shown* old = kept(i, t);
-        // A row moved from is never equal again: its id is gone.
-        if (old && old->row == t)
-            shown.push_back(std::move(*old));
-        else
-            shown.push_back({t, TorrentJsonText::text(t)});
-    }
-    // The keys point into m_shown's rows; gone with them.
-    before.clear();
-    m_shown = std::move(shown);
-    m_shownRevision = m_engine.torrentsRevision();
-}
-
 void CommandLayer::appendTorrents(std::string& out) const {
-    refreshTorrents();
-    std::size_t size = 2 + m_shown.size();
-    for (const Shown& s : m_shown)
-        size += s.text.size();
-    out.reserve(out.size() + size);
-    out += '[';
-    for (std::size_t i = 0; i < m_shown.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        out += m_shown[i].text;
-    }
-    out += ']';
+    m_texts.appendTorrents(out);
 }
 
 Json CommandLayer::documentWithout() const {

@@ -21,6 +21,7 @@ class QWidget;
 namespace tevro {
 
 class PlayerModel;
+class StateTextCache;
 class TorrentEngine;
 
 class CommandLayer {
@@ -92,21 +93,13 @@ public:
     static bool validLimitKiB(std::int64_t kib) { return kib >= 0 && kib <= kMaxLimitKiB; }
 
 private:
-    // Each torrent's text of the last document, in the engine's order, with
-    // the row it was written from: with thousands of torrents, writing them
-    // is most of a document, and most rows stay the same.
-    struct Shown {
-        TorrentStatus row;
-        std::string text;
-    };
-    void refreshTorrents() const;
     void appendTorrents(std::string& out) const;
     Json documentWithout() const; // every part but the torrents
 
     TorrentEngine& m_engine;
     Sources m_sources;
-    mutable std::vector<Shown> m_shown;
-    mutable std::optional<std::uint64_t> m_shownRevision;
+    // Shared by every layer on the engine: both servers write the same texts.
+    StateTextCache& m_texts;
 };
 
 } // namespace tevro
