@@ -77,6 +77,48 @@ TEST(TorrentListModelTest, SignalsOnlyRowsWhoseShownValuesChanged) {
               QStringLiteral("Film d, Загрузка, 50%"));
 }
 
+// Rows never painted nor asked for a text keep none, and are still
+// signalled exactly when what they would show changes.
+TEST(TorrentListModelTest, TextsAreMadeOnlyForRowsAskedFor) {
+    test::ensureWidgetsApp();
+    TorrentListModel model;
+    std::vector<TorrentStatus> list = {make("a"), make("b"), make("c")};
+    model.setTorrents(list);
+    model.setSelection({"b"});
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(model.data(model.index(row), TorrentListModel::IdRole).toString().toStdString(),
+                  list[std::size_t(row)].id);
+        model.data(model.index(row), TorrentListModel::SelectedRole);
+        model.data(model.index(row), Qt::DecorationRole);
+        EXPECT_EQ(model.item(row).shownText, nullptr) << row;
+    }
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    list[0].wantedDone = 700;   // shown, texts never made
+    list[1].uploaded = 1 << 20; // not shown, texts never made
+    list[2].state = "seeding";  // shown, texts made before
+    list[2].seeding = true;
+    EXPECT_EQ(model.data(model.index(2), TorrentListModel::ProgressTextRole).toString(),
+              QStringLiteral("50%"));
+    model.setTorrents(list);
+    std::vector<int> rows;
+    for (const auto& args : changed)
+        rows.push_back(args[0].toModelIndex().row());
+    EXPECT_EQ(rows, (std::vector<int>{0, 2}));
+    EXPECT_EQ(model.item(0).shownText, nullptr);
+    EXPECT_EQ(model.data(model.index(0), TorrentListModel::PercentRole).toString(),
+              QStringLiteral("70%"));
+    EXPECT_EQ(model.data(model.index(2), TorrentListModel::ProgressTextRole).toString(),
+              QStringLiteral("Готово"));
+    EXPECT_EQ(model.item(1).shownText, nullptr);
+
+    // A rename gives the title of the new name, made or not.
+    list[0].name = list[1].name = "Other.Film.2020.mkv";
+    model.setTorrents(list);
+    EXPECT_EQ(model.item(0).text().title, model.item(1).text().title);
+    EXPECT_EQ(model.item(0).text(), LibraryItemText::make(list[0]));
+}
+
 TEST(TorrentGridViewTest, ThousandTorrentsWithoutWidgetsAndClicksOnPaintedParts) {
     test::ensureWidgetsApp();
     TorrentListModel model;

@@ -108,7 +108,7 @@ public:
         const QModelIndex index = indexOf(m_view, m_id);
         if (!index.isValid())
             return {};
-        return m_view->torrentModel()->item(index.row()).text.fraction * 100;
+        return m_view->torrentModel()->item(index.row()).text().fraction * 100;
     }
     void setCurrentValue(const QVariant&) override {}
     QVariant maximumValue() const override { return 100.0; }

@@ -179,7 +179,7 @@ void LibraryItemView::onAction(const QString& id, PaintedElement::Action action,
         if (!row)
             break;
         QMenu* menu = TorrentListRow::menu(
-            this, m_model->item(*row).text, [this, id] { emit pauseRequested(id); },
+            this, m_model->item(*row).text(), [this, id] { emit pauseRequested(id); },
             [this, id] { emit detailsRequested(id); });
         menu->popup(viewport()->mapToGlobal(where.bottomLeft()));
         break;

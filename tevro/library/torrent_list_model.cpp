@@ -163,7 +163,6 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
             Item item;
             item.torrent = torrents[k];
             item.presentation = MediaPresentation(item.torrent.name);
-            item.text = LibraryItemText::make(item.torrent, item.presentation);
             item.selected = m_selection.count(item.torrent.id) > 0;
             run.push_back(std::move(item));
         }
@@ -175,7 +174,7 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         } else {
             m_indexStale = true;
         }
-        // Grown by an eighth, not doubled: an item is over a kilobyte, and an
+        // Grown by an eighth, not doubled: items are large, and an
         // insertion in the middle moves the rows after it anyway.
         if (m_items.size() + run.size() > m_items.capacity())
             m_items.reserve(m_items.size() + run.size() + m_items.size() / 8);
@@ -199,6 +198,10 @@ void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent)
     if (item.torrent == torrent)
         return;
     const bool renamed = item.torrent.name != torrent.name;
+    // A row whose texts were never made is compared by the texts its old record gave.
+    std::optional<LibraryItemText> before;
+    if (!item.shownText)
+        before = LibraryItemText::make(item.torrent, item.presentation);
     item.torrent = torrent;
     if (renamed)
         item.presentation = MediaPresentation(torrent.name);
@@ -212,9 +215,10 @@ void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent)
         item.artworkIdentity.clear();
         ++item.artworkGeneration;
     }
-    if (text == item.text && !identityChanged)
+    if (text == (before ? *before : *item.shownText) && !identityChanged)
         return; // nothing shown changed
-    item.text = std::move(text);
+    if (item.shownText)
+        *item.shownText = std::move(text);
     const QModelIndex i = index(int(row));
     emit dataChanged(i, i);
 }
@@ -341,7 +345,36 @@ QVariant TorrentListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(m_items.size()))
         return {};
     const Item& item = m_items[std::size_t(index.row())];
-    const LibraryItemText& t = item.text;
+    // Roles that need no texts first: asking for them leaves a row's texts unmade.
+    switch (role) {
+    case IdRole:
+        return QString::fromStdString(item.torrent.id);
+    case BadgeTintRole:
+        return TransferBadge::tint(item.torrent).name();
+    case SelectedRole:
+        return item.selected;
+    case HasArtworkRole:
+        return !item.artwork.isNull();
+    case Qt::DisplayRole:
+    case TitleRole:
+    case Qt::AccessibleTextRole:
+    case Qt::ToolTipRole:
+    case CaptionRole:
+    case SizeTextRole:
+    case ProgressTextRole:
+    case PercentRole:
+    case FractionRole:
+    case RateTextRole:
+    case WatchTitleRole:
+    case ResumeWordingRole:
+    case StatusTextRole:
+    case StatusSymbolRole:
+    case CheckingRole:
+        break;
+    default:
+        return {};
+    }
+    const LibraryItemText& t = item.text();
     switch (role) {
     case Qt::DisplayRole:
     case TitleRole:
@@ -350,8 +383,6 @@ QVariant TorrentListModel::data(const QModelIndex& index, int role) const {
         return t.cardLabel();
     case Qt::ToolTipRole:
         return t.name;
-    case IdRole:
-        return QString::fromStdString(item.torrent.id);
     case CaptionRole:
         return t.caption;
     case SizeTextRole:
@@ -372,14 +403,8 @@ QVariant TorrentListModel::data(const QModelIndex& index, int role) const {
         return t.statusText;
     case StatusSymbolRole:
         return QString::fromStdString(t.statusSymbol);
-    case BadgeTintRole:
-        return TransferBadge::tint(item.torrent).name();
     case CheckingRole:
         return t.checking;
-    case SelectedRole:
-        return item.selected;
-    case HasArtworkRole:
-        return !item.artwork.isNull();
     default:
         return {};
     }

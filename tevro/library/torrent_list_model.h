@@ -5,6 +5,7 @@
 // values changed are signalled; pictures and piece maps are fetched for the
 // rows that are painted, so a library of thousands costs what is on screen.
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -53,7 +54,15 @@ public:
     struct Item {
         TorrentStatus torrent;
         MediaPresentation presentation;
-        LibraryItemText text;
+        // Made when the row is first painted or asked for: of thousands of
+        // rows most are never on screen, and their texts would be most of an item.
+        const LibraryItemText& text() const {
+            if (!shownText)
+                shownText =
+                    std::make_unique<LibraryItemText>(LibraryItemText::make(torrent, presentation));
+            return *shownText;
+        }
+        mutable std::unique_ptr<LibraryItemText> shownText;
         bool selected = false;
         QImage artwork;
         std::string artworkIdentity;
@@ -62,7 +71,7 @@ public:
         PieceMap map;
         qint64 mapFetched = 0; // ms since the epoch; 0: never
         bool mapInFlight = false;
-        LibraryItemPaint paint() const { return {torrent, text, selected, false, artwork, map}; }
+        LibraryItemPaint paint() const { return {torrent, text(), selected, false, artwork, map}; }
     };
 
     // Without a store or engine the model takes those of LibraryContext.
