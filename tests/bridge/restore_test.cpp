@@ -1,10 +1,13 @@
 // Saved torrents come back after the session has started: its status says
 // "restoring" until every one of them is in, under the ids they were saved
-// with, and a session destroyed meanwhile loses none of them.
+// with, a session destroyed meanwhile loses none of them, and a command on
+// one not in yet acts on it once it is.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +86,63 @@ TEST(Restore, ADestroyDuringTheRestoreLosesNoSavedTorrent) {
 
     BridgeSession again(root / "state");
     EXPECT_EQ(idsOf(again.status()), saved);
+}
+
+TEST(Restore, ACommandOnATorrentStillToBeRestoredTakesEffect) {
+    TempDir root;
+    const std::vector<std::string> written =
+        swarm::writeSavedTorrents(root / "state", root / "data", kSaved);
+    const std::set<std::string> saved(written.begin(), written.end());
+    // Read in name order: the last names are the furthest from registered.
+    const std::vector<std::string> last(std::prev(saved.end(), 3), saved.end());
+    const std::string removed = last[0], paused = last[1], limited = last[2];
+    const fs::path removedData =
+        root / "data" /
+        ("Saved." +
+         std::to_string(std::find(written.begin(), written.end(), removed) - written.begin()));
+    const fs::path removedFile = removedData / (removedData.filename().string() + ".bin");
+    ASSERT_TRUE(fs::exists(removedFile));
+
+    const std::string settings = swarm::loopbackSettingsText();
+    tb_session* s = tb_session_create((root / "state").c_str(), settings.c_str());
+    EXPECT_EQ(tb_remove(s, removed.c_str(), 1), 1);
+    EXPECT_EQ(tb_action(s, paused.c_str(), "pause"), 1);
+    EXPECT_EQ(tb_set_limits(s, limited.c_str(), 1000, 2000, 0, 0), 1);
+    // No saved file, no wait: unknown at once.
+    EXPECT_EQ(tb_remove(s, std::string(40, 'e').c_str(), 0), 0);
+
+    std::set<std::string> rest = saved;
+    rest.erase(removed);
+    auto kept = [&](const StatusSnapshot& status) {
+        EXPECT_EQ(idsOf(status), rest);
+        for (const auto& t : status.torrents) {
+            if (t.id == paused) {
+                EXPECT_TRUE(t.paused);
+            }
+            if (t.id == limited) {
+                EXPECT_EQ(t.downloadLimit, 1000);
+                EXPECT_EQ(t.uploadLimit, 2000);
+            }
+        }
+    };
+    StatusSnapshot status;
+    ASSERT_TRUE(swarm::waitUntil(
+        [&] {
+            auto snapshot = StatusSnapshot::decode(BridgeString(tb_status_json(s)).view());
+            if (snapshot)
+                status = *snapshot;
+            return snapshot && !snapshot->session.restoring;
+        },
+        60s, 5ms));
+    kept(status);
+    EXPECT_FALSE(fs::exists(root / "state" / "resume" / (removed + ".resume")));
+    EXPECT_FALSE(fs::exists(root / "state" / "resume" / (removed + ".presence")));
+    EXPECT_TRUE(swarm::waitUntil([&] { return !fs::exists(removedFile); }, 10s, 20ms));
+    tb_session_destroy(s);
+
+    // The next start finds what the commands left.
+    BridgeSession again(root / "state");
+    kept(again.status());
 }
 
 } // namespace

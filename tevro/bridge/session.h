@@ -138,8 +138,8 @@ private:
     // With `restored`, what the handle would tell is taken from the saved
     // parameters it was added with.
     void remember(const lt::torrent_handle& handle, const std::string& id,
-                  const std::set<int>& expected,
-                  const lt::add_torrent_params* restored = nullptr, bool presenceSaved = false);
+                  const std::set<int>& expected, const lt::add_torrent_params* restored = nullptr,
+                  bool presenceSaved = false);
     // The missing-file rule for one torrent; it also watches the torrent's
     // complete files, so that the scan looks at it again only when one of
     // them may have gone (or when filesDue() says so).
