@@ -266,7 +266,7 @@ private:
     // Brings m_lastStatus up to date; state lock not held.
     void refreshStatus();
     // The report's "session" object; state lock held.
-    std::string sessionPart() const;
+    std::string sessionPart(bool restoring) const;
 
     std::shared_ptr<PieceCache> m_pieces;
     std::shared_ptr<ReaderRegistry> m_readers;
