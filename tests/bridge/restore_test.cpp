@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "tests/bridge/bridge_fixture.h"
+#include "tests/support/hostile_torrents.h"
 #include "tests/support/swarm/seeder.h"
 #include "tests/support/swarm/saved_torrents.h"
 #include "tests/support/swarm/wait_until.h"
@@ -30,6 +33,15 @@ std::set<std::string> idsOf(const StatusSnapshot& s) {
     for (const auto& t : s.torrents)
         ids.insert(t.id);
     return ids;
+}
+
+// The torrent's trackers as the session lists them: url and whether extra.
+std::map<std::string, bool> trackersOf(tb_session* s, const std::string& id) {
+    std::map<std::string, bool> out;
+    for (const auto& t :
+         nlohmann::json::parse(BridgeString(tb_trackers_json(s, id.c_str())).view()))
+        out[t["url"].get<std::string>()] = t["extra"].get<bool>();
+    return out;
 }
 
 // Saved torrents and one resume file that does not decode.
@@ -143,6 +155,41 @@ TEST(Restore, ACommandOnATorrentStillToBeRestoredTakesEffect) {
     // The next start finds what the commands left.
     BridgeSession again(root / "state");
     kept(again.status());
+}
+
+TEST(Restore, ARestoredTorrentsTrackersFollowTheSessionsRule) {
+    TempDir root;
+    // A tracker with mirrors, and one the torrent lists twice.
+    const std::string own = "http://bt.t-ru.org/ann", other = "udp://127.0.0.1:9/other",
+                      extra = "udp://127.0.0.1:9/extra";
+    fs::path torrent =
+        writeTorrent(root, "t.torrent",
+                     hostileTorrent(hostileInfo({{{"a.mkv"}, 100}}, "t"), {own, other, other}));
+    std::string id;
+    {
+        BridgeSession first(root / "state");
+        tb_set_extra_trackers(first.get(), "", 0);
+        id = first.addTorrent(torrent, addOptions(root / "data", "paused=1")).id;
+        ASSERT_FALSE(id.empty());
+        ASSERT_EQ(trackersOf(first.get(), id),
+                  (std::map<std::string, bool>{{own, false}, {other, false}}));
+    }
+
+    // Saved without mirrors; this session has them on from its start, so the
+    // restore itself applies the rule.
+    BridgeSession again(root / "state");
+    std::map<std::string, bool> expected{{own, false}, {other, false}};
+    for (const char* label : {"bt2", "bt3", "bt4", "bt5"})
+        expected[std::string("http://") + label + ".t-ru.org/ann"] = false;
+    EXPECT_EQ(trackersOf(again.get(), id), expected);
+    BridgeString text(tb_trackers_json(again.get(), id.c_str()));
+    for (const auto& t : nlohmann::json::parse(text.view()))
+        EXPECT_EQ(t["mirror"].get<bool>(),
+                  t["url"].get<std::string>() != own && t["url"].get<std::string>() != other)
+            << t.dump();
+    tb_set_extra_trackers(again.get(), extra.c_str(), 0);
+    expected = {{own, false}, {other, false}, {extra, true}};
+    EXPECT_EQ(trackersOf(again.get(), id), expected);
 }
 
 } // namespace

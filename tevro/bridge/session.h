@@ -31,6 +31,7 @@
 #include "tevro/bridge/event_queue.h"
 #include "tevro/bridge/hash_index.h"
 #include "tevro/bridge/torrent_rec.h"
+#include "tevro/bridge/tracker_rule.h"
 
 struct tb_reader;
 
@@ -118,6 +119,7 @@ private:
         std::set<int> expected; // the presence file's set when there is one
         bool presenceSaved = false;
         lt::sha1_hash hash; // to find it should libtorrent's answer be lost
+        std::vector<TrackerEntry> trackers;       // as the handle will list them
         int downloadLimit = -1, uploadLimit = -1; // as the handle will tell them
     };
     // Lists the resume folder and clears what a crash left; the resume files.
@@ -139,7 +141,7 @@ private:
     // parameters it was added with.
     void remember(const lt::torrent_handle& handle, const std::string& id,
                   const std::set<int>& expected, const lt::add_torrent_params* restored = nullptr,
-                  bool presenceSaved = false);
+                  bool presenceSaved = false, const std::vector<TrackerEntry>* trackers = nullptr);
     // The missing-file rule for one torrent; it also watches the torrent's
     // complete files, so that the scan looks at it again only when one of
     // them may have gone (or when filesDue() says so).
@@ -148,7 +150,9 @@ private:
     // new priorities or a new place): the next scan runs the rule on it.
     void filesDue(const lt::torrent_handle& handle);
     bool resetMissing(const std::string& id, TorrentRec& rec);
-    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr);
+    // With `trackers`, the torrent's list is taken to be those.
+    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr,
+                       const std::vector<TrackerEntry>* trackers = nullptr);
     void savePresence(const std::string& id, const TorrentRec& rec);
     void scanFiles();
     void scanBannedPeers();

@@ -360,8 +360,10 @@ bool Session::restoreOne(const std::string& fileName) {
 
     // Registered when libtorrent answers (restoredAdded).
     lt::sha1_hash hash = (params.ti ? params.ti->info_hashes() : params.info_hashes).get_best();
+    // libtorrent's answer does not carry the trackers: kept from here.
     auto add = std::make_unique<RestoredAdd>(RestoredAdd{fileName, std::move(id), std::move(name),
-                                                         std::move(expected), presenceSaved, hash});
+                                                         std::move(expected), presenceSaved, hash,
+                                                         savedTrackers(params)});
     // libtorrent keeps limits only once one is set, and then both.
     if (params.download_limit > 0 || params.upload_limit > 0) {
         add->downloadLimit = std::max(params.download_limit, 0);
@@ -409,7 +411,7 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
                       true, error.message());
         return;
     }
-    remember(handle, add.id, add.expected, params, add.presenceSaved);
+    remember(handle, add.id, add.expected, params, add.presenceSaved, &add.trackers);
     if (params) {
         TorrentRec& rec = m_torrents[add.id];
         rec.downloadLimit = add.downloadLimit;
@@ -419,7 +421,7 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
 
 void Session::remember(const lt::torrent_handle& handle, const std::string& id,
                        const std::set<int>& expected, const lt::add_torrent_params* restored,
-                       bool presenceSaved) {
+                       bool presenceSaved, const std::vector<TrackerEntry>* trackers) {
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
@@ -454,7 +456,7 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     }
     try {
         if (restored ? restored->ti != nullptr : handle.torrent_file() != nullptr)
-            applyTrackers(rec, restored);
+            applyTrackers(rec, restored, trackers);
     } catch (const std::exception&) {
     }
     // The missing-file rule of a restored torrent runs at the next scan,
@@ -574,7 +576,8 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     return true;
 }
 
-void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored) {
+void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored,
+                            const std::vector<TrackerEntry>* trackers) {
     const lt::torrent_handle& h = rec.handle;
     if (!h.is_valid())
         return;
@@ -587,8 +590,8 @@ void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* resto
     // A restored torrent's list is the one it was added with: asking the
     // handle waits on libtorrent's thread, busy adding the rest.
     std::vector<TrackerEntry> entries;
-    if (restored) {
-        entries = savedTrackers(*restored);
+    if (trackers) {
+        entries = *trackers;
     } else {
         for (const auto& e : h.trackers())
             entries.push_back({e.url, e.tier});
