@@ -22,6 +22,12 @@ namespace tevro::bridge {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+constexpr int kAlertQueue = 100000;
+
+} // namespace
+
 Session::Session(std::string stateDir)
     : m_dir(std::move(stateDir)), m_watch(std::make_unique<FileWatch>()),
       m_statusRows(std::make_unique<StatusRows>()), m_pieces(std::make_shared<PieceCache>()),
@@ -44,6 +50,10 @@ void Session::start(const char* settings) {
     SettingsText parsed = SettingsText::parse(settings);
     m_namedSettings = parsed.named();
     params.settings = std::move(parsed.pack());
+    // A start checks every saved torrent, some ten alerts each: the default
+    // queue drops the answers of a large library's adds and saves.
+    if (!params.settings.has_val(lt::settings_pack::alert_queue_size))
+        params.settings.set_int(lt::settings_pack::alert_queue_size, kAlertQueue);
     try {
         m_session = std::make_unique<lt::session>(std::move(params));
         m_session->add_extension(HoldGuard::factory(m_readers));
