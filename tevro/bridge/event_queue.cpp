@@ -5,8 +5,14 @@ namespace tevro::bridge {
 void EventQueue::push(std::string type, std::string id, std::string name, std::string message) {
     m_events.push_back(
         TorrentEvent{std::move(type), std::move(id), std::move(name), std::move(message)});
-    if (m_events.size() > kLimit)
-        m_events.erase(m_events.begin(), m_events.begin() + kDrop);
+    if (m_events.size() <= kLimit)
+        return;
+    // What the start set aside is said once: a burst of a large library's
+    // other events never drops it.
+    std::size_t dropped = 0;
+    std::erase_if(m_events, [&](const TorrentEvent& e) {
+        return e.type != "set_aside" && dropped < kDrop && ++dropped;
+    });
 }
 
 std::vector<TorrentEvent> EventQueue::take() {

@@ -13,7 +13,8 @@ namespace tevro::bridge {
 
 class EventQueue {
 public:
-    // A burst past 200 drops the oldest 100, keeping the newest.
+    // A burst past 200 drops the oldest 100, keeping the newest; "set_aside"
+    // events are never dropped.
     static constexpr std::size_t kLimit = 200;
     static constexpr std::size_t kDrop = 100;
 

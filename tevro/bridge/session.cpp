@@ -16,17 +16,28 @@
 #include "tevro/bridge/status_rows.h"
 #include "tevro/bridge/settings_text.h"
 #include "tevro/bridge/state_files.h"
+#include "tevro/core/serial_queue.h"
 
 namespace tevro::bridge {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+constexpr int kAlertQueue = 100000;
+
+} // namespace
+
 Session::Session(std::string stateDir)
     : m_dir(std::move(stateDir)), m_watch(std::make_unique<FileWatch>()),
       m_statusRows(std::make_unique<StatusRows>()), m_pieces(std::make_shared<PieceCache>()),
-      m_readers(std::make_shared<ReaderRegistry>()) {}
+      m_readers(std::make_shared<ReaderRegistry>()),
+      m_resumeWrites(std::make_unique<SerialQueue>("tevro.resume")) {}
 
-Session::~Session() = default;
+Session::~Session() {
+    m_resumeWritesCut = true;
+    m_resumeWrites->stop();
+}
 
 void Session::start(const char* settings) {
     std::error_code made;
@@ -39,10 +50,16 @@ void Session::start(const char* settings) {
     SettingsText parsed = SettingsText::parse(settings);
     m_namedSettings = parsed.named();
     params.settings = std::move(parsed.pack());
+    // A start checks every saved torrent, some ten alerts each: the default
+    // queue drops the answers of a large library's adds and saves.
+    if (!params.settings.has_val(lt::settings_pack::alert_queue_size))
+        params.settings.set_int(lt::settings_pack::alert_queue_size, kAlertQueue);
     try {
         m_session = std::make_unique<lt::session>(std::move(params));
         m_session->add_extension(HoldGuard::factory(m_readers));
         std::vector<std::string> saved = savedResumeFiles();
+        for (const auto& name : saved)
+            m_restorePending.insert(name.substr(0, name.size() - 7));
         m_restoring = true;
         m_alertThread = std::thread([this] { alertLoop(); });
         m_restoreThread = std::thread(
@@ -217,6 +234,9 @@ void Session::shutDown() {
         for (lt::alert* a : alerts)
             handleAlert(a);
     }
+    // Writes the wait did not see through are not made now.
+    m_resumeWritesCut = true;
+    m_resumeWrites->stop();
     writeSessionState();
 
     auto done = std::make_shared<std::atomic<bool>>(false);

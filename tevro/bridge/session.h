@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,8 +31,13 @@
 #include "tevro/bridge/event_queue.h"
 #include "tevro/bridge/hash_index.h"
 #include "tevro/bridge/torrent_rec.h"
+#include "tevro/bridge/tracker_rule.h"
 
 struct tb_reader;
+
+namespace tevro {
+class SerialQueue;
+}
 
 namespace libtorrent {
 struct add_torrent_alert;
@@ -110,14 +116,22 @@ private:
     // not grow with the library.
     struct RestoredAdd {
         std::string fileName, id, name;
-        std::set<int> expected;
+        std::set<int> expected; // the presence file's set when there is one
+        bool presenceSaved = false;
         lt::sha1_hash hash; // to find it should libtorrent's answer be lost
+        std::vector<TrackerEntry> trackers;       // as the handle will list them
         int downloadLimit = -1, uploadLimit = -1; // as the handle will tell them
     };
     // Lists the resume folder and clears what a crash left; the resume files.
     std::vector<std::string> savedResumeFiles();
     void restoreSaved(std::vector<std::string> names);
-    void restoreOne(const std::string& fileName);
+    // False when the file gave no add (damaged, set aside).
+    bool restoreOne(const std::string& fileName);
+    // Returns once torrent `id` is restored or given up, when its saved file
+    // is still to come (at once otherwise), so that a command on it acts on
+    // the torrent rather than finding none. Never on the alert thread.
+    void awaitRestored(const std::string& id);
+    void restoreDone(const std::string& fileName);
     void restoredAdded(const lt::add_torrent_alert& alert);
     void finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& handle,
                            const lt::error_code& error,
@@ -126,8 +140,8 @@ private:
     // With `restored`, what the handle would tell is taken from the saved
     // parameters it was added with.
     void remember(const lt::torrent_handle& handle, const std::string& id,
-                  const std::set<int>& expected,
-                  const lt::add_torrent_params* restored = nullptr);
+                  const std::set<int>& expected, const lt::add_torrent_params* restored = nullptr,
+                  bool presenceSaved = false, const std::vector<TrackerEntry>* trackers = nullptr);
     // The missing-file rule for one torrent; it also watches the torrent's
     // complete files, so that the scan looks at it again only when one of
     // them may have gone (or when filesDue() says so).
@@ -136,7 +150,9 @@ private:
     // new priorities or a new place): the next scan runs the rule on it.
     void filesDue(const lt::torrent_handle& handle);
     bool resetMissing(const std::string& id, TorrentRec& rec);
-    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr);
+    // With `trackers`, the torrent's list is taken to be those.
+    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr,
+                       const std::vector<TrackerEntry>* trackers = nullptr);
     void savePresence(const std::string& id, const TorrentRec& rec);
     void scanFiles();
     void scanBannedPeers();
@@ -154,6 +170,8 @@ private:
     // State lock held.
     void stopForFullDisk(const std::string& id, TorrentRec& rec, const std::string& name);
     bool requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags);
+    // Writes a save's answer unless the torrent has gone; on m_resumeWrites.
+    void writeResume(const lt::torrent_handle& handle, const lt::add_torrent_params& params);
     void resumeAnswered(const lt::torrent_handle& handle);
     // A state update's statuses, for the next status report.
     void takeStateUpdate(lt::state_update_alert& update);
@@ -190,6 +208,9 @@ private:
     // Adds asked and not answered yet, and answers being registered.
     std::map<RestoredAdd*, std::unique_ptr<RestoredAdd>> m_restoreAdds;
     int m_restoreBusy = 0;
+    // Ids of saved files not restored yet, and those commands wait for.
+    std::set<std::string> m_restorePending;
+    std::deque<std::string> m_restoreFirst;
 
     // Held across the "still registered?" check and the write of a resume
     // file, and across a removal: a late save never brings a removed torrent's
@@ -249,7 +270,7 @@ private:
     // Brings m_lastStatus up to date; state lock not held.
     void refreshStatus();
     // The report's "session" object; state lock held.
-    std::string sessionPart() const;
+    std::string sessionPart(bool restoring) const;
 
     std::shared_ptr<PieceCache> m_pieces;
     std::shared_ptr<ReaderRegistry> m_readers;
@@ -261,6 +282,10 @@ private:
     std::map<lt::torrent_handle, int> m_savesInFlight;
     std::map<lt::torrent_handle, int> m_shutdownSkips; // earlier answers to let pass first
     int m_pendingSaves = 0;
+    // The resume files' writes, in the order libtorrent answered; cut at
+    // shutdown once its wait is over.
+    std::unique_ptr<SerialQueue> m_resumeWrites;
+    std::atomic<bool> m_resumeWritesCut{false};
 };
 
 } // namespace tevro::bridge

@@ -18,6 +18,7 @@
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/stream_reader.h"
 #include "tevro/core/file_check.h"
+#include "tevro/core/serial_queue.h"
 
 namespace tevro::bridge {
 
@@ -70,6 +71,24 @@ void Session::alertLoop() {
         } catch (const std::exception&) {
         }
     }
+}
+
+void Session::writeResume(const lt::torrent_handle& handle, const lt::add_torrent_params& params) {
+    if (!m_resumeWritesCut) {
+        std::lock_guard files(m_fileMutex);
+        std::string id;
+        {
+            std::lock_guard lock(m_stateMutex);
+            id = idOf(handle);
+        }
+        if (!id.empty()) {
+            std::vector<char> buf = lt::write_resume_data_buf(params);
+            writeStateFile("resume:" + id, state_files::resumePath(m_dir, id),
+                           std::string_view(buf.data(), buf.size()), id,
+                           params.ti ? params.ti->name() : params.name);
+        }
+    }
+    resumeAnswered(handle);
 }
 
 bool Session::requestResume(const lt::torrent_handle& handle, lt::resume_data_flags_t flags) {
@@ -142,21 +161,12 @@ void Session::handleAlert(lt::alert* alert) {
 
     case lt::save_resume_data_alert::alert_type: {
         auto* a = static_cast<lt::save_resume_data_alert*>(alert);
-        {
-            std::lock_guard files(m_fileMutex);
-            std::string id;
-            {
-                std::lock_guard lock(m_stateMutex);
-                id = idOf(a->handle);
-            }
-            if (!id.empty()) {
-                std::vector<char> buf = lt::write_resume_data_buf(a->params);
-                writeStateFile("resume:" + id, state_files::resumePath(m_dir, id),
-                               std::string_view(buf.data(), buf.size()), id,
-                               a->params.ti ? a->params.ti->name() : a->params.name);
-            }
-        }
-        resumeAnswered(a->handle);
+        // Each write waits for the disk: thousands of them (every torrent a
+        // start has checked) would hold up every other alert.
+        auto params = std::make_shared<lt::add_torrent_params>(std::move(a->params));
+        auto write = [this, handle = a->handle, params] { writeResume(handle, *params); };
+        if (!m_resumeWrites->post(write))
+            write();
         break;
     }
 

@@ -200,13 +200,19 @@ void Session::refreshStatus() {
     // Torrents with neither a new status nor a row still right for their
     // record (new ones, or the session's own values changed): asked one by one.
     std::vector<std::pair<std::string, lt::torrent_handle>> unknown;
+    // Read before the torrents are: one registered later has no row in this
+    // report, which then must not say the restore is over.
+    bool restoring = true;
+    std::uint64_t registrations = 0;
     {
         std::lock_guard lock(m_stateMutex);
+        restoring = m_restoring;
+        registrations = m_registrations;
         bool same = m_statusUpdates.empty() && m_registrations == m_registrationsShown &&
                     m_torrents.size() == m_statusRows->size();
         for (auto it = m_torrents.begin(); same && it != m_torrents.end(); ++it)
             same = shows(it->second);
-        if (same && !m_lastStatus.empty() && sessionPart() == m_lastSessionPart)
+        if (same && !m_lastStatus.empty() && sessionPart(restoring) == m_lastSessionPart)
             return;
         for (const auto& [id, rec] : m_torrents)
             if (!m_statusUpdates.contains(id) && !m_statusRows->kept(id, sourceOf(rec)))
@@ -258,11 +264,11 @@ void Session::refreshStatus() {
         rows.push_back(m_statusRows->row(id, valuesOf(st, rec), rec.shown));
     }
     m_statusUpdates.clear();
-    m_registrationsShown = m_registrations;
+    m_registrationsShown = registrations;
     // Only the rows of torrents gone go; the texts kept above stay.
     m_statusRows->sweep();
 
-    m_lastSessionPart = sessionPart();
+    m_lastSessionPart = sessionPart(restoring);
     std::string out;
     out.reserve(m_lastStatus.size() + m_lastStatus.size() / 8);
     out += "{\"session\":";
@@ -280,7 +286,7 @@ void Session::refreshStatus() {
     }
 }
 
-std::string Session::sessionPart() const {
+std::string Session::sessionPart(bool restoring) const {
     JsonWriter w;
     w.beginObject();
     w.key("download").integer(m_statusRows->downloadRate());
@@ -290,7 +296,7 @@ std::string Session::sessionPart() const {
     w.key("externalIP").text(m_externalIP);
     w.key("portmap").text(m_portmap);
     w.key("banned").integer(static_cast<std::int64_t>(m_bannedAddresses.size()));
-    w.key("restoring").boolean(m_restoring);
+    w.key("restoring").boolean(restoring);
     w.key("listening").beginArray();
     for (const auto& s : m_listening)
         w.text(s);

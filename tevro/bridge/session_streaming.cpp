@@ -44,6 +44,7 @@ void wantFile(const lt::torrent_handle& h, lt::file_index_t file, PieceSpan span
 } // namespace
 
 tb_reader* Session::openReader(const std::string& id, int file) {
+    awaitRestored(id);
     lt::torrent_handle h;
     {
         std::lock_guard lock(m_stateMutex);

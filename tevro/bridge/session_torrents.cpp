@@ -105,6 +105,29 @@ std::set<int> expectedFiles(const lt::add_torrent_params& params) {
     return out;
 }
 
+// The trackers a torrent added with `params` starts with, as its handle
+// would list them: the saved list replaces the file's when it overrides it.
+std::vector<TrackerEntry> savedTrackers(const lt::add_torrent_params& params) {
+    std::vector<TrackerEntry> out;
+    auto listed = [&](const std::string& url) {
+        return std::any_of(out.begin(), out.end(), [&](const auto& e) { return e.url == url; });
+    };
+    if (params.ti && !(params.flags & lt::torrent_flags::override_trackers))
+        for (const auto& e : params.ti->trackers())
+            if (!listed(e.url))
+                out.push_back({e.url, e.tier});
+    int tier = 0;
+    for (std::size_t i = 0; i < params.trackers.size(); ++i) {
+        if (i < params.tracker_tiers.size())
+            tier = params.tracker_tiers[i];
+        if (!params.trackers[i].empty() && !listed(params.trackers[i]))
+            out.push_back({params.trackers[i], tier});
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.tier < b.tier; });
+    return out;
+}
+
 std::string savedFilePath(const lt::add_torrent_params& params, int index) {
     auto renamed = params.renamed_files.find(lt::file_index_t(index));
     if (renamed != params.renamed_files.end())
@@ -120,6 +143,7 @@ std::string Session::idOf(const lt::torrent_handle& handle) const {
 }
 
 std::optional<lt::torrent_handle> Session::handleOf(const std::string& id) {
+    awaitRestored(id);
     lt::torrent_handle h;
     {
         std::lock_guard lock(m_stateMutex);
@@ -166,6 +190,22 @@ std::vector<std::string> Session::savedResumeFiles() {
     return names;
 }
 
+void Session::awaitRestored(const std::string& id) {
+    std::unique_lock lock(m_restoreMutex);
+    if (!m_restorePending.count(id))
+        return;
+    // Its file is read next, ahead of the rest.
+    m_restoreFirst.push_back(id);
+    m_restoreSignal.notify_all();
+    m_restoreSignal.wait(lock, [&] { return m_stop || !m_restorePending.count(id); });
+}
+
+void Session::restoreDone(const std::string& fileName) {
+    std::lock_guard lock(m_restoreMutex);
+    m_restorePending.erase(fileName.substr(0, fileName.size() - 7));
+    m_restoreSignal.notify_all();
+}
+
 void Session::restoreSaved(std::vector<std::string> names) {
     // Adds asked and not yet answered stay few: libtorrent's alert queue is
     // bounded, and a lost answer would leave its torrent unregistered.
@@ -175,6 +215,8 @@ void Session::restoreSaved(std::vector<std::string> names) {
         std::size_t before = m_restoreAdds.size();
         auto stalled = Clock::now() + 20s;
         while (!m_stop && (m_restoreAdds.size() > most || (most == 0 && m_restoreBusy > 0))) {
+            if (most > 0 && !m_restoreFirst.empty())
+                break; // a command waits on one not read yet
             m_restoreSignal.wait_for(lock, 100ms);
             if (m_restoreAdds.size() != before) {
                 before = m_restoreAdds.size();
@@ -194,26 +236,56 @@ void Session::restoreSaved(std::vector<std::string> names) {
                                           ? lt::error_code()
                                           : lt::error_code(lt::errors::invalid_torrent_handle,
                                                            lt::libtorrent_category()));
+                    restoreDone(add->fileName);
                 }
                 lock.lock();
             }
         }
     };
-    for (const auto& name : names) {
-        if (m_stop)
-            break;
-        roomFor(kInFlight - 1);
-        try {
-            restoreOne(name);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "restore of %s failed: %s\n", name.c_str(), e.what());
+    // In name order, but one a command waits for comes first.
+    std::size_t next = 0;
+    std::set<std::string> taken;
+    auto nextName = [&]() -> std::optional<std::string> {
+        {
+            std::lock_guard lock(m_restoreMutex);
+            while (!m_restoreFirst.empty()) {
+                std::string name = m_restoreFirst.front() + ".resume";
+                m_restoreFirst.pop_front();
+                if (std::binary_search(names.begin(), names.end(), name) &&
+                    taken.insert(name).second)
+                    return name;
+            }
         }
+        while (next < names.size())
+            if (taken.insert(names[next++]).second)
+                return names[next - 1];
+        return std::nullopt;
+    };
+    while (!m_stop) {
+        roomFor(kInFlight - 1);
+        auto name = nextName();
+        if (!name)
+            break;
+        bool asked = false;
+        try {
+            asked = restoreOne(*name);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "restore of %s failed: %s\n", name->c_str(), e.what());
+        }
+        if (!asked)
+            restoreDone(*name);
     }
     roomFor(0);
+    {
+        std::lock_guard lock(m_restoreMutex);
+        m_restorePending.clear();
+        m_restoreFirst.clear();
+        m_restoreSignal.notify_all();
+    }
     m_restoring = false;
 }
 
-void Session::restoreOne(const std::string& fileName) {
+bool Session::restoreOne(const std::string& fileName) {
     const std::string path = m_dir + "/resume/" + fileName;
     std::string stem = fileName.substr(0, fileName.size() - 7);
     auto damaged = [&](const std::string& name, bool readable, const std::string& reason) {
@@ -224,7 +296,7 @@ void Session::restoreOne(const std::string& fileName) {
     if (!bytes) {
         bool tooLarge = bytes.error() == std::errc::file_too_large;
         damaged("", tooLarge, tooLarge ? "слишком большой файл" : bytes.error().message());
-        return;
+        return false;
     }
     lt::error_code ec;
     // Saved by a version that took any torrent: one repeating a path
@@ -236,14 +308,14 @@ void Session::restoreOne(const std::string& fileName) {
                                                            : lt::bdecode_node();
         if (auto refused = info ? TorrentLoader::repeatedPathsRefusal(info) : std::nullopt) {
             damaged(nameInDamagedResume(*bytes), true, *refused);
-            return;
+            return false;
         }
         ec.clear();
     }
     lt::add_torrent_params params = lt::read_resume_data(*bytes, ec);
     if (ec) {
         damaged(nameInDamagedResume(*bytes), true, bytes->empty() ? "пустой файл" : ec.message());
-        return;
+        return false;
     }
     cutTrackers(params);
     // A torrent comes back under the id its files were saved with, even when
@@ -264,7 +336,8 @@ void Session::restoreOne(const std::string& fileName) {
 
     std::set<int> expected = expectedFiles(params);
     std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
-    if (!presence.empty())
+    bool presenceSaved = !presence.empty();
+    if (presenceSaved)
         expected = state_files::parsePresence(presence);
     if (params.ti) {
         int count = params.ti->num_files();
@@ -287,8 +360,10 @@ void Session::restoreOne(const std::string& fileName) {
 
     // Registered when libtorrent answers (restoredAdded).
     lt::sha1_hash hash = (params.ti ? params.ti->info_hashes() : params.info_hashes).get_best();
-    auto add = std::make_unique<RestoredAdd>(
-        RestoredAdd{fileName, std::move(id), std::move(name), std::move(expected), hash});
+    // libtorrent's answer does not carry the trackers: kept from here.
+    auto add = std::make_unique<RestoredAdd>(RestoredAdd{fileName, std::move(id), std::move(name),
+                                                         std::move(expected), presenceSaved, hash,
+                                                         savedTrackers(params)});
     // libtorrent keeps limits only once one is set, and then both.
     if (params.download_limit > 0 || params.upload_limit > 0) {
         add->downloadLimit = std::max(params.download_limit, 0);
@@ -300,6 +375,7 @@ void Session::restoreOne(const std::string& fileName) {
         m_restoreAdds.emplace(add.get(), std::move(add));
     }
     m_session->async_add_torrent(std::move(params));
+    return true;
 }
 
 void Session::restoredAdded(const lt::add_torrent_alert& alert) {
@@ -319,6 +395,7 @@ void Session::restoredAdded(const lt::add_torrent_alert& alert) {
     finishRestoredAdd(*add, alert.handle, alert.error, &alert.params);
     std::lock_guard lock(m_restoreMutex);
     --m_restoreBusy;
+    m_restorePending.erase(add->fileName.substr(0, add->fileName.size() - 7));
     m_restoreSignal.notify_all();
 }
 
@@ -334,7 +411,7 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
                       true, error.message());
         return;
     }
-    remember(handle, add.id, add.expected, params);
+    remember(handle, add.id, add.expected, params, add.presenceSaved, &add.trackers);
     if (params) {
         TorrentRec& rec = m_torrents[add.id];
         rec.downloadLimit = add.downloadLimit;
@@ -343,7 +420,8 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
 }
 
 void Session::remember(const lt::torrent_handle& handle, const std::string& id,
-                       const std::set<int>& expected, const lt::add_torrent_params* restored) {
+                       const std::set<int>& expected, const lt::add_torrent_params* restored,
+                       bool presenceSaved, const std::vector<TrackerEntry>* trackers) {
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
@@ -364,8 +442,13 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     m_hashIndex.remove(id, rec.hashes);
     rec.hashes = hashes;
     m_hashIndex.add(id, rec.hashes);
-    std::string presence = state_files::readWhole(state_files::presencePath(m_dir, id));
-    if (presence.empty()) {
+    // A restore has read the presence file already: `expected` is its set.
+    std::string presence;
+    if (!(restored && presenceSaved))
+        presence = state_files::readWhole(state_files::presencePath(m_dir, id));
+    if (restored && presenceSaved) {
+        rec.present = expected;
+    } else if (presence.empty()) {
         rec.present = expected;
         savePresence(id, rec);
     } else {
@@ -373,7 +456,7 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     }
     try {
         if (restored ? restored->ti != nullptr : handle.torrent_file() != nullptr)
-            applyTrackers(rec, restored);
+            applyTrackers(rec, restored, trackers);
     } catch (const std::exception&) {
     }
     // The missing-file rule of a restored torrent runs at the next scan,
@@ -493,7 +576,8 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     return true;
 }
 
-void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored) {
+void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored,
+                            const std::vector<TrackerEntry>* trackers) {
     const lt::torrent_handle& h = rec.handle;
     if (!h.is_valid())
         return;
@@ -503,9 +587,15 @@ void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* resto
         rec.applied = true;
         return;
     }
+    // A restored torrent's list is the one it was added with: asking the
+    // handle waits on libtorrent's thread, busy adding the rest.
     std::vector<TrackerEntry> entries;
-    for (const auto& e : h.trackers())
-        entries.push_back({e.url, e.tier});
+    if (trackers) {
+        entries = *trackers;
+    } else {
+        for (const auto& e : h.trackers())
+            entries.push_back({e.url, e.tier});
+    }
     std::vector<TrackerEntry> next = TrackerRule::apply(entries, m_extraTrackers, m_mirror);
     if (next != entries) {
         std::vector<lt::announce_entry> replaced;

@@ -126,6 +126,7 @@ Session::Added Session::add(lt::add_torrent_params params, const AddOptions& opt
 }
 
 bool Session::remove(const std::string& id, bool deleteFiles) {
+    awaitRestored(id);
     lt::torrent_handle h;
     {
         std::lock_guard files(m_fileMutex);
