@@ -373,6 +373,17 @@ TEST_F(EngineTest, CheckingResourcesFollowTheMachine) {
     EXPECT_EQ(engine->checkingResources(), (CheckingResources{16, 8192}));
 }
 
+// With nothing being checked the machine is looked at less often, but
+// still: low-power mode reaches the resources without any check running.
+TEST_F(EngineTest, IdleCheckingResourcesStillFollowTheMachine) {
+    auto engine = start();
+    ASSERT_EQ(engine->checkingResources(), (CheckingResources{16, 8192}));
+    probe->power = true;
+    probe->clock += 11;
+    engine->poll();
+    EXPECT_NE(engine->checkingResources(), (CheckingResources{16, 8192}));
+}
+
 TEST_F(EngineTest, StateSaveRunsOnTheMonotonicClock) {
     auto engine = start();
     fs::path state = dir / "home/state/session.state";
