@@ -174,5 +174,14 @@ TEST_F(MissingFiles, ReadErrorsRecheckThreeTimesThenReportAnError) {
     EXPECT_EQ(session.countEvents("recheck", id), 3);
 }
 
+// Nothing asks for the status here, so the library posts no alert: the
+// alert thread still wakes for its scan, and the deletion is told within
+// about a second.
+TEST_F(MissingFiles, AnIdleSessionStillFindsADeletedFile) {
+    swarm::waitUntil([] { return false; }, 1500ms); // the start's alerts are handled
+    fs::remove(torrent.filePath(root / "data", 0));
+    EXPECT_TRUE(swarm::waitUntil([&] { return session.countEvents("error", id) == 1; }, 3s));
+}
+
 } // namespace
 } // namespace tevro::test

@@ -5,6 +5,10 @@
 #include "tevro/engine/system_probe.h"
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -167,4 +171,28 @@ TEST(ThermalState, WorstZoneAgainstItsTripPoints) {
     EXPECT_EQ(thermalStateOf(dir.path()), 2);
     zone("thermal_zone5", "106000", trips);
     EXPECT_EQ(thermalStateOf(dir.path()), 3);
+}
+
+// The probe keeps its files open: each reading is the kernel's figure of
+// that moment, not the first one again.
+TEST(LinuxSystemProbe, ReadingsAreFreshEachTime) {
+    LinuxSystemProbe probe;
+    auto total = [&] {
+        auto t = probe.cpuTicks();
+        EXPECT_TRUE(t);
+        return t ? t->user + t->nice + t->system + t->idle : 0;
+    };
+    std::uint64_t first = total();
+    double until = probe.now() + 0.1;
+    while (probe.now() < until) {
+    }
+    EXPECT_GT(total(), first);
+    EXPECT_GT(total(), first);
+    if (std::ifstream in("/proc/pressure/memory"); in) {
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(probe.memoryPressure(), memoryPressureLevel(text.c_str()));
+    }
+    EXPECT_FALSE(probe.lowPower() &&
+                 !std::filesystem::exists("/sys/firmware/acpi/platform_profile"));
 }

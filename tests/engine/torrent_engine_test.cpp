@@ -1,6 +1,8 @@
 #include "tevro/engine/torrent_engine.h"
 
+#include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <thread>
 
 #include <sys/stat.h>
@@ -371,6 +373,17 @@ TEST_F(EngineTest, CheckingResourcesFollowTheMachine) {
     EXPECT_EQ(engine->checkingResources(), (CheckingResources{16, 8192}));
 }
 
+// With nothing being checked the machine is looked at less often, but
+// still: low-power mode reaches the resources without any check running.
+TEST_F(EngineTest, IdleCheckingResourcesStillFollowTheMachine) {
+    auto engine = start();
+    ASSERT_EQ(engine->checkingResources(), (CheckingResources{16, 8192}));
+    probe->power = true;
+    probe->clock += 11;
+    engine->poll();
+    EXPECT_NE(engine->checkingResources(), (CheckingResources{16, 8192}));
+}
+
 TEST_F(EngineTest, StateSaveRunsOnTheMonotonicClock) {
     auto engine = start();
     fs::path state = dir / "home/state/session.state";
@@ -504,4 +517,62 @@ TEST_F(EngineTest, PublishedListFollowsChangesAddsAndRemovals) {
     EXPECT_TRUE(engine->torrent(ids[2])->sequential);
     ASSERT_TRUE(engine->torrent(ids.back()));
     EXPECT_EQ(engine->torrent(ids.back())->name, "T7");
+}
+
+// The shown rows ask for their piece maps every two seconds: a seed's map
+// is answered from what the engine has while its row stays, and asked of
+// the bridge again once the row changed (here a check that found a piece
+// damaged).
+TEST_F(EngineTest, ASeedsPieceMapIsKeptUntilItsRowChanges) {
+    auto engine = start();
+    auto a = makeTorrent("Gamma", 1 << 20, 3);
+    auto added =
+        engine->addTorrent(a.torrentPath(), a.savePath().string(), std::nullopt, false, false);
+    ASSERT_TRUE(added) << added.error().message;
+    const std::string id = added->id;
+    ASSERT_TRUE(waitFor(*engine, id, [](auto& t) { return t.seeding; }));
+    struct Answer {
+        bool atOnce = false;
+        PieceMap map;
+    };
+    auto ask = [&] {
+        Answer a;
+        bool got = false;
+        engine->pieceMap(id, [&](PieceMap m) { a.map = std::move(m), got = true; });
+        a.atOnce = got;
+        EXPECT_TRUE(test::waitUntil([&] { return got; }));
+        return a;
+    };
+    auto all = [](const PieceMap& m, std::uint8_t c) {
+        return !m.bytes.empty() && std::ranges::all_of(m.bytes, [c](auto b) { return b == c; });
+    };
+
+    Answer first = ask();
+    EXPECT_FALSE(first.atOnce);
+    EXPECT_TRUE(all(first.map, '1'));
+    // Right after the check the row still moves a little: once it stays,
+    // the map comes at once, however old.
+    Answer kept;
+    for (int i = 0; i < 20 && !kept.atOnce; ++i) {
+        probe->clock += 30;
+        kept = ask();
+        test::spinFor(200ms);
+    }
+    EXPECT_TRUE(kept.atOnce);
+    EXPECT_EQ(kept.map, first.map);
+
+    {
+        std::fstream f(a.filePath(a.savePath(), 0),
+                       std::ios::in | std::ios::out | std::ios::binary);
+        f.write("damaged", 7);
+    }
+    engine->action("recheck", {id});
+    ASSERT_TRUE(waitFor(*engine, id, [](auto& t) {
+        return t.state != "checking" && !t.seeding && t.progress < 1;
+    }));
+    probe->clock += 30;
+    Answer after = ask();
+    EXPECT_FALSE(after.atOnce);
+    ASSERT_FALSE(after.map.bytes.empty());
+    EXPECT_EQ(after.map.bytes.front(), '0');
 }

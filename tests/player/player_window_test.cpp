@@ -76,6 +76,12 @@ TEST_F(PlayerWindowTest, NothingPlayingShowsTheOpeningBoxAndTheControls) {
     EXPECT_EQ(window->status(), PlayerWindow::Status::progress);
     EXPECT_EQ(window->statusText().toStdString(), "Открытие");
     EXPECT_EQ(window->videoView()->renderer(), VideoView::Renderer::software);
+    // The application keeps the window while it is closed: no frames then.
+    EXPECT_TRUE(window->statusSpinning());
+    window->hide();
+    EXPECT_FALSE(window->statusSpinning());
+    window->show();
+    EXPECT_TRUE(window->statusSpinning());
 }
 
 TEST_F(PlayerWindowTest, PlaysThroughSoftwareVideoAndKeysActThroughTheModel) {
@@ -84,6 +90,7 @@ TEST_F(PlayerWindowTest, PlaysThroughSoftwareVideoAndKeysActThroughTheModel) {
     EXPECT_EQ(window->fileName().toStdString(), "Show.S01E01.mkv");
     ASSERT_TRUE(playing(1.0)) << state();
     EXPECT_EQ(window->status(), PlayerWindow::Status::none);
+    EXPECT_FALSE(window->statusSpinning());
     VideoView* view = window->videoView();
     ASSERT_TRUE(test::waitUntil([&] { return view->counters().rendered > 10; })) << state();
     EXPECT_EQ(view->counters().skipped, 0u);

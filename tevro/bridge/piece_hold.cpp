@@ -144,6 +144,11 @@ void PieceHold::keep(Held& held) {
     giveBack(held, picked);
 }
 
+bool PieceHold::empty() {
+    std::lock_guard lock(m_mutex);
+    return m_torrents.empty();
+}
+
 void PieceHold::expire(Clock::time_point now) {
     std::lock_guard lock(m_mutex);
     for (auto it = m_torrents.begin(); it != m_torrents.end();) {

@@ -60,6 +60,8 @@ public:
     // Gives back holds whose readers were served more than kGrace ago (or all).
     void expire(Clock::time_point now);
     void releaseAll() { expire(Clock::time_point::max()); }
+    // No hold stands: nothing for expire() to give back.
+    bool empty();
 
     // For the network thread (no library calls, no wait on the calls above):
     // whether a hold stands on the torrent, and a held piece not in `have`

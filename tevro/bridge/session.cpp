@@ -160,6 +160,9 @@ void Session::writeSessionState() {
 void Session::shutDown() {
     m_stop = true;
     m_restoreSignal.notify_all();
+    // An alert ends the alert thread's wait at once.
+    if (m_session)
+        m_session->post_session_stats();
     if (m_restoreThread.joinable())
         m_restoreThread.join();
     if (m_alertThread.joinable())

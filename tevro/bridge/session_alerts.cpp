@@ -3,6 +3,7 @@
 
 #include "tevro/bridge/session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -51,7 +52,13 @@ bool due(std::optional<std::chrono::steady_clock::time_point>& last,
 void Session::alertLoop() {
     std::vector<lt::alert*> alerts;
     while (!m_stop) {
-        m_session->wait_for_alert(300ms);
+        // An idle session's thread wakes for the next file scan, not three
+        // times a second; a hold waiting out its grace is looked at sooner.
+        std::chrono::nanoseconds wait = 300ms;
+        if (m_lastFileScan && m_readers->hold().empty())
+            wait = std::clamp<std::chrono::nanoseconds>(
+                *m_lastFileScan + 1s + 1ms - std::chrono::steady_clock::now(), 1ms, 1s);
+        m_session->wait_for_alert(wait);
         m_session->pop_alerts(&alerts);
         for (lt::alert* a : alerts) {
             try {

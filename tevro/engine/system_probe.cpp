@@ -1,19 +1,45 @@
 #include "tevro/engine/system_probe.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace tevro {
+
+LinuxSystemProbe::LinuxSystemProbe() = default;
+LinuxSystemProbe::~LinuxSystemProbe() = default;
+
+LinuxSystemProbe::KeptFile::~KeptFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool LinuxSystemProbe::KeptFile::read(char* buffer, std::size_t size) {
+    // Opened again on the next read after a failure (a module loaded late).
+    if (m_fd < 0)
+        m_fd = ::open(m_path, O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0 || size == 0)
+        return false;
+    ssize_t n = ::pread(m_fd, buffer, size - 1, 0);
+    if (n < 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    buffer[n] = '\0';
+    return true;
+}
 
 std::int64_t LinuxSystemProbe::processors() const {
     long n = sysconf(_SC_NPROCESSORS_ONLN);
@@ -28,11 +54,19 @@ std::uint64_t LinuxSystemProbe::memoryBytes() const {
 }
 
 std::optional<SystemProbe::Ticks> LinuxSystemProbe::cpuTicks() const {
-    std::ifstream in("/proc/stat");
-    std::string cpu;
-    Ticks t;
-    if (!(in >> cpu >> t.user >> t.nice >> t.system >> t.idle) || cpu != "cpu")
+    char text[256];
+    if (!m_stat.read(text, sizeof text) || std::strncmp(text, "cpu ", 4) != 0)
         return std::nullopt;
+    Ticks t;
+    char* at = text + 4;
+    for (std::uint64_t* field : {&t.user, &t.nice, &t.system, &t.idle}) {
+        char* end = nullptr;
+        errno = 0;
+        *field = std::strtoull(at, &end, 10);
+        if (end == at || errno != 0)
+            return std::nullopt;
+        at = end;
+    }
     return t;
 }
 
@@ -47,9 +81,11 @@ std::optional<double> LinuxSystemProbe::ownCpuSeconds() const {
 }
 
 bool LinuxSystemProbe::lowPower() const {
-    std::ifstream in("/sys/firmware/acpi/platform_profile");
-    std::string profile;
-    return in >> profile && profile == "low-power";
+    char text[64];
+    if (!m_profile.read(text, sizeof text))
+        return false;
+    std::string_view profile(text);
+    return profile.substr(0, profile.find_first_of(" \t\n")) == "low-power";
 }
 
 int LinuxSystemProbe::thermalState() const {
@@ -111,12 +147,10 @@ int thermalStateOf(const std::filesystem::path& folder) {
 }
 
 std::optional<int> LinuxSystemProbe::memoryPressure() const {
-    std::ifstream in("/proc/pressure/memory");
-    if (!in)
+    char text[512];
+    if (!m_pressure.read(text, sizeof text))
         return std::nullopt;
-    std::stringstream text;
-    text << in.rdbuf();
-    return memoryPressureLevel(text.str().c_str());
+    return memoryPressureLevel(text);
 }
 
 double LinuxSystemProbe::now() const {

@@ -3,6 +3,7 @@
 // Readings of the machine that the hash-check control needs; the Linux probe
 // reads /proc and sysconf, tests inject their own figures.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -31,6 +32,11 @@ public:
 
 class LinuxSystemProbe : public SystemProbe {
 public:
+    LinuxSystemProbe();
+    ~LinuxSystemProbe() override;
+    LinuxSystemProbe(const LinuxSystemProbe&) = delete;
+    LinuxSystemProbe& operator=(const LinuxSystemProbe&) = delete;
+
     std::int64_t processors() const override;
     std::uint64_t memoryBytes() const override;
     std::optional<Ticks> cpuTicks() const override;
@@ -39,6 +45,26 @@ public:
     int thermalState() const override;
     std::optional<int> memoryPressure() const override;
     double now() const override;
+
+private:
+    // Read every second or two: kept open and read again from the start,
+    // which the kernel answers with fresh figures, instead of an open and a
+    // stream each time.
+    class KeptFile {
+    public:
+        explicit KeptFile(const char* path) : m_path(path) {}
+        ~KeptFile();
+        // The file's first bytes, at most size - 1, NUL-terminated; false
+        // when it cannot be read.
+        bool read(char* buffer, std::size_t size);
+
+    private:
+        const char* m_path;
+        int m_fd = -1;
+    };
+    mutable KeptFile m_stat{"/proc/stat"};
+    mutable KeptFile m_pressure{"/proc/pressure/memory"};
+    mutable KeptFile m_profile{"/sys/firmware/acpi/platform_profile"};
 };
 
 // The thermal state (0 nominal, 1 fair, 2 serious, 3 critical) of a sysfs

@@ -307,7 +307,15 @@ private:
     std::string m_appliedTrackers;
     std::string m_appliedBans;
     bool m_isShutDown = false;
-    std::map<std::string, std::pair<double, PieceMap>> m_pieceMapCache;
+    struct CachedPieceMap {
+        double fetched = 0;
+        double used = 0;
+        PieceMap map;
+        // The published row when it was asked for.
+        std::optional<TorrentStatus> row;
+    };
+    std::map<std::string, CachedPieceMap> m_pieceMapCache;
+    double m_lastPieceMapSweep = 0;
     PollTimings m_lastPollTimings;
     TrackerListFetcher* m_fetcher = nullptr;
 };

@@ -302,20 +302,33 @@ void TorrentEngine::pieceMap(const std::string& id, std::function<void(PieceMap)
     if (m_isShutDown)
         return done(PieceMap());
     double now = m_probe->now();
-    if (auto it = m_pieceMapCache.find(id);
-        it != m_pieceMapCache.end() && now - it->second.first < 1.5)
-        return done(it->second.second);
+    // Maps not asked for a while go; the shown rows keep theirs.
+    if (now - m_lastPieceMapSweep >= 10.0) {
+        m_lastPieceMapSweep = now;
+        std::erase_if(m_pieceMapCache,
+                      [&](const auto& e) { return e.first != id && now - e.second.used >= 10.0; });
+    }
+    std::optional<TorrentStatus> row = torrent(id);
+    if (auto it = m_pieceMapCache.find(id); it != m_pieceMapCache.end()) {
+        CachedPieceMap& cached = it->second;
+        // A seed's or a paused torrent's pieces change only with its row
+        // (a check, data gone, a resume): the shown rows of an idle library
+        // cost no bridge call every refresh.
+        bool quiet = row && (row->seeding || row->paused) && row->state != "checking";
+        if (now - cached.fetched < 1.5 || (quiet && cached.row == row)) {
+            cached.used = now;
+            return done(cached.map);
+        }
+    }
     onQueue<std::string>(
         [id](tb_session* s) {
             return takeBridgeString(tb_piece_states(s, id.c_str())).value_or(std::string());
         },
-        [this, id, now, done = std::move(done)](std::string text) {
+        [this, id, now, row = std::move(row), done = std::move(done)](std::string text) mutable {
             if (m_isShutDown)
                 return done(PieceMap());
-            std::erase_if(m_pieceMapCache,
-                          [now](const auto& e) { return now - e.second.first >= 10.0; });
             PieceMap map(text);
-            m_pieceMapCache[id] = {now, map};
+            m_pieceMapCache[id] = {now, now, map, std::move(row)};
             done(std::move(map));
         });
 }

@@ -183,7 +183,12 @@ void TorrentEngine::updateCheckingResources(bool force) {
     if (m_isShutDown)
         return;
     double now = m_probe->now();
-    if (now - m_lastResourceSample >= 1.0) {
+    // The figures matter to a check: while none runs, a look every ten
+    // seconds keeps them near the machine, without reading the processor
+    // and thermal figures (or resending settings as the load moves) every
+    // second of an idle day.
+    double every = m_activeChecks.empty() ? 10.0 : 1.0;
+    if (now - m_lastResourceSample >= every) {
         m_lastResourceSample = now;
         m_otherBusyCores = m_checkingLoad.sample(*m_probe, m_checkingHardware.processors, now);
     } else if (!force) {

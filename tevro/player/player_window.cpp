@@ -93,11 +93,8 @@ public:
         setAccessibleName(text);
         // The error box takes clicks; the progress box lets them through.
         setAttribute(Qt::WA_TransparentForMouseEvents, status != Status::error);
-        if (status == Status::progress)
-            m_spin.start();
-        else
-            m_spin.stop();
         setVisible(status != Status::none);
+        spinWhileShown();
         resize(sizeHint());
         update();
     }
@@ -111,7 +108,12 @@ public:
         return {std::max(m.horizontalAdvance(m_text), 32) + 40, 32 + 10 + m.height() + 40};
     }
 
+    bool spinning() const { return m_spin.isActive(); }
+
 protected:
+    // The window is made at start and mostly hidden: no frames for nobody.
+    void showEvent(QShowEvent*) override { spinWhileShown(); }
+    void hideEvent(QHideEvent*) override { spinWhileShown(); }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -138,11 +140,22 @@ protected:
     }
 
 private:
+    void spinWhileShown() {
+        if (m_status == Status::progress && isVisible())
+            m_spin.start();
+        else
+            m_spin.stop();
+    }
+
     Status m_status = Status::none;
     QString m_text;
     QTimer m_spin;
     int m_angle = 0;
 };
+
+bool PlayerWindow::statusSpinning() const {
+    return m_statusBox->spinning();
+}
 
 PlayerWindow::PlayerWindow(PlayerModel& model, TorrentEngine& engine, QWidget* parent)
     : QWidget(parent), m_model(model), m_engine(engine) {

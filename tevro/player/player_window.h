@@ -43,6 +43,8 @@ public:
     Status status() const { return m_status; }
     // The status box's text: the error, or the progress label; empty with no box.
     QString statusText() const { return m_statusText; }
+    // The progress box's spinner turns: only while the box is on screen.
+    bool statusSpinning() const;
     QString fileName() const { return m_fileName; }
 
     // The progress label: "Открытие", "Перемотка" or "Буферизация", the
