@@ -2,6 +2,7 @@
 // over 127.0.0.1, by .torrent file and by magnet link, and survives a restart.
 
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,40 @@ TEST_F(Download, ByTorrentFileAndByMagnetWithTheSameBytes) {
         EXPECT_EQ(session->torrent(added.id)->savePath,
                   session == &byFile ? (root / "dl-file").string() : (root / "dl-magnet").string());
     }
+}
+
+TEST_F(Download, AStartTellsOnlyTheFinishOfWhatItHadToDownloadAgain) {
+    auto torrent = swarm::GeneratedTorrent::create(root / "seed", threeFiles());
+    seeder.seed(torrent);
+    auto state = root / "state";
+    auto seeding = [](const TorrentStatus& t) { return t.seeding && t.progress == 1; };
+    std::string id;
+    {
+        BridgeSession session(state);
+        int port = session.port();
+        id = session.addTorrent(torrent.torrentPath(), addOptions(root / "dl")).id;
+        ASSERT_TRUE(session.waitFor(id, seeding, 30s, [&] { seeder.connect(torrent, port); }));
+        EXPECT_EQ(session.countEvents("finished", id), 1);
+    }
+    {
+        // Checked again and found whole: nothing finished.
+        BridgeSession restarted(state);
+        ASSERT_TRUE(restarted.waitFor(id, seeding, 20s));
+        EXPECT_EQ(restarted.countEvents("finished", id), 0);
+    }
+    {
+        // Found damaged, the piece comes again: that finish is told.
+        std::fstream f(torrent.filePath(root / "dl", 0),
+                       std::ios::in | std::ios::out | std::ios::binary);
+        f.write(std::string(1000, '\0').data(), 1000);
+    }
+    BridgeSession damaged(state);
+    int port = damaged.port();
+    ASSERT_TRUE(damaged.waitFor(
+        id, [](const TorrentStatus& t) { return !t.seeding && t.state != "checking"; }, 20s));
+    EXPECT_TRUE(damaged.waitFor(id, seeding, 30s, [&] { seeder.connect(torrent, port); }));
+    EXPECT_EQ(damaged.countEvents("finished", id), 1);
+    expectSameBytes(torrent, root / "dl");
 }
 
 TEST_F(Download, AHybridTorrentFromAV1MagnetKeepsItsFirstId) {

@@ -85,6 +85,8 @@ TEST(Restore, TheStatusSaysRestoringUntilEverySavedTorrentIsIn) {
     EXPECT_NE(events.find("\"set_aside\""), std::string::npos);
     EXPECT_NE(events.find(kDamagedId), std::string::npos);
     EXPECT_FALSE(fs::exists(root / "state" / "resume" / (kDamagedId + ".resume")));
+    // Saved as finished and found whole again: nothing was downloaded.
+    EXPECT_EQ(events.find("\"finished\""), std::string::npos);
     tb_session_destroy(s);
 }
 

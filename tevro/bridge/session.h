@@ -118,9 +118,10 @@ private:
         std::string fileName, id, name;
         std::set<int> expected; // the presence file's set when there is one
         bool presenceSaved = false;
-        lt::sha1_hash hash; // to find it should libtorrent's answer be lost
+        lt::sha1_hash hash;                       // to find it should libtorrent's answer be lost
         std::vector<TrackerEntry> trackers;       // as the handle will list them
         int downloadLimit = -1, uploadLimit = -1; // as the handle will tell them
+        bool finished = false;                    // every wanted piece was saved as had
     };
     // Lists the resume folder and clears what a crash left; the resume files.
     std::vector<std::string> savedResumeFiles();

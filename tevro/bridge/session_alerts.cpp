@@ -142,6 +142,16 @@ void Session::handleAlert(lt::alert* alert) {
         break;
 
     case lt::torrent_checked_alert::alert_type:
+        // libtorrent says a check found everything before it says the check
+        // ended: a restored torrent not found whole will tell its finish later.
+        {
+            std::lock_guard lock(m_stateMutex);
+            auto it = m_torrents.find(idOf(static_cast<lt::torrent_alert*>(alert)->handle));
+            if (it != m_torrents.end())
+                it->second.finishedWhenSaved = false;
+        }
+        filesDue(static_cast<lt::torrent_alert*>(alert)->handle);
+        break;
     case lt::file_renamed_alert::alert_type:
         filesDue(static_cast<lt::torrent_alert*>(alert)->handle);
         break;
@@ -220,7 +230,10 @@ void Session::handleAlert(lt::alert* alert) {
         {
             std::lock_guard lock(m_stateMutex);
             std::string id = idOf(a->handle);
-            if (!id.empty()) {
+            auto it = m_torrents.find(id);
+            if (it != m_torrents.end() && it->second.finishedWhenSaved) {
+                it->second.finishedWhenSaved = false;
+            } else if (!id.empty()) {
                 registered = true;
                 m_events.push("finished", id, a->torrent_name(), "");
             }

@@ -79,6 +79,28 @@ bool wanted(const std::vector<lt::download_priority_t>& priorities, int index) {
            priorities[static_cast<std::size_t>(index)] != lt::dont_download;
 }
 
+// Every wanted piece saved as had: the torrent was finished when it was saved.
+bool savedFinished(const lt::add_torrent_params& p) {
+    if (p.flags & lt::torrent_flags::seed_mode)
+        return true;
+    if (!p.ti || !p.ti->is_valid())
+        return false;
+    const lt::file_storage& fs = p.ti->files();
+    if (p.have_pieces.size() < fs.num_pieces())
+        return false;
+    for (lt::file_index_t f : fs.file_range()) {
+        if (fs.pad_file_at(f) || fs.file_size(f) == 0 ||
+            !wanted(p.file_priorities, static_cast<int>(f)))
+            continue;
+        lt::piece_index_t first = fs.map_file(f, 0, 1).piece;
+        lt::piece_index_t last = fs.map_file(f, fs.file_size(f) - 1, 1).piece;
+        for (lt::piece_index_t i = first; i <= last; ++i)
+            if (!p.have_pieces.get_bit(i))
+                return false;
+    }
+    return true;
+}
+
 // The files a saved torrent should find on disk, from its resume data.
 std::set<int> expectedFiles(const lt::add_torrent_params& params) {
     std::set<int> out;
@@ -303,9 +325,9 @@ bool Session::restoreOne(const std::string& fileName) {
     // thousands of times would cost minutes at every start.
     if (bytes->size() > kRepeatCheckBytes) {
         lt::bdecode_node root = lt::bdecode(*bytes, ec);
-        lt::bdecode_node info =
-            !ec && root.type() == lt::bdecode_node::dict_t ? root.dict_find_dict("info")
-                                                           : lt::bdecode_node();
+        lt::bdecode_node info = !ec && root.type() == lt::bdecode_node::dict_t
+                                    ? root.dict_find_dict("info")
+                                    : lt::bdecode_node();
         if (auto refused = info ? TorrentLoader::repeatedPathsRefusal(info) : std::nullopt) {
             damaged(nameInDamagedResume(*bytes), true, *refused);
             return false;
@@ -351,6 +373,7 @@ bool Session::restoreOne(const std::string& fileName) {
             }
         }
     }
+    const bool finished = savedFinished(params);
     // Every start verifies the data on disk again.
     params.have_pieces.clear();
     params.verified_pieces.clear();
@@ -364,6 +387,7 @@ bool Session::restoreOne(const std::string& fileName) {
     auto add = std::make_unique<RestoredAdd>(RestoredAdd{fileName, std::move(id), std::move(name),
                                                          std::move(expected), presenceSaved, hash,
                                                          savedTrackers(params)});
+    add->finished = finished;
     // libtorrent keeps limits only once one is set, and then both.
     if (params.download_limit > 0 || params.upload_limit > 0) {
         add->downloadLimit = std::max(params.download_limit, 0);
@@ -416,6 +440,7 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
         TorrentRec& rec = m_torrents[add.id];
         rec.downloadLimit = add.downloadLimit;
         rec.uploadLimit = add.uploadLimit;
+        rec.finishedWhenSaved = add.finished;
     }
 }
 

@@ -32,6 +32,9 @@ struct TorrentRec {
     int uploadLimit = -1;
     // The session's own values as the torrent's status row last showed them.
     StatusRows::Source shown;
+    // Restored as finished: the start's check finding it whole again is no
+    // download finishing, and its saved file already says so.
+    bool finishedWhenSaved = false;
 };
 
 } // namespace tevro::bridge
