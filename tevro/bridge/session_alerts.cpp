@@ -231,11 +231,13 @@ void Session::handleAlert(lt::alert* alert) {
             std::lock_guard lock(m_stateMutex);
             std::string id = idOf(a->handle);
             auto it = m_torrents.find(id);
-            if (it != m_torrents.end() && it->second.finishedWhenSaved) {
-                it->second.finishedWhenSaved = false;
-            } else if (!id.empty()) {
+            if (it != m_torrents.end()) {
                 registered = true;
-                m_events.push("finished", id, a->torrent_name(), "");
+                // Saved now all the same: the quit then has nothing left to write.
+                if (it->second.finishedWhenSaved)
+                    it->second.finishedWhenSaved = false;
+                else
+                    m_events.push("finished", id, a->torrent_name(), "");
             }
         }
         if (registered)

@@ -33,7 +33,7 @@ struct TorrentRec {
     // The session's own values as the torrent's status row last showed them.
     StatusRows::Source shown;
     // Restored as finished: the start's check finding it whole again is no
-    // download finishing, and its saved file already says so.
+    // download finishing.
     bool finishedWhenSaved = false;
 };
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <set>
 #include <string_view>
 #include <unordered_set>
@@ -274,6 +277,11 @@ void TorrentEngine::apply(std::optional<StatusDelta> delta, std::vector<TorrentE
     if (m_restoring && whole && !delta->session.restoring) {
         m_restoring = false;
         tellStartFindings();
+#ifdef __GLIBC__
+        // A large library's start peaks far above what it then keeps (decoded
+        // reports, resume files read); what malloc holds free goes back.
+        malloc_trim(0);
+#endif
         emit restoringChanged();
     }
     enforceSeedLimits();

@@ -89,6 +89,11 @@ std::vector<TorrentStatus> visible(const std::vector<TorrentStatus>& torrents,
                                    const Inputs& inputs) {
     std::string q = query(inputs.search);
     std::vector<TorrentStatus> kept;
+    // Kept for as long as the list shows: no slack from growing it (a
+    // search, slower to match, is matched once).
+    if (q.empty())
+        kept.reserve(std::size_t(std::ranges::count_if(
+            torrents, [&](const TorrentStatus& t) { return passes(t, inputs.filter); })));
     for (const auto& t : torrents)
         if (passes(t, inputs.filter) && matches(t, q))
             kept.push_back(t);
