@@ -19,14 +19,14 @@ StateTextCache::StateTextCache(TorrentEngine& engine)
 }
 
 void StateTextCache::follow() {
-    const TorrentEngine::TorrentsChange& change = m_engine.lastChange();
-    if (change.revision != m_revision + 1 || change.revision != m_engine.torrentsRevision()) {
+    const TorrentEngine::TorrentsChange* change = m_engine.changeSince(m_revision);
+    if (!change) {
         // A change this cache did not see: nothing kept can be trusted.
         m_texts.clear();
     } else {
-        for (const std::string& id : change.changed)
+        for (const std::string& id : change->changed)
             m_texts.erase(id);
-        for (const std::string& id : change.removed)
+        for (const std::string& id : change->removed)
             m_texts.erase(id);
     }
     m_revision = m_engine.torrentsRevision();

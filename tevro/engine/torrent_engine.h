@@ -95,6 +95,9 @@ public:
         std::vector<std::string> removed;
     };
     const TorrentsChange& lastChange() const { return m_lastChange; }
+    // All that changed since `revision`: nothing when it is the current one,
+    // lastChange() when that was the only change since; null when more was.
+    const TorrentsChange* changeSince(std::uint64_t revision) const;
     // A torrent's place in torrents().
     std::optional<std::size_t> position(const std::string& id) const;
     const SessionInfo& sessionInfo() const { return m_sessionInfo; }

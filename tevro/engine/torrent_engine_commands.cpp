@@ -133,6 +133,15 @@ void TorrentEngine::preview(const std::filesystem::path& torrentFile,
                             std::move(done));
 }
 
+const TorrentEngine::TorrentsChange* TorrentEngine::changeSince(std::uint64_t revision) const {
+    static const TorrentsChange none;
+    if (revision == m_torrentsRevision)
+        return &none;
+    if (revision + 1 == m_torrentsRevision && m_lastChange.revision == m_torrentsRevision)
+        return &m_lastChange;
+    return nullptr;
+}
+
 std::optional<std::size_t> TorrentEngine::position(const std::string& id) const {
     if (auto at = m_positions.find(id); at != m_positions.end() && at->second < m_torrents.size())
         return at->second;

@@ -387,17 +387,12 @@ void MainView::refreshLibrary() {
     // were last fed, when they were fed the same way.
     std::unordered_set<std::string_view> hint;
     const std::unordered_set<std::string_view>* changed = nullptr;
-    const auto& change = m_engine.lastChange();
-    const std::uint64_t revision = m_engine.torrentsRevision();
-    if (m_fed && m_fed->inputs == in) {
-        if (m_fed->revision == revision) {
-            changed = &hint;
-        } else if (m_fed->revision + 1 == revision && change.revision == revision) {
-            hint.insert(change.changed.begin(), change.changed.end());
+    if (m_fed && m_fed->inputs == in)
+        if (const auto* change = m_engine.changeSince(m_fed->revision)) {
+            hint.insert(change->changed.begin(), change->changed.end());
             changed = &hint;
         }
-    }
-    m_fed = Fed{in, revision};
+    m_fed = Fed{in, m_engine.torrentsRevision()};
     m_model->setTorrents(shown, changed);
     m_model->setSelection(m_ui.selection());
     m_cards->setTorrents(shown, changed);

@@ -29,11 +29,11 @@ VisibleTorrents::shared(const TorrentEngine& engine, const LibrarySelection::Inp
 }
 
 bool VisibleTorrents::follow(const TorrentEngine& engine) {
-    const auto& change = engine.lastChange();
     // Only the one change since the list was made, and a small one.
-    if (change.revision != engine.torrentsRevision() || change.revision != m_revision + 1 ||
-        change.reordered)
+    const auto* last = engine.changeSince(m_revision);
+    if (!last || last->reordered)
         return false;
+    const auto& change = *last;
     const std::size_t touched = change.changed.size() + change.removed.size();
     if (touched > 64 && touched > m_list->size() / 8)
         return false;
