@@ -195,6 +195,10 @@ TEST_F(Operations, PerTorrentLimits) {
                    st.uploadsLimit == 4;
         },
         5s));
+    // Only our own value changes: libtorrent has nothing new to report for it.
+    ASSERT_EQ(tb_set_limits(session.get(), id.c_str(), 2048, 0, 50, 4), 1);
+    EXPECT_TRUE(session.waitFor(
+        id, [](const TorrentStatus& st) { return st.downloadLimit == 2048; }, 5s));
     ASSERT_EQ(tb_set_limits(session.get(), id.c_str(), 0, 0, 0, 0), 1);
     // Lifted: libtorrent reports every unlimited value as -1.
     EXPECT_TRUE(session.waitFor(

@@ -267,6 +267,10 @@ private:
     std::uint64_t m_statusRevision = 0;
     std::uint64_t m_registrations = 0;
     std::uint64_t m_registrationsShown = 0;
+    // Edits of a record's own row values (missing, full disk, private,
+    // limits): while none came, an idle poll need not look at every record.
+    std::uint64_t m_sourceEdits = 0;
+    std::uint64_t m_sourceEditsShown = 0;
     std::string m_lastSessionPart;
     // Brings m_lastStatus up to date; state lock not held.
     void refreshStatus();

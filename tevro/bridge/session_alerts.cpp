@@ -399,6 +399,7 @@ void Session::stopForFullDisk(const std::string& id, TorrentRec& rec, const std:
         folder = rec.handle.status(lt::torrent_handle::query_save_path).save_path;
     } catch (const std::exception&) {
     }
+    ++m_sourceEdits;
     rec.diskFullText =
         "На диске нет места для «" + folder + "». Освободите место и возобновите загрузку.";
     // libtorrent has put it in upload mode, which the resume data keeps: a
@@ -415,6 +416,7 @@ void Session::stopForFullDisk(const std::string& id, TorrentRec& rec, const std:
 
 void Session::clearDiskFull(TorrentRec& rec) {
     rec.diskFullText.clear();
+    ++m_sourceEdits;
     try {
         rec.handle.unset_flags(lt::torrent_flags::upload_mode);
     } catch (const std::exception&) {

@@ -95,14 +95,6 @@ StatusRows::Source sourceOf(const TorrentRec& rec) {
     return {rec.missingText, rec.diskFullText, rec.isPrivate, rec.downloadLimit, rec.uploadLimit};
 }
 
-// Whether the record's values are those its row last showed.
-bool shows(const TorrentRec& rec) {
-    const StatusRows::Source& s = rec.shown;
-    return s.missingText == rec.missingText && s.diskFullText == rec.diskFullText &&
-           s.isPrivate == rec.isPrivate && s.downloadLimit == rec.downloadLimit &&
-           s.uploadLimit == rec.uploadLimit;
-}
-
 StatusRows::Values valuesOf(lt::torrent_status& st, const TorrentRec& rec) {
     bool missing = !rec.missingText.empty();
     StatusRows::Values v;
@@ -209,9 +201,8 @@ void Session::refreshStatus() {
         restoring = m_restoring;
         registrations = m_registrations;
         bool same = m_statusUpdates.empty() && m_registrations == m_registrationsShown &&
+                    m_sourceEdits == m_sourceEditsShown &&
                     m_torrents.size() == m_statusRows->size();
-        for (auto it = m_torrents.begin(); same && it != m_torrents.end(); ++it)
-            same = shows(it->second);
         if (same && !m_lastStatus.empty() && sessionPart(restoring) == m_lastSessionPart)
             return;
         for (const auto& [id, rec] : m_torrents)
@@ -265,6 +256,7 @@ void Session::refreshStatus() {
     }
     m_statusUpdates.clear();
     m_registrationsShown = registrations;
+    m_sourceEditsShown = m_sourceEdits;
     // Only the rows of torrents gone go; the texts kept above stay.
     m_statusRows->sweep();
 

@@ -440,6 +440,7 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
         TorrentRec& rec = m_torrents[add.id];
         rec.downloadLimit = add.downloadLimit;
         rec.uploadLimit = add.uploadLimit;
+        ++m_sourceEdits;
         rec.finishedWhenSaved = add.finished;
     }
 }
@@ -562,6 +563,7 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec) {
             std::string name = fs.file_path(lt::file_index_t(files[k]));
             if (auto slash = name.find_last_of('/'); slash != std::string::npos)
                 name.erase(0, slash + 1);
+            ++m_sourceEdits;
             rec.missingText = "Файл удалён или перемещён: «" + name +
                               "». Верните файл и проверьте его или перезапустите загрузку.";
             m_watch->forget(id);
@@ -588,6 +590,7 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     if (rec.missingText.empty())
         return false;
     rec.missingText.clear();
+    ++m_sourceEdits;
     rec.present.clear();
     rec.scannedDone = -1;
     savePresence(id, rec);
@@ -607,7 +610,10 @@ void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* resto
     if (!h.is_valid())
         return;
     if (auto ti = restored ? restored->ti : h.torrent_file())
-        rec.isPrivate = rec.isPrivate || ti->priv();
+        if (ti->priv() && !rec.isPrivate) {
+            rec.isPrivate = true;
+            ++m_sourceEdits;
+        }
     if (rec.isPrivate) {
         rec.applied = true;
         return;

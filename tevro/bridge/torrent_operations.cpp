@@ -264,6 +264,7 @@ bool Session::setLimits(const std::string& id, int down, int up, int connections
         if (auto it = m_torrents.find(id); it != m_torrents.end()) {
             it->second.downloadLimit = down;
             it->second.uploadLimit = up;
+            ++m_sourceEdits;
         }
     }
     requestResume(*handle, lt::torrent_handle::save_info_dict);
