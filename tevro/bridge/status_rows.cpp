@@ -34,6 +34,8 @@ std::string_view StatusRows::row(const std::string& id, Values values, Source so
         m_download += values.downloadRate - e.values.downloadRate;
         m_upload += values.uploadRate - e.values.uploadRate;
         e.text = write(id, values);
+        // Kept until the row changes, thousands of them: no growth slack.
+        e.text.shrink_to_fit();
         e.values = std::move(values);
     }
     e.source = std::move(source);

@@ -57,6 +57,12 @@ std::string sortKey(const std::string& name) {
     return QString::fromStdString(name).normalized(QString::NormalizationForm_C).toStdString();
 }
 
+// Rows are told apart by length and a 64-bit hash of their bytes: keeping
+// the last report itself would cost as much again as the report.
+std::uint64_t rowHash(std::string_view row) {
+    return std::hash<std::string_view>{}(row);
+}
+
 } // namespace
 
 std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
@@ -68,7 +74,6 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
         // Not laid out as the bridge writes it: decode it whole, compare nothing.
         auto snapshot = StatusSnapshot::decode(text);
         m_valid = false;
-        m_rowsAt = std::string::npos;
         if (!snapshot)
             return std::nullopt;
         StatusDelta out;
@@ -96,16 +101,8 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
     }
 
     // Nothing changed in any torrent (an idle library): the rows are the
-    // last text's, byte for byte, where they are.
-    if (m_valid && m_rowsAt != std::string::npos &&
-        text.size() - rows == m_text.size() - m_rowsAt &&
-        text.substr(rows) == std::string_view(m_text).substr(m_rowsAt)) {
-        const std::ptrdiff_t shift =
-            static_cast<std::ptrdiff_t>(rows) - static_cast<std::ptrdiff_t>(m_rowsAt);
-        for (Row& r : m_rows)
-            r.offset = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(r.offset) + shift);
-        m_rowsAt = rows;
-        m_text = std::move(owned);
+    // last text's, each where it was.
+    if (m_valid && sameRows(text, rows + kRows.size())) {
         m_session = out.session;
         return out;
     }
@@ -140,14 +137,15 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
                 const Row& old = m_rows[j];
                 std::size_t after = at + old.length;
                 if (after < text.size() && (text[after] == ',' || text[after] == ']') &&
-                    text.substr(at, old.length) ==
-                        std::string_view(m_text).substr(old.offset, old.length))
+                    rowHash(text.substr(at, old.length)) == old.hash)
                     from = j;
             }
         }
         std::size_t end;
+        std::uint64_t hash = 0;
         if (from != kNone) {
             end = at + m_rows[from].length;
+            hash = m_rows[from].hash;
         } else {
             end = objectEnd(text, at);
             if (end == std::string_view::npos)
@@ -156,8 +154,9 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
             if (!record)
                 return std::nullopt;
             decoded.emplace_back(i, std::move(*record));
+            hash = rowHash(text.substr(at, end - at));
         }
-        seen.push_back({{at, end - at}, from});
+        seen.push_back({{end - at, hash}, from});
         at = end;
     }
     // The array and the object close, and nothing follows.
@@ -202,11 +201,24 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
     m_rows.clear();
     for (const auto& s : seen)
         m_rows.push_back(s.row);
-    m_rowsAt = rows;
-    m_text = std::move(owned);
     m_valid = true;
     m_session = out.session;
     return out;
+}
+
+bool StatusDecoder::sameRows(std::string_view text, std::size_t at) const {
+    for (std::size_t j = 0; j < m_rows.size(); ++j) {
+        if (j > 0) {
+            if (at >= text.size() || text[at] != ',')
+                return false;
+            ++at;
+        }
+        const Row& row = m_rows[j];
+        if (text.size() - at < row.length || rowHash(text.substr(at, row.length)) != row.hash)
+            return false;
+        at += row.length;
+    }
+    return text.substr(at) == "]}";
 }
 
 std::optional<StatusDelta> StatusDecoder::same() const {

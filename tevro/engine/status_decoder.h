@@ -68,18 +68,19 @@ private:
     void publishWhole(StatusDelta& out, const std::vector<StatusDelta::Entry>& sources);
 
     struct Row {
-        std::size_t offset = 0; // in m_text
         std::size_t length = 0;
+        std::uint64_t hash = 0; // of its bytes
     };
+    // Whether the rows from text[at] on are those of the last good text.
+    bool sameRows(std::string_view text, std::size_t at) const;
+
     bool m_valid = false;
     std::uint64_t m_revision = 0;
-    SessionInfo m_session;                                // of the last good text
-    std::string m_text;                                   // the last good text
-    std::size_t m_rowsAt = std::string::npos;             // where its torrents begin
-    std::size_t m_published = 0;                          // rows in the list last published
-    std::vector<Row> m_rows;                              // its rows, in the bridge's order
-    std::vector<Record> m_records;                        // their order keys
-    std::vector<std::size_t> m_display;                   // each row's place in display order
+    SessionInfo m_session;              // of the last good text
+    std::size_t m_published = 0;        // rows in the list last published
+    std::vector<Row> m_rows;            // its rows, in the bridge's order
+    std::vector<Record> m_records;      // their order keys
+    std::vector<std::size_t> m_display; // each row's place in display order
     // id -> row, keyed by views of m_records' ids (made again with them)
     std::unordered_map<std::string_view, std::size_t> m_index;
 };
