@@ -261,8 +261,12 @@ void Session::refreshStatus() {
     m_statusRows->sweep();
 
     m_lastSessionPart = sessionPart(restoring);
+    // Kept until the next change: made at its size.
+    std::size_t size = m_lastSessionPart.size() + 32 + rows.size();
+    for (std::string_view r : rows)
+        size += r.size();
     std::string out;
-    out.reserve(m_lastStatus.size() + m_lastStatus.size() / 8);
+    out.reserve(size);
     out += "{\"session\":";
     out += m_lastSessionPart;
     out += ",\"torrents\":[";

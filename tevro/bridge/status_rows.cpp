@@ -14,29 +14,39 @@ namespace {
 // the library itself. A minute: the seeding-time limit counts in minutes.
 constexpr std::int64_t kTimeStep = 60;
 
-bool onlyTimesMoved(const StatusRows::Values& was, const StatusRows::Values& now) {
-    if (now.activeTime - was.activeTime >= kTimeStep ||
-        now.seedingTime - was.seedingTime >= kTimeStep || now.activeTime < was.activeTime ||
-        now.seedingTime < was.seedingTime)
-        return false;
-    StatusRows::Values same = now;
-    same.activeTime = was.activeTime;
-    same.seedingTime = was.seedingTime;
-    return same == was;
-}
-
 } // namespace
 
 std::string_view StatusRows::row(const std::string& id, Values values, Source source) {
     auto [it, added] = m_rows.try_emplace(id);
     Entry& e = it->second;
-    if (added || (e.values != values && !onlyTimesMoved(e.values, values))) {
-        m_download += values.downloadRate - e.values.downloadRate;
-        m_upload += values.uploadRate - e.values.uploadRate;
-        e.text = write(id, values);
+    // The row's text is what it shows: a row written the same again is the
+    // same row. The counted times alone, moved forward within a step, are
+    // taken as they were.
+    const bool timesStep = !added && values.activeTime >= e.activeTime &&
+                           values.seedingTime >= e.seedingTime &&
+                           values.activeTime - e.activeTime < kTimeStep &&
+                           values.seedingTime - e.seedingTime < kTimeStep;
+    std::string text;
+    if (timesStep) {
+        Values same = values;
+        same.activeTime = e.activeTime;
+        same.seedingTime = e.seedingTime;
+        text = write(id, same);
+    } else {
+        text = write(id, values);
+    }
+    if (added || text != e.text) {
+        if (timesStep && !added)
+            text = write(id, values);
+        m_download += values.downloadRate - e.downloadRate;
+        m_upload += values.uploadRate - e.uploadRate;
         // Kept until the row changes, thousands of them: no growth slack.
-        e.text.shrink_to_fit();
-        e.values = std::move(values);
+        text.shrink_to_fit();
+        e.text = std::move(text);
+        e.activeTime = values.activeTime;
+        e.seedingTime = values.seedingTime;
+        e.downloadRate = values.downloadRate;
+        e.uploadRate = values.uploadRate;
     }
     e.source = std::move(source);
     use(e);
@@ -67,8 +77,8 @@ void StatusRows::sweep() {
         std::erase_if(m_rows, [this](const auto& entry) {
             if (entry.second.round == m_round)
                 return false;
-            m_download -= entry.second.values.downloadRate;
-            m_upload -= entry.second.values.uploadRate;
+            m_download -= entry.second.downloadRate;
+            m_upload -= entry.second.uploadRate;
             return true;
         });
     ++m_round;

@@ -90,10 +90,14 @@ public:
     static std::string write(const std::string& id, const Values& values);
 
 private:
+    // What a row keeps besides its text: the values the text is compared without.
     struct Entry {
-        Values values;
         Source source;
         std::string text;
+        std::int64_t activeTime = 0;
+        std::int64_t seedingTime = 0;
+        std::int64_t downloadRate = 0;
+        std::int64_t uploadRate = 0;
         std::uint64_t round = 0; // the last round it was asked for in
     };
     void use(Entry& e);
