@@ -51,6 +51,32 @@ TEST(StatusRows, KeptRowsAndTheirRates) {
     EXPECT_EQ(rows.downloadRate(), 50);
 }
 
+// A torrent's slot finds its row without a lookup until a sweep removes rows;
+// after that it is looked up again, never followed to a row that is gone.
+TEST(StatusRows, SlotsFollowTheirRowsAcrossSweeps) {
+    StatusRows rows;
+    StatusRows::Source plain;
+    StatusRows::Slot a, b, c;
+    std::string first(rows.row(a, "a", values(1, 0), plain));
+    rows.row(b, "b", values(2, 0), plain);
+    rows.sweep();
+    ASSERT_NE(rows.kept(a, "a", plain), nullptr);
+    EXPECT_EQ(*rows.kept(a, "a", plain), first);
+    rows.row(b, "b", values(3, 0), plain);
+    rows.sweep(); // both asked for: nothing goes
+
+    // "b" goes; its old slot is stale and a new row of that id is a new one.
+    ASSERT_NE(rows.kept(a, "a", plain), nullptr);
+    rows.sweep();
+    EXPECT_EQ(rows.kept(b, "b", plain), nullptr);
+    EXPECT_EQ(rows.kept(c, "b", plain), nullptr);
+    rows.row(b, "b", values(4, 0), plain);
+    rows.sweep();
+    EXPECT_EQ(rows.downloadRate(), 4); // "a" was not asked for this round
+    ASSERT_NE(rows.kept(b, "b", plain), nullptr);
+    EXPECT_EQ(*rows.kept(c, "b", plain), *rows.kept(b, "b", plain));
+}
+
 // A running torrent's times alone move its row once a minute; with
 // any other change they are written as they are.
 TEST(StatusRows, TimesAloneMoveARowInSteps) {

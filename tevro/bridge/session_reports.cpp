@@ -205,8 +205,8 @@ void Session::refreshStatus() {
                     m_torrents.size() == m_statusRows->size();
         if (same && !m_lastStatus.empty() && sessionPart(restoring) == m_lastSessionPart)
             return;
-        for (const auto& [id, rec] : m_torrents)
-            if (!m_statusUpdates.contains(id) && !m_statusRows->kept(id, sourceOf(rec)))
+        for (auto& [id, rec] : m_torrents)
+            if (!m_statusUpdates.contains(id) && !m_statusRows->kept(rec.row, id, sourceOf(rec)))
                 unknown.emplace_back(id, rec.handle);
     }
     std::vector<std::pair<std::string, lt::torrent_status>> asked;
@@ -240,7 +240,7 @@ void Session::refreshStatus() {
         auto fresh = m_statusUpdates.find(id);
         if (fresh == m_statusUpdates.end()) {
             // Unchanged, or between the library's add and our registration.
-            if (const std::string* kept = m_statusRows->kept(id, rec.shown))
+            if (const std::string* kept = m_statusRows->kept(rec.row, id, rec.shown))
                 rows.push_back(*kept);
             continue;
         }
@@ -252,7 +252,7 @@ void Session::refreshStatus() {
             }
             rec.shown = sourceOf(rec);
         }
-        rows.push_back(m_statusRows->row(id, valuesOf(st, rec), rec.shown));
+        rows.push_back(m_statusRows->row(rec.row, id, valuesOf(st, rec), rec.shown));
     }
     m_statusUpdates.clear();
     m_registrationsShown = registrations;

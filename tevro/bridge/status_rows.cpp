@@ -17,8 +17,18 @@ constexpr std::int64_t kTimeStep = 60;
 } // namespace
 
 std::string_view StatusRows::row(const std::string& id, Values values, Source source) {
-    auto [it, added] = m_rows.try_emplace(id);
-    Entry& e = it->second;
+    Slot slot;
+    return row(slot, id, std::move(values), std::move(source));
+}
+
+std::string_view StatusRows::row(Slot& slot, const std::string& id, Values values, Source source) {
+    Entry* found = find(slot, id);
+    const bool added = !found;
+    if (!found) {
+        found = &m_rows.try_emplace(id).first->second;
+        slot = {found, m_erasingSweeps};
+    }
+    Entry& e = *found;
     // The row's text is what it shows: a row written the same again is the
     // same row. The counted times alone, moved forward within a step, are
     // taken as they were.
@@ -58,11 +68,25 @@ std::string_view StatusRows::row(const std::string& id, Values values) {
 }
 
 const std::string* StatusRows::kept(const std::string& id, const Source& source) {
-    auto it = m_rows.find(id);
-    if (it == m_rows.end() || it->second.source != source)
+    Slot slot;
+    return kept(slot, id, source);
+}
+
+const std::string* StatusRows::kept(Slot& slot, const std::string& id, const Source& source) {
+    Entry* e = find(slot, id);
+    if (!e || e->source != source)
         return nullptr;
-    use(it->second);
-    return &it->second.text;
+    use(*e);
+    return &e->text;
+}
+
+StatusRows::Entry* StatusRows::find(Slot& slot, const std::string& id) {
+    // Entries are map nodes: they stay where they are until a sweep erases.
+    if (slot.entry && slot.sweeps == m_erasingSweeps)
+        return slot.entry;
+    auto it = m_rows.find(id);
+    slot = {it == m_rows.end() ? nullptr : &it->second, m_erasingSweeps};
+    return slot.entry;
 }
 
 void StatusRows::use(Entry& e) {
@@ -73,7 +97,8 @@ void StatusRows::use(Entry& e) {
 }
 
 void StatusRows::sweep() {
-    if (m_used != m_rows.size())
+    if (m_used != m_rows.size()) {
+        ++m_erasingSweeps;
         std::erase_if(m_rows, [this](const auto& entry) {
             if (entry.second.round == m_round)
                 return false;
@@ -81,6 +106,7 @@ void StatusRows::sweep() {
             m_upload -= entry.second.uploadRate;
             return true;
         });
+    }
     ++m_round;
     m_used = 0;
 }

@@ -71,15 +71,26 @@ public:
         bool operator==(const Source&) const = default;
     };
 
+    struct Entry;
+    // Where a torrent's row was last found, so that the next question about
+    // it needs no lookup among thousands; empty, or stale after a sweep
+    // removed rows, it is looked up again.
+    struct Slot {
+        Entry* entry = nullptr;
+        std::uint64_t sweeps = 0;
+    };
+
     // The row of torrent `id` showing `values`, as one JSON object. Valid
     // until the next call for the same id or the next sweep. A row whose
     // only change is its active and seeding times, by less than ten
     // minutes, stays as it was.
     std::string_view row(const std::string& id, Values values, Source source);
     std::string_view row(const std::string& id, Values values);
+    std::string_view row(Slot& slot, const std::string& id, Values values, Source source);
     // The row of `id` as last written, when it was written from `source`;
     // null when there is none or the source changed.
     const std::string* kept(const std::string& id, const Source& source);
+    const std::string* kept(Slot& slot, const std::string& id, const Source& source);
     // Forgets the rows not asked for since the last sweep (removed torrents).
     void sweep();
     // The rates summed over the rows of the last sweep and those asked for since.
@@ -89,7 +100,6 @@ public:
 
     static std::string write(const std::string& id, const Values& values);
 
-private:
     // What a row keeps besides its text: the values the text is compared without.
     struct Entry {
         Source source;
@@ -100,12 +110,16 @@ private:
         std::int64_t uploadRate = 0;
         std::uint64_t round = 0; // the last round it was asked for in
     };
+
+private:
     void use(Entry& e);
+    Entry* find(Slot& slot, const std::string& id);
 
     std::unordered_map<std::string, Entry> m_rows;
     // Rows asked for this round (since the last sweep): a sweep looks at
     // every row only when some were not.
     std::uint64_t m_round = 1;
+    std::uint64_t m_erasingSweeps = 0; // sweeps that removed rows
     std::size_t m_used = 0;
     std::int64_t m_download = 0;
     std::int64_t m_upload = 0;

@@ -32,6 +32,7 @@ struct TorrentRec {
     int uploadLimit = -1;
     // The session's own values as the torrent's status row last showed them.
     StatusRows::Source shown;
+    StatusRows::Slot row; // where that row is kept
     // Restored as finished: the start's check finding it whole again is no
     // download finishing.
     bool finishedWhenSaved = false;
