@@ -107,6 +107,12 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
         {{row("c", "Three", 5), row("b", tricky, 3)}, true, 0}, // two removed
         {{}, true, 0},
         {{row("a", "One", 1)}, true, 1},
+        // Twins (same name and time) keep the bridge's order, also when it changes.
+        {{row("a", "One", 1), row("e", "Twin", 0), row("f", "Twin", 0)}, true, 2},
+        {{row("a", "One", 1), row("f", "Twin", 0), row("e", "Twin", 0)}, true, 0},
+        {{row("g", "Twin", 0), row("a", "One", 1), row("f", "Twin", 0), row("e", "Twin", 0)},
+         true,
+         1},
     };
     std::vector<TorrentStatus> list;
     for (size_t i = 0; i < polls.size(); ++i) {

@@ -63,6 +63,8 @@ std::uint64_t rowHash(std::string_view row) {
     return std::hash<std::string_view>{}(row);
 }
 
+constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
+
 } // namespace
 
 std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
@@ -238,16 +240,41 @@ void StatusDecoder::publishWhole(StatusDelta& out, const std::vector<StatusDelta
     m_index.reserve(m_records.size());
     for (std::size_t i = 0; i < m_records.size(); ++i)
         m_index.emplace(m_records[i].id, i);
-    std::vector<std::size_t> keys(m_records.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        keys[i] = i;
-    std::stable_sort(keys.begin(), keys.end(), [&](std::size_t a, std::size_t b) {
+    // Display order: newest added first, then by name, ties in the bridge's order.
+    auto before = [&](std::size_t a, std::size_t b) {
         const Record& ra = m_records[a];
         const Record& rb = m_records[b];
         if (ra.added != rb.added)
             return ra.added > rb.added;
-        return ra.sortKey < rb.sortKey;
-    });
+        if (int c = ra.sortKey.compare(rb.sortKey); c != 0)
+            return c < 0;
+        return a < b;
+    };
+    // The rows kept are in that order already, by their last places: only
+    // the new ones are sorted, then the two merged.
+    std::vector<std::size_t> kept, fresh;
+    if (m_valid) {
+        std::vector<std::size_t> byPlace(m_published, kNoRow);
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            if (sources[i].fresh)
+                fresh.push_back(i);
+            else if (sources[i].index < byPlace.size())
+                byPlace[sources[i].index] = i;
+        }
+        for (std::size_t i : byPlace)
+            if (i != kNoRow)
+                kept.push_back(i);
+    }
+    if (kept.size() + fresh.size() != m_records.size() ||
+        !std::is_sorted(kept.begin(), kept.end(), before)) {
+        kept.clear();
+        fresh.resize(m_records.size());
+        for (std::size_t i = 0; i < fresh.size(); ++i)
+            fresh[i] = i;
+    }
+    std::sort(fresh.begin(), fresh.end(), before);
+    std::vector<std::size_t> keys(m_records.size());
+    std::merge(kept.begin(), kept.end(), fresh.begin(), fresh.end(), keys.begin(), before);
     m_display.assign(m_records.size(), 0);
     out.whole = true;
     out.positions.clear();
