@@ -326,10 +326,14 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
                 // The same row as before; only a check's speed may move.
                 TorrentStatus& t = m_torrents[e.index];
                 follows(e.index);
-                auto rate = t.checkingRate;
-                checking(t);
-                if (t.checkingRate != rate)
-                    change.changed.push_back(t.id);
+                // A row not checking has no estimate to follow (its last
+                // change ended it): thousands of them need no lookups.
+                if (t.checkingRate || isActiveCheck(t)) {
+                    auto rate = t.checkingRate;
+                    checking(t);
+                    if (t.checkingRate != rate)
+                        change.changed.push_back(t.id);
+                }
                 next.push_back(std::move(t));
                 continue;
             }
