@@ -13,6 +13,7 @@
 #include "tevro/core/format.h"
 #include "tevro/library/featured_torrent.h"
 #include "tevro/library/library_style.h"
+#include "tevro/library/torrent_card.h"
 #include "tevro/library/torrent_grid_view.h"
 #include "tevro/library/torrent_list_model.h"
 #include "tevro/library/torrent_row_view.h"
@@ -201,6 +202,27 @@ TEST_F(LibraryItemsTest, CardCasesThatMatter) {
     grid.set(missing);
     EXPECT_EQ(test::accessibleNamed(v, id, QStringLiteral("Перезапустить загрузку")).description,
               QStringLiteral("Перезапустить"));
+}
+
+// A card is as tall as what it shows: the buttons of a checking card, whose
+// metrics take one line or two by its width, lie inside it, on every width.
+TEST_F(LibraryItemsTest, CardHeightsHoldTheirButtons) {
+    TorrentStatus checking = record("checking", "A.Long.Name.Of.A.Show.S01E02.1080p.mkv");
+    checking.progress = 0.4;
+    checking.checkingRate = 123456789;
+    const std::string id = record("", "").id;
+    for (int width : {480, 900, 1400}) {
+        for (const TorrentStatus& t : {checking, record("downloading", "Clip.mkv")}) {
+            SCOPED_TRACE(std::to_string(width) + " " + t.state);
+            Shown<TorrentGridView> grid({t}, nullptr, {width, 700});
+            const QRect card = grid.view.visualRect(grid.model.index(0, 0));
+            const QRect pause =
+                test::accessibleNamed(grid.view, id, QStringLiteral("Приостановить загрузку")).rect;
+            ASSERT_FALSE(pause.isEmpty());
+            EXPECT_TRUE(card.contains(pause)) << card.height() << " " << pause.bottom();
+            EXPECT_LE(card.bottom() - pause.bottom(), TorrentCard::kPadding + 1);
+        }
+    }
 }
 
 TEST_F(LibraryItemsTest, CardSelectionHoverAndClicks) {

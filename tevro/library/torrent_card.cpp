@@ -97,11 +97,18 @@ void drawText(QPainter& p, const QRectF& r, const QFont& font, const QColor& col
 } // namespace
 
 qreal TorrentCard::cardHeight(qreal width, const TorrentStatus& torrent) {
-    const LibraryItemText text = LibraryItemText::make(torrent);
+    // Cards differ in height only by a check's metrics: the rest is laid out
+    // without the card's own texts, which would cost thousands of cards
+    // their names parsed at each layout of the grid.
+    const TorrentStatus plain;
+    const LibraryItemText text;
     const QImage none;
     const PieceMap empty;
-    return std::ceil(
-        Layout(QRectF(0, 0, width, 0), {torrent, text, false, false, none, empty}).bottom());
+    qreal bottom =
+        Layout(QRectF(0, 0, width, 0), {plain, text, false, false, none, empty}).bottom();
+    if (torrent.isChecking())
+        bottom += CheckingMetrics::height(torrent, width - 2 * kPadding) + kBlockSpacing;
+    return std::ceil(bottom);
 }
 
 void TorrentCard::paint(QPainter& p, const QRectF& r, const LibraryItemPaint& item) {

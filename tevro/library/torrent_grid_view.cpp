@@ -72,7 +72,9 @@ void TorrentGridView::updateGeometries() {
 
 void TorrentGridView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                   const QList<int>& roles) {
-    bool resized = false;
+    // Asking a card's place would lay out thousands of cards now, where the
+    // layout already due does it once.
+    bool resized = m_layoutPending;
     const QStyleOptionViewItem option;
     for (int row = topLeft.row(); row <= bottomRight.row() && !resized; ++row) {
         const QModelIndex index = model()->index(row, 0);
@@ -81,6 +83,26 @@ void TorrentGridView::dataChanged(const QModelIndex& topLeft, const QModelIndex&
     LibraryItemView::dataChanged(topLeft, bottomRight, roles);
     if (resized)
         scheduleDelayedItemsLayout();
+}
+
+void TorrentGridView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    m_layoutPending = true;
+    LibraryItemView::rowsInserted(parent, start, end);
+}
+
+void TorrentGridView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
+    m_layoutPending = true;
+    LibraryItemView::rowsAboutToBeRemoved(parent, start, end);
+}
+
+void TorrentGridView::reset() {
+    m_layoutPending = true;
+    LibraryItemView::reset();
+}
+
+void TorrentGridView::doItemsLayout() {
+    m_layoutPending = false;
+    LibraryItemView::doItemsLayout();
 }
 
 QScrollArea* TorrentGridView::scrollView() const {

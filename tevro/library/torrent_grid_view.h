@@ -30,6 +30,8 @@ public:
     QSize minimumSizeHint() const override;
     // Also brings the item into the view of the scroll view around the grid.
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    void doItemsLayout() override;
+    void reset() override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -40,6 +42,8 @@ protected:
     // lays the grid out again.
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = {}) override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
 
 private:
     void fitColumns();
@@ -49,6 +53,8 @@ private:
     TorrentCardItemDelegate* m_cards;
     int m_columns = 1;
     int m_contentHeight = 0;
+    // Rows came or went since the last layout: the next one sizes every card.
+    bool m_layoutPending = false;
 };
 
 } // namespace tevro
