@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 
 #include "tevro/core/format.h"
@@ -51,8 +52,22 @@ QString CheckingMetrics::accessibleText(const TorrentStatus& t) {
 }
 
 qreal CheckingMetrics::oneLineWidth(const TorrentStatus& t) {
-    const QFontMetricsF fm(font());
-    return fm.horizontalAdvance(speedLine(t)) + kLineSpacing + fm.horizontalAdvance(timeLine(t));
+    // Asked for every checking card at each layout of the grid, thousands at
+    // a start, of a few texts ("—" until a speed is known): measured once each.
+    static QFont measured;
+    static QHash<QString, qreal> widths;
+    const QFont f = font();
+    if (f != measured || widths.size() > 512) {
+        widths.clear();
+        measured = f;
+    }
+    auto advance = [&](const QString& text) {
+        auto it = widths.constFind(text);
+        if (it == widths.cend())
+            it = widths.insert(text, QFontMetricsF(f).horizontalAdvance(text));
+        return *it;
+    };
+    return advance(speedLine(t)) + kLineSpacing + advance(timeLine(t));
 }
 
 qreal CheckingMetrics::height(const TorrentStatus& t, qreal width) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -100,12 +101,18 @@ qreal TorrentCard::cardHeight(qreal width, const TorrentStatus& torrent) {
     // Cards differ in height only by a check's metrics: the rest is laid out
     // without the card's own texts, which would cost thousands of cards
     // their names parsed at each layout of the grid.
-    const TorrentStatus plain;
-    const LibraryItemText text;
-    const QImage none;
-    const PieceMap empty;
-    qreal bottom =
-        Layout(QRectF(0, 0, width, 0), {plain, text, false, false, none, empty}).bottom();
+    static QHash<qreal, qreal> bottoms; // by width (main thread)
+    auto it = bottoms.constFind(width);
+    if (it == bottoms.cend()) {
+        const TorrentStatus plain;
+        const LibraryItemText text;
+        const QImage none;
+        const PieceMap empty;
+        it = bottoms.insert(
+            width,
+            Layout(QRectF(0, 0, width, 0), {plain, text, false, false, none, empty}).bottom());
+    }
+    qreal bottom = *it;
     if (torrent.isChecking())
         bottom += CheckingMetrics::height(torrent, width - 2 * kPadding) + kBlockSpacing;
     return std::ceil(bottom);
