@@ -609,11 +609,10 @@ void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* resto
     const lt::torrent_handle& h = rec.handle;
     if (!h.is_valid())
         return;
-    if (auto ti = restored ? restored->ti : h.torrent_file())
-        if (ti->priv() && !rec.isPrivate) {
-            rec.isPrivate = true;
-            ++m_sourceEdits;
-        }
+    if (auto ti = restored ? restored->ti : h.torrent_file(); ti && ti->priv() && !rec.isPrivate) {
+        rec.isPrivate = true;
+        ++m_sourceEdits;
+    }
     if (rec.isPrivate) {
         rec.applied = true;
         return;

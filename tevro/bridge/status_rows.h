@@ -82,8 +82,8 @@ public:
 
     // The row of torrent `id` showing `values`, as one JSON object. Valid
     // until the next call for the same id or the next sweep. A row whose
-    // only change is its active and seeding times, by less than ten
-    // minutes, stays as it was.
+    // only change is its active and seeding times, by less than a minute,
+    // stays as it was.
     std::string_view row(const std::string& id, Values values, Source source);
     std::string_view row(const std::string& id, Values values);
     std::string_view row(Slot& slot, const std::string& id, Values values, Source source);
