@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -93,7 +94,10 @@ public:
     std::string statusJson();
     // The same report when it differs from the one of `revision`, which it
     // then advances; nothing when it is the same (an idle library).
-    std::optional<std::string> statusJsonSince(std::uint64_t& revision);
+    // Hands the report to `take`, under the state lock, unless its revision is
+    // `revision`; false then.
+    bool statusJsonSince(std::uint64_t& revision,
+                         const std::function<void(std::string_view)>& take);
     std::string filesJson(const std::string& id);
     std::string peersJson(const std::string& id);
     std::string trackersJson(const std::string& id);

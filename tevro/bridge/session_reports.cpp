@@ -311,13 +311,15 @@ std::string Session::statusJson() {
     return m_lastStatus;
 }
 
-std::optional<std::string> Session::statusJsonSince(std::uint64_t& revision) {
+bool Session::statusJsonSince(std::uint64_t& revision,
+                              const std::function<void(std::string_view)>& take) {
     refreshStatus();
     std::lock_guard lock(m_stateMutex);
     if (revision == m_statusRevision)
-        return std::nullopt;
+        return false;
     revision = m_statusRevision;
-    return m_lastStatus;
+    take(m_lastStatus);
+    return true;
 }
 
 std::string Session::filesJson(const std::string& id) {

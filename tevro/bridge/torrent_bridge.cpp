@@ -164,8 +164,9 @@ char* tb_status_json_since(tb_session* s, uint64_t* revision) {
     if (!s || !revision)
         return tb_status_json(s);
     return guarded<char*>(nullptr, [&]() -> char* {
-        auto text = s->statusJsonSince(*revision);
-        return text ? owned(*text) : nullptr;
+        char* text = nullptr;
+        s->statusJsonSince(*revision, [&](std::string_view report) { text = owned(report); });
+        return text;
     });
 }
 

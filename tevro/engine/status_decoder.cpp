@@ -67,8 +67,7 @@ constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
 
 } // namespace
 
-std::optional<StatusDelta> StatusDecoder::decode(std::string owned) {
-    const std::string_view text = owned;
+std::optional<StatusDelta> StatusDecoder::decode(std::string_view text) {
     // A quote inside a string is escaped, so this can only be the key itself.
     constexpr std::string_view kRows = ",\"torrents\":[";
     std::size_t rows = text.find(kRows);

@@ -43,7 +43,7 @@ class StatusDecoder {
 public:
     // Nothing when the text does not decode (one bad row fails it whole);
     // the next text is then compared with the last good one.
-    std::optional<StatusDelta> decode(std::string text);
+    std::optional<StatusDelta> decode(std::string_view text);
     // The next decode gives the whole list.
     void reset() {
         m_valid = false;

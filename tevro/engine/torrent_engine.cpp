@@ -237,8 +237,9 @@ void TorrentEngine::poll() {
 
 std::optional<StatusDelta> TorrentEngine::pollStatus(tb_session* s, StatusDecoder& decoder) {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (auto text = takeBridgeString(tb_status_json_since(s, &decoder.revision()))) {
-            auto delta = decoder.decode(std::move(*text));
+        // Read where the bridge wrote it: thousands of rows are megabytes.
+        if (BridgeString text(tb_status_json_since(s, &decoder.revision())); text) {
+            auto delta = decoder.decode(text.view());
             // Not decoded: the next poll takes the text again.
             if (!delta)
                 decoder.revision() = 0;
