@@ -275,6 +275,9 @@ private:
     // limits): while none came, an idle poll need not look at every record.
     std::uint64_t m_sourceEdits = 0;
     std::uint64_t m_sourceEditsShown = 0;
+    // The status rows' changes and count as the last report showed them.
+    std::uint64_t m_rowChangesShown = 0;
+    std::size_t m_rowsShown = 0;
     std::string m_lastSessionPart;
     // Brings m_lastStatus up to date; state lock not held.
     void refreshStatus();

@@ -205,9 +205,14 @@ void Session::refreshStatus() {
                     m_torrents.size() == m_statusRows->size();
         if (same && !m_lastStatus.empty() && sessionPart(restoring) == m_lastSessionPart)
             return;
-        for (auto& [id, rec] : m_torrents)
-            if (!m_statusUpdates.contains(id) && !m_statusRows->kept(rec.row, id, sourceOf(rec)))
-                unknown.emplace_back(id, rec.handle);
+        // Every torrent has its row, from the values it has now, unless one
+        // came or went or a torrent's own values were edited.
+        if (m_registrations != m_registrationsShown || m_sourceEdits != m_sourceEditsShown ||
+            m_torrents.size() != m_statusRows->size())
+            for (auto& [id, rec] : m_torrents)
+                if (!m_statusUpdates.contains(id) &&
+                    !m_statusRows->kept(rec.row, id, sourceOf(rec)))
+                    unknown.emplace_back(id, rec.handle);
     }
     std::vector<std::pair<std::string, lt::torrent_status>> asked;
     if (unknown.size() > kSingleQueries) {
@@ -231,20 +236,18 @@ void Session::refreshStatus() {
         if (!id.empty())
             m_statusUpdates.try_emplace(std::move(id), std::move(st));
     }
-    // The rows first: the session's rates are their sums. Row texts stay
-    // where they are until the sweep.
-    std::vector<std::string_view> rows;
-    rows.reserve(m_torrents.size());
-    for (auto& [id, rec] : m_torrents) {
+    // The rows first: the session's rates are their sums. The new statuses
+    // write their rows, then every torrent's row is taken in the report's
+    // order; row texts stay where they are until the sweep.
+    if (m_registrations != m_registrationsShown || m_sourceEdits != m_sourceEditsShown)
+        for (auto& [id, rec] : m_torrents)
+            rec.shown = sourceOf(rec);
+    for (auto& [id, st] : m_statusUpdates) {
+        auto it = m_torrents.find(id);
+        if (it == m_torrents.end())
+            continue; // between the library's add and our registration
+        TorrentRec& rec = it->second;
         rec.shown = sourceOf(rec);
-        auto fresh = m_statusUpdates.find(id);
-        if (fresh == m_statusUpdates.end()) {
-            // Unchanged, or between the library's add and our registration.
-            if (const std::string* kept = m_statusRows->kept(rec.row, id, rec.shown))
-                rows.push_back(*kept);
-            continue;
-        }
-        lt::torrent_status& st = fresh->second;
         if (!rec.applied && st.has_metadata) {
             try {
                 applyTrackers(rec);
@@ -252,15 +255,29 @@ void Session::refreshStatus() {
             }
             rec.shown = sourceOf(rec);
         }
-        rows.push_back(m_statusRows->row(rec.row, id, valuesOf(st, rec), rec.shown));
+        m_statusRows->row(rec.row, id, valuesOf(st, rec), rec.shown);
     }
+    std::vector<std::string_view> rows;
+    rows.reserve(m_torrents.size());
+    for (auto& [id, rec] : m_torrents)
+        if (const std::string* kept = m_statusRows->kept(rec.row, id, rec.shown))
+            rows.push_back(*kept);
     m_statusUpdates.clear();
     m_registrationsShown = registrations;
     m_sourceEditsShown = m_sourceEdits;
     // Only the rows of torrents gone go; the texts kept above stay.
     m_statusRows->sweep();
 
-    m_lastSessionPart = sessionPart(restoring);
+    // No row written anew and none gone: the text is the last one, unless
+    // the session's part changed.
+    std::string part = sessionPart(restoring);
+    const bool sameRows =
+        m_statusRows->changes() == m_rowChangesShown && rows.size() == m_rowsShown;
+    m_rowChangesShown = m_statusRows->changes();
+    m_rowsShown = rows.size();
+    if (sameRows && part == m_lastSessionPart && !m_lastStatus.empty())
+        return;
+    m_lastSessionPart = std::move(part);
     // Kept until the next change: made at its size.
     std::size_t size = m_lastSessionPart.size() + 32 + rows.size();
     for (std::string_view r : rows)

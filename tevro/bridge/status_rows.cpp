@@ -48,6 +48,7 @@ std::string_view StatusRows::row(Slot& slot, const std::string& id, Values value
     if (added || text != e.text) {
         if (timesStep && !added)
             text = write(id, values);
+        ++m_changes;
         m_download += values.downloadRate - e.downloadRate;
         m_upload += values.uploadRate - e.uploadRate;
         // Kept until the row changes, thousands of them: no growth slack.
@@ -99,6 +100,7 @@ void StatusRows::use(Entry& e) {
 void StatusRows::sweep() {
     if (m_used != m_rows.size()) {
         ++m_erasingSweeps;
+        ++m_changes;
         std::erase_if(m_rows, [this](const auto& entry) {
             if (entry.second.round == m_round)
                 return false;

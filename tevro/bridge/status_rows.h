@@ -97,6 +97,8 @@ public:
     std::int64_t downloadRate() const { return m_download; }
     std::int64_t uploadRate() const { return m_upload; }
     std::size_t size() const { return m_rows.size(); }
+    // Counts each row written anew and each sweep that removed rows.
+    std::uint64_t changes() const { return m_changes; }
 
     static std::string write(const std::string& id, const Values& values);
 
@@ -120,6 +122,7 @@ private:
     // every row only when some were not.
     std::uint64_t m_round = 1;
     std::uint64_t m_erasingSweeps = 0; // sweeps that removed rows
+    std::uint64_t m_changes = 0;
     std::size_t m_used = 0;
     std::int64_t m_download = 0;
     std::int64_t m_upload = 0;
