@@ -85,4 +85,50 @@ TEST(LibraryModel, AChangedTorrentChangesItsRowOnly) {
     EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), 2);
 }
 
+// A change given by row numbers touches only its rows: the others keep their
+// data and indexes; a torrent moved past rows that stay still resets.
+TEST(LibraryModel, AChangeByRowsTouchesOnlyItsRows) {
+    test::ensureWidgetsApp();
+    struct Case {
+        const char* from;
+        const char* to;
+        ListChange change;
+        bool reset;
+        int inserts, removes, changes;
+    } cases[] = {
+        // n on top, c out of the middle, b's values new in place
+        {"abcd", "nabd", {{2}, {0}, {2}}, false, 1, 1, 1},
+        // b moved to where it stood among the rows that stay: an update
+        {"abcd", "abcd", {{1}, {1}, {}}, false, 0, 0, 1},
+        // b moved past c
+        {"abcd", "acbd", {{1}, {2}, {}}, true, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        LibraryModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+        model.setTorrents(rows(c.from));
+        QPersistentModelIndex d(model.index(3, 0));
+        auto next = rows(c.to);
+        for (auto& t : next)
+            if (t.id == "b")
+                t.progress = 0.5;
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setTorrents(next, &c.change);
+        EXPECT_EQ(ids(model), c.to) << c.to;
+        EXPECT_EQ(resets.count(), c.reset ? 1 : 0) << c.to;
+        EXPECT_EQ(inserted.count(), c.inserts) << c.to;
+        EXPECT_EQ(removed.count(), c.removes) << c.to;
+        if (!c.reset) {
+            EXPECT_EQ(changed.count(), c.changes) << c.to;
+            ASSERT_TRUE(d.isValid()) << c.to;
+            EXPECT_EQ(model.data(d, LibraryModel::IdRole).toString(), "d") << c.to;
+        }
+        EXPECT_EQ(model.status(model.rowOf("b"))->progress, 0.5) << c.to;
+    }
+}
+
 } // namespace

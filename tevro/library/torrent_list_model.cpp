@@ -1,6 +1,8 @@
 #include "tevro/library/torrent_list_model.h"
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 
 #include <QDateTime>
 #include <QMetaObject>
@@ -31,16 +33,17 @@ int TorrentListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_items.size());
 }
 
+namespace {
+std::size_t keyOf(std::string_view id) {
+    return std::hash<std::string_view>{}(id);
+}
+} // namespace
+
 std::optional<int> TorrentListModel::row(const std::string& id) const {
-    auto it = m_rows.find(id);
-    if (it != m_rows.end() && it->second < m_items.size() && m_items[it->second].torrent.id == id)
-        return int(it->second);
-    // Between the insertions of one update the index lags behind the rows.
-    if (m_indexStale) {
-        for (std::size_t i = 0; i < m_items.size(); ++i)
-            if (m_items[i].torrent.id == id)
-                return int(i);
-    }
+    const std::size_t key = keyOf(id);
+    for (std::size_t i = 0; i < m_keys.size(); ++i)
+        if (m_keys[i] == key && m_items[i]->torrent.id == id)
+            return int(i);
     return std::nullopt;
 }
 
@@ -49,55 +52,96 @@ QModelIndex TorrentListModel::indexOf(const std::string& id) const {
     return r ? index(*r) : QModelIndex();
 }
 
-void TorrentListModel::rebuildIndex() {
-    m_rows.clear();
-    m_rows.reserve(m_items.size());
-    for (std::size_t i = 0; i < m_items.size(); ++i)
-        m_rows.emplace(m_items[i].torrent.id, i);
+void TorrentListModel::insertRows(std::size_t row, const TorrentStatus* first, std::size_t count) {
+    std::vector<std::unique_ptr<Item>> run;
+    std::vector<std::size_t> keys;
+    run.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        auto item = std::make_unique<Item>();
+        item->torrent = first[k];
+        item->presentation = MediaPresentation(item->torrent.name);
+        item->selected = m_selection.count(item->torrent.id) > 0;
+        keys.push_back(keyOf(item->torrent.id));
+        run.push_back(std::move(item));
+    }
+    beginInsertRows({}, int(row), int(row + count - 1));
+    m_items.insert(m_items.begin() + std::ptrdiff_t(row), std::make_move_iterator(run.begin()),
+                   std::make_move_iterator(run.end()));
+    m_keys.insert(m_keys.begin() + std::ptrdiff_t(row), keys.begin(), keys.end());
+    endInsertRows();
 }
 
-void TorrentListModel::shiftRows(std::size_t from, std::ptrdiff_t by) {
-    for (auto& [id, row] : m_rows)
-        if (row >= from)
-            row = std::size_t(std::ptrdiff_t(row) + by);
+void TorrentListModel::removeRows(std::size_t row, std::size_t count) {
+    beginRemoveRows({}, int(row), int(row + count - 1));
+    m_items.erase(m_items.begin() + std::ptrdiff_t(row),
+                  m_items.begin() + std::ptrdiff_t(row + count));
+    m_keys.erase(m_keys.begin() + std::ptrdiff_t(row),
+                 m_keys.begin() + std::ptrdiff_t(row + count));
+    endRemoveRows();
+}
+
+bool TorrentListModel::follow(const std::vector<TorrentStatus>& torrents, ListChange change) {
+    if (!change.settle(
+            m_items.size(),
+            [this](std::size_t row) { return std::string_view(m_items[row]->torrent.id); },
+            torrents))
+        return false;
+    // Gone rows from the end so that the rows above keep their numbers; each
+    // run of them in one removal.
+    const auto& gone = change.removed;
+    for (std::size_t end = gone.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && gone[begin - 1] + 1 == gone[begin])
+            --begin;
+        removeRows(gone[begin], end - begin);
+        end = begin;
+    }
+    const auto& fresh = change.inserted;
+    for (std::size_t begin = 0; begin < fresh.size();) {
+        std::size_t end = begin + 1;
+        while (end < fresh.size() && fresh[end] == fresh[end - 1] + 1)
+            ++end;
+        insertRows(fresh[begin], &torrents[fresh[begin]], end - begin);
+        begin = end;
+    }
+    for (std::size_t row : change.updated)
+        refreshRow(row, torrents[row]);
+    return true;
 }
 
 void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
-                                   const std::unordered_set<std::string_view>* changed) {
+                                   const ListChange* change) {
+    if (change && follow(torrents, *change))
+        return;
     // The usual poll: the same torrents in the same order.
     bool same = torrents.size() == m_items.size();
     for (std::size_t i = 0; same && i < torrents.size(); ++i)
-        same = torrents[i].id == m_items[i].torrent.id;
+        same = torrents[i].id == m_items[i]->torrent.id;
     if (same) {
         for (std::size_t i = 0; i < torrents.size(); ++i)
-            if (!changed || changed->contains(torrents[i].id))
-                refreshRow(i, torrents[i]);
+            refreshRow(i, torrents[i]);
         return;
     }
 
-    // Each torrent's row now, by the index as it stands: a few runs of rows
-    // come or go at a poll, and the index follows them without being made
-    // again (thousands of ids) unless there are many.
+    // Each torrent's row now.
+    std::unordered_map<std::string_view, std::size_t> rows;
+    rows.reserve(m_items.size());
+    for (std::size_t i = 0; i < m_items.size(); ++i)
+        rows.emplace(m_items[i]->torrent.id, i);
     std::vector<bool> fresh(torrents.size());
     std::vector<bool> kept(m_items.size());
     bool ordered = true;
     std::optional<std::size_t> last;
-    std::size_t insertRuns = 0;
     for (std::size_t i = 0; i < torrents.size(); ++i) {
-        auto it = m_rows.find(torrents[i].id);
-        fresh[i] = it == m_rows.end();
-        if (fresh[i]) {
-            insertRuns += i == 0 || !fresh[i - 1];
+        auto it = rows.find(torrents[i].id);
+        fresh[i] = it == rows.end();
+        if (fresh[i])
             continue;
-        }
         kept[it->second] = true;
         ordered = ordered && (!last || it->second > *last);
         last = it->second;
     }
-    std::size_t removeRuns = 0;
-    for (std::size_t i = 0; i < kept.size(); ++i)
-        removeRuns += !kept[i] && (i == 0 || kept[i - 1]);
-    const bool follow = insertRuns + removeRuns <= 8;
+    rows.clear(); // its views go with the rows removed below
 
     // Gone torrents, from the end so that the rows above keep their numbers;
     // each run of them in one removal.
@@ -107,22 +151,8 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         std::size_t first = i;
         while (first > 0 && !kept[first - 1])
             --first;
-        beginRemoveRows({}, int(first), int(i));
-        if (follow) {
-            for (std::size_t k = first; k <= i; ++k)
-                m_rows.erase(m_items[k].torrent.id);
-            shiftRows(i + 1, -std::ptrdiff_t(i + 1 - first));
-        } else {
-            m_indexStale = true;
-        }
-        m_items.erase(m_items.begin() + std::ptrdiff_t(first),
-                      m_items.begin() + std::ptrdiff_t(i + 1));
-        endRemoveRows();
+        removeRows(first, i + 1 - first);
         i = first;
-    }
-    if (m_indexStale) {
-        rebuildIndex();
-        m_indexStale = false;
     }
 
     // Kept torrents in the new order.
@@ -133,16 +163,21 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
             wanted.emplace(torrents[i].id, i);
         emit layoutAboutToBeChanged();
         const QModelIndexList before = persistentIndexList();
-        std::vector<std::string> oldIds;
+        std::vector<const Item*> oldItems;
         for (const QModelIndex& index : before)
-            oldIds.push_back(m_items[std::size_t(index.row())].torrent.id);
-        std::stable_sort(m_items.begin(), m_items.end(), [&](const Item& a, const Item& b) {
-            return wanted[a.torrent.id] < wanted[b.torrent.id];
+            oldItems.push_back(m_items[std::size_t(index.row())].get());
+        std::stable_sort(m_items.begin(), m_items.end(), [&](const auto& a, const auto& b) {
+            return wanted[a->torrent.id] < wanted[b->torrent.id];
         });
-        rebuildIndex();
+        std::unordered_map<const Item*, int> placed;
+        placed.reserve(m_items.size());
+        for (std::size_t i = 0; i < m_items.size(); ++i) {
+            placed.emplace(m_items[i].get(), int(i));
+            m_keys[i] = keyOf(m_items[i]->torrent.id);
+        }
         QModelIndexList after;
-        for (const std::string& id : oldIds)
-            after << index(int(m_rows[id]));
+        for (const Item* item : oldItems)
+            after << index(placed[item]);
         changePersistentIndexList(before, after);
         emit layoutChanged();
     }
@@ -157,44 +192,17 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         std::size_t end = j;
         while (end < torrents.size() && fresh[end])
             ++end;
-        std::vector<Item> run;
-        run.reserve(end - j);
-        for (std::size_t k = j; k < end; ++k) {
-            Item item;
-            item.torrent = torrents[k];
-            item.presentation = MediaPresentation(item.torrent.name);
-            item.selected = m_selection.count(item.torrent.id) > 0;
-            run.push_back(std::move(item));
-        }
-        beginInsertRows({}, int(j), int(end - 1));
-        if (follow) {
-            shiftRows(j, std::ptrdiff_t(end - j));
-            for (std::size_t k = j; k < end; ++k)
-                m_rows.emplace(torrents[k].id, k);
-        } else {
-            m_indexStale = true;
-        }
-        // Grown by an eighth, not doubled: items are large, and an
-        // insertion in the middle moves the rows after it anyway.
-        if (m_items.size() + run.size() > m_items.capacity())
-            m_items.reserve(m_items.size() + run.size() + m_items.size() / 8);
-        m_items.insert(m_items.begin() + std::ptrdiff_t(j), std::make_move_iterator(run.begin()),
-                       std::make_move_iterator(run.end()));
-        endInsertRows();
+        insertRows(j, &torrents[j], end - j);
         j = end;
-    }
-    if (m_indexStale) {
-        rebuildIndex();
-        m_indexStale = false;
     }
 
     for (std::size_t j = 0; j < torrents.size() && j < m_items.size(); ++j)
-        if (!fresh[j] && (!changed || changed->contains(torrents[j].id)))
+        if (!fresh[j])
             refreshRow(j, torrents[j]);
 }
 
 void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent) {
-    Item& item = m_items[row];
+    Item& item = *m_items[row];
     if (item.torrent == torrent)
         return;
     const bool renamed = item.torrent.name != torrent.name;
@@ -224,14 +232,23 @@ void TorrentListModel::refreshRow(std::size_t row, const TorrentStatus& torrent)
 }
 
 void TorrentListModel::setSelection(const std::set<std::string>& ids) {
+    if (ids == m_selection)
+        return;
+    // Only the rows that come into or leave the selection: rows are made
+    // with the selection as it stands.
+    std::vector<std::string> changed;
+    std::ranges::set_symmetric_difference(ids, m_selection, std::back_inserter(changed));
     m_selection = ids;
-    for (std::size_t row = 0; row < m_items.size(); ++row) {
-        Item& item = m_items[row];
-        const bool selected = ids.count(item.torrent.id) > 0;
+    for (const std::string& id : changed) {
+        auto r = row(id);
+        if (!r)
+            continue;
+        Item& item = *m_items[std::size_t(*r)];
+        const bool selected = ids.count(id) > 0;
         if (selected == item.selected)
             continue;
         item.selected = selected;
-        const QModelIndex i = index(int(row));
+        const QModelIndex i = index(*r);
         emit dataChanged(i, i, {SelectedRole});
     }
 }
@@ -239,7 +256,7 @@ void TorrentListModel::setSelection(const std::set<std::string>& ids) {
 void TorrentListModel::prepare(int row) const {
     if (row < 0 || row >= int(m_items.size()))
         return;
-    const Item& item = m_items[std::size_t(row)];
+    const Item& item = *m_items[std::size_t(row)];
     bool wants = false;
     if (m_store && item.artworkRequest != ArtworkLoader::requestId(item.torrent, std::nullopt)) {
         m_pendingArtwork.insert(item.torrent.id);
@@ -264,7 +281,7 @@ void TorrentListModel::refreshPieces(int first, int last) {
     // A map fetched a moment ago (for a first paint) is not asked for again.
     const qint64 now = nowMs();
     for (int row = first; row <= last; ++row) {
-        const Item& item = m_items[std::size_t(row)];
+        const Item& item = *m_items[std::size_t(row)];
         if (item.mapFetched == 0 || now - item.mapFetched >= PieceMapLoader::kRefreshMs / 2)
             requestPieces(item.torrent.id);
     }
@@ -284,7 +301,7 @@ void TorrentListModel::requestArtwork(const std::string& id) {
     auto r = row(id);
     if (!r || !m_store)
         return;
-    Item& item = m_items[std::size_t(*r)];
+    Item& item = *m_items[std::size_t(*r)];
     const std::string request = ArtworkLoader::requestId(item.torrent, std::nullopt);
     if (request == item.artworkRequest)
         return;
@@ -299,7 +316,7 @@ void TorrentListModel::requestArtwork(const std::string& id) {
                        auto r = self->row(id);
                        if (!r)
                            return;
-                       Item& item = self->m_items[std::size_t(*r)];
+                       Item& item = *self->m_items[std::size_t(*r)];
                        if (item.artworkGeneration != generation)
                            return;
                        item.artwork = *image;
@@ -313,7 +330,7 @@ void TorrentListModel::requestPieces(const std::string& id) {
     auto r = row(id);
     if (!r)
         return;
-    Item& item = m_items[std::size_t(*r)];
+    Item& item = *m_items[std::size_t(*r)];
     if (item.mapInFlight)
         return;
     item.mapInFlight = true;
@@ -324,7 +341,7 @@ void TorrentListModel::requestPieces(const std::string& id) {
         auto r = self->row(id);
         if (!r)
             return;
-        Item& item = self->m_items[std::size_t(*r)];
+        Item& item = *self->m_items[std::size_t(*r)];
         item.mapInFlight = false;
         item.mapFetched = nowMs();
         if (map == item.map)
@@ -344,7 +361,7 @@ void TorrentListModel::requestPieces(const std::string& id) {
 QVariant TorrentListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(m_items.size()))
         return {};
-    const Item& item = m_items[std::size_t(index.row())];
+    const Item& item = *m_items[std::size_t(index.row())];
     // Roles that need no texts first: asking for them leaves a row's texts unmade.
     switch (role) {
     case IdRole:

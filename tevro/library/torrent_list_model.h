@@ -22,6 +22,7 @@
 #include "tevro/core/torrent_status.h"
 #include "tevro/library/library_item_paint.h"
 #include "tevro/library/library_item_text.h"
+#include "tevro/library/list_change.h"
 #include "tevro/media/media_presentation.h"
 
 namespace tevro {
@@ -80,16 +81,17 @@ public:
 
     // A new poll: rows are matched by id; new ones inserted, gone ones
     // removed, moved ones moved, changed ones signalled.
-    // With `changed`, rows kept whose ids it does not name are as last given.
+    // With `change` (from the rows last given to this model), only the rows
+    // it names are looked at.
     void setTorrents(const std::vector<TorrentStatus>& torrents,
-                     const std::unordered_set<std::string_view>* changed = nullptr);
+                     const ListChange* change = nullptr);
     void setSelection(const std::set<std::string>& ids);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    const Item& item(int row) const { return m_items[std::size_t(row)]; }
+    const Item& item(int row) const { return *m_items[std::size_t(row)]; }
     std::optional<int> row(const std::string& id) const;
     QModelIndex indexOf(const std::string& id) const;
 
@@ -102,18 +104,21 @@ public:
 
 private:
     void refreshRow(std::size_t row, const TorrentStatus& torrent);
+    // Follows a change of the rows last given; false, changing nothing, when
+    // it does not fit them or the rows that stay move.
+    bool follow(const std::vector<TorrentStatus>& torrents, ListChange change);
+    void insertRows(std::size_t row, const TorrentStatus* first, std::size_t count);
+    void removeRows(std::size_t row, std::size_t count);
     void fetchPending();
     void requestArtwork(const std::string& id);
     void requestPieces(const std::string& id);
-    void rebuildIndex();
-    // Rows at `from` and after move by `by`.
-    void shiftRows(std::size_t from, std::ptrdiff_t by);
 
     QPointer<ArtworkStore> m_store;
     QPointer<TorrentEngine> m_engine;
-    std::vector<Item> m_items;
-    std::unordered_map<std::string, std::size_t> m_rows;
-    bool m_indexStale = false;
+    // Items are held by pointer: a row inserted on top moves pointers only.
+    std::vector<std::unique_ptr<Item>> m_items;
+    // Each row's id hashed, to find a row without comparing every id.
+    std::vector<std::size_t> m_keys;
     std::set<std::string> m_selection;
     mutable std::set<std::string> m_pendingArtwork;
     mutable std::set<std::string> m_pendingPieces;

@@ -346,9 +346,9 @@ void LibraryHeader::refresh() {
         m_layoutButtons[i]->setChecked(kAllLibraryLayouts[std::size_t(i)] == layout);
 
     std::vector<TorrentStatus> selected;
-    for (const auto& t : torrents)
-        if (selection.contains(t.id))
-            selected.push_back(t);
+    for (const auto& id : selection)
+        if (auto t = m_view.engine().torrent(id))
+            selected.push_back(std::move(*t));
     QString resume = QString::fromStdString(TorrentStatusText::resumeTitle(selected)) +
                      QStringLiteral(" выбранные");
     m_resume->setToolTip(resume);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -18,26 +19,100 @@ namespace tevro {
 
 LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+namespace {
+std::size_t keyOf(std::string_view id) {
+    return std::hash<std::string_view>{}(id);
+}
+} // namespace
+
+std::vector<TorrentStatus> LibraryModel::torrents() const {
+    std::vector<TorrentStatus> out;
+    out.reserve(m_torrents.size());
+    for (const auto& t : m_torrents)
+        out.push_back(*t);
+    return out;
+}
+
 void LibraryModel::setTorrents(const std::vector<TorrentStatus>& torrents,
-                               const std::unordered_set<std::string_view>* changed) {
+                               const ListChange* change) {
+    if (change && follow(torrents, *change))
+        return;
     bool sameRows = torrents.size() == m_torrents.size() &&
                     std::ranges::equal(torrents, m_torrents,
-                                       [](const auto& a, const auto& b) { return a.id == b.id; });
+                                       [](const auto& a, const auto& b) { return a.id == b->id; });
     std::vector<bool> fresh;
     if (!sameRows && !followRows(torrents, fresh)) {
         beginResetModel();
-        m_torrents = torrents;
+        m_torrents.clear();
+        m_keys.clear();
+        for (const auto& t : torrents) {
+            m_torrents.push_back(std::make_unique<TorrentStatus>(t));
+            m_keys.push_back(keyOf(t.id));
+        }
         endResetModel();
         return;
     }
     for (std::size_t row = 0; row < torrents.size(); ++row) {
-        if ((row < fresh.size() && fresh[row]) || (changed && !changed->contains(torrents[row].id)))
+        if ((row < fresh.size() && fresh[row]) || torrents[row] == *m_torrents[row])
             continue;
-        if (torrents[row] == m_torrents[row])
-            continue;
-        m_torrents[row] = torrents[row];
+        *m_torrents[row] = torrents[row];
         emit dataChanged(index(int(row), 0), index(int(row), columnCount_ - 1));
     }
+}
+
+bool LibraryModel::follow(const std::vector<TorrentStatus>& torrents, ListChange change) {
+    if (!change.settle(
+            m_torrents.size(),
+            [this](std::size_t row) { return std::string_view(m_torrents[row]->id); }, torrents))
+        return false;
+    // Gone rows, each run at once, from the end so the rows above keep their numbers.
+    const auto& gone = change.removed;
+    for (std::size_t end = gone.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && gone[begin - 1] + 1 == gone[begin])
+            --begin;
+        removeRows(gone[begin], end - begin);
+        end = begin;
+    }
+    // New rows at their places, each run at once.
+    const auto& fresh = change.inserted;
+    for (std::size_t begin = 0; begin < fresh.size();) {
+        std::size_t end = begin + 1;
+        while (end < fresh.size() && fresh[end] == fresh[end - 1] + 1)
+            ++end;
+        insertRows(fresh[begin], &torrents[fresh[begin]], end - begin);
+        begin = end;
+    }
+    for (std::size_t row : change.updated) {
+        if (torrents[row] == *m_torrents[row])
+            continue;
+        *m_torrents[row] = torrents[row];
+        emit dataChanged(index(int(row), 0), index(int(row), columnCount_ - 1));
+    }
+    return true;
+}
+
+void LibraryModel::insertRows(std::size_t row, const TorrentStatus* first, std::size_t count) {
+    std::vector<std::unique_ptr<TorrentStatus>> rows;
+    std::vector<std::size_t> keys;
+    for (std::size_t i = 0; i < count; ++i) {
+        rows.push_back(std::make_unique<TorrentStatus>(first[i]));
+        keys.push_back(keyOf(first[i].id));
+    }
+    beginInsertRows({}, int(row), int(row + count - 1));
+    m_torrents.insert(m_torrents.begin() + std::ptrdiff_t(row),
+                      std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    m_keys.insert(m_keys.begin() + std::ptrdiff_t(row), keys.begin(), keys.end());
+    endInsertRows();
+}
+
+void LibraryModel::removeRows(std::size_t row, std::size_t count) {
+    beginRemoveRows({}, int(row), int(row + count - 1));
+    m_torrents.erase(m_torrents.begin() + std::ptrdiff_t(row),
+                     m_torrents.begin() + std::ptrdiff_t(row + count));
+    m_keys.erase(m_keys.begin() + std::ptrdiff_t(row),
+                 m_keys.begin() + std::ptrdiff_t(row + count));
+    endRemoveRows();
 }
 
 bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents,
@@ -50,7 +125,7 @@ bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents,
     std::vector<bool> stays(m_torrents.size());
     std::optional<std::size_t> last;
     for (std::size_t i = 0; i < m_torrents.size(); ++i) {
-        auto it = wanted.find(m_torrents[i].id);
+        auto it = wanted.find(m_torrents[i]->id);
         if (it == wanted.end())
             continue;
         if (last && it->second <= *last)
@@ -67,29 +142,22 @@ bool LibraryModel::followRows(const std::vector<TorrentStatus>& torrents,
         std::size_t begin = end - 1;
         while (begin > 0 && !stays[begin - 1])
             --begin;
-        beginRemoveRows({}, int(begin), int(end - 1));
-        m_torrents.erase(m_torrents.begin() + std::ptrdiff_t(begin),
-                         m_torrents.begin() + std::ptrdiff_t(end));
-        endRemoveRows();
+        removeRows(begin, end - begin);
         end = begin;
     }
     // New rows at their places: what the next kept row is not is new.
     for (std::size_t j = 0; j < torrents.size();) {
-        if (j < m_torrents.size() && m_torrents[j].id == torrents[j].id) {
+        if (j < m_torrents.size() && m_torrents[j]->id == torrents[j].id) {
             ++j;
             continue;
         }
         std::size_t k = j + 1;
         while (k < torrents.size() &&
-               (j >= m_torrents.size() || m_torrents[j].id != torrents[k].id))
+               (j >= m_torrents.size() || m_torrents[j]->id != torrents[k].id))
             ++k;
         fresh.resize(torrents.size());
         std::fill(fresh.begin() + std::ptrdiff_t(j), fresh.begin() + std::ptrdiff_t(k), true);
-        beginInsertRows({}, int(j), int(k - 1));
-        m_torrents.insert(m_torrents.begin() + std::ptrdiff_t(j),
-                          torrents.begin() + std::ptrdiff_t(j),
-                          torrents.begin() + std::ptrdiff_t(k));
-        endInsertRows();
+        insertRows(j, &torrents[j], k - j);
         j = k;
     }
     return true;
@@ -110,12 +178,15 @@ void LibraryModel::setSelection(const std::set<std::string>& selection) {
 const TorrentStatus* LibraryModel::status(int row) const {
     if (row < 0 || row >= int(m_torrents.size()))
         return nullptr;
-    return &m_torrents[std::size_t(row)];
+    return m_torrents[std::size_t(row)].get();
 }
 
 int LibraryModel::rowOf(const std::string& id) const {
-    auto it = std::ranges::find(m_torrents, id, &TorrentStatus::id);
-    return it == m_torrents.end() ? -1 : int(it - m_torrents.begin());
+    const std::size_t key = keyOf(id);
+    for (std::size_t row = 0; row < m_keys.size(); ++row)
+        if (m_keys[row] == key && m_torrents[row]->id == id)
+            return int(row);
+    return -1;
 }
 
 int LibraryModel::rowCount(const QModelIndex& parent) const {

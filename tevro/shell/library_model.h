@@ -4,15 +4,16 @@
 // rows follow MainView.visible by id, a changed torrent updates only its own
 // row, and the table reads its six columns from it.
 
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include <QAbstractTableModel>
 
 #include "tevro/core/torrent_status.h"
+#include "tevro/library/list_change.h"
 
 namespace tevro {
 
@@ -42,10 +43,11 @@ public:
     // Replaces the rows: unchanged ids keep their rows, changed torrents
     // redraw only their row, torrents that come or go insert or remove
     // theirs; only a new order of the rows that stay resets the model.
-    // With `changed`, rows kept whose ids it does not name are as last given.
+    // With `change` (from the rows last given to these), only the rows it
+    // names are looked at.
     void setTorrents(const std::vector<TorrentStatus>& torrents,
-                     const std::unordered_set<std::string_view>* changed = nullptr);
-    const std::vector<TorrentStatus>& torrents() const { return m_torrents; }
+                     const ListChange* change = nullptr);
+    std::vector<TorrentStatus> torrents() const;
     // The selected ids, drawn as selected by the grid and list.
     void setSelection(const std::set<std::string>& selection);
 
@@ -68,8 +70,15 @@ private:
     // order (`fresh` marks the rows it inserted); false, changing nothing,
     // when the rows that stay would move.
     bool followRows(const std::vector<TorrentStatus>& torrents, std::vector<bool>& fresh);
-
-    std::vector<TorrentStatus> m_torrents;
+    // Follows a change of the rows last given; false, changing nothing, when
+    // it does not fit them or the rows that stay move.
+    bool follow(const std::vector<TorrentStatus>& torrents, ListChange change);
+    void insertRows(std::size_t row, const TorrentStatus* first, std::size_t count);
+    void removeRows(std::size_t row, std::size_t count);
+    // Rows are held by pointer: a row inserted on top moves pointers only.
+    std::vector<std::unique_ptr<TorrentStatus>> m_torrents;
+    // Each row's id hashed, to find a row without comparing every id.
+    std::vector<std::size_t> m_keys;
     std::set<std::string> m_selection;
 };
 

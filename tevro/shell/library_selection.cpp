@@ -1,6 +1,8 @@
 #include "tevro/shell/library_selection.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 
 #include <QString>
 
@@ -107,6 +109,8 @@ std::vector<TorrentStatus> visible(const std::vector<TorrentStatus>& torrents,
 
 std::optional<std::string> primary(const std::vector<TorrentStatus>& visible,
                                    const std::set<std::string>& selection) {
+    if (selection.empty())
+        return std::nullopt;
     auto first = std::ranges::find_if(
         visible, [&](const TorrentStatus& t) { return selection.contains(t.id); });
     if (first == visible.end())
@@ -117,10 +121,14 @@ std::optional<std::string> primary(const std::vector<TorrentStatus>& visible,
 }
 
 std::map<TorrentFilter, int> counts(const std::vector<TorrentStatus>& torrents) {
+    // One pass over the torrents for every filter.
+    std::array<int, std::size(kAllTorrentFilters)> n{};
+    for (const auto& t : torrents)
+        for (std::size_t i = 0; i < n.size(); ++i)
+            n[i] += passes(t, kAllTorrentFilters[i]);
     std::map<TorrentFilter, int> result;
-    for (TorrentFilter f : kAllTorrentFilters)
-        result[f] = int(
-            std::ranges::count_if(torrents, [f](const TorrentStatus& t) { return passes(t, f); }));
+    for (std::size_t i = 0; i < n.size(); ++i)
+        result[kAllTorrentFilters[i]] = n[i];
     return result;
 }
 

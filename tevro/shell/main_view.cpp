@@ -383,15 +383,13 @@ void MainView::refreshLibrary() {
     // Held: a slot below may read visible() again after a change.
     auto held = m_visible.shared(m_engine, in);
     const std::vector<TorrentStatus>& shown = *held;
-    // The models compare only the rows the engine says changed since they
-    // were last fed, when they were fed the same way.
-    std::unordered_set<std::string_view> hint;
-    const std::unordered_set<std::string_view>* changed = nullptr;
+    // The models follow the shown list's change since they were last fed,
+    // when they were fed the same way: they look at the rows it touched only.
+    std::optional<ListChange> change; // a copy: a slot below may follow the list again
     if (m_fed && m_fed->inputs == in)
-        if (const auto* change = m_engine.changeSince(m_fed->revision)) {
-            hint.insert(change->changed.begin(), change->changed.end());
-            changed = &hint;
-        }
+        if (const ListChange* since = m_visible.changeSince(m_fed->revision))
+            change = *since;
+    const ListChange* changed = change ? &*change : nullptr;
     m_fed = Fed{in, m_engine.torrentsRevision()};
     m_model->setTorrents(shown, changed);
     m_model->setSelection(m_ui.selection());
@@ -417,10 +415,8 @@ void MainView::refreshLibrary() {
     } else {
         m_content->setCurrentWidget(m_gridScroll);
     }
-    // Another list on display (a hash of its ids, in order) tidies the selection.
-    std::size_t ids = shown.size();
-    for (const auto& t : shown)
-        ids = (ids * 1099511628211u) ^ std::hash<std::string>{}(t.id);
+    // Other torrents on display tidy the selection.
+    const std::size_t ids = m_visible.idsKey();
     if (ids != m_visibleIds) {
         m_visibleIds = ids;
         reconcileSelection();
