@@ -28,6 +28,26 @@ struct ListChange {
     // that stay become updates in place; false when rows that stay change
     // their order (or the change does not fit the lists). `idBefore(row)`
     // is the id at a row of the list before, of `before` rows.
+    // The removals as runs of rows, from the end so that the rows above keep
+    // their numbers, then the insertions as runs, from the top: each
+    // `(row, count)` at the numbers the list has by then.
+    template <class Remove, class Insert> void replay(Remove&& remove, Insert&& insert) const {
+        for (std::size_t end = removed.size(); end > 0;) {
+            std::size_t begin = end - 1;
+            while (begin > 0 && removed[begin - 1] + 1 == removed[begin])
+                --begin;
+            remove(removed[begin], end - begin);
+            end = begin;
+        }
+        for (std::size_t begin = 0; begin < inserted.size();) {
+            std::size_t end = begin + 1;
+            while (end < inserted.size() && inserted[end] == inserted[end - 1] + 1)
+                ++end;
+            insert(inserted[begin], end - begin);
+            begin = end;
+        }
+    }
+
     bool settle(std::size_t before, const std::function<std::string_view(std::size_t)>& idBefore,
                 const std::vector<TorrentStatus>& after) {
         if (before < removed.size() || before - removed.size() + inserted.size() != after.size())

@@ -65,24 +65,10 @@ bool LibraryModel::follow(const std::vector<TorrentStatus>& torrents, ListChange
             m_torrents.size(),
             [this](std::size_t row) { return std::string_view(m_torrents[row]->id); }, torrents))
         return false;
-    // Gone rows, each run at once, from the end so the rows above keep their numbers.
-    const auto& gone = change.removed;
-    for (std::size_t end = gone.size(); end > 0;) {
-        std::size_t begin = end - 1;
-        while (begin > 0 && gone[begin - 1] + 1 == gone[begin])
-            --begin;
-        removeRows(gone[begin], end - begin);
-        end = begin;
-    }
-    // New rows at their places, each run at once.
-    const auto& fresh = change.inserted;
-    for (std::size_t begin = 0; begin < fresh.size();) {
-        std::size_t end = begin + 1;
-        while (end < fresh.size() && fresh[end] == fresh[end - 1] + 1)
-            ++end;
-        insertRows(fresh[begin], &torrents[fresh[begin]], end - begin);
-        begin = end;
-    }
+    // Each run of rows that go or come in one signal.
+    change.replay(
+        [&](std::size_t row, std::size_t count) { removeRows(row, count); },
+        [&](std::size_t row, std::size_t count) { insertRows(row, &torrents[row], count); });
     for (std::size_t row : change.updated) {
         if (torrents[row] == *m_torrents[row])
             continue;
