@@ -402,11 +402,14 @@ void LibraryHeader::refresh() {
 
     bool compact = m_class == WidthClass::compact;
     m_add->setText(compact ? QString() : QStringLiteral("Добавить"));
-    m_add->setStyleSheet(
+    // Set again only when it changes: a new sheet polishes the button anew.
+    const QString sheet =
         QStringLiteral("QPushButton { color: %1; background: %2; border-radius: 7px;"
                        " padding: 0 %3px; border: none; }")
             .arg(colourName(LibraryStyle::background()), colourName(LibraryStyle::accent()),
-                 compact ? "10" : "12"));
+                 compact ? "10" : "12");
+    if (m_add->styleSheet() != sheet)
+        m_add->setStyleSheet(sheet);
 }
 
 } // namespace tevro
