@@ -21,6 +21,9 @@ struct ListChange {
     std::vector<std::size_t> inserted; // rows of the list after, ascending
     std::vector<std::size_t> updated;  // rows of the list after whose values may differ
 
+    // The key a list keeps for each row's id, to find rows without hashing every id.
+    static std::size_t keyOf(std::string_view id) { return std::hash<std::string_view>{}(id); }
+
     bool empty() const { return removed.empty() && inserted.empty() && updated.empty(); }
     bool operator==(const ListChange&) const = default;
 

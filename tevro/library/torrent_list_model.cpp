@@ -33,14 +33,8 @@ int TorrentListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_items.size());
 }
 
-namespace {
-std::size_t keyOf(std::string_view id) {
-    return std::hash<std::string_view>{}(id);
-}
-} // namespace
-
 std::optional<int> TorrentListModel::row(const std::string& id) const {
-    const std::size_t key = keyOf(id);
+    const std::size_t key = ListChange::keyOf(id);
     for (std::size_t i = 0; i < m_keys.size(); ++i)
         if (m_keys[i] == key && m_items[i]->torrent.id == id)
             return int(i);
@@ -61,7 +55,7 @@ void TorrentListModel::insertRows(std::size_t row, const TorrentStatus* first, s
         item->torrent = first[k];
         item->presentation = MediaPresentation(item->torrent.name);
         item->selected = m_selection.count(item->torrent.id) > 0;
-        keys.push_back(keyOf(item->torrent.id));
+        keys.push_back(ListChange::keyOf(item->torrent.id));
         run.push_back(std::move(item));
     }
     beginInsertRows({}, int(row), int(row + count - 1));
@@ -159,7 +153,7 @@ void TorrentListModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         placed.reserve(m_items.size());
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             placed.emplace(m_items[i].get(), int(i));
-            m_keys[i] = keyOf(m_items[i]->torrent.id);
+            m_keys[i] = ListChange::keyOf(m_items[i]->torrent.id);
         }
         QModelIndexList after;
         for (const Item* item : oldItems)

@@ -19,12 +19,6 @@ namespace tevro {
 
 LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-namespace {
-std::size_t keyOf(std::string_view id) {
-    return std::hash<std::string_view>{}(id);
-}
-} // namespace
-
 std::vector<TorrentStatus> LibraryModel::torrents() const {
     std::vector<TorrentStatus> out;
     out.reserve(m_torrents.size());
@@ -47,7 +41,7 @@ void LibraryModel::setTorrents(const std::vector<TorrentStatus>& torrents,
         m_keys.clear();
         for (const auto& t : torrents) {
             m_torrents.push_back(std::make_unique<TorrentStatus>(t));
-            m_keys.push_back(keyOf(t.id));
+            m_keys.push_back(ListChange::keyOf(t.id));
         }
         endResetModel();
         return;
@@ -83,7 +77,7 @@ void LibraryModel::insertRows(std::size_t row, const TorrentStatus* first, std::
     std::vector<std::size_t> keys;
     for (std::size_t i = 0; i < count; ++i) {
         rows.push_back(std::make_unique<TorrentStatus>(first[i]));
-        keys.push_back(keyOf(first[i].id));
+        keys.push_back(ListChange::keyOf(first[i].id));
     }
     beginInsertRows({}, int(row), int(row + count - 1));
     m_torrents.insert(m_torrents.begin() + std::ptrdiff_t(row),
@@ -168,7 +162,7 @@ const TorrentStatus* LibraryModel::status(int row) const {
 }
 
 int LibraryModel::rowOf(const std::string& id) const {
-    const std::size_t key = keyOf(id);
+    const std::size_t key = ListChange::keyOf(id);
     for (std::size_t row = 0; row < m_keys.size(); ++row)
         if (m_keys[row] == key && m_torrents[row]->id == id)
             return int(row);

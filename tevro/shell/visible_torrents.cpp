@@ -11,10 +11,6 @@ namespace tevro {
 
 namespace {
 
-std::size_t keyOf(std::string_view id) {
-    return std::hash<std::string_view>{}(id);
-}
-
 // An id's share of the set's number: mixed, so that sums of keys rarely meet.
 std::size_t share(std::size_t key) {
     std::uint64_t z = std::uint64_t(key) + 0x9e3779b97f4a7c15u;
@@ -64,7 +60,7 @@ void VisibleTorrents::remake(const TorrentEngine& engine, const LibrarySelection
     m_keys.reserve(m_list->size());
     m_idsKey = 0;
     for (const auto& t : *m_list) {
-        m_keys.push_back(keyOf(t.id));
+        m_keys.push_back(ListChange::keyOf(t.id));
         m_idsKey += share(m_keys.back());
     }
 }
@@ -95,12 +91,12 @@ bool VisibleTorrents::follow(const TorrentEngine& engine) {
     std::vector<std::size_t> touchedKeys;
     for (const auto& id : change.removed)
         if (touches.emplace(id, Touch{}).second)
-            touchedKeys.push_back(keyOf(id));
+            touchedKeys.push_back(ListChange::keyOf(id));
     for (const auto& id : change.changed) {
         auto [it, fresh] = touches.emplace(id, Touch{});
         it->second.changed = true;
         if (fresh)
-            touchedKeys.push_back(keyOf(id));
+            touchedKeys.push_back(ListChange::keyOf(id));
     }
     std::ranges::sort(touchedKeys);
     std::vector<std::size_t> rows;
@@ -201,7 +197,7 @@ bool VisibleTorrents::follow(const TorrentEngine& engine) {
                 r += r >= at;
         m_change.inserted.push_back(at);
         list.insert(list.begin() + std::ptrdiff_t(at), *t);
-        m_keys.insert(m_keys.begin() + std::ptrdiff_t(at), keyOf(t->id));
+        m_keys.insert(m_keys.begin() + std::ptrdiff_t(at), ListChange::keyOf(t->id));
         m_idsKey += share(m_keys[at]);
     }
     std::ranges::sort(m_change.inserted);
