@@ -225,6 +225,31 @@ TEST_F(LibraryItemsTest, CardHeightsHoldTheirButtons) {
     }
 }
 
+// Cards that come while the grid is minimized are laid out at their heights
+// once it is restored, and a card that changed then keeps its buttons inside.
+TEST_F(LibraryItemsTest, CardsAddedWhileMinimizedAreLaidOutOnRestore) {
+    TorrentStatus plain = record("downloading", "Clip.mkv");
+    Shown<TorrentGridView> grid({plain}, nullptr, {480, 700});
+    grid.view.showMinimized();
+    QApplication::processEvents();
+    TorrentStatus checking = record("checking", "A.Long.Name.Of.A.Show.S01E02.1080p.mkv");
+    checking.id = "1123456789abcdef0123456789abcdef01234567";
+    checking.progress = 0.4;
+    checking.checkingRate = 123456789;
+    grid.model.setTorrents({checking, plain});
+    QApplication::processEvents();
+    grid.view.showNormal();
+    QApplication::processEvents();
+    for (const TorrentStatus& t : {checking, plain}) {
+        SCOPED_TRACE(t.state);
+        const QRect card = grid.view.visualRect(grid.model.indexOf(t.id));
+        const QRect pause =
+            test::accessibleNamed(grid.view, t.id, QStringLiteral("Приостановить загрузку")).rect;
+        ASSERT_FALSE(pause.isEmpty());
+        EXPECT_TRUE(card.contains(pause)) << card.height() << " " << pause.bottom();
+    }
+}
+
 TEST_F(LibraryItemsTest, CardSelectionHoverAndClicks) {
     const TorrentStatus movie = record("downloading", "Movie.2010.mkv");
     Shown<TorrentGridView> grid({movie});
