@@ -222,18 +222,42 @@ TEST(Session, AChangeShowsInTheNextReport) {
     EXPECT_TRUE(paused(ids[0]));
     EXPECT_TRUE(paused(ids[2]));
 
-    // Asked by number, the same report again is no text at all.
+    // Asked by number, the same report again is no text at all; after that,
+    // a report holds only the rows changed or gone since that number.
     std::uint64_t revision = 0;
     BridgeString first(tb_status_json_since(session.get(), &revision));
     ASSERT_NE(first.get(), nullptr);
     EXPECT_EQ(first.str(), BridgeString(tb_status_json(session.get())).str());
     EXPECT_EQ(BridgeString(tb_status_json_since(session.get(), &revision)).get(), nullptr);
+    const std::uint64_t seen = revision;
     ASSERT_EQ(tb_set_limits(session.get(), ids[2].c_str(), 2048, 0, 0, 0), 1);
     BridgeString changed(tb_status_json_since(session.get(), &revision));
     ASSERT_NE(changed.get(), nullptr);
-    EXPECT_NE(changed.str(), first.str());
+    auto delta = nlohmann::json::parse(changed.view());
+    EXPECT_EQ(delta["since"], seen);
+    ASSERT_EQ(delta["torrents"].size(), 1u);
+    EXPECT_EQ(delta["torrents"][0]["id"], ids[2]);
+    EXPECT_EQ(delta["torrents"][0]["downloadLimit"], 2048);
+    EXPECT_TRUE(delta["removed"].empty());
+
+    const std::uint64_t beforeRemoval = revision;
+    ASSERT_EQ(tb_remove(session.get(), ids[0].c_str(), 0), 1);
+    BridgeString gone(tb_status_json_since(session.get(), &revision));
+    ASSERT_NE(gone.get(), nullptr);
+    delta = nlohmann::json::parse(gone.view());
+    EXPECT_EQ(delta["since"], beforeRemoval);
+    for (const auto& row : delta["torrents"]) // the others move up the queue
+        EXPECT_NE(row["id"], ids[0]);
+    EXPECT_EQ(delta["removed"], nlohmann::json::array({ids[0]}));
+
+    // A caller the changes were not kept for is given every row.
     std::uint64_t fresh = 0;
-    EXPECT_EQ(BridgeString(tb_status_json_since(session.get(), &fresh)).str(), changed.str());
+    BridgeString whole(tb_status_json_since(session.get(), &fresh));
+    EXPECT_EQ(whole.str(), BridgeString(tb_status_json(session.get())).str());
+    EXPECT_EQ(nlohmann::json::parse(whole.view())["torrents"].size(), 2u);
+    std::uint64_t behind = seen;
+    BridgeString again(tb_status_json_since(session.get(), &behind));
+    EXPECT_EQ(again.str(), whole.str());
 }
 
 } // namespace

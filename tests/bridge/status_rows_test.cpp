@@ -1,5 +1,8 @@
 #include "tevro/bridge/status_rows.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace tevro::bridge {
@@ -26,7 +29,6 @@ TEST(StatusRows, KeptRowsAndTheirRates) {
 
     std::string a(rows.row("a", values(100, 10), plain));
     rows.row("b", values(200, 20), limited);
-    rows.sweep();
     EXPECT_EQ(rows.downloadRate(), 300);
     EXPECT_EQ(rows.uploadRate(), 30);
 
@@ -36,43 +38,48 @@ TEST(StatusRows, KeptRowsAndTheirRates) {
     EXPECT_EQ(rows.kept("b", plain), nullptr);
     EXPECT_EQ(rows.kept("c", plain), nullptr); // never written
 
-    // "b" is asked for no more: the sweep drops it and its rates.
+    // A new row of "a" replaces its rates; "b" goes with its own.
     rows.row("a", values(50, 5), plain);
-    rows.sweep();
+    EXPECT_TRUE(rows.erase("b"));
+    EXPECT_FALSE(rows.erase("b"));
     EXPECT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows.downloadRate(), 50);
     EXPECT_EQ(rows.uploadRate(), 5);
     EXPECT_EQ(rows.kept("b", limited), nullptr);
 
-    // A row only kept (not written again) survives the sweep.
-    ASSERT_NE(rows.kept("a", plain), nullptr);
-    rows.sweep();
-    EXPECT_EQ(rows.size(), 1u);
+    // Rows whose torrents are gone are found and dropped together.
+    rows.row("c", values(7, 0), plain);
+    auto gone = rows.eraseUnless([](const std::string& id) { return id == "a"; });
+    EXPECT_EQ(gone, std::vector<std::string>{"c"});
     EXPECT_EQ(rows.downloadRate(), 50);
 }
 
-// A torrent's slot finds its row without a lookup until a sweep removes rows;
-// after that it is looked up again, never followed to a row that is gone.
-TEST(StatusRows, SlotsFollowTheirRowsAcrossSweeps) {
+// A row says whether its text is new; a torrent's slot finds its row without
+// a lookup until a row is erased, and after that it is looked up again, never
+// followed to a row that is gone.
+TEST(StatusRows, SlotsFollowTheirRowsAcrossErasures) {
     StatusRows rows;
     StatusRows::Source plain;
     StatusRows::Slot a, b, c;
-    std::string first(rows.row(a, "a", values(1, 0), plain));
+    bool changed = false;
+    std::string first(rows.row(a, "a", values(1, 0), plain, &changed));
+    EXPECT_TRUE(changed);
+    rows.row(a, "a", values(1, 0), plain, &changed);
+    EXPECT_FALSE(changed);
     rows.row(b, "b", values(2, 0), plain);
-    rows.sweep();
     ASSERT_NE(rows.kept(a, "a", plain), nullptr);
     EXPECT_EQ(*rows.kept(a, "a", plain), first);
-    rows.row(b, "b", values(3, 0), plain);
-    rows.sweep(); // both asked for: nothing goes
+    rows.row(b, "b", values(3, 0), plain, &changed);
+    EXPECT_TRUE(changed);
 
     // "b" goes; its old slot is stale and a new row of that id is a new one.
+    rows.erase("b");
     ASSERT_NE(rows.kept(a, "a", plain), nullptr);
-    rows.sweep();
     EXPECT_EQ(rows.kept(b, "b", plain), nullptr);
     EXPECT_EQ(rows.kept(c, "b", plain), nullptr);
-    rows.row(b, "b", values(4, 0), plain);
-    rows.sweep();
-    EXPECT_EQ(rows.downloadRate(), 4); // "a" was not asked for this round
+    rows.row(b, "b", values(4, 0), plain, &changed);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(rows.downloadRate(), 5);
     ASSERT_NE(rows.kept(b, "b", plain), nullptr);
     EXPECT_EQ(*rows.kept(c, "b", plain), *rows.kept(b, "b", plain));
 }

@@ -37,13 +37,16 @@ std::string status(const std::vector<std::string>& rows, const std::string& ip =
     return out + "]}";
 }
 
-// What the published list must be: every row, newest added first, then by name.
+// What the published list must be: every row, newest added first, then by
+// name, then by id.
 std::vector<TorrentStatus> displayed(const std::string& text) {
     auto whole = StatusSnapshot::decode(text);
     EXPECT_TRUE(whole) << whole.error();
     auto rows = whole->torrents;
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
-        return a.added != b.added ? a.added > b.added : a.name < b.name;
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        if (a.added != b.added)
+            return a.added > b.added;
+        return a.name != b.name ? a.name < b.name : a.id < b.id;
     });
     return rows;
 }
@@ -107,12 +110,13 @@ TEST(StatusDecoder, DeltasRebuildTheSortedListAcrossPolls) {
         {{row("c", "Three", 5), row("b", tricky, 3)}, true, 0}, // two removed
         {{}, true, 0},
         {{row("a", "One", 1)}, true, 1},
-        // Twins (same name and time) keep the bridge's order, also when it changes.
-        {{row("a", "One", 1), row("e", "Twin", 0), row("f", "Twin", 0)}, true, 2},
-        {{row("a", "One", 1), row("f", "Twin", 0), row("e", "Twin", 0)}, true, 0},
-        {{row("g", "Twin", 0), row("a", "One", 1), row("f", "Twin", 0), row("e", "Twin", 0)},
+        // Twins (same name and time) go by id, the bridge's own order,
+        // whatever order a text lists them in.
+        {{row("a", "One", 1), row("f", "Twin", 0), row("e", "Twin", 0)}, true, 2},
+        {{row("a", "One", 1), row("e", "Twin", 0), row("f", "Twin", 0)}, false, 0},
+        {{row("g", "Twin", 0), row("a", "One", 1), row("f", "Twin", 0), row("d", "Twin", 0)},
          true,
-         1},
+         2},
     };
     std::vector<TorrentStatus> list;
     for (size_t i = 0; i < polls.size(); ++i) {

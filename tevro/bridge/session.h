@@ -19,6 +19,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <libtorrent/add_torrent_params.hpp>
@@ -83,7 +84,7 @@ public:
     bool action(const std::string& id, std::string_view name);
     // Clears what a full disk left: the latch, and libtorrent's upload mode,
     // which would keep the torrent from writing for good. State lock held.
-    void clearDiskFull(TorrentRec& rec);
+    void clearDiskFull(const std::string& id, TorrentRec& rec);
     bool setFilePriorities(const std::string& id, const int* indices, int count, int priority);
     bool setLimits(const std::string& id, int down, int up, int connections, int slots);
     bool addTrackers(const std::string& id, std::string_view urls);
@@ -156,8 +157,12 @@ private:
     void filesDue(const lt::torrent_handle& handle);
     bool resetMissing(const std::string& id, TorrentRec& rec);
     // With `trackers`, the torrent's list is taken to be those.
-    void applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored = nullptr,
+    void applyTrackers(const std::string& id, TorrentRec& rec,
+                       const lt::add_torrent_params* restored = nullptr,
                        const std::vector<TrackerEntry>* trackers = nullptr);
+    // The torrent's row must be made again: it is new, or a value of its
+    // record the row shows changed. State lock held.
+    void touch(const std::string& id) { m_touched.insert(id); }
     void savePresence(const std::string& id, const TorrentRec& rec);
     void scanFiles();
     void scanBannedPeers();
@@ -265,22 +270,25 @@ private:
     std::uint64_t m_statusUpdatesTaken = 0;
     std::condition_variable m_statusUpdated;
     std::optional<Clock::time_point> m_lastWholeStatus;
-    // The last report and its revision (it changes with the text), and the
-    // registrations it saw: nothing new, no text is written again.
-    std::string m_lastStatus;
+    // The report's revision: it moves when a row or the session's part
+    // changed. Each row changed or gone is logged with the revision that
+    // first shows it, so that a caller at an earlier one is given only
+    // those rows; one at or before the horizon is given every row.
     std::uint64_t m_statusRevision = 0;
-    std::uint64_t m_registrations = 0;
-    std::uint64_t m_registrationsShown = 0;
-    // Edits of a record's own row values (missing, full disk, private,
-    // limits): while none came, an idle poll need not look at every record.
-    std::uint64_t m_sourceEdits = 0;
-    std::uint64_t m_sourceEditsShown = 0;
-    // The status rows' changes and count as the last report showed them.
-    std::uint64_t m_rowChangesShown = 0;
-    std::size_t m_rowsShown = 0;
+    std::vector<std::pair<std::uint64_t, std::string>> m_rowLog;
+    std::uint64_t m_logHorizon = 0;
+    // Torrents whose rows must be made again (registered, or a value of
+    // their record the row shows was edited): an idle poll need not look
+    // at every record.
+    std::unordered_set<std::string> m_touched;
     std::string m_lastSessionPart;
-    // Brings m_lastStatus up to date; state lock not held.
+    // Brings the rows and the revision up to date; state lock not held.
     void refreshStatus();
+    // A row changed or went since the report of the current revision. State lock held.
+    void logRow(const std::string& id) { m_rowLog.emplace_back(m_statusRevision + 1, id); }
+    // The whole report, or the rows changed since `since`; state lock held.
+    std::string wholeReport();
+    std::string deltaReport(std::uint64_t since);
     // The report's "session" object; state lock held.
     std::string sessionPart(bool restoring) const;
 

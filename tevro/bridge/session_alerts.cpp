@@ -213,7 +213,7 @@ void Session::handleAlert(lt::alert* alert) {
                     if (now.has_v2())
                         rec.hashes.v2 = now.v2;
                     m_hashIndex.add(id, rec.hashes);
-                    applyTrackers(rec);
+                    applyTrackers(id, rec);
                 } catch (const std::exception&) {
                 }
                 m_events.push("metadata", id, a->torrent_name(), "");
@@ -399,7 +399,7 @@ void Session::stopForFullDisk(const std::string& id, TorrentRec& rec, const std:
         folder = rec.handle.status(lt::torrent_handle::query_save_path).save_path;
     } catch (const std::exception&) {
     }
-    ++m_sourceEdits;
+    touch(id);
     rec.diskFullText =
         "На диске нет места для «" + folder + "». Освободите место и возобновите загрузку.";
     // libtorrent has put it in upload mode, which the resume data keeps: a
@@ -414,9 +414,9 @@ void Session::stopForFullDisk(const std::string& id, TorrentRec& rec, const std:
     m_events.push("error", id, name, rec.diskFullText);
 }
 
-void Session::clearDiskFull(TorrentRec& rec) {
+void Session::clearDiskFull(const std::string& id, TorrentRec& rec) {
     rec.diskFullText.clear();
-    ++m_sourceEdits;
+    touch(id);
     try {
         rec.handle.unset_flags(lt::torrent_flags::upload_mode);
     } catch (const std::exception&) {

@@ -195,24 +195,19 @@ void Session::refreshStatus() {
     // Read before the torrents are: one registered later has no row in this
     // report, which then must not say the restore is over.
     bool restoring = true;
-    std::uint64_t registrations = 0;
     {
         std::lock_guard lock(m_stateMutex);
         restoring = m_restoring;
-        registrations = m_registrations;
-        bool same = m_statusUpdates.empty() && m_registrations == m_registrationsShown &&
-                    m_sourceEdits == m_sourceEditsShown &&
-                    m_torrents.size() == m_statusRows->size();
-        if (same && !m_lastStatus.empty() && sessionPart(restoring) == m_lastSessionPart)
+        if (m_statusUpdates.empty() && m_touched.empty() && m_statusRevision > 0 &&
+            (m_rowLog.empty() || m_rowLog.back().first <= m_statusRevision) &&
+            sessionPart(restoring) == m_lastSessionPart)
             return;
-        // Every torrent has its row, from the values it has now, unless one
-        // came or went or a torrent's own values were edited.
-        if (m_registrations != m_registrationsShown || m_sourceEdits != m_sourceEditsShown ||
-            m_torrents.size() != m_statusRows->size())
-            for (auto& [id, rec] : m_torrents)
-                if (!m_statusUpdates.contains(id) &&
-                    !m_statusRows->kept(rec.row, id, sourceOf(rec)))
-                    unknown.emplace_back(id, rec.handle);
+        for (const std::string& id : m_touched) {
+            auto it = m_torrents.find(id);
+            if (it != m_torrents.end() && !m_statusUpdates.contains(id) &&
+                !m_statusRows->kept(it->second.row, id, sourceOf(it->second)))
+                unknown.emplace_back(id, it->second.handle);
+        }
     }
     std::vector<std::pair<std::string, lt::torrent_status>> asked;
     if (unknown.size() > kSingleQueries) {
@@ -236,12 +231,19 @@ void Session::refreshStatus() {
         if (!id.empty())
             m_statusUpdates.try_emplace(std::move(id), std::move(st));
     }
-    // The rows first: the session's rates are their sums. The new statuses
-    // write their rows, then every torrent's row is taken in the report's
-    // order; row texts stay where they are until the sweep.
-    if (m_registrations != m_registrationsShown || m_sourceEdits != m_sourceEditsShown)
-        for (auto& [id, rec] : m_torrents)
-            rec.shown = sourceOf(rec);
+    // The rows first: the session's rates are their sums. A touched torrent
+    // without a new status keeps its mark until it has one.
+    for (auto it = m_touched.begin(); it != m_touched.end();) {
+        auto rec = m_torrents.find(*it);
+        if (rec == m_torrents.end()) {
+            it = m_touched.erase(it);
+        } else if (m_statusRows->kept(rec->second.row, *it, sourceOf(rec->second))) {
+            rec->second.shown = sourceOf(rec->second);
+            it = m_touched.erase(it);
+        } else {
+            ++it;
+        }
+    }
     for (auto& [id, st] : m_statusUpdates) {
         auto it = m_torrents.find(id);
         if (it == m_torrents.end())
@@ -250,38 +252,47 @@ void Session::refreshStatus() {
         rec.shown = sourceOf(rec);
         if (!rec.applied && st.has_metadata) {
             try {
-                applyTrackers(rec);
+                applyTrackers(id, rec);
             } catch (const std::exception&) {
             }
             rec.shown = sourceOf(rec);
         }
-        m_statusRows->row(rec.row, id, valuesOf(st, rec), rec.shown);
+        bool changed = false;
+        m_statusRows->row(rec.row, id, valuesOf(st, rec), rec.shown, &changed);
+        m_touched.erase(id);
+        if (changed)
+            logRow(id);
     }
-    std::vector<std::string_view> rows;
-    rows.reserve(m_torrents.size());
-    for (auto& [id, rec] : m_torrents)
-        if (const std::string* kept = m_statusRows->kept(rec.row, id, rec.shown))
-            rows.push_back(*kept);
     m_statusUpdates.clear();
-    m_registrationsShown = registrations;
-    m_sourceEditsShown = m_sourceEdits;
-    // Only the rows of torrents gone go; the texts kept above stay.
-    m_statusRows->sweep();
+    // Rows of torrents no longer there (never expected: a removal forgets its row).
+    if (m_statusRows->size() > m_torrents.size())
+        for (const auto& id :
+             m_statusRows->eraseUnless([&](const std::string& id) { return m_torrents.contains(id); }))
+            logRow(id);
 
-    // No row written anew and none gone: the text is the last one, unless
-    // the session's part changed.
     std::string part = sessionPart(restoring);
-    const bool sameRows =
-        m_statusRows->changes() == m_rowChangesShown && rows.size() == m_rowsShown;
-    m_rowChangesShown = m_statusRows->changes();
-    m_rowsShown = rows.size();
-    if (sameRows && part == m_lastSessionPart && !m_lastStatus.empty())
+    const bool rowsChanged = !m_rowLog.empty() && m_rowLog.back().first > m_statusRevision;
+    if (!rowsChanged && part == m_lastSessionPart && m_statusRevision > 0)
         return;
     m_lastSessionPart = std::move(part);
-    // Kept until the next change: made at its size.
-    std::size_t size = m_lastSessionPart.size() + 32 + rows.size();
-    for (std::string_view r : rows)
-        size += r.size();
+    ++m_statusRevision;
+    // Nobody asked for the changes for long (only whole reports): the log
+    // goes, and a caller behind is given every row.
+    if (m_rowLog.size() > 2 * m_torrents.size() + 1024) {
+        m_rowLog.clear();
+        m_logHorizon = m_statusRevision;
+    }
+}
+
+std::string Session::wholeReport() {
+    std::vector<const std::string*> rows;
+    rows.reserve(m_torrents.size());
+    std::size_t size = m_lastSessionPart.size() + 32;
+    for (auto& [id, rec] : m_torrents)
+        if (const std::string* kept = m_statusRows->kept(rec.row, id, rec.shown)) {
+            rows.push_back(kept);
+            size += kept->size() + 1;
+        }
     std::string out;
     out.reserve(size);
     out += "{\"session\":";
@@ -290,13 +301,58 @@ void Session::refreshStatus() {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (i)
             out += ',';
-        out += rows[i];
+        out += *rows[i];
     }
     out += "]}";
-    if (out != m_lastStatus) {
-        m_lastStatus = std::move(out);
-        ++m_statusRevision;
+    return out;
+}
+
+std::string Session::deltaReport(std::uint64_t since) {
+    // Each id once, whatever number of times it changed.
+    auto from = std::ranges::upper_bound(m_rowLog, since, {},
+                                         [](const auto& entry) { return entry.first; });
+    std::unordered_set<std::string_view> seen;
+    std::vector<const std::string*> rows;
+    std::vector<std::string_view> removed;
+    std::size_t size = m_lastSessionPart.size() + 64;
+    for (auto it = from; it != m_rowLog.end(); ++it) {
+        const std::string& id = it->second;
+        if (!seen.insert(id).second)
+            continue;
+        auto rec = m_torrents.find(id);
+        const std::string* kept =
+            rec == m_torrents.end() ? nullptr
+                                    : m_statusRows->kept(rec->second.row, id, rec->second.shown);
+        if (kept) {
+            rows.push_back(kept);
+            size += kept->size() + 1;
+        } else if (rec == m_torrents.end()) {
+            removed.push_back(id);
+            size += id.size() + 3;
+        }
     }
+    std::string out;
+    out.reserve(size);
+    out += "{\"session\":";
+    out += m_lastSessionPart;
+    out += ",\"since\":";
+    out += std::to_string(since);
+    out += ",\"torrents\":[";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i)
+            out += ',';
+        out += *rows[i];
+    }
+    out += "],\"removed\":[";
+    JsonWriter ids;
+    ids.beginArray();
+    for (std::string_view id : removed)
+        ids.text(std::string(id));
+    ids.endArray();
+    std::string list = ids.take();
+    out.append(list, 1, list.size() - 1);
+    out += '}';
+    return out;
 }
 
 std::string Session::sessionPart(bool restoring) const {
@@ -325,7 +381,7 @@ std::string Session::sessionPart(bool restoring) const {
 std::string Session::statusJson() {
     refreshStatus();
     std::lock_guard lock(m_stateMutex);
-    return m_lastStatus;
+    return wholeReport();
 }
 
 bool Session::statusJsonSince(std::uint64_t& revision,
@@ -334,8 +390,14 @@ bool Session::statusJsonSince(std::uint64_t& revision,
     std::lock_guard lock(m_stateMutex);
     if (revision == m_statusRevision)
         return false;
+    // A caller at a revision the log still covers is given the rows changed
+    // since; any other, every row.
+    const bool delta = revision > 0 && revision >= m_logHorizon && revision < m_statusRevision;
+    take(delta ? deltaReport(revision) : wholeReport());
     revision = m_statusRevision;
-    take(m_lastStatus);
+    // The log is kept for the last caller: one behind it is given every row.
+    std::erase_if(m_rowLog, [&](const auto& entry) { return entry.first <= revision; });
+    m_logHorizon = revision;
     return true;
 }
 

@@ -440,7 +440,7 @@ void Session::finishRestoredAdd(RestoredAdd& add, const lt::torrent_handle& hand
         TorrentRec& rec = m_torrents[add.id];
         rec.downloadLimit = add.downloadLimit;
         rec.uploadLimit = add.uploadLimit;
-        ++m_sourceEdits;
+        touch(add.id);
         rec.finishedWhenSaved = add.finished;
     }
 }
@@ -451,7 +451,7 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     TorrentRec& rec = m_torrents[id];
     rec.handle = handle;
     m_ids[handle] = id;
-    ++m_registrations;
+    touch(id);
     // A restored torrent is what its saved parameters say: every question to
     // the handle waits for libtorrent's thread, which is busy adding the rest.
     lt::info_hash_t hashes = rec.hashes;
@@ -482,7 +482,7 @@ void Session::remember(const lt::torrent_handle& handle, const std::string& id,
     }
     try {
         if (restored ? restored->ti != nullptr : handle.torrent_file() != nullptr)
-            applyTrackers(rec, restored, trackers);
+            applyTrackers(id, rec, restored, trackers);
     } catch (const std::exception&) {
     }
     // The missing-file rule of a restored torrent runs at the next scan,
@@ -563,7 +563,7 @@ void Session::checkFiles(const std::string& id, TorrentRec& rec) {
             std::string name = fs.file_path(lt::file_index_t(files[k]));
             if (auto slash = name.find_last_of('/'); slash != std::string::npos)
                 name.erase(0, slash + 1);
-            ++m_sourceEdits;
+            touch(id);
             rec.missingText = "Файл удалён или перемещён: «" + name +
                               "». Верните файл и проверьте его или перезапустите загрузку.";
             m_watch->forget(id);
@@ -590,7 +590,7 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     if (rec.missingText.empty())
         return false;
     rec.missingText.clear();
-    ++m_sourceEdits;
+    touch(id);
     rec.present.clear();
     rec.scannedDone = -1;
     savePresence(id, rec);
@@ -604,14 +604,15 @@ bool Session::resetMissing(const std::string& id, TorrentRec& rec) {
     return true;
 }
 
-void Session::applyTrackers(TorrentRec& rec, const lt::add_torrent_params* restored,
+void Session::applyTrackers(const std::string& id, TorrentRec& rec,
+                            const lt::add_torrent_params* restored,
                             const std::vector<TrackerEntry>* trackers) {
     const lt::torrent_handle& h = rec.handle;
     if (!h.is_valid())
         return;
     if (auto ti = restored ? restored->ti : h.torrent_file(); ti && ti->priv() && !rec.isPrivate) {
         rec.isPrivate = true;
-        ++m_sourceEdits;
+        touch(id);
     }
     if (rec.isPrivate) {
         rec.applied = true;

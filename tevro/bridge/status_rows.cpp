@@ -21,13 +21,16 @@ std::string_view StatusRows::row(const std::string& id, Values values, Source so
     return row(slot, id, std::move(values), std::move(source));
 }
 
-std::string_view StatusRows::row(Slot& slot, const std::string& id, Values values, Source source) {
+std::string_view StatusRows::row(Slot& slot, const std::string& id, Values values, Source source,
+                                 bool* changed) {
     Entry* found = find(slot, id);
     const bool added = !found;
     if (!found) {
         found = &m_rows.try_emplace(id).first->second;
-        slot = {found, m_erasingSweeps};
+        slot = {found, m_erasures};
     }
+    if (changed)
+        *changed = false;
     Entry& e = *found;
     // The row's text is what it shows: a row written the same again is the
     // same row. The counted times alone, moved forward within a step, are
@@ -49,6 +52,8 @@ std::string_view StatusRows::row(Slot& slot, const std::string& id, Values value
         if (timesStep && !added)
             text = write(id, values);
         ++m_changes;
+        if (changed)
+            *changed = true;
         m_download += values.downloadRate - e.downloadRate;
         m_upload += values.uploadRate - e.uploadRate;
         // Kept until the row changes, thousands of them: no growth slack.
@@ -60,7 +65,6 @@ std::string_view StatusRows::row(Slot& slot, const std::string& id, Values value
         e.uploadRate = values.uploadRate;
     }
     e.source = std::move(source);
-    use(e);
     return e.text;
 }
 
@@ -77,40 +81,28 @@ const std::string* StatusRows::kept(Slot& slot, const std::string& id, const Sou
     Entry* e = find(slot, id);
     if (!e || e->source != source)
         return nullptr;
-    use(*e);
     return &e->text;
 }
 
 StatusRows::Entry* StatusRows::find(Slot& slot, const std::string& id) {
-    // Entries are map nodes: they stay where they are until a sweep erases.
-    if (slot.entry && slot.sweeps == m_erasingSweeps)
+    // Entries are map nodes: they stay where they are until one is erased.
+    if (slot.entry && slot.erasures == m_erasures)
         return slot.entry;
     auto it = m_rows.find(id);
-    slot = {it == m_rows.end() ? nullptr : &it->second, m_erasingSweeps};
+    slot = {it == m_rows.end() ? nullptr : &it->second, m_erasures};
     return slot.entry;
 }
 
-void StatusRows::use(Entry& e) {
-    if (e.round != m_round) {
-        e.round = m_round;
-        ++m_used;
-    }
-}
-
-void StatusRows::sweep() {
-    if (m_used != m_rows.size()) {
-        ++m_erasingSweeps;
-        ++m_changes;
-        std::erase_if(m_rows, [this](const auto& entry) {
-            if (entry.second.round == m_round)
-                return false;
-            m_download -= entry.second.downloadRate;
-            m_upload -= entry.second.uploadRate;
-            return true;
-        });
-    }
-    ++m_round;
-    m_used = 0;
+bool StatusRows::erase(const std::string& id) {
+    auto it = m_rows.find(id);
+    if (it == m_rows.end())
+        return false;
+    m_download -= it->second.downloadRate;
+    m_upload -= it->second.uploadRate;
+    m_rows.erase(it);
+    ++m_erasures;
+    ++m_changes;
+    return true;
 }
 
 std::string StatusRows::write(const std::string& id, const Values& v) {

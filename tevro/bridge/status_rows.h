@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace tevro::bridge {
 
@@ -73,31 +74,43 @@ public:
 
     struct Entry;
     // Where a torrent's row was last found, so that the next question about
-    // it needs no lookup among thousands; empty, or stale after a sweep
-    // removed rows, it is looked up again.
+    // it needs no lookup among thousands; empty, or stale after rows were
+    // erased, it is looked up again.
     struct Slot {
         Entry* entry = nullptr;
-        std::uint64_t sweeps = 0;
+        std::uint64_t erasures = 0;
     };
 
     // The row of torrent `id` showing `values`, as one JSON object. Valid
-    // until the next call for the same id or the next sweep. A row whose
+    // until the next call for the same id or the next erase. A row whose
     // only change is its active and seeding times, by less than a minute,
-    // stays as it was.
+    // stays as it was; `changed` says whether the text is new.
     std::string_view row(const std::string& id, Values values, Source source);
     std::string_view row(const std::string& id, Values values);
-    std::string_view row(Slot& slot, const std::string& id, Values values, Source source);
+    std::string_view row(Slot& slot, const std::string& id, Values values, Source source,
+                         bool* changed = nullptr);
     // The row of `id` as last written, when it was written from `source`;
     // null when there is none or the source changed.
     const std::string* kept(const std::string& id, const Source& source);
     const std::string* kept(Slot& slot, const std::string& id, const Source& source);
-    // Forgets the rows not asked for since the last sweep (removed torrents).
-    void sweep();
-    // The rates summed over the rows of the last sweep and those asked for since.
+    // Forgets the row of a removed torrent; false when it had none.
+    bool erase(const std::string& id);
+    // Forgets every row whose id `keep` refuses, and gives their ids.
+    template <class Keep>
+    std::vector<std::string> eraseUnless(Keep keep) {
+        std::vector<std::string> gone;
+        for (const auto& [id, e] : m_rows)
+            if (!keep(id))
+                gone.push_back(id);
+        for (const auto& id : gone)
+            erase(id);
+        return gone;
+    }
+    // The rates summed over the rows kept.
     std::int64_t downloadRate() const { return m_download; }
     std::int64_t uploadRate() const { return m_upload; }
     std::size_t size() const { return m_rows.size(); }
-    // Counts each row written anew and each sweep that removed rows.
+    // Counts each row written anew and each erased.
     std::uint64_t changes() const { return m_changes; }
 
     static std::string write(const std::string& id, const Values& values);
@@ -110,20 +123,14 @@ public:
         std::int64_t seedingTime = 0;
         std::int64_t downloadRate = 0;
         std::int64_t uploadRate = 0;
-        std::uint64_t round = 0; // the last round it was asked for in
     };
 
 private:
-    void use(Entry& e);
     Entry* find(Slot& slot, const std::string& id);
 
     std::unordered_map<std::string, Entry> m_rows;
-    // Rows asked for this round (since the last sweep): a sweep looks at
-    // every row only when some were not.
-    std::uint64_t m_round = 1;
-    std::uint64_t m_erasingSweeps = 0; // sweeps that removed rows
+    std::uint64_t m_erasures = 0;
     std::uint64_t m_changes = 0;
-    std::size_t m_used = 0;
     std::int64_t m_download = 0;
     std::int64_t m_upload = 0;
 };

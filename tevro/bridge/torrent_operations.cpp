@@ -138,6 +138,9 @@ bool Session::remove(const std::string& id, bool deleteFiles) {
         m_ids.erase(h);
         m_hashIndex.remove(id, it->second.hashes);
         m_torrents.erase(it);
+        if (m_statusRows->erase(id))
+            logRow(id);
+        m_touched.erase(id);
         m_unsaved.erase("resume:" + id);
         m_unsaved.erase("presence:" + id);
         m_watch->forget(id);
@@ -171,7 +174,7 @@ bool Session::action(const std::string& id, std::string_view name) {
         if (it == m_torrents.end())
             return false;
         // Whatever stopped it, the torrent writes again when told to go on.
-        clearDiskFull(it->second);
+        clearDiskFull(id, it->second);
         return resetMissing(id, it->second);
     };
     try {
@@ -264,7 +267,7 @@ bool Session::setLimits(const std::string& id, int down, int up, int connections
         if (auto it = m_torrents.find(id); it != m_torrents.end()) {
             it->second.downloadLimit = down;
             it->second.uploadLimit = up;
-            ++m_sourceEdits;
+            touch(id);
         }
     }
     requestResume(*handle, lt::torrent_handle::save_info_dict);
@@ -304,7 +307,7 @@ void Session::setExtraTrackers(std::string_view urls, bool mirror) {
     m_mirror = mirror;
     for (auto& [id, rec] : m_torrents) {
         try {
-            applyTrackers(rec);
+            applyTrackers(id, rec);
         } catch (const std::exception&) {
         }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_set>
 
 #include <QString>
 
@@ -63,7 +64,7 @@ std::uint64_t rowHash(std::string_view row) {
     return std::hash<std::string_view>{}(row);
 }
 
-constexpr std::size_t kNoRow = static_cast<std::size_t>(-1);
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 } // namespace
 
@@ -74,49 +75,45 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string_view text) {
     if (rows == std::string_view::npos || text.empty() || text.front() != '{') {
         // Not laid out as the bridge writes it: decode it whole, compare nothing.
         auto snapshot = StatusSnapshot::decode(text);
-        m_valid = false;
         if (!snapshot)
             return std::nullopt;
+        std::unordered_set<std::string_view> ids;
+        for (const auto& t : snapshot->torrents)
+            if (!ids.insert(t.id).second)
+                return std::nullopt; // one torrent listed twice
         StatusDelta out;
         out.session = std::move(snapshot->session);
-        out.rows = std::move(snapshot->torrents);
-        m_records.clear();
-        std::vector<StatusDelta::Entry> sources;
-        for (std::size_t i = 0; i < out.rows.size(); ++i) {
-            m_records.push_back(record(out.rows[i]));
-            sources.push_back({true, i});
-        }
-        publishWhole(out, sources);
+        std::vector<std::pair<std::size_t, std::uint64_t>> bytes(snapshot->torrents.size());
+        publish(out, std::move(snapshot->torrents), std::move(bytes), {}, true);
+        m_valid = false;
         m_session = out.session;
         return out;
     }
     StatusDelta out;
+    std::optional<std::uint64_t> since;
     try {
         Json head = Json::parse(std::string(text.substr(0, rows)) + "}");
         auto session = head.find("session");
-        if (!head.is_object() || session == head.end() || head.size() != 1)
+        if (!head.is_object() || session == head.end())
             return std::nullopt;
         out.session = session->get<SessionInfo>();
+        if (auto s = head.find("since"); s != head.end())
+            since = s->get<std::uint64_t>();
+        if (head.size() != (since ? 2u : 1u))
+            return std::nullopt;
     } catch (const std::exception&) {
         return std::nullopt;
     }
+    // Changes since a report other than the last one decoded cannot be applied.
+    if (since && (!m_valid || *since != m_decoded))
+        return std::nullopt;
 
-    // Nothing changed in any torrent (an idle library): the rows are the
-    // last text's, each where it was.
-    if (m_valid && sameRows(text, rows + kRows.size())) {
-        m_session = out.session;
-        return out;
-    }
-
-    // Each row: where it is, and the last text's row it repeats (or none).
-    struct Seen {
-        Row row;
-        std::size_t from;
-    };
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::vector<Seen> seen;
-    seen.reserve(m_rows.size());
-    std::vector<std::pair<std::size_t, TorrentStatus>> decoded; // rows whose text is new
+    // Each row: unchanged (the same bytes as the same torrent's last row),
+    // or decoded anew. Nothing is kept before the whole text has decoded.
+    const std::uint64_t round = ++m_round;
+    std::vector<TorrentStatus> decoded;
+    std::vector<std::pair<std::size_t, std::uint64_t>> bytes;
+    std::unordered_map<std::string, std::size_t> fresh; // ids not known before
     std::size_t at = rows + kRows.size();
     while (at < text.size() && text[at] != ']') {
         if (text[at] == ',') {
@@ -125,101 +122,76 @@ std::optional<StatusDelta> StatusDecoder::decode(std::string_view text) {
         }
         if (text[at] != '{')
             return std::nullopt;
-        const std::size_t i = seen.size();
-        std::size_t from = kNone;
+        Known* known = nullptr;
         if (std::string_view id = rowId(text, at); m_valid && !id.empty()) {
-            std::size_t j = kNone;
-            if (i < m_records.size() && m_records[i].id == id)
-                j = i;
-            else if (auto it = m_index.find(id); it != m_index.end())
-                j = it->second;
-            // The same bytes as a whole object of the last text are that object.
-            if (j != kNone) {
-                const Row& old = m_rows[j];
-                std::size_t after = at + old.length;
+            if (auto it = m_known.find(std::string(id)); it != m_known.end()) {
+                known = &it->second;
+                if (known->seen == round)
+                    return std::nullopt; // listed twice
+                std::size_t after = at + known->length;
                 if (after < text.size() && (text[after] == ',' || text[after] == ']') &&
-                    rowHash(text.substr(at, old.length)) == old.hash)
-                    from = j;
+                    rowHash(text.substr(at, known->length)) == known->hash) {
+                    known->seen = round;
+                    at = after;
+                    continue;
+                }
             }
         }
-        std::size_t end;
-        std::uint64_t hash = 0;
-        if (from != kNone) {
-            end = at + m_rows[from].length;
-            hash = m_rows[from].hash;
-        } else {
-            end = objectEnd(text, at);
-            if (end == std::string_view::npos)
+        std::size_t end = objectEnd(text, at);
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        auto record = json::decode<TorrentStatus>(text.substr(at, end - at));
+        if (!record)
+            return std::nullopt;
+        if (!known && m_valid)
+            if (auto it = m_known.find(record->id); it != m_known.end())
+                known = &it->second;
+        if (known) {
+            if (known->seen == round)
                 return std::nullopt;
-            auto record = json::decode<TorrentStatus>(text.substr(at, end - at));
-            if (!record)
-                return std::nullopt;
-            decoded.emplace_back(i, std::move(*record));
-            hash = rowHash(text.substr(at, end - at));
+            known->seen = round;
+        } else if (!fresh.emplace(record->id, decoded.size()).second) {
+            return std::nullopt;
         }
-        seen.push_back({{end - at, hash}, from});
+        bytes.emplace_back(end - at, rowHash(text.substr(at, end - at)));
+        decoded.push_back(std::move(*record));
         at = end;
     }
-    // The array and the object close, and nothing follows.
-    if (text.substr(at) != "]}")
+    if (at >= text.size())
         return std::nullopt;
-
-    bool whole = !m_valid || seen.size() != m_records.size();
-    for (std::size_t i = 0; !whole && i < seen.size(); ++i)
-        whole = seen[i].from != kNone && seen[i].from != i;
-    for (std::size_t k = 0; !whole && k < decoded.size(); ++k) {
-        const auto& [i, t] = decoded[k];
-        const Record& was = m_records[i];
-        whole = t.id != was.id || t.added != was.added || sortKey(t.name) != was.sortKey;
-    }
-
-    if (!whole) {
-        for (auto& [i, t] : decoded) {
-            out.positions.push_back(m_display[i]);
-            out.rows.push_back(std::move(t));
-        }
+    ++at; // past the rows' ']'
+    // The rows gone: those a whole text leaves out, or those a text of
+    // changes names.
+    std::vector<const std::string*> removed;
+    if (!since) {
+        if (text.substr(at) != "}")
+            return std::nullopt;
+        if (m_valid)
+            for (const auto& [id, known] : m_known)
+                if (known.seen != round)
+                    removed.push_back(&id);
     } else {
-        // Unchanged rows are the receiver's already: only their places go.
-        std::vector<Record> records;
-        std::vector<StatusDelta::Entry> sources;
-        records.reserve(seen.size());
-        sources.reserve(seen.size());
-        auto next = decoded.begin();
-        for (const auto& s : seen) {
-            if (s.from != kNone) {
-                records.push_back(m_records[s.from]);
-                sources.push_back({false, m_display[s.from]});
-            } else {
-                records.push_back(record(next->second));
-                sources.push_back({true, out.rows.size()});
-                out.rows.push_back(std::move(next->second));
-                ++next;
-            }
+        constexpr std::string_view kRemoved = ",\"removed\":";
+        if (text.substr(at, kRemoved.size()) != kRemoved || text.back() != '}')
+            return std::nullopt;
+        std::string_view list = text.substr(at + kRemoved.size());
+        list.remove_suffix(1);
+        auto ids = json::decodeArray<std::string>(list);
+        if (!ids)
+            return std::nullopt;
+        for (const auto& id : *ids) {
+            auto it = m_known.find(id);
+            if (fresh.contains(id) || (it != m_known.end() && it->second.seen == round))
+                return std::nullopt; // both changed and gone
+            if (it != m_known.end())
+                removed.push_back(&it->first);
         }
-        m_records = std::move(records);
-        publishWhole(out, sources);
     }
-    m_rows.clear();
-    for (const auto& s : seen)
-        m_rows.push_back(s.row);
+    publish(out, std::move(decoded), std::move(bytes), removed, !m_valid);
     m_valid = true;
+    m_decoded = m_revision;
     m_session = out.session;
     return out;
-}
-
-bool StatusDecoder::sameRows(std::string_view text, std::size_t at) const {
-    for (std::size_t j = 0; j < m_rows.size(); ++j) {
-        if (j > 0) {
-            if (at >= text.size() || text[at] != ',')
-                return false;
-            ++at;
-        }
-        const Row& row = m_rows[j];
-        if (text.size() - at < row.length || rowHash(text.substr(at, row.length)) != row.hash)
-            return false;
-        at += row.length;
-    }
-    return text.substr(at) == "]}";
 }
 
 std::optional<StatusDelta> StatusDecoder::same() const {
@@ -230,61 +202,90 @@ std::optional<StatusDelta> StatusDecoder::same() const {
     return out;
 }
 
-StatusDecoder::Record StatusDecoder::record(const TorrentStatus& t) {
-    return {t.id, sortKey(t.name), t.added};
+bool StatusDecoder::before(const Node& a, const Node& b) {
+    if (a.second.added != b.second.added)
+        return a.second.added > b.second.added;
+    if (int c = a.second.sortKey.compare(b.second.sortKey); c != 0)
+        return c < 0;
+    return a.first < b.first;
 }
 
-void StatusDecoder::publishWhole(StatusDelta& out, const std::vector<StatusDelta::Entry>& sources) {
-    m_index.clear();
-    m_index.reserve(m_records.size());
-    for (std::size_t i = 0; i < m_records.size(); ++i)
-        m_index.emplace(m_records[i].id, i);
-    // Display order: newest added first, then by name, ties in the bridge's order.
-    auto before = [&](std::size_t a, std::size_t b) {
-        const Record& ra = m_records[a];
-        const Record& rb = m_records[b];
-        if (ra.added != rb.added)
-            return ra.added > rb.added;
-        if (int c = ra.sortKey.compare(rb.sortKey); c != 0)
-            return c < 0;
-        return a < b;
-    };
-    // The rows kept are in that order already, by their last places: only
-    // the new ones are sorted, then the two merged.
-    std::vector<std::size_t> kept, fresh;
-    if (m_valid) {
-        std::vector<std::size_t> byPlace(m_published, kNoRow);
-        for (std::size_t i = 0; i < sources.size(); ++i) {
-            if (sources[i].fresh)
-                fresh.push_back(i);
-            else if (sources[i].index < byPlace.size())
-                byPlace[sources[i].index] = i;
+void StatusDecoder::publish(StatusDelta& out, std::vector<TorrentStatus> decoded,
+                            std::vector<std::pair<std::size_t, std::uint64_t>> bytes,
+                            const std::vector<const std::string*>& removed, bool fromScratch) {
+    if (fromScratch) {
+        m_known.clear();
+        m_order.clear();
+    }
+    // Each decoded row stays at its place when its order keys did; else it
+    // leaves it (moved) or is new.
+    const std::size_t previous = m_order.size();
+    std::vector<std::size_t> inPlace(previous, kNone); // place -> decoded row
+    std::vector<char> leaving(previous, 0);
+    std::vector<std::pair<Node*, std::size_t>> placed; // rows to place, with their decoded row
+    for (std::size_t k = 0; k < decoded.size(); ++k) {
+        const TorrentStatus& t = decoded[k];
+        std::string key = sortKey(t.name);
+        auto it = m_known.find(t.id);
+        if (it != m_known.end() && it->second.added == t.added && it->second.sortKey == key) {
+            inPlace[it->second.display] = k;
+        } else {
+            if (it == m_known.end())
+                it = m_known.try_emplace(t.id).first;
+            else
+                leaving[it->second.display] = 1;
+            it->second.sortKey = std::move(key);
+            it->second.added = t.added;
+            placed.emplace_back(&*it, k);
         }
-        for (std::size_t i : byPlace)
-            if (i != kNoRow)
-                kept.push_back(i);
+        it->second.length = bytes[k].first;
+        it->second.hash = bytes[k].second;
     }
-    if (kept.size() + fresh.size() != m_records.size() ||
-        !std::is_sorted(kept.begin(), kept.end(), before)) {
-        kept.clear();
-        fresh.resize(m_records.size());
-        for (std::size_t i = 0; i < fresh.size(); ++i)
-            fresh[i] = i;
+    for (const std::string* id : removed)
+        leaving[m_known.find(*id)->second.display] = 1;
+
+    if (!fromScratch && placed.empty() && removed.empty()) {
+        // Every row where it was: only the changed ones go.
+        out.whole = false;
+        for (std::size_t k = 0; k < decoded.size(); ++k)
+            out.positions.push_back(m_known.find(decoded[k].id)->second.display);
+        out.rows = std::move(decoded);
+        return;
     }
-    std::sort(fresh.begin(), fresh.end(), before);
-    std::vector<std::size_t> keys(m_records.size());
-    std::merge(kept.begin(), kept.end(), fresh.begin(), fresh.end(), keys.begin(), before);
-    m_display.assign(m_records.size(), 0);
+
+    // The rows kept are in display order already: only the placed ones are
+    // sorted, then the two merged.
+    std::sort(placed.begin(), placed.end(),
+              [](const auto& a, const auto& b) { return before(*a.first, *b.first); });
+    std::vector<Node*> order;
+    order.reserve(previous + placed.size());
     out.whole = true;
-    out.positions.clear();
-    out.previousSize = m_valid ? m_published : 0;
+    out.previousSize = previous;
     out.order.clear();
-    out.order.reserve(keys.size());
-    for (std::size_t p = 0; p < keys.size(); ++p) {
-        m_display[keys[p]] = p;
-        out.order.push_back(sources[keys[p]]);
+    out.order.reserve(previous + placed.size());
+    auto next = placed.begin();
+    auto take = [&] {
+        order.push_back(next->first);
+        out.order.push_back({true, next->second});
+        ++next;
+    };
+    for (std::size_t i = 0; i < previous; ++i) {
+        if (leaving[i])
+            continue;
+        while (next != placed.end() && before(*next->first, *m_order[i]))
+            take();
+        order.push_back(m_order[i]);
+        out.order.push_back(inPlace[i] != kNone ? StatusDelta::Entry{true, inPlace[i]}
+                                                : StatusDelta::Entry{false, i});
     }
-    m_published = keys.size();
+    while (next != placed.end())
+        take();
+    for (const std::string* id : removed)
+        m_known.erase(m_known.find(*id));
+    for (std::size_t p = 0; p < order.size(); ++p)
+        order[p]->second.display = p;
+    m_order = std::move(order);
+    out.rows = std::move(decoded);
 }
 
 } // namespace tevro

@@ -322,7 +322,25 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
         };
         std::vector<TorrentStatus> next;
         next.reserve(delta.order.size());
-        for (const auto& e : delta.order) {
+        // Each row's new place by its old one; rows new to the list.
+        constexpr std::size_t kGone = static_cast<std::size_t>(-1);
+        std::vector<std::size_t> moved(m_torrents.size(), kGone);
+        std::vector<std::size_t> added;
+        // The old places of the fresh rows, found before any row moves (a
+        // key views its row's id).
+        std::vector<std::size_t> wasAt(delta.order.size(), kGone);
+        for (std::size_t k = 0; k < delta.order.size(); ++k) {
+            const auto& e = delta.order[k];
+            if (!e.fresh)
+                continue;
+            auto was = m_positions.find(delta.rows[e.index].id);
+            if (was != m_positions.end() && was->second < m_torrents.size() && !used[was->second]) {
+                used[was->second] = 1;
+                wasAt[k] = was->second;
+            }
+        }
+        for (std::size_t k = 0; k < delta.order.size(); ++k) {
+            const auto& e = delta.order[k];
             if (!e.fresh) {
                 // The same row as before; only a check's speed may move.
                 TorrentStatus& t = m_torrents[e.index];
@@ -335,19 +353,20 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
                     if (t.checkingRate != rate)
                         change.changed.push_back(t.id);
                 }
+                moved[e.index] = next.size();
                 next.push_back(std::move(t));
                 continue;
             }
             TorrentStatus& t = delta.rows[e.index];
             checking(t);
-            auto was = m_positions.find(t.id);
-            if (was != m_positions.end() && was->second < m_torrents.size() && !used[was->second]) {
-                used[was->second] = 1;
-                follows(was->second);
-                if (t != m_torrents[was->second])
+            if (std::size_t was = wasAt[k]; was != kGone) {
+                follows(was);
+                moved[was] = next.size();
+                if (t != m_torrents[was])
                     change.changed.push_back(t.id);
             } else {
                 change.changed.push_back(t.id);
+                added.push_back(next.size());
             }
             next.push_back(std::move(t));
         }
@@ -360,11 +379,29 @@ bool TorrentEngine::applyRows(StatusDelta& delta, double now) {
                 ids.insert(t.id);
             m_checkingProgress.retain(ids);
         }
+        // The places follow the rows without hashing every id again: a key
+        // still views its row's id where the id's characters moved along
+        // with the row (always, for ids too long to live inside the string).
+        std::vector<decltype(m_positions)::iterator> rekeyed;
+        for (auto it = m_positions.begin(); it != m_positions.end();) {
+            const std::size_t to = it->second < moved.size() ? moved[it->second] : kGone;
+            if (to == kGone) {
+                it = m_positions.erase(it);
+                continue;
+            }
+            it->second = to;
+            if (it->first.data() != next[to].id.data())
+                rekeyed.push_back(it);
+            ++it;
+        }
+        for (auto it : rekeyed) {
+            auto node = m_positions.extract(it);
+            node.key() = next[node.mapped()].id;
+            m_positions.insert(std::move(node));
+        }
+        for (std::size_t p : added)
+            m_positions.emplace(next[p].id, p);
         m_torrents = std::move(next);
-        m_positions.clear();
-        m_positions.reserve(m_torrents.size());
-        for (size_t i = 0; i < m_torrents.size(); ++i)
-            m_positions.emplace(m_torrents[i].id, i);
         if (!change.changed.empty() || !change.removed.empty() || change.reordered) {
             change.revision = ++m_torrentsRevision;
             m_lastChange = std::move(change);
