@@ -269,6 +269,33 @@ TEST_F(MainViewTest, ClickSelectionAndBatchActionsActOnExactlyTheSelection) {
     EXPECT_FALSE(ui->showDetails());
 }
 
+// The header's refresh after each change keeps the pictures it has: the
+// selection menu's symbols are made once.
+TEST_F(MainViewTest, TheHeaderKeepsItsSymbolsAcrossRefreshes) {
+    std::string a = add("One");
+    std::string b = add("Two");
+    MainView& v = show();
+    ui->setSelection({a});
+    QMenu* menu = nullptr;
+    for (QMenu* m : v.header()->findChildren<QMenu*>())
+        if (m->actions().size() == 3 && m->actions()[1]->text().startsWith("Приостановить"))
+            menu = m;
+    ASSERT_NE(menu, nullptr);
+    auto keys = [&] {
+        std::vector<qint64> out;
+        for (QAction* action : menu->actions()) {
+            EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
+            out.push_back(action->icon().cacheKey());
+        }
+        return out;
+    };
+    const auto before = keys();
+    ui->setSelection({a, b});
+    engine->pause({a});
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(a)->paused; }));
+    EXPECT_EQ(keys(), before);
+}
+
 TEST_F(MainViewTest, RemovalDialogRemovesFilesOnlyWhenAsked) {
     std::string kept = add("Kept", 128 * 1024, false, true);
     std::string wiped = add("Wiped", 128 * 1024, false, true);

@@ -297,9 +297,13 @@ void LibraryHeader::buildBatchActions() {
     m_selectionMenuButton->setPopupMode(QToolButton::InstantPopup);
     m_selectionMenuButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_selectionMenu = new QMenu(m_selectionMenuButton);
-    for (QToolButton* b : {m_resume, m_pause, m_remove}) {
-        QAction* action = m_selectionMenu->addAction(QString());
-        connect(action, &QAction::triggered, b, &QToolButton::click);
+    // The symbols never change: made once, not at each refresh.
+    const std::pair<QToolButton*, const char*> items[] = {
+        {m_resume, "arrow.down.circle"}, {m_pause, "pause.circle"}, {m_remove, "trash"}};
+    for (const auto& [button, symbol] : items) {
+        QAction* action =
+            m_selectionMenu->addAction(Symbols::icon(symbol, Qt::white, 14), QString());
+        connect(action, &QAction::triggered, button, &QToolButton::click);
     }
     m_selectionMenuButton->setMenu(m_selectionMenu);
 }
@@ -365,14 +369,10 @@ void LibraryHeader::refresh() {
     m_selectionMenuButton->setToolTip(menuHelp);
     m_selectionMenuButton->setAccessibleName(menuHelp);
     auto actions = m_selectionMenu->actions();
-    const std::pair<QString, std::string> menuItems[] = {
-        {resume, "arrow.down.circle"},
-        {QStringLiteral("Приостановить выбранные"), "pause.circle"},
-        {QStringLiteral("Удалить выбранные…"), "trash"}};
-    for (int i = 0; i < 3; ++i) {
-        actions[i]->setText(menuItems[i].first);
-        actions[i]->setIcon(Symbols::icon(menuItems[i].second, Qt::white, 14));
-    }
+    const QString menuItems[] = {resume, QStringLiteral("Приостановить выбранные"),
+                                 QStringLiteral("Удалить выбранные…")};
+    for (int i = 0; i < 3; ++i)
+        actions[i]->setText(menuItems[i]);
 
     m_sort->setVisible(layout != LibraryLayout::table);
     QString sortHelp = QStringLiteral("Сортировка: ") + sortTitle(ui.preferences().sort);
