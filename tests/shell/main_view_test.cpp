@@ -296,6 +296,34 @@ TEST_F(MainViewTest, TheHeaderKeepsItsSymbolsAcrossRefreshes) {
     EXPECT_EQ(keys(), before);
 }
 
+// The header's count of done torrents follows each change of the engine as
+// a count of the whole list would.
+TEST_F(MainViewTest, TheHeaderCountsDoneTorrentsThroughEachChange) {
+    MainView& v = show();
+    QLabel* done = nullptr;
+    for (QLabel* l : v.header()->findChildren<QLabel*>())
+        if (l->text().endsWith(QStringLiteral(" загружено")))
+            done = l;
+    ASSERT_NE(done, nullptr);
+    auto shows = [&](int n) {
+        return test::waitUntil([&] {
+            int whole = 0;
+            for (const auto& t : engine->torrents())
+                whole += t.finished || t.seeding;
+            return whole == n && done->text() == QString::number(n) + QStringLiteral(" загружено");
+        });
+    };
+    const std::string seed = add("Seed", 64 * 1024, false, true);
+    EXPECT_TRUE(shows(1)) << done->text().toStdString();
+    const std::string other = add("Other", 64 * 1024, true, false);
+    add("Second", 64 * 1024, false, true);
+    EXPECT_TRUE(shows(2)) << done->text().toStdString();
+    engine->remove({seed}, false);
+    EXPECT_TRUE(shows(1)) << done->text().toStdString();
+    engine->remove({other}, false);
+    EXPECT_TRUE(shows(1)) << done->text().toStdString();
+}
+
 TEST_F(MainViewTest, RemovalDialogRemovesFilesOnlyWhenAsked) {
     std::string kept = add("Kept", 128 * 1024, false, true);
     std::string wiped = add("Wiped", 128 * 1024, false, true);
