@@ -99,6 +99,8 @@ struct GridAndReference {
         EXPECT_EQ(grid.sizeHint().height(),
                   grid.visualRect(model.index(model.rowCount() - 1)).bottom() + 1 +
                       TorrentGridView::kSpacing);
+        // The cards painted alike.
+        EXPECT_TRUE(test::render(*grid.viewport()) == test::render(*reference.viewport()));
         // Points on cards, in the gaps and past the last one.
         const QRect last = reference.visualRect(model.index(model.rowCount() - 1));
         for (int y = 0; y < last.bottom() + 40; y += 23)
