@@ -269,6 +269,61 @@ TEST_F(MainViewTest, ClickSelectionAndBatchActionsActOnExactlyTheSelection) {
     EXPECT_FALSE(ui->showDetails());
 }
 
+// The header's refresh after each change keeps the pictures it has: the
+// selection menu's symbols are made once.
+TEST_F(MainViewTest, TheHeaderKeepsItsSymbolsAcrossRefreshes) {
+    std::string a = add("One");
+    std::string b = add("Two");
+    MainView& v = show();
+    ui->setSelection({a});
+    QMenu* menu = nullptr;
+    for (QMenu* m : v.header()->findChildren<QMenu*>())
+        if (m->actions().size() == 3 && m->actions()[1]->text().startsWith("Приостановить"))
+            menu = m;
+    ASSERT_NE(menu, nullptr);
+    auto keys = [&] {
+        std::vector<qint64> out;
+        for (QAction* action : menu->actions()) {
+            EXPECT_FALSE(action->icon().isNull()) << action->text().toStdString();
+            out.push_back(action->icon().cacheKey());
+        }
+        return out;
+    };
+    const auto before = keys();
+    ui->setSelection({a, b});
+    engine->pause({a});
+    ASSERT_TRUE(test::waitUntil([&] { return engine->torrent(a)->paused; }));
+    EXPECT_EQ(keys(), before);
+}
+
+// The header's count of done torrents follows each change of the engine as
+// a count of the whole list would.
+TEST_F(MainViewTest, TheHeaderCountsDoneTorrentsThroughEachChange) {
+    MainView& v = show();
+    QLabel* done = nullptr;
+    for (QLabel* l : v.header()->findChildren<QLabel*>())
+        if (l->text().endsWith(QStringLiteral(" загружено")))
+            done = l;
+    ASSERT_NE(done, nullptr);
+    auto shows = [&](int n) {
+        return test::waitUntil([&] {
+            int whole = 0;
+            for (const auto& t : engine->torrents())
+                whole += t.finished || t.seeding;
+            return whole == n && done->text() == QString::number(n) + QStringLiteral(" загружено");
+        });
+    };
+    const std::string seed = add("Seed", 64 * 1024, false, true);
+    EXPECT_TRUE(shows(1)) << done->text().toStdString();
+    const std::string other = add("Other", 64 * 1024, true, false);
+    add("Second", 64 * 1024, false, true);
+    EXPECT_TRUE(shows(2)) << done->text().toStdString();
+    engine->remove({seed}, false);
+    EXPECT_TRUE(shows(1)) << done->text().toStdString();
+    engine->remove({other}, false);
+    EXPECT_TRUE(shows(1)) << done->text().toStdString();
+}
+
 TEST_F(MainViewTest, RemovalDialogRemovesFilesOnlyWhenAsked) {
     std::string kept = add("Kept", 128 * 1024, false, true);
     std::string wiped = add("Wiped", 128 * 1024, false, true);

@@ -15,19 +15,30 @@ void TorrentCardItemDelegate::setCardWidth(int width) {
 
 QSize TorrentCardItemDelegate::sizeHint(const QStyleOptionViewItem&,
                                         const QModelIndex& index) const {
+    return {m_width, ownHeight(index).value_or(commonHeight())};
+}
+
+int TorrentCardItemDelegate::commonHeight() const {
+    // Cards that are not checking share one height per width.
+    static QHash<int, int> heights;
+    auto it = heights.constFind(m_width);
+    if (it == heights.cend())
+        it = heights.insert(m_width, int(TorrentCard::cardHeight(m_width, TorrentStatus())));
+    return *it;
+}
+
+std::optional<int> TorrentCardItemDelegate::ownHeight(const QModelIndex& index) const {
     const auto* model = qobject_cast<const TorrentListModel*>(index.model());
-    if (!model)
-        return {m_width, m_width};
-    // Cards that are not checking share one height per width: cached.
-    static QHash<quint64, int> heights;
-    const auto& torrent = model->item(index.row()).torrent;
-    if (torrent.isChecking())
-        return {m_width, int(TorrentCard::cardHeight(m_width, torrent))};
-    const quint64 key = quint64(m_width);
-    auto it = heights.find(key);
-    if (it == heights.end())
-        it = heights.insert(key, int(TorrentCard::cardHeight(m_width, torrent)));
-    return {m_width, *it};
+    int height = m_width;
+    if (model) {
+        const auto& torrent = model->item(index.row()).torrent;
+        if (!torrent.isChecking())
+            return std::nullopt;
+        height = int(TorrentCard::cardHeight(m_width, torrent));
+    }
+    if (height == commonHeight())
+        return std::nullopt;
+    return height;
 }
 
 QRectF TorrentCardItemDelegate::itemRect(const QRect& cell) const {

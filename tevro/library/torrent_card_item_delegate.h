@@ -2,6 +2,8 @@
 
 // Paints torrent cards in the library's grid, at the card width the grid sets.
 
+#include <optional>
+
 #include "tevro/library/library_item_delegate.h"
 
 namespace tevro {
@@ -15,6 +17,12 @@ public:
     int cardWidth() const { return m_width; }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The height of every card at the current width but the ones ownHeight
+    // names: the grid lays those out without asking each.
+    int commonHeight() const;
+    // The height of the card at `index` when it is not the common one (a
+    // check's metrics take their lines).
+    std::optional<int> ownHeight(const QModelIndex& index) const;
     QRectF itemRect(const QRect& cell) const override;
 
 protected:

@@ -19,6 +19,7 @@
 #include "tevro/shell/main_view.h"
 #include "tevro/library/library_button_style.h"
 #include "tevro/library/library_style.h"
+#include "tevro/library/list_change.h"
 #include "tevro/library/symbols.h"
 #include "tevro/shell/sidebar_filter_list.h"
 
@@ -297,9 +298,13 @@ void LibraryHeader::buildBatchActions() {
     m_selectionMenuButton->setPopupMode(QToolButton::InstantPopup);
     m_selectionMenuButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_selectionMenu = new QMenu(m_selectionMenuButton);
-    for (QToolButton* b : {m_resume, m_pause, m_remove}) {
-        QAction* action = m_selectionMenu->addAction(QString());
-        connect(action, &QAction::triggered, b, &QToolButton::click);
+    // The symbols never change: made once, not at each refresh.
+    const std::pair<QToolButton*, const char*> items[] = {
+        {m_resume, "arrow.down.circle"}, {m_pause, "pause.circle"}, {m_remove, "trash"}};
+    for (const auto& [button, symbol] : items) {
+        QAction* action =
+            m_selectionMenu->addAction(Symbols::icon(symbol, Qt::white, 14), QString());
+        connect(action, &QAction::triggered, button, &QToolButton::click);
     }
     m_selectionMenuButton->setMenu(m_selectionMenu);
 }
@@ -324,12 +329,45 @@ void LibraryHeader::resizeEvent(QResizeEvent* event) {
     }
 }
 
+int LibraryHeader::doneCount() {
+    const TorrentEngine& engine = m_view.engine();
+    const std::uint64_t revision = engine.torrentsRevision();
+    if (m_doneRevision == revision)
+        return int(m_doneKeys.size());
+    auto done = [](const TorrentStatus& t) { return t.finished || t.seeding; };
+    const auto* change = m_doneRevision ? engine.changeSince(*m_doneRevision) : nullptr;
+    m_doneRevision = revision;
+    if (!change || change->reordered) {
+        m_doneKeys.clear();
+        for (const TorrentStatus& t : engine.torrents())
+            if (done(t))
+                m_doneKeys.push_back(ListChange::keyOf(t.id));
+        std::ranges::sort(m_doneKeys);
+        return int(m_doneKeys.size());
+    }
+    // Only the torrents the change names can have come or gone.
+    auto mark = [this](const std::string& id, bool isDone) {
+        const std::size_t key = ListChange::keyOf(id);
+        auto it = std::ranges::lower_bound(m_doneKeys, key);
+        const bool listed = it != m_doneKeys.end() && *it == key;
+        if (isDone && !listed)
+            m_doneKeys.insert(it, key);
+        else if (!isDone && listed)
+            m_doneKeys.erase(it);
+    };
+    for (const std::string& id : change->removed)
+        mark(id, false);
+    for (const std::string& id : change->changed) {
+        const auto at = engine.position(id);
+        mark(id, at && done(engine.torrents()[*at]));
+    }
+    return int(m_doneKeys.size());
+}
+
 void LibraryHeader::refresh() {
     MainUIState& ui = m_view.ui();
-    const auto& torrents = m_view.engine().torrents();
     const auto& visible = m_view.visible();
-    int done = int(std::ranges::count_if(
-        torrents, [](const TorrentStatus& t) { return t.finished || t.seeding; }));
+    const int done = doneCount();
     bool wide = m_class == WidthClass::wide;
     const auto& selection = ui.selection();
 
@@ -365,14 +403,10 @@ void LibraryHeader::refresh() {
     m_selectionMenuButton->setToolTip(menuHelp);
     m_selectionMenuButton->setAccessibleName(menuHelp);
     auto actions = m_selectionMenu->actions();
-    const std::pair<QString, std::string> menuItems[] = {
-        {resume, "arrow.down.circle"},
-        {QStringLiteral("Приостановить выбранные"), "pause.circle"},
-        {QStringLiteral("Удалить выбранные…"), "trash"}};
-    for (int i = 0; i < 3; ++i) {
-        actions[i]->setText(menuItems[i].first);
-        actions[i]->setIcon(Symbols::icon(menuItems[i].second, Qt::white, 14));
-    }
+    const QString menuItems[] = {resume, QStringLiteral("Приостановить выбранные"),
+                                 QStringLiteral("Удалить выбранные…")};
+    for (int i = 0; i < 3; ++i)
+        actions[i]->setText(menuItems[i]);
 
     m_sort->setVisible(layout != LibraryLayout::table);
     QString sortHelp = QStringLiteral("Сортировка: ") + sortTitle(ui.preferences().sort);

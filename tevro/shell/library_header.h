@@ -5,6 +5,10 @@
 // search field and the add button with its popover. The header measures its
 // width into wide, middle and compact classes.
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 #include <QWidget>
 
 class QFrame;
@@ -43,6 +47,8 @@ protected:
 private:
     void buildBatchActions();
     void showAddPopover();
+    // How many torrents are done, followed through the engine's changes.
+    int doneCount();
 
     MainView& m_view;
     WidthClass m_class = WidthClass::wide;
@@ -65,6 +71,9 @@ private:
     QToolButton* m_clear = nullptr;
     QPushButton* m_add = nullptr;
     QWidget* m_popover = nullptr;
+    // The done torrents' id keys, sorted, as of the engine's revision.
+    std::vector<std::size_t> m_doneKeys;
+    std::optional<std::uint64_t> m_doneRevision;
 };
 
 } // namespace tevro
