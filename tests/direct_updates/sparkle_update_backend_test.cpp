@@ -118,8 +118,9 @@ TEST_F(DirectBackend, OnlyAFolderOfTheApplicationsOwnStarts) {
         EXPECT_EQ(model->snapshot().phase,
                   quorvel::UpdatePhase::failed(UpdateFailure::configuration));
         EXPECT_TRUE(fs::exists(install / "app"));
-        if (fs::exists(install / "share"))
+        if (fs::exists(install / "share")) {
             EXPECT_EQ(readAll(install / "share/Tevro/settings.json"), "{}");
+        }
         fs::remove_all(install / "share");
         fs::remove(dir / "Link");
         writeAll(install / quorvel::AppFolder::kMarker, marker());
