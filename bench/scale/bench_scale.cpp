@@ -176,7 +176,8 @@ void fill(const fs::path& home, int torrents, int adds) {
         lt::add_torrent_params p;
         p.ti = ti;
         p.save_path = downloads.string();
-        p.flags = lt::torrent_flags::auto_managed;
+        // As a session leaves a large library: held by libtorrent's queue.
+        p.flags = lt::torrent_flags::auto_managed | lt::torrent_flags::paused;
         p.added_time = base + i;
         p.completed_time = base + i;
         p.have_pieces.resize(ti->num_pieces(), true);
@@ -402,6 +403,8 @@ std::vector<lt::add_torrent_params> savedTorrents(const fs::path& home) {
         p.have_pieces.clear();
         p.verified_pieces.clear();
         p.flags &= ~(lt::torrent_flags::seed_mode | lt::torrent_flags::no_verify_files);
+        if (p.flags & lt::torrent_flags::auto_managed)
+            p.flags &= ~lt::torrent_flags::paused;
         out.push_back(std::move(p));
     }
     return out;

@@ -159,6 +159,40 @@ TEST(Restore, ACommandOnATorrentStillToBeRestoredTakesEffect) {
     kept(again.status());
 }
 
+// Most of a large library is saved held by libtorrent's queue: a start
+// verifies those one after another at once, as running ones, where a wait
+// for the queue's turn each would take minutes; one the user paused stays
+// paused and unchecked.
+TEST(Restore, TorrentsTheQueueHeldAreVerifiedAtTheStartAndPausedOnesStayPaused) {
+    TempDir root;
+    const auto queued =
+        swarm::writeSavedTorrents(root / "state", root / "data", kSaved, swarm::SavedAs::queued);
+    const auto held =
+        swarm::writeSavedTorrents(root / "state", root / "data", 3, swarm::SavedAs::paused, "Held");
+    const std::set<std::string> waiting(queued.begin(), queued.end());
+    BridgeSession s(root / "state");
+    StatusSnapshot status;
+    ASSERT_TRUE(swarm::waitUntil(
+        [&] {
+            status = s.status();
+            int verified = 0;
+            for (const auto& t : status.torrents)
+                verified += waiting.contains(t.id) && !t.isChecking() && t.state != "unknown";
+            return !status.session.restoring && verified == kSaved;
+        },
+        60s, 20ms));
+    for (const auto& t : status.torrents) {
+        if (waiting.contains(t.id)) {
+            EXPECT_TRUE(t.autoManaged) << t.name;
+            EXPECT_EQ(t.progress, 1.0) << t.name;
+        } else {
+            EXPECT_TRUE(t.paused) << t.name;
+            EXPECT_FALSE(t.autoManaged) << t.name;
+        }
+    }
+    EXPECT_EQ(status.torrents.size(), queued.size() + held.size());
+}
+
 TEST(Restore, ARestoredTorrentsTrackersFollowTheSessionsRule) {
     TempDir root;
     // A tracker with mirrors, and one the torrent lists twice.

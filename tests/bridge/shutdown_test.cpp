@@ -127,7 +127,7 @@ TEST(Shutdown, DestroySavesOnlyTheTorrentsChangedSinceTheirLastSave) {
     TempDir root;
     auto state = root / "state";
     // Paused: nothing at the start changes them.
-    auto ids = swarm::writeSavedTorrents(state, root / "data", 30, true);
+    auto ids = swarm::writeSavedTorrents(state, root / "data", 30, swarm::SavedAs::paused);
     auto before = resumeInodes(state, ids);
     ASSERT_EQ(before.size(), ids.size());
     {

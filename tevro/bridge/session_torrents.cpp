@@ -380,6 +380,12 @@ bool Session::restoreOne(const std::string& fileName) {
     params.unfinished_pieces.clear();
     params.flags &= ~(lt::torrent_flags::seed_mode | lt::torrent_flags::no_verify_files);
     params.flags |= lt::torrent_flags::duplicate_is_error;
+    // Paused by libtorrent's queue when it was saved, not by the user (whose
+    // pause ends auto-management): added paused, the check waits for the
+    // queue's next turn, about two torrents a second; running, the checking
+    // queue takes one after another and the queue holds the rest after.
+    if (params.flags & lt::torrent_flags::auto_managed)
+        params.flags &= ~lt::torrent_flags::paused;
 
     // Registered when libtorrent answers (restoredAdded).
     lt::sha1_hash hash = (params.ti ? params.ti->info_hashes() : params.info_hashes).get_best();

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace tevro::swarm {
 
 std::vector<std::string> writeSavedTorrents(const fs::path& stateDir, const fs::path& downloads,
-                                            int count, bool paused, const std::string& prefix) {
+                                            int count, SavedAs as, const std::string& prefix) {
     constexpr int kSize = 16 * 1024;
     fs::create_directories(stateDir / "resume");
     std::time_t base = std::time(nullptr) - count - 60;
@@ -40,7 +40,9 @@ std::vector<std::string> writeSavedTorrents(const fs::path& stateDir, const fs::
         lt::add_torrent_params p;
         p.ti = std::make_shared<lt::torrent_info>(buf, lt::from_span);
         p.save_path = downloads.string();
-        p.flags = paused ? lt::torrent_flags::paused : lt::torrent_flags::auto_managed;
+        p.flags = as == SavedAs::paused   ? lt::torrent_flags::paused
+                  : as == SavedAs::queued ? lt::torrent_flags::paused | lt::torrent_flags::auto_managed
+                                          : lt::torrent_flags::auto_managed;
         p.added_time = base + i;
         p.completed_time = base + i;
         p.have_pieces.resize(p.ti->num_pieces(), true);

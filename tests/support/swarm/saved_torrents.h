@@ -11,12 +11,17 @@
 
 namespace tevro::swarm {
 
+// How a torrent was when it was saved: running, held by libtorrent's queue
+// (paused but still auto-managed, as most of a large library is), or paused
+// by the user.
+enum class SavedAs { running, queued, paused };
+
 // Writes `count` torrents named "<prefix>.<n>" into `stateDir`/resume, their
 // data under `downloads`; returns their ids in the order written. Paused
 // ones are neither checked at the next start nor changed by it.
 std::vector<std::string> writeSavedTorrents(const std::filesystem::path& stateDir,
                                             const std::filesystem::path& downloads, int count,
-                                            bool paused = false,
+                                            SavedAs as = SavedAs::running,
                                             const std::string& prefix = "Saved");
 
 } // namespace tevro::swarm
