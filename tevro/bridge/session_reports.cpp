@@ -284,6 +284,19 @@ void Session::refreshStatus() {
     }
 }
 
+namespace {
+
+// The rows, comma-separated, as the report's "torrents" array holds them.
+void appendRows(std::string& out, const std::vector<const std::string*>& rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i)
+            out += ',';
+        out += *rows[i];
+    }
+}
+
+} // namespace
+
 std::string Session::wholeReport() {
     std::vector<const std::string*> rows;
     rows.reserve(m_torrents.size());
@@ -298,11 +311,7 @@ std::string Session::wholeReport() {
     out += "{\"session\":";
     out += m_lastSessionPart;
     out += ",\"torrents\":[";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i)
-            out += ',';
-        out += *rows[i];
-    }
+    appendRows(out, rows);
     out += "]}";
     return out;
 }
@@ -338,11 +347,7 @@ std::string Session::deltaReport(std::uint64_t since) {
     out += ",\"since\":";
     out += std::to_string(since);
     out += ",\"torrents\":[";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i)
-            out += ',';
-        out += *rows[i];
-    }
+    appendRows(out, rows);
     out += "],\"removed\":[";
     JsonWriter ids;
     ids.beginArray();
