@@ -181,6 +181,13 @@ void fill(const fs::path& home, int torrents, int adds) {
         p.added_time = base + i;
         p.completed_time = base + i;
         p.have_pieces.resize(ti->num_pieces(), true);
+        // What libtorrent's own save writes besides: a start compares its
+        // save with the file, and these would make every file differ.
+        p.info_hashes = ti->info_hashes();
+        p.name = name;
+        constexpr int kUnset = (1 << 24) - 1; // no limit, an unknown swarm
+        p.max_connections = p.max_uploads = kUnset;
+        p.num_complete = p.num_incomplete = p.num_downloaded = kUnset;
         std::string id = bridge::torrentId(ti->info_hashes());
         writeFile(resume / (id + ".resume"), lt::write_resume_data_buf(p));
         std::ofstream(resume / (id + ".presence")) << "v1\n0\n";

@@ -149,5 +149,41 @@ TEST(Shutdown, DestroySavesOnlyTheTorrentsChangedSinceTheirLastSave) {
     EXPECT_TRUE(changed->paused);
 }
 
+// A start checks the torrents libtorrent's queue held and finds them whole:
+// what it would save restores what their files say already, and none is
+// written again. A change to one of them is written; it is also the sign that
+// every save asked for before it is done.
+TEST(Shutdown, AStartThatFindsTheLibraryAsSavedWritesNoneOfItAgain) {
+    TempDir root;
+    auto state = root / "state";
+    auto ids = swarm::writeSavedTorrents(state, root / "data", 20, swarm::SavedAs::queued);
+    const std::string mark =
+        swarm::writeSavedTorrents(state, root / "data", 1, swarm::SavedAs::queued, "Mark")[0];
+    auto start = [&](int limit) {
+        BridgeSession session(state);
+        ASSERT_TRUE(swarm::waitUntil(
+            [&] {
+                StatusSnapshot s = session.status();
+                int verified = 0;
+                for (const auto& t : s.torrents)
+                    verified += !t.isChecking() && t.state != "unknown" && t.progress == 1.0;
+                return !s.session.restoring && verified == int(ids.size()) + 1;
+            },
+            30s, 20ms));
+        auto marked = resumeInodes(state, {mark});
+        tb_set_limits(session.get(), mark.c_str(), limit, 0, 0, 0);
+        ASSERT_TRUE(swarm::waitUntil([&] { return resumeInodes(state, {mark}) != marked; }, 10s));
+    };
+    // The first start writes what libtorrent adds to the files as written here.
+    start(5000);
+    auto before = resumeInodes(state, ids);
+    ASSERT_EQ(before.size(), ids.size());
+    start(6000);
+    EXPECT_EQ(resumeInodes(state, ids), before);
+
+    BridgeSession restarted(state);
+    EXPECT_EQ(restarted.status().torrents.size(), ids.size() + 1);
+}
+
 } // namespace
 } // namespace tevro::test

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 #include <boost/asio/error.hpp>
 
@@ -16,6 +17,7 @@
 
 #include "tevro/bridge/piece_cache.h"
 #include "tevro/bridge/reader_registry.h"
+#include "tevro/bridge/resume_equivalence.h"
 #include "tevro/bridge/state_files.h"
 #include "tevro/bridge/stream_reader.h"
 #include "tevro/core/file_check.h"
@@ -84,15 +86,26 @@ void Session::writeResume(const lt::torrent_handle& handle, const lt::add_torren
     if (!m_resumeWritesCut) {
         std::lock_guard files(m_fileMutex);
         std::string id;
+        bool mayStand = false;
         {
             std::lock_guard lock(m_stateMutex);
             id = idOf(handle);
+            if (auto it = m_torrents.find(id); it != m_torrents.end())
+                mayStand = std::exchange(it->second.savedMayStand, false);
         }
         if (!id.empty()) {
             std::vector<char> buf = lt::write_resume_data_buf(params);
-            writeStateFile("resume:" + id, state_files::resumePath(m_dir, id),
-                           std::string_view(buf.data(), buf.size()), id,
-                           params.ti ? params.ti->name() : params.name);
+            std::string path = state_files::resumePath(m_dir, id);
+            std::string_view fresh(buf.data(), buf.size());
+            // A start finds most of a large library as it was saved: one
+            // synced write each would keep the disk busy long after.
+            if (mayStand && restoresTheSame(state_files::readWhole(path), fresh)) {
+                std::lock_guard lock(m_stateMutex);
+                noteWrite("resume:" + id, {}, id, "");
+            } else {
+                writeStateFile("resume:" + id, path, fresh, id,
+                               params.ti ? params.ti->name() : params.name);
+            }
         }
     }
     resumeAnswered(handle);
@@ -234,9 +247,10 @@ void Session::handleAlert(lt::alert* alert) {
             if (it != m_torrents.end()) {
                 registered = true;
                 // Saved now all the same: the quit then has nothing left to write.
-                if (it->second.finishedWhenSaved)
+                if (it->second.finishedWhenSaved) {
                     it->second.finishedWhenSaved = false;
-                else
+                    it->second.savedMayStand = true;
+                } else
                     m_events.push("finished", id, a->torrent_name(), "");
             }
         }

@@ -36,6 +36,9 @@ struct TorrentRec {
     // Restored as finished: the start's check finding it whole again is no
     // download finishing.
     bool finishedWhenSaved = false;
+    // The save asked for once that check found it whole: written only if it
+    // would restore something else than the file already does.
+    bool savedMayStand = false;
 };
 
 } // namespace tevro::bridge
