@@ -108,10 +108,16 @@ class AutomationEndToEnd(unittest.TestCase):
 
     @classmethod
     def tearDownClass(cls):
-        quit_app(cls.app)
+        code = quit_app(cls.app)
         cls.seeder.stdin.close()
         cls.seeder.wait(timeout=30)
         cls.log.close()
+        if code != 0:
+            # The application's own account of how it ended goes with the run's.
+            with open(cls.log.name, errors="replace") as log:
+                lines = log.readlines()
+            print("tevro exited with %d; the end of its log:" % code, file=sys.stderr)
+            sys.stderr.writelines(lines[-200:])
         cls.seeder_log.close()
         cls.temp.cleanup()
 
