@@ -127,21 +127,24 @@ void Session::applySettings(const char* text) {
 void Session::saveState() {
     // Resume data keeps piece priorities: never save a streaming hold's zeros.
     m_readers->hold().releaseAll();
-    std::vector<lt::torrent_handle> handles;
-    {
-        std::lock_guard lock(m_stateMutex);
-        for (const auto& [id, rec] : m_torrents)
-            handles.push_back(rec.handle);
+    // One question for the whole library, not a wait for libtorrent's thread
+    // per torrent: this runs once a minute.
+    std::vector<lt::torrent_status> due;
+    try {
+        due = m_session->get_torrent_status(
+            [](const lt::torrent_status& st) { return st.need_save_resume; }, {});
+    } catch (const std::exception&) {
     }
-    for (const auto& h : handles) {
-        try {
-            // libtorrent 2.0 has no per-change save flags: a torrent that needs
-            // saving is saved whole.
-            if (h.is_valid() && h.need_save_resume_data())
-                requestResume(h, lt::torrent_handle::flush_disk_cache |
-                                     lt::torrent_handle::save_info_dict);
-        } catch (const std::exception&) {
+    for (const auto& st : due) {
+        {
+            std::lock_guard lock(m_stateMutex);
+            if (idOf(st.handle).empty())
+                continue; // still being added
         }
+        // libtorrent 2.0 has no per-change save flags: a torrent that needs
+        // saving is saved whole.
+        requestResume(st.handle,
+                      lt::torrent_handle::flush_disk_cache | lt::torrent_handle::save_info_dict);
     }
     writeSessionState();
 }
