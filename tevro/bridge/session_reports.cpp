@@ -348,14 +348,13 @@ std::string Session::deltaReport(std::uint64_t since) {
     out += std::to_string(since);
     out += ",\"torrents\":[";
     appendRows(out, rows);
-    out += "],\"removed\":[";
+    out += "],\"removed\":";
     JsonWriter ids;
     ids.beginArray();
     for (std::string_view id : removed)
         ids.text(std::string(id));
     ids.endArray();
-    std::string list = ids.take();
-    out.append(list, 1, list.size() - 1);
+    out += ids.take();
     out += '}';
     return out;
 }

@@ -51,7 +51,6 @@ std::string_view StatusRows::row(Slot& slot, const std::string& id, Values value
     if (added || text != e.text) {
         if (timesStep && !added)
             text = write(id, values);
-        ++m_changes;
         if (changed)
             *changed = true;
         m_download += values.downloadRate - e.downloadRate;
@@ -101,7 +100,6 @@ bool StatusRows::erase(const std::string& id) {
     m_upload -= it->second.uploadRate;
     m_rows.erase(it);
     ++m_erasures;
-    ++m_changes;
     return true;
 }
 

@@ -96,8 +96,7 @@ public:
     // Forgets the row of a removed torrent; false when it had none.
     bool erase(const std::string& id);
     // Forgets every row whose id `keep` refuses, and gives their ids.
-    template <class Keep>
-    std::vector<std::string> eraseUnless(Keep keep) {
+    template <class Keep> std::vector<std::string> eraseUnless(Keep keep) {
         std::vector<std::string> gone;
         for (const auto& [id, e] : m_rows)
             if (!keep(id))
@@ -110,8 +109,6 @@ public:
     std::int64_t downloadRate() const { return m_download; }
     std::int64_t uploadRate() const { return m_upload; }
     std::size_t size() const { return m_rows.size(); }
-    // Counts each row written anew and each erased.
-    std::uint64_t changes() const { return m_changes; }
 
     static std::string write(const std::string& id, const Values& values);
 
@@ -130,7 +127,6 @@ private:
 
     std::unordered_map<std::string, Entry> m_rows;
     std::uint64_t m_erasures = 0;
-    std::uint64_t m_changes = 0;
     std::int64_t m_download = 0;
     std::int64_t m_upload = 0;
 };
