@@ -1,8 +1,10 @@
 // A bridge session's settings, listening sockets, diagnostics and state file.
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -258,6 +260,42 @@ TEST(Session, AChangeShowsInTheNextReport) {
     std::uint64_t behind = seen;
     BridgeString again(tb_status_json_since(session.get(), &behind));
     EXPECT_EQ(again.str(), whole.str());
+}
+
+// A running torrent's counted time reaches the report though nothing else
+// about it changes; a paused one, asked about by no minute, keeps its row.
+TEST(Session, ARunningTorrentsTimeCountsUpInTheReportAndAPausedOneStaysAsItWas) {
+    TempDir root;
+    BridgeSession session{root / "state"};
+    auto add = [&](int n, const char* options) {
+        char hex[41];
+        std::snprintf(hex, sizeof hex, "%040x", n);
+        auto added = session.addMagnet(std::string("magnet:?xt=urn:btih:") + hex,
+                                       addOptions(root / "dl", options));
+        EXPECT_FALSE(added.id.empty()) << added.error;
+        return added.id;
+    };
+    const std::string running = add(0x5151, "");
+    const std::string paused = add(0x5252, "paused=1");
+    auto rows = [&] {
+        std::map<std::string, nlohmann::json> out;
+        auto report = nlohmann::json::parse(BridgeString(tb_status_json(session.get())).view());
+        for (auto& row : report["torrents"])
+            out[row["id"].get<std::string>()] = row;
+        return out;
+    };
+    const nlohmann::json pausedRow = rows()[paused];
+    EXPECT_EQ(pausedRow["activeTime"], 0);
+    // Polled once a second as the engine does, for a little over a minute.
+    std::int64_t counted = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(70);
+    while (std::chrono::steady_clock::now() < until && counted < 60) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        auto now = rows();
+        counted = now[running]["activeTime"].get<std::int64_t>();
+        EXPECT_EQ(now[paused], pausedRow);
+    }
+    EXPECT_GE(counted, 60);
 }
 
 } // namespace

@@ -263,13 +263,14 @@ private:
     std::unique_ptr<StatusRows> m_statusRows;
     // What changed since (session_reports.cpp), under the state lock: the
     // library's latest status of each torrent in a state update, the
-    // requests for one and the alerts that answered them, and when every
-    // torrent was last asked.
+    // requests for one and the alerts that answered them, when every
+    // torrent was last asked and when the counting ones were.
     std::unordered_map<std::string, lt::torrent_status> m_statusUpdates;
     std::uint64_t m_statusUpdatesAsked = 0;
     std::uint64_t m_statusUpdatesTaken = 0;
     std::condition_variable m_statusUpdated;
     std::optional<Clock::time_point> m_lastWholeStatus;
+    std::optional<Clock::time_point> m_lastCountingStatus;
     // The report's revision: it moves when a row or the session's part
     // changed. Each row changed or gone is logged with the revision that
     // first shows it, so that a caller at an earlier one is given only

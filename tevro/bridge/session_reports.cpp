@@ -82,10 +82,9 @@ constexpr lt::status_flags_t kStatusFlags = lt::torrent_handle::query_distribute
                                             lt::torrent_handle::query_name |
                                             lt::torrent_handle::query_save_path;
 
-// Every torrent is asked again this often: the times a running torrent
-// counts up (the library reports no change for them alone) and anything
-// a state update may have missed.
-constexpr auto kWholeStatusEvery = std::chrono::seconds(60);
+// The torrents that are not paused are asked again this often: the times
+// they count up, which no state update reports.
+constexpr auto kCountingStatusEvery = std::chrono::seconds(60);
 // A state update not back by then is taken for lost: every torrent is asked.
 constexpr auto kStateUpdateWait = std::chrono::milliseconds(500);
 // More torrents than this without a row are asked for in one whole query.
@@ -159,12 +158,15 @@ void Session::refreshStatus() {
     m_session->post_session_stats();
     // Only the torrents whose status changed: the library lists them in a
     // state update, which the alert thread hands over. Every torrent is
-    // asked when the rows are new, once in a while, and when an update is lost.
+    // asked when the rows are new and when an update is lost; the ones not
+    // paused once a minute besides, for their counted times.
     bool whole = false;
+    bool counting = false;
     {
         std::unique_lock lock(m_stateMutex);
         auto now = Clock::now();
-        whole = !m_lastWholeStatus || now - *m_lastWholeStatus >= kWholeStatusEvery || m_stop;
+        whole = !m_lastWholeStatus || m_stop;
+        counting = !m_lastCountingStatus || now - *m_lastCountingStatus >= kCountingStatusEvery;
         if (!whole) {
             std::uint64_t ticket = ++m_statusUpdatesAsked;
             lock.unlock();
@@ -183,9 +185,28 @@ void Session::refreshStatus() {
         std::vector<lt::torrent_status> all = m_session->get_torrent_status(
             [](const lt::torrent_status&) { return true; }, kStatusFlags);
         std::lock_guard lock(m_stateMutex);
-        m_lastWholeStatus = Clock::now();
+        m_lastWholeStatus = m_lastCountingStatus = Clock::now();
         for (auto& st : all)
             if (std::string id = idOf(st.handle); !id.empty())
+                m_statusUpdates.insert_or_assign(std::move(id), std::move(st));
+    } else if (counting) {
+        // Asked by handle: the library then makes no status of the paused
+        // thousands a large library mostly holds.
+        std::vector<lt::torrent_status> running;
+        {
+            std::lock_guard lock(m_stateMutex);
+            for (const auto& [id, rec] : m_torrents)
+                if (rec.counting) {
+                    running.emplace_back();
+                    running.back().handle = rec.handle;
+                }
+        }
+        m_session->refresh_torrent_status(&running, kStatusFlags);
+        std::lock_guard lock(m_stateMutex);
+        m_lastCountingStatus = Clock::now();
+        for (auto& st : running)
+            if (std::string id = st.handle.is_valid() ? idOf(st.handle) : std::string();
+                !id.empty())
                 m_statusUpdates.insert_or_assign(std::move(id), std::move(st));
     }
 
@@ -250,6 +271,7 @@ void Session::refreshStatus() {
             continue; // between the library's add and our registration
         TorrentRec& rec = it->second;
         rec.shown = sourceOf(rec);
+        rec.counting = !has(st, lt::torrent_flags::paused);
         if (!rec.applied && st.has_metadata) {
             try {
                 applyTrackers(id, rec);

@@ -39,6 +39,9 @@ struct TorrentRec {
     // The save asked for once that check found it whole: written only if it
     // would restore something else than the file already does.
     bool savedMayStand = false;
+    // Not paused as last seen: its active and seeding times count up, which
+    // the library's state updates do not report.
+    bool counting = true;
 };
 
 } // namespace tevro::bridge
