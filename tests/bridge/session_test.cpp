@@ -298,5 +298,47 @@ TEST(Session, ARunningTorrentsTimeCountsUpInTheReportAndAPausedOneStaysAsItWas) 
     EXPECT_GE(counted, 60);
 }
 
+// The minute's save writes the torrents that changed since the last one (a
+// running torrent's counters move every second) and leaves the others be,
+// whether or not reports were asked for in between.
+TEST(Session, TheMinutesSaveWritesWhatChangedSinceTheLastOne) {
+    TempDir root;
+    BridgeSession session{root / "state"};
+    auto add = [&](int n, const char* options) {
+        char hex[41];
+        std::snprintf(hex, sizeof hex, "%040x", n);
+        auto added = session.addMagnet(std::string("magnet:?xt=urn:btih:") + hex,
+                                       addOptions(root / "dl", options));
+        EXPECT_FALSE(added.id.empty()) << added.error;
+        return added.id;
+    };
+    const std::string running = add(0x6161, "");
+    const std::string paused = add(0x6262, "paused=1");
+    auto resume = [&](const std::string& id) {
+        auto path = root / "state" / "resume" / (id + ".resume");
+        return std::filesystem::exists(path) ? readAll(path) : std::string();
+    };
+    ASSERT_TRUE(swarm::waitUntil(
+        [&] { return !resume(running).empty() && !resume(paused).empty(); }, 10s));
+    // The file written at the add holds less than the torrent once set up.
+    const std::string added = resume(paused);
+    tb_save_state(session.get());
+    ASSERT_TRUE(swarm::waitUntil([&] { return resume(paused) != added; }, 10s));
+    for (bool polled : {true, false}) {
+        std::string wasRunning = resume(running);
+        const std::string wasPaused = resume(paused);
+        // Two seconds or more: the counted time in the file moves.
+        for (int i = 0; i < 3; ++i) {
+            std::this_thread::sleep_for(1s);
+            if (polled)
+                BridgeString(tb_status_json(session.get()));
+        }
+        tb_save_state(session.get());
+        EXPECT_TRUE(swarm::waitUntil([&] { return resume(running) != wasRunning; }, 10s))
+            << "polled " << polled;
+        EXPECT_EQ(resume(paused), wasPaused) << "polled " << polled;
+    }
+}
+
 } // namespace
 } // namespace tevro::test

@@ -127,12 +127,33 @@ void Session::applySettings(const char* text) {
 void Session::saveState() {
     // Resume data keeps piece priorities: never save a streaming hold's zeros.
     m_readers->hold().releaseAll();
-    // One question for the whole library, not a wait for libtorrent's thread
-    // per torrent: this runs once a minute.
+    // libtorrent reports a torrent that comes to need a save in its next
+    // state update: the reports since the last save name them all. Without
+    // a report since, every torrent is asked, in one question.
     std::vector<lt::torrent_status> due;
+    bool reported = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        reported = std::exchange(m_reportedSinceSave, false);
+        if (reported) {
+            for (const std::string& id : m_saveDue)
+                if (auto it = m_torrents.find(id); it != m_torrents.end()) {
+                    due.emplace_back();
+                    due.back().handle = it->second.handle;
+                }
+            m_saveDue.clear();
+        }
+    }
     try {
-        due = m_session->get_torrent_status(
-            [](const lt::torrent_status& st) { return st.need_save_resume; }, {});
+        if (reported) {
+            m_session->refresh_torrent_status(&due, {});
+            std::erase_if(due, [](const lt::torrent_status& st) {
+                return !st.handle.is_valid() || !st.need_save_resume;
+            });
+        } else {
+            due = m_session->get_torrent_status(
+                [](const lt::torrent_status& st) { return st.need_save_resume; }, {});
+        }
     } catch (const std::exception&) {
     }
     for (const auto& st : due) {

@@ -271,6 +271,11 @@ private:
     std::condition_variable m_statusUpdated;
     std::optional<Clock::time_point> m_lastWholeStatus;
     std::optional<Clock::time_point> m_lastCountingStatus;
+    // Torrents a status showed needing a resume save since the minute's
+    // save, and whether a report took the library's changes since then:
+    // if not, that save asks about every torrent.
+    std::unordered_set<std::string> m_saveDue;
+    bool m_reportedSinceSave = false;
     // The report's revision: it moves when a row or the session's part
     // changed. Each row changed or gone is logged with the revision that
     // first shows it, so that a caller at an earlier one is given only

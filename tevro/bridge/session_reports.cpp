@@ -209,6 +209,10 @@ void Session::refreshStatus() {
                 !id.empty())
                 m_statusUpdates.insert_or_assign(std::move(id), std::move(st));
     }
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_reportedSinceSave = true;
+    }
 
     // Torrents with neither a new status nor a row still right for their
     // record (new ones, or the session's own values changed): asked one by one.
@@ -272,6 +276,8 @@ void Session::refreshStatus() {
         TorrentRec& rec = it->second;
         rec.shown = sourceOf(rec);
         rec.counting = !has(st, lt::torrent_flags::paused);
+        if (st.need_save_resume)
+            m_saveDue.insert(id);
         if (!rec.applied && st.has_metadata) {
             try {
                 applyTrackers(id, rec);
