@@ -262,19 +262,22 @@ TEST(Session, AChangeShowsInTheNextReport) {
     EXPECT_EQ(again.str(), whole.str());
 }
 
+// A magnet link of info-hash n, added with `options`; its id.
+std::string addNumbered(BridgeSession& session, const TempDir& root, int n, const char* options) {
+    char hex[41];
+    std::snprintf(hex, sizeof hex, "%040x", n);
+    auto added = session.addMagnet(std::string("magnet:?xt=urn:btih:") + hex,
+                                   addOptions(root / "dl", options));
+    EXPECT_FALSE(added.id.empty()) << added.error;
+    return added.id;
+}
+
 // A running torrent's counted time reaches the report though nothing else
 // about it changes; a paused one, asked about by no minute, keeps its row.
 TEST(Session, ARunningTorrentsTimeCountsUpInTheReportAndAPausedOneStaysAsItWas) {
     TempDir root;
     BridgeSession session{root / "state"};
-    auto add = [&](int n, const char* options) {
-        char hex[41];
-        std::snprintf(hex, sizeof hex, "%040x", n);
-        auto added = session.addMagnet(std::string("magnet:?xt=urn:btih:") + hex,
-                                       addOptions(root / "dl", options));
-        EXPECT_FALSE(added.id.empty()) << added.error;
-        return added.id;
-    };
+    auto add = [&](int n, const char* options) { return addNumbered(session, root, n, options); };
     const std::string running = add(0x5151, "");
     const std::string paused = add(0x5252, "paused=1");
     auto rows = [&] {
@@ -304,22 +307,15 @@ TEST(Session, ARunningTorrentsTimeCountsUpInTheReportAndAPausedOneStaysAsItWas) 
 TEST(Session, TheMinutesSaveWritesWhatChangedSinceTheLastOne) {
     TempDir root;
     BridgeSession session{root / "state"};
-    auto add = [&](int n, const char* options) {
-        char hex[41];
-        std::snprintf(hex, sizeof hex, "%040x", n);
-        auto added = session.addMagnet(std::string("magnet:?xt=urn:btih:") + hex,
-                                       addOptions(root / "dl", options));
-        EXPECT_FALSE(added.id.empty()) << added.error;
-        return added.id;
-    };
+    auto add = [&](int n, const char* options) { return addNumbered(session, root, n, options); };
     const std::string running = add(0x6161, "");
     const std::string paused = add(0x6262, "paused=1");
     auto resume = [&](const std::string& id) {
         auto path = root / "state" / "resume" / (id + ".resume");
         return std::filesystem::exists(path) ? readAll(path) : std::string();
     };
-    ASSERT_TRUE(swarm::waitUntil(
-        [&] { return !resume(running).empty() && !resume(paused).empty(); }, 10s));
+    ASSERT_TRUE(
+        swarm::waitUntil([&] { return !resume(running).empty() && !resume(paused).empty(); }, 10s));
     // The file written at the add holds less than the torrent once set up.
     const std::string added = resume(paused);
     tb_save_state(session.get());
