@@ -277,9 +277,8 @@ std::string addNumbered(BridgeSession& session, const TempDir& root, int n, cons
 TEST(Session, ARunningTorrentsTimeCountsUpInTheReportAndAPausedOneStaysAsItWas) {
     TempDir root;
     BridgeSession session{root / "state"};
-    auto add = [&](int n, const char* options) { return addNumbered(session, root, n, options); };
-    const std::string running = add(0x5151, "");
-    const std::string paused = add(0x5252, "paused=1");
+    const std::string running = addNumbered(session, root, 0x5151, "");
+    const std::string paused = addNumbered(session, root, 0x5252, "paused=1");
     auto rows = [&] {
         std::map<std::string, nlohmann::json> out;
         auto report = nlohmann::json::parse(BridgeString(tb_status_json(session.get())).view());
@@ -307,9 +306,8 @@ TEST(Session, ARunningTorrentsTimeCountsUpInTheReportAndAPausedOneStaysAsItWas) 
 TEST(Session, TheMinutesSaveWritesWhatChangedSinceTheLastOne) {
     TempDir root;
     BridgeSession session{root / "state"};
-    auto add = [&](int n, const char* options) { return addNumbered(session, root, n, options); };
-    const std::string running = add(0x6161, "");
-    const std::string paused = add(0x6262, "paused=1");
+    const std::string running = addNumbered(session, root, 0x6161, "");
+    const std::string paused = addNumbered(session, root, 0x6262, "paused=1");
     auto resume = [&](const std::string& id) {
         auto path = root / "state" / "resume" / (id + ".resume");
         return std::filesystem::exists(path) ? readAll(path) : std::string();

@@ -264,12 +264,12 @@ private:
     // What changed since (session_reports.cpp), under the state lock: the
     // library's latest status of each torrent in a state update, the
     // requests for one and the alerts that answered them, when every
-    // torrent was last asked and when the counting ones were.
+    // torrent was asked once and when the counting ones were last asked.
     std::unordered_map<std::string, lt::torrent_status> m_statusUpdates;
     std::uint64_t m_statusUpdatesAsked = 0;
     std::uint64_t m_statusUpdatesTaken = 0;
     std::condition_variable m_statusUpdated;
-    std::optional<Clock::time_point> m_lastWholeStatus;
+    bool m_wholeStatusAsked = false;
     std::optional<Clock::time_point> m_lastCountingStatus;
     // Torrents a status showed needing a resume save since the minute's
     // save, and whether a report took the library's changes since then:

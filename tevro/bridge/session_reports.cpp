@@ -165,7 +165,7 @@ void Session::refreshStatus() {
     {
         std::unique_lock lock(m_stateMutex);
         auto now = Clock::now();
-        whole = !m_lastWholeStatus || m_stop;
+        whole = !m_wholeStatusAsked || m_stop;
         counting = !m_lastCountingStatus || now - *m_lastCountingStatus >= kCountingStatusEvery;
         if (!whole) {
             std::uint64_t ticket = ++m_statusUpdatesAsked;
@@ -185,7 +185,8 @@ void Session::refreshStatus() {
         std::vector<lt::torrent_status> all = m_session->get_torrent_status(
             [](const lt::torrent_status&) { return true; }, kStatusFlags);
         std::lock_guard lock(m_stateMutex);
-        m_lastWholeStatus = m_lastCountingStatus = Clock::now();
+        m_wholeStatusAsked = true;
+        m_lastCountingStatus = Clock::now();
         for (auto& st : all)
             if (std::string id = idOf(st.handle); !id.empty())
                 m_statusUpdates.insert_or_assign(std::move(id), std::move(st));
